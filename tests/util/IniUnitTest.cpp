@@ -1,0 +1,177 @@
+#include "util/Cp1251.h"
+#include "util/IniUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Ints = std::array<int32_t, 4>;
+using Items = std::vector<std::string>;
+
+namespace {
+class IniFile : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("ini-" + std::to_string(getpid()) + "-" +
+                                           testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        path = (dir / "Mirvolen.ini").string();
+    }
+    void TearDown() override
+    {
+        chmod(dir.c_str(), 0755);
+        fs::remove_all(dir);
+    }
+    void Write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+    std::string Read() const
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    TIniSet Load() const
+    {
+        TIniSet s;
+        LoadIniSet(s, path);
+        return s;
+    }
+    fs::path dir;
+    std::string path;
+};
+
+const char* const kEmptyFile =
+    "[Settings]\r\nPosition=0,0,0,0\r\nLastDir=\r\nFileName=\r\nPort=\r\nLastFontDir=\r\n"
+    "FontFile=\r\nIncludeFont=0\r\nRomName=\r\n";
+} // namespace
+
+TEST_F(IniFile, MissingFileGivesTheEmptyRecordAndSaveCreatesAllNineLines)
+{
+    TIniSet s = Load();
+    EXPECT_EQ(s.Position, (Ints{0, 0, 0, 0}));
+    EXPECT_TRUE(s.Port.empty() && s.FontFile.empty() && s.RomName.empty() && s.LastDir.empty());
+    EXPECT_FALSE(s.IncludeFont);
+    ASSERT_TRUE(SaveIniSet(s, path));
+    EXPECT_EQ(Read(), kEmptyFile);
+}
+
+TEST_F(IniFile, RoundTripKeepsEveryFieldAndWritesCp1251)
+{
+    TIniSet s;
+    s.Position = {10, 20, -510, 420};
+    s.LastDir = "C:\\Прошивки\\  старые ";
+    s.FileName = "x=y;z";
+    s.Port = "/dev/ttyUSB0";
+    s.LastFontDir = "/home/техник/fonts/";
+    s.FontFile = "/home/техник/fonts/big.gly";
+    s.IncludeFont = true;
+    s.RomName = "Табло №5";
+    ASSERT_TRUE(SaveIniSet(s, path));
+    std::string bytes = Read();
+    EXPECT_NE(bytes.find("RomName=" + Utf8ToCp1251("Табло №5") + "\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("Position=10,20,-510,420\r\nLastDir="), std::string::npos);
+    for (int run = 0; run < 3; ++run) {   // survives any number of runs unchanged
+        TIniSet again = Load();
+        ASSERT_TRUE(SaveIniSet(again, path));
+    }
+    TIniSet back = Load();
+    EXPECT_EQ(back.Position, s.Position);
+    EXPECT_EQ(back.LastDir, s.LastDir);
+    EXPECT_EQ(back.FileName, s.FileName);
+    EXPECT_EQ(back.Port, s.Port);
+    EXPECT_EQ(back.LastFontDir, s.LastFontDir);
+    EXPECT_EQ(back.FontFile, s.FontFile);
+    EXPECT_EQ(back.IncludeFont, s.IncludeFont);
+    EXPECT_EQ(back.RomName, s.RomName);
+    EXPECT_EQ(Read(), bytes);
+}
+
+TEST_F(IniFile, KeysInAnyOrderAndCaseExtrasDroppedAtSave)
+{
+    Write("; comment\n[Other]\nPort=COM9\n[settings]\nromname=R\nINCLUDEFONT=2\nExtra=1\n"
+          "port=COM3\nPosition=10 , 20\nPort=COM4\n[More]\nFontFile=no\n");
+    TIniSet s = Load();
+    EXPECT_EQ(s.Port, "COM3");
+    EXPECT_EQ(s.RomName, "R");
+    EXPECT_TRUE(s.IncludeFont);
+    EXPECT_EQ(s.Position, (Ints{10, 20, 0, 0}));
+    EXPECT_EQ(s.FontFile, "");
+    ASSERT_TRUE(SaveIniSet(s, path));
+    EXPECT_EQ(Read(), "[Settings]\r\nPosition=10,20,0,0\r\nLastDir=\r\nFileName=\r\nPort=COM3\r\n"
+                      "LastFontDir=\r\nFontFile=\r\nIncludeFont=1\r\nRomName=R\r\n");
+}
+
+TEST_F(IniFile, MalformedFileGivesEmptyFields)
+{
+    Write(std::string("\x00\xFF[Settings\nIncludeFont=yes\n=\nPosition\n", 40));
+    TIniSet s = Load();
+    EXPECT_FALSE(s.IncludeFont);
+    EXPECT_EQ(s.Position, (Ints{0, 0, 0, 0}));
+    Write("[Settings]\nIncludeFont=yes\nPosition=a,b\n");
+    s = Load();
+    EXPECT_FALSE(s.IncludeFont);
+    EXPECT_EQ(s.Position, (Ints{0, 0, 0, 0}));
+}
+
+TEST_F(IniFile, FailedSaveLeavesTheOldFileIntact)
+{
+    Write(kEmptyFile);
+    TIniSet s;
+    s.RomName = "new";
+    fs::create_directory(path + ".tmp");   // the temporary file cannot be created
+    EXPECT_FALSE(SaveIniSet(s, path));
+    EXPECT_EQ(Read(), kEmptyFile);
+    fs::remove(path + ".tmp");
+
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    chmod(dir.c_str(), 0555);
+    EXPECT_FALSE(SaveIniSet(s, path));
+    EXPECT_EQ(Read(), kEmptyFile);
+}
+
+struct IntsCase { const char* text; Ints values; };
+class TextToFourIntsTest : public testing::TestWithParam<IntsCase> {};
+TEST_P(TextToFourIntsTest, Converts)
+{
+    Ints v{9, 9, 9, 9};
+    TextToFourInts(GetParam().text, v);
+    EXPECT_EQ(v, GetParam().values);
+}
+INSTANTIATE_TEST_SUITE_P(Cases, TextToFourIntsTest, testing::Values(
+    IntsCase{"10,20,510,420", {10, 20, 510, 420}},
+    IntsCase{"10 , 20", {10, 20, 0, 0}},
+    IntsCase{"1, 2", {1, 2, 0, 0}},
+    IntsCase{"1,2,3,4,5", {1, 2, 3, 4}},
+    IntsCase{"7x,-3,,$10", {7, -3, 0, 16}},
+    IntsCase{"-5x", {5, 0, 0, 0}},
+    IntsCase{"+4,0x1f,X1F,0XaB", {4, 31, 31, 171}},
+    IntsCase{"-,--5,$,0x", {0, 0, 0, 0}},
+    IntsCase{"", {0, 0, 0, 0}},
+    // Outside the signed 32-bit range: clamped.
+    IntsCase{"2147483647,-2147483648,99999999999,-99999999999", {2147483647, INT32_MIN, 2147483647, INT32_MIN}},
+    IntsCase{"$FFFFFFFF,99999999999x", {2147483647, 2147483647, 0, 0}}));
+
+TEST(FourIntsToText, JoinsWithoutBlanks)
+{
+    EXPECT_EQ(FourIntsToText({10, 20, 630, 470}), "10,20,630,470");
+    EXPECT_EQ(FourIntsToText({-1, 0, INT32_MIN, INT32_MAX}), "-1,0,-2147483648,2147483647");
+}
+
+struct FindCase { const char* sub; const char* text; size_t pos; };
+class FindTopLevelTest : public testing::TestWithParam<FindCase> {};
+TEST_P(FindTopLevelTest, Finds) { EXPECT_EQ(FindTopLevel(GetParam().sub, GetParam().text), GetParam().pos); }
+INSTANTIATE_TEST_SUITE_P(Cases, FindTopLevelTest, testing::Values(
+    FindCase{",", "f(a,b),c", 7}, FindCase{",", "'a,b'", 0}, FindCase{",", "x]),y", 0},
+    FindCase{",", ",)", 1}, FindCase{",", "", 0}, FindCase{"'", "a'b", 0}, FindCase{"(", "a(b", 0},
+    FindCase{")", "(a)", 3}, FindCase{",", "[a,b],c", 6}, FindCase{"ab", "x(ab)ab", 6}));
+
+TEST(SplitTopLevel, KeepsQuotesAndBracketsInItems)
+{
+    EXPECT_EQ(SplitTopLevel("(1,2), 'a,b' ,3", ','), (Items{"(1,2)", "'a,b'", "3"}));
+    EXPECT_EQ(SplitTopLevel("a,b,", ','), (Items{"a", "b", ""}));
+    EXPECT_EQ(SplitTopLevel(" \t", ','), Items{});
+}

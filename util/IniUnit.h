@@ -1,0 +1,47 @@
+// The user's choices between runs: one settings record, kept in "Mirvolen.ini".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Strings are UTF-8 in memory; the file holds CP1251 bytes.
+struct TIniSet {
+    std::array<int32_t, 4> Position{};   // left, top, right, bottom
+    std::string LastDir;
+    std::string FileName;
+    std::string LastFontDir;
+    std::string Port;
+    std::string FontFile;
+    bool IncludeFont = false;
+    std::string RomName;
+};
+
+extern TIniSet IniSet;            // the program's one record
+extern std::string IniFileName;   // "Mirvolen.ini" until the start-up puts the folder in front
+
+// Folder of the running program's file, with a trailing "/".
+std::string ProgramDir();
+// Where the settings live: the program's folder when it is writable, otherwise the user's
+// configuration folder (created on demand), so an installed program still keeps its settings.
+std::string DefaultSettingsPath();
+
+// A missing, unreadable or malformed file leaves the fields it could not read empty.
+void LoadIniSet(TIniSet& set, const std::string& path);
+// Writes a temporary file beside the old one and renames it over it, so a failed save (full disk,
+// read-only folder, crash) never leaves a truncated file. Returns false when it failed; callers
+// stay silent about it.
+bool SaveIniSet(const TIniSet& set, const std::string& path);
+// The same on the global record and IniFileName: start-up and shut-down.
+void LoadSettings();
+void SaveSettings();
+
+std::string FourIntsToText(const std::array<int32_t, 4>& values);
+void TextToFourInts(std::string_view text, std::array<int32_t, 4>& values);
+std::vector<std::string> SplitTopLevel(std::string_view text, char separator);
+// 1-based position of sub in text outside quotes and brackets; 0 when there is none.
+size_t FindTopLevel(std::string_view sub, std::string_view text);
+// One item of a comma list as a signed 32-bit number ("+5", "-5", "$1F", "0x1f"); see the .cpp.
+int32_t ItemToInt(std::string_view item);
