@@ -1,0 +1,30 @@
+// The one clock of the program: every timeout and pause of the protocols reads ticks and sleeps
+// here. Production runs at real time; tests speed it up so that silent boards fail in
+// milliseconds, while reply timeouts may stay at real length so that a loaded machine never makes
+// a healthy exchange time out.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace Clock {
+
+// Milliseconds on the program's tick counter; wraps at 2^32 like the system tick counter.
+uint32_t TickCount();
+// Pauses for ms ticks.
+void Sleep(int64_t ms);
+// Real time that `ticks` of the program's clock take.
+std::chrono::nanoseconds RealDuration(int64_t ticks);
+// A reply timeout or packet gap of ms milliseconds, in ticks (see SetScale).
+int64_t ReplyTicks(int64_t ms);
+
+// Tests: ticks and pauses run `speedup` times faster than real time; reply timeouts run
+// `replySpeedup` times faster (1: real length, whatever the speed-up of pauses).
+void SetScale(double speedup, double replySpeedup = 1.0);
+double Speedup();
+// Tests: the tick counter reads `ticks` now (to cross the 2^32 wrap without waiting 49 days).
+void SetTickCount(uint32_t ticks);
+// Back to real time.
+void Reset();
+
+} // namespace Clock

@@ -1,0 +1,121 @@
+// The program's only way to the board: a serial port that sends framed packets and a receive
+// thread that assembles, checks and keeps the latest valid packet.
+//
+// Packet on the wire: length L (payload + 3), SumA, SumB, payload of 1..252 bytes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+constexpr int32_t MaxPayload = 252;
+constexpr int32_t PacketGap = 2000;          // ms within which a packet must complete
+extern const int32_t BaudRates[5];           // 19200, 28800, 38400, 57600, 115200
+
+void Checksums(const uint8_t* data, int32_t count, uint8_t& sumA, uint8_t& sumB);
+
+// Millisecond timeout on the tick counter of the clock unit; immune to the counter's wrap.
+class TWaitTimer {
+public:
+    void Start(int32_t ms);
+    bool Expired() const;
+    uint64_t StartTick = 0;
+    int64_t Timeout = 0;
+};
+
+// The receive buffer: a ring for the packet being gathered and one slot for the latest valid
+// packet. Lock order: PacketLock before RingLock.
+class TBuffer {
+public:
+    explicit TBuffer(size_t size);
+    void Clear();
+    void Put(uint8_t b);
+    uint8_t Get();
+    bool TakePacket(uint8_t* dest, int32_t maximum, int32_t& count);
+
+    uint8_t PacketLength = 0;
+    bool Ready = false;
+    uint8_t Payload[512] = {};
+    uint8_t Expected = 0;
+    std::recursive_mutex RingLock, PacketLock;
+
+private:
+    std::vector<uint8_t> ring_;
+    size_t count_ = 0, read_ = 0;
+};
+
+// What a trace records: a frame sent, raw bytes sent, or a complete frame received
+// (valid or not).
+enum class TraceKind { Sent, SentRaw, Received, ReceivedInvalid };
+using PacketTrace = std::function<void(TraceKind kind, const uint8_t* bytes, size_t count)>;
+// Process-wide packet trace (flasher-cli --trace); none by default. Called on the sending thread
+// and on the receive thread.
+void SetPacketTrace(PacketTrace trace);
+
+class TRecThread;
+
+class TComPort {
+public:
+    TComPort(bool rtsOn, bool dtrOn);
+    virtual ~TComPort();
+    TComPort(const TComPort&) = delete;
+    TComPort& operator=(const TComPort&) = delete;
+
+    // Closes whatever is open and opens the named device; an empty name only closes.
+    // Reports through Error and ErrorText ("Порт закрыт", or the OS's message).
+    void Open(const std::string& name);
+    bool IsOpen() const;
+    void Purge();
+    bool SendPacket(const uint8_t* data, int32_t count);
+    bool WriteRaw(const uint8_t* data, int32_t count);
+    bool GetPacket(uint8_t* buffer, int32_t maximum, int32_t& count);
+    bool GetPacketText(std::string& text);
+    bool WaitPacket(uint8_t* buffer, int32_t maximum, int32_t timeoutMs, int32_t& count);
+    bool WaitPacketText(std::string& text, int32_t timeoutMs);
+    void SetNotify(bool enabled);
+    int SetBaudRate(int32_t baud);
+    void SetBaudIndex(int32_t index);
+    int32_t BaudRate() const { return baud_; }
+    void SetDtr(bool on);
+    void SetRts(bool on);
+
+    bool Dtr = false;
+    bool Rts = false;
+    int32_t Status = 0;
+    std::function<void()> OnPacket;
+    std::vector<std::string> Ports;       // serial devices found at construction
+    std::vector<std::string> FreePorts;   // those another program does not hold (see EnumeratePorts)
+    bool Error = false;
+    std::string ErrorText;
+    std::string PortName;
+    TWaitTimer Timer;
+    const bool DtrOn;
+    const bool RtsOn;
+    // Test seam: called after every change of a modem line ("DTR" or "RTS") on an open port.
+    std::function<void(const char* line, bool on)> OnModemLine;
+
+private:
+    friend class TRecThread;
+    void StartReceiver();
+    void StopReceiver();
+    bool WriteAll(const uint8_t* data, size_t count);
+
+    int fd_ = -1;
+    int32_t baud_ = 19200;
+    std::unique_ptr<TRecThread> receiver_;
+};
+
+// A serial device on this machine, for the port list and `flasher-cli ports`.
+struct PortInfo {
+    std::string Path;           // /dev/ttyUSB0
+    std::string UsbId;          // "0403:6001" for USB adapters, else empty
+    std::string Serial;         // USB serial number, else empty
+    std::string Product;        // USB product name, else empty
+    bool Free = true;           // no other program holds it (a lock on it, or a lock file)
+};
+// The serial devices the kernel reports, in natural order (ttyS2 before ttyS10). Never opens a
+// device, so an attached board sees no change of its modem lines.
+std::vector<PortInfo> EnumeratePorts();
