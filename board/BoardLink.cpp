@@ -1,0 +1,192 @@
+#include "board/BoardLink.h"
+
+#include "firmware/Firmware.h"
+#include "serial/Clock.h"
+#include "serial/PgmI2c.h"
+#include "serial/Serial.h"
+#include "util/Dialogue.h"
+#include "util/Random.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+std::unique_ptr<TComPort> BoardPort;
+std::unique_ptr<TComPort> I2cPort;
+std::unique_ptr<TI2C> I2cBus;
+std::string BoardPortName;
+std::string LoaderPortName;
+
+namespace {
+constexpr int32_t ResetReplyTimeout = 3000;
+constexpr int32_t ResetPause = 3500;
+constexpr int32_t BurstLength = 2000;
+constexpr int32_t BurstQuiet = 2000;
+
+// A command of `length` payload bytes: the code, then zeros.
+std::vector<uint8_t> Command(uint8_t code, size_t length)
+{
+    std::vector<uint8_t> p(length, 0);
+    p[0] = code;
+    return p;
+}
+
+bool Send(const std::vector<uint8_t>& payload)
+{
+    return BoardPort->SendPacket(payload.data(), static_cast<int32_t>(payload.size()));
+}
+
+bool ExpectText(const char* expected, int32_t timeout)
+{
+    std::string text;
+    return BoardPort->WaitPacketText(text, timeout) && text == expected;
+}
+
+// Sends 0xD0 and waits for its reply, up to `maximum` bytes.
+bool RequestVersion(uint8_t* reply, int32_t maximum, int32_t& count)
+{
+    Send(Command(0xD0, 8));
+    return BoardPort->WaitPacket(reply, maximum, ShortReplyTimeout, count);
+}
+} // namespace
+
+void BoardLinkStartup()
+{
+    SeedRandomFromClock();
+    BoardPort = std::make_unique<TComPort>(false, true);
+    I2cPort = std::make_unique<TComPort>(false, true);
+    I2cBus = std::make_unique<TI2C>(*I2cPort);
+}
+
+void BoardLinkShutdown()
+{
+    I2cBus.reset();
+    BoardPort.reset();
+    I2cPort.reset();
+    BoardPortName.clear();
+    LoaderPortName.clear();
+}
+
+void OpenBoardPort(bool showErrors, TUserDialogue& ui)
+{
+    BoardPort->Open(BoardPortName);
+    if (showErrors && BoardPort->Error) ui.ShowMessage("Ошибка", "Ошибка коммуникационного порта!", MbError);
+}
+
+void CloseBoardPort() { BoardPort->Open(""); }
+
+bool ResetBoard()
+{
+    std::vector<uint8_t> p = Command(0x12, 6);
+    for (size_t i = 1; i < p.size(); ++i) p[i] = RandomByte();
+    Send(p);
+    return ExpectText("RSTOK", ResetReplyTimeout);
+}
+
+bool PingBoard()
+{
+    Send(Command(0xC8, 8));
+    return ExpectText("OK!", ShortReplyTimeout);
+}
+
+bool ConnectBoard()
+{
+    std::array<uint8_t, 1024> burst;
+    burst.fill(0x5C);
+    BoardPort->Purge();
+    BoardPort->Timer.Start(BurstLength);
+    do {
+        BoardPort->WriteRaw(burst.data(), static_cast<int32_t>(burst.size()));
+    } while (!BoardPort->Timer.Expired());
+    std::string stale;
+    BoardPort->GetPacketText(stale);
+    Clock::Sleep(BurstQuiet);
+    BoardPort->Purge();
+    return PingBoard();
+}
+
+bool ReadLoaderVersionText(std::string& version)
+{
+    version.clear();
+    Send(Command(0xD0, 8));
+    std::string text;
+    if (!BoardPort->WaitPacketText(text, ShortReplyTimeout) || text.size() != 3 || text[0] != '\t') return false;
+    version = std::string(1, text[1]) + "." + text[2];
+    return true;
+}
+
+bool ReadLoaderVersion(int32_t& major, int32_t& minor)
+{
+    major = minor = 0;
+    uint8_t reply[8];
+    int32_t count = 0;
+    if (!RequestVersion(reply, sizeof reply, count) || count != 3 || reply[0] != 0x09) return false;
+    major = reply[1] - 48;
+    minor = reply[2] - 48;
+    return true;
+}
+
+bool SendPreamble()
+{
+    std::vector<uint8_t> p = Command(0xD5, 1 + FixedBlock.size());
+    std::copy(FixedBlock.begin(), FixedBlock.end(), p.begin() + 1);
+    Send(p);
+    return ExpectText("OK!", ShortReplyTimeout);
+}
+
+bool ConfirmPreamble()
+{
+    Send(Command(0xD6, 16));
+    return ExpectText("OK!", ShortReplyTimeout);
+}
+
+bool StartBoard()
+{
+    Send(Command(0xCD, 8));
+    return true;
+}
+
+bool ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block)
+{
+    std::vector<uint8_t> p = Command(0xD1, 8);
+    p[1] = static_cast<uint8_t>((block * 32) & 0xE0);
+    Send(p);
+    uint8_t reply[65];
+    int32_t count = 0;
+    if (!BoardPort->WaitPacket(reply, sizeof reply, ShortReplyTimeout, count) || count != 33 || reply[0] != 0x02)
+        return false;
+    int32_t n = std::min(lastIndex + 1, 32);
+    for (int32_t i = 0; i < n; ++i) dest[i] = reply[1 + i];
+    return true;
+}
+
+TConnect OpenConnection(TUserDialogue& ui, bool& versionRead)
+{
+    versionRead = false;
+    OpenBoardPort(true, ui);
+    if (BoardPort->Error) {
+        CloseBoardPort();
+        return TConnect::PortFailed;
+    }
+    if (ResetBoard())
+        Clock::Sleep(ResetPause);
+    else
+        ui.ShowMessage("Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo);
+    if (!ConnectBoard()) {
+        CloseBoardPort();
+        ui.ShowMessage("Попытка соединения!", "Не удалось соединиться с табло!", MbError);
+        return TConnect::NoBoard;
+    }
+    std::string version;
+    versionRead = ReadLoaderVersionText(version);
+    ui.SetVersion(versionRead ? "Загрузчик v" + version : "Загрузчик v1.0");
+    return TConnect::Connected;
+}
+
+int32_t LoaderVersionGate()
+{
+    int32_t major = 0, minor = 0;
+    if (!ReadLoaderVersion(major, minor)) return LinkLost;
+    if (major > 3 && !(SendPreamble() && ConfirmPreamble())) return LinkLost;
+    return LinkOk;
+}
