@@ -122,9 +122,9 @@ TOutcome TestBoardRam(TUserDialogue& ui, int32_t& errors)
     return outcome;
 }
 
-TOutcome StartBoardProgram()
+TOutcome StartBoardProgram(TUserDialogue& ui, bool showErrors)
 {
-    BoardPort->Open(BoardPortName);
+    OpenBoardPort(showErrors, ui);
     bool opened = !BoardPort->Error;
     if (opened) StartBoard();
     CloseBoardPort();

@@ -26,9 +26,9 @@ TOutcome ProgramBoard(TUserDialogue& ui, TFontSet& fonts, bool includeFonts, con
 // errors receives the number of differing bytes.
 TOutcome TestBoardRam(TUserDialogue& ui, int32_t& errors);
 
-// "Запуск табло": starts the board's program; a port that cannot be opened is passed over
-// silently (PortFailed tells the command line).
-TOutcome StartBoardProgram();
+// "Запуск табло": starts the board's program. The window passes a port that cannot be opened over
+// silently (showErrors false); the command line shows the port error.
+TOutcome StartBoardProgram(TUserDialogue& ui, bool showErrors);
 
 // The configuration read: byte 0 is 255, bytes 1..255 the board's configuration area.
 TOutcome ReadBoardConfiguration(TUserDialogue& ui, std::array<uint8_t, 256>& record);
