@@ -1,0 +1,115 @@
+#include "GlyFiles.h"
+#include "fonts/fntUnit.h"
+#include "util/Dialogue.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+struct Shown {
+    std::string Caption, Text;
+    uint32_t Flags;
+    bool operator==(const Shown&) const = default;
+};
+
+// Records every box the preparation shows; the preparation asks no questions.
+class RecordingDialogue : public TUserDialogue {
+public:
+    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override
+    {
+        Messages.push_back({caption, text, flags});
+        return IdOk;
+    }
+    void SetStatus(const std::string&) override {}
+    void ShowProgress(int32_t) override {}
+
+    std::vector<Shown> Messages;
+};
+
+const Shown ReadRefused{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError};
+const Shown NoRoom{"Запись шрифтов!", "Нет места для размещения шрифтов!", MbError};
+
+class FontPreparation : public testing::Test {
+protected:
+    bool Prepare(const GlyFile& gly) { return Prepare(Folder.Write("font.gly", gly.Contents())); }
+    bool Prepare(const std::string& name) { return PrepareFonts(*Fonts, name, Ui); }
+
+    TempFolder Folder;
+    RecordingDialogue Ui;
+    std::unique_ptr<TFontSet> Fonts = std::make_unique<TFontSet>();
+};
+
+TEST_F(FontPreparation, LargestDataFitsBelowTheTableAndIsRelocated)
+{
+    const int32_t largest = FontLimit - FontBaseAddress;
+    ASSERT_EQ(largest, 22784);
+    GlyFile gly = FontFile(2, largest);
+    gly.Data[0] = 0x00;
+    gly.Data[1] = 0x02;
+    ASSERT_TRUE(Prepare(gly));
+    EXPECT_TRUE(Ui.Messages.empty());
+    EXPECT_EQ(Fonts->FontBase, 0xA600);
+    EXPECT_EQ(Fonts->FontSize, largest);
+    EXPECT_EQ(Fonts->FontCount, 2);
+    EXPECT_EQ(Fonts->FontBuffer[0], 0xA8);
+    EXPECT_EQ(Fonts->FontBuffer[1], 0x00);
+    EXPECT_EQ(Fonts->FontBuffer[largest - 1], gly.Data.back());   // past the tables: unchanged
+}
+
+TEST_F(FontPreparation, OneByteTooManyHasNoRoom)
+{
+    EXPECT_FALSE(Prepare(FontFile(2, FontLimit - FontBaseAddress + 1)));
+    EXPECT_EQ(Ui.Messages, std::vector<Shown>{NoRoom});
+}
+
+TEST_F(FontPreparation, NoFontsGiveEmptyTable)
+{
+    ASSERT_TRUE(Prepare(FontFile(0, 0)));
+    EXPECT_TRUE(Ui.Messages.empty());
+    EXPECT_EQ(Fonts->FontSize, 0);
+    BuildFontTable(*Fonts);
+    EXPECT_EQ(Fonts->FontTable[0], 0x00);
+    EXPECT_EQ(Fonts->FontTable[1], 0xFF);
+    EXPECT_EQ(Fonts->FontTable[31], 0xFF);
+}
+
+TEST_F(FontPreparation, BlanksAroundTheNameStillFindTheFile)
+{
+    const std::string path = Folder.Write("font.gly", FontFile(3, 2000).Contents());
+    ASSERT_TRUE(Prepare("  " + path + " \t"));
+    BuildFontTable(*Fonts);
+    EXPECT_EQ(Fonts->FontTable[0], 3);
+    EXPECT_EQ(Fonts->FontTable[3], 0xAA);
+}
+
+struct UnreadableCase {
+    const char* Name;
+    Bytes Contents;   // empty: no file at all
+};
+
+class UnreadableFontFile : public FontPreparation, public testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(UnreadableFontFile, ReadMessageOnceAndStop)
+{
+    const Bytes& contents = GetParam().Contents;
+    const std::string name = contents.empty() ? Folder.PathOf("absent.gly") : Folder.Write("font.gly", contents);
+    EXPECT_FALSE(Prepare(name));
+    EXPECT_EQ(Ui.Messages, std::vector<Shown>{ReadRefused});
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, UnreadableFontFile, testing::Values(
+    UnreadableCase{"Missing", {}},
+    UnreadableCase{"ThirtyTwoFonts", FontFile(32, 513 * 32).Contents()},
+    UnreadableCase{"EntryRelocatingPastFFFF",
+                   [] {
+                       GlyFile gly = FontFile(1, 600);
+                       gly.Data[510] = 0x00;
+                       gly.Data[511] = 0x5A;
+                       return gly.Contents();
+                   }()},
+    // Too large for the file limit, so refused by the reader before the placement check.
+    UnreadableCase{"File32769", FontFile(1, 32769 - 32).Contents()}),
+    [](const auto& info) { return std::string(info.param.Name); });
+} // namespace
