@@ -36,9 +36,9 @@ struct TFontSet {
 };
 
 // Reads the font data of fileName (blanks and tabs around the name ignored) into buffer, which holds
-// capacity bytes. True when the file passed every check. dataSize and count receive S and N as soon
-// as the header has been read, so after a later failure they hold the refused file's values; the
-// buffer is only written on success. Refused besides malformed files: more than MaxFonts fonts, and
+// capacity bytes. True when the file passed every check. dataSize and count receive S and N once
+// the signature and header size have passed, so after a later failure they hold the refused file's
+// values; the buffer is only written on success. Refused besides malformed files: more than MaxFonts fonts, and
 // an offset-table entry that would pass 0xFFFF once relocated to FontBaseAddress. Shows nothing.
 bool ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
                   int32_t& count);
