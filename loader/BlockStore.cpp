@@ -1,0 +1,248 @@
+#include "loader/BlockStore.h"
+
+#include "serial/Serial.h"
+#include "util/Cp1251.h"
+#include "util/StrUnit.h"
+
+#include <algorithm>
+
+namespace {
+constexpr uint32_t TopByteMask = 0xFF000000;
+constexpr uint32_t AddressMask = 0x00FFFFFF;
+constexpr int32_t ChecksummedBytes = 2110;
+constexpr int32_t HeaderProgressDivisor = 32;
+
+uint8_t TopByte(uint32_t value) { return static_cast<uint8_t>(value >> 24); }
+
+uint32_t LittleEndian(const uint8_t* p)
+{
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+std::array<uint8_t, 4> LittleEndianBytes(uint32_t value)
+{
+    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 24)};
+}
+
+uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+void SetWord(uint8_t* p, uint16_t value)
+{
+    p[0] = static_cast<uint8_t>(value);
+    p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+// Offsets of every number the two copies must agree on, in the order they are checked.
+std::vector<size_t> CheckedNumberOffsets()
+{
+    std::vector<size_t> offsets{ReservedEndOffset, LastReservedSlotOffset};
+    for (int32_t k = 0; k < BlockCount; ++k) offsets.push_back(BlockSlotsOffset + 4 * static_cast<size_t>(k));
+    for (int32_t j = 0; j < ReservedSlotCount; ++j) offsets.push_back(ReservedSlotsOffset + 4 * static_cast<size_t>(j));
+    return offsets;
+}
+
+bool ChecksumMatches(const LoaderDirectory& copy)
+{
+    uint8_t sumA = 0, sumB = 0;
+    Checksums(copy.Bytes.data(), ChecksummedBytes, sumA, sumB);
+    return copy.Bytes[DirectorySumAOffset] == sumA && copy.Bytes[DirectorySumBOffset] == sumB;
+}
+
+bool IndexValid(int32_t index) { return index >= 0 && index < BlockCount; }
+
+// The store turns anything thrown inside an operation into a failed operation.
+template <typename Operation>
+bool Guarded(Operation operation)
+{
+    try {
+        return operation();
+    } catch (...) {
+        return false;
+    }
+}
+
+// Writes the slot value and reads it back: the read-back decides.
+bool WriteSlot(int32_t index, uint32_t value)
+{
+    auto bytes = LittleEndianBytes(value);
+    if (!WriteFlash(SlotAddress(index), 4, bytes.data())) return false;
+    std::array<uint8_t, 4> readBack{};
+    if (!ReadFlashPaged(SlotAddress(index), 4, readBack.data())) return false;
+    return readBack == bytes;
+}
+} // namespace
+
+uint32_t LoaderDirectory::Number(size_t offset) const
+{
+    if (offset + 4 > Bytes.size()) return 0;
+    return LittleEndian(Bytes.data() + offset);
+}
+
+void LoaderDirectory::SetNumber(size_t offset, uint32_t value)
+{
+    if (offset + 4 > Bytes.size()) return;
+    auto bytes = LittleEndianBytes(value);
+    std::copy(bytes.begin(), bytes.end(), Bytes.begin() + static_cast<ptrdiff_t>(offset));
+}
+
+std::string BlockHeader::Name() const
+{
+    size_t length = std::min<size_t>(Bytes[0], MaxBlockNameLength);
+    return Cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(Bytes.data() + 1), length));
+}
+
+void BlockHeader::SetName(std::string_view utf8)
+{
+    std::string cp1251 = Utf8ToCp1251(utf8);
+    if (cp1251.size() > MaxBlockNameLength) cp1251.resize(MaxBlockNameLength);
+    Bytes[0] = static_cast<uint8_t>(cp1251.size());
+    std::copy(cp1251.begin(), cp1251.end(), Bytes.begin() + 1);
+}
+
+SegmentDescriptor BlockHeader::Descriptor(int32_t index) const
+{
+    if (index < 0 || index >= DescriptorCount) return {NoSegmentOffset, 0, 0};
+    const uint8_t* p = Bytes.data() + DescriptorsOffset + 6 * static_cast<size_t>(index);
+    return {Word(p), Word(p + 2), Word(p + 4)};
+}
+
+void BlockHeader::SetDescriptor(int32_t index, const SegmentDescriptor& descriptor)
+{
+    if (index < 0 || index >= DescriptorCount) return;
+    uint8_t* p = Bytes.data() + DescriptorsOffset + 6 * static_cast<size_t>(index);
+    SetWord(p, descriptor.Offset);
+    SetWord(p + 2, descriptor.Size);
+    SetWord(p + 4, descriptor.Address);
+}
+
+BlockHeader HeaderOf(const TBlockImage& image)
+{
+    BlockHeader header;
+    std::copy_n(image.begin(), BlockHeaderSize, header.Bytes.begin());
+    return header;
+}
+
+std::vector<SegmentDescriptor> SegmentsToWrite(const BlockHeader& header)
+{
+    std::vector<SegmentDescriptor> segments;
+    if (header.Descriptor(0).Valid()) segments.push_back(header.Descriptor(0));
+    for (int32_t i = 1; i < DescriptorCount && header.Descriptor(i).Valid(); ++i)
+        segments.push_back(header.Descriptor(i));
+    return segments;
+}
+
+bool ImageFitsBlockArea(const TBlockImage& image)
+{
+    auto segments = SegmentsToWrite(HeaderOf(image));
+    return std::all_of(segments.begin(), segments.end(), [](const auto& s) { return s.FitsBlockArea(); });
+}
+
+void BuildDirectory(LoaderDirectory& reference)
+{
+    reference.Bytes.fill(0xFF);
+    reference.SetNumber(SignatureOffset, DirectorySignature);
+    reference.SetNumber(ReservedEndOffset, ReservedAreasEnd);
+    uint32_t area = BlockAreaStart;
+    for (int32_t k = 0; k < BlockCount; ++k, area += BlockAreaSize)
+        reference.SetNumber(BlockSlotsOffset + 4 * static_cast<size_t>(k), area);
+    for (int32_t j = 0; j < ReservedSlotCount; ++j, area += BlockAreaSize)
+        reference.SetNumber(ReservedSlotsOffset + 4 * static_cast<size_t>(j), area);
+    reference.SetNumber(LastReservedSlotOffset, area);
+    Checksums(reference.Bytes.data(), ChecksummedBytes, reference.Bytes[DirectorySumAOffset],
+              reference.Bytes[DirectorySumBOffset]);
+}
+
+void MakePrimaryCopy(LoaderDirectory& primary, const LoaderDirectory& reference)
+{
+    primary = reference;
+    primary.Bytes[DirectorySumAOffset] = 0;
+    primary.Bytes[DirectorySumBOffset] = 0;
+    for (size_t offset : CheckedNumberOffsets()) primary.SetNumber(offset, primary.Number(offset) | TopByteMask);
+}
+
+bool SlotMatches(uint32_t primary, uint32_t reference)
+{
+    uint8_t mark = TopByte(primary);
+    return TopByte(reference) == 0 && (mark == SlotHoldsData || mark == SlotEmpty) &&
+           (primary & AddressMask) == (reference & AddressMask);
+}
+
+uint32_t SlotAddress(int32_t index) { return static_cast<uint32_t>(BlockSlotsOffset + 4 * static_cast<size_t>(index)); }
+
+int32_t CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& reference)
+{
+    if (primary.Signature() != DirectorySignature || reference.Signature() != DirectorySignature)
+        return DirectoryUnformatted;
+    if (!ChecksumMatches(reference)) return DirectoryDamaged;
+    for (size_t offset : CheckedNumberOffsets())
+        if (!SlotMatches(primary.Number(offset), reference.Number(offset))) return DirectoryDamaged;
+    if (primary.Bytes[DirectorySumAOffset] != 0 || primary.Bytes[DirectorySumBOffset] != 0) return DirectoryDamaged;
+    return DirectoryValid;
+}
+
+bool ReadDirectory(int32_t& status, LoaderDirectory* primary, LoaderDirectory* reference)
+{
+    status = DirectoryValid;
+    LoaderDirectory first, second;
+    if (!ReadFlash(PrimaryDirectoryAddress, DirectorySize, first.Bytes.data())) return false;
+    if (primary) *primary = first;
+    if (!ReadFlash(ReferenceDirectoryAddress, DirectorySize, second.Bytes.data())) return false;
+    if (reference) *reference = second;
+    status = CheckDirectory(first, second);
+    return true;
+}
+
+bool FormatLoader()
+{
+    LoaderDirectory reference, primary;
+    BuildDirectory(reference);
+    MakePrimaryCopy(primary, reference);
+    if (!WriteFlash(PrimaryDirectoryAddress, DirectorySize, primary.Bytes.data())) return false;
+    if (!WriteFlash(ReferenceDirectoryAddress, DirectorySize, reference.Bytes.data())) return false;
+    int32_t status = DirectoryValid;
+    return ReadDirectory(status) && status == DirectoryValid;
+}
+
+bool ReadBlockHeader(int32_t index, BlockInfo& info, const LoaderDirectory& primary)
+{
+    return Guarded([&] {
+        info = BlockInfo{};
+        if (!IndexValid(index)) return false;
+        uint32_t address = primary.BlockSlot(index);
+        info.Empty = TopByte(address) != SlotHoldsData;
+        if (info.IsEmpty()) return true;
+        if (!ReadFlash(address, BlockHeaderSize, info.Header.Bytes.data())) return false;
+        info.Empty = info.Header.Descriptor(0).Size == 0 && info.Header.Descriptor(1).Size == 0;
+        return true;
+    });
+}
+
+bool ReadBlockHeaders(BlockList& infos, const LoaderDirectory& primary, const FlashProgress& progress)
+{
+    for (int32_t index = 0; index < BlockCount; ++index) {
+        if (!ReadBlockHeader(index, infos[static_cast<size_t>(index)], primary)) return false;
+        if (progress) progress(PercentHalfEven(index + 1, HeaderProgressDivisor));
+    }
+    return true;
+}
+
+bool EraseBlock(int32_t index, const LoaderDirectory& primary)
+{
+    return Guarded([&] {
+        if (!IndexValid(index)) return false;
+        return WriteSlot(index, primary.BlockSlot(index) | TopByteMask);
+    });
+}
+
+bool WriteBlock(const TBlockImage& image, int32_t index, const LoaderDirectory& primary, const FlashProgress& progress)
+{
+    return Guarded([&] {
+        if (!IndexValid(index) || !ImageFitsBlockArea(image)) return false;
+        uint32_t base = primary.BlockSlot(index) & AddressMask;
+        for (const SegmentDescriptor& segment : SegmentsToWrite(HeaderOf(image)))
+            if (!WriteFlash(base + segment.Offset, segment.Size, image.data() + segment.Offset, progress)) return false;
+        if (!WriteFlash(base, BlockHeaderSize, image.data(), progress)) return false;
+        return WriteSlot(index, base);
+    });
+}

@@ -1,0 +1,341 @@
+#include "loader/LoaderLink.h"
+
+#include "board/BoardLink.h"
+#include "serial/Serial.h"
+#include "util/Dialogue.h"
+#include "util/Random.h"
+#include "util/StrUnit.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+std::unique_ptr<TComPort> LoaderPort;
+std::recursive_mutex LoaderLock;
+
+namespace {
+constexpr int32_t TextReplyLimit = 32;     // bytes of a text reply looked at
+constexpr int32_t BaudReplyLimit = 15;
+constexpr int32_t MaxClockCount = 16;
+constexpr uint8_t HandshakeCode = 0xA0, ReadClockCode = 0xA2, WriteClockCode = 0xA3;
+constexpr uint8_t ReadPagedCode = 0xA5, WriteFlashCode = 0xA6, ReadLinearCode = 0xA7, BaudCode = 0xA9;
+
+// Notification stays off for the whole of a request, whichever way it ends.
+class NotifyOff {
+public:
+    NotifyOff() { SetNotify(false); }
+    ~NotifyOff() { SetNotify(true); }
+    NotifyOff(const NotifyOff&) = delete;
+    NotifyOff& operator=(const NotifyOff&) = delete;
+
+private:
+    static void SetNotify(bool on)
+    {
+        if (LoaderPort) LoaderPort->SetNotify(on);
+    }
+};
+
+bool PortUsable() { return LoaderPort && !LoaderPort->Error; }
+
+// Sends the request and waits for one reply packet, taking at most `maximum` bytes of it.
+// The lock keeps another thread's request from taking this reply.
+bool Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received)
+{
+    received = 0;
+    if (!PortUsable()) return false;
+    std::lock_guard lock(LoaderLock);
+    LoaderPort->SendPacket(request.data(), static_cast<int32_t>(request.size()));
+    return LoaderPort->WaitPacket(reply, maximum, ReplyTimeout, received);
+}
+
+// A request answered by a word: the reply up to its first zero byte must be that word exactly.
+bool TextRequest(const std::vector<uint8_t>& request, const char* expected, int32_t limit)
+{
+    std::array<uint8_t, TextReplyLimit> reply{};
+    int32_t received = 0;
+    if (!Exchange(request, reply.data(), limit, received)) return false;
+    const char* text = reinterpret_cast<const char*>(reply.data());
+    std::string word(text, strnlen(text, static_cast<size_t>(received)));
+    return word == expected;
+}
+
+// A request answered by data: at least `count` bytes must arrive; the first `count` are kept.
+bool DataRequest(const std::vector<uint8_t>& request, uint8_t* buffer, int32_t count)
+{
+    std::array<uint8_t, ChunkSize> reply{};
+    int32_t received = 0;
+    if (!Exchange(request, reply.data(), count, received) || received < count) return false;
+    if (count > 0) std::copy_n(reply.begin(), count, buffer);
+    return true;
+}
+
+void AppendRandom(std::vector<uint8_t>& request, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) request.push_back(RandomByte());
+}
+
+std::vector<uint8_t> FlashRequest(uint8_t code, uint32_t address, uint8_t flags)
+{
+    return {code, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
+            static_cast<uint8_t>(address), flags};
+}
+
+bool FlashArgumentsValid(uint32_t address, int32_t count)
+{
+    return count >= 0 && count <= ChunkSize && address <= MaxFlashAddress;
+}
+
+bool ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
+{
+    NotifyOff quiet;
+    if (!FlashArgumentsValid(address, count)) return false;
+    std::vector<uint8_t> request = FlashRequest(code, address, flags);
+    request.push_back(static_cast<uint8_t>(count));
+    return DataRequest(request, buffer, count);
+}
+
+uint8_t FromBcd(uint8_t x) { return static_cast<uint8_t>((x & 0x0F) + (x >> 4) * 10); }
+uint8_t ToBcd(uint32_t v) { return static_cast<uint8_t>((v % 10) + (v / 10) * 16); }
+
+// Hours register in its 12-hour form: hour 1..12 in BCD in bits 0-4, afternoon mark in bit 5.
+uint16_t TwelveHourToDay(uint8_t r)
+{
+    uint16_t hour = FromBcd(r & 0x1F) % 12;
+    return (r & 0x20) ? hour + 12 : hour;
+}
+
+TSystemTime SystemLocalTime()
+{
+    auto now = std::chrono::system_clock::now();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    TSystemTime t;
+    t.Year = static_cast<uint16_t>(local.tm_year + 1900);
+    t.Month = static_cast<uint16_t>(local.tm_mon + 1);
+    t.DayOfWeek = static_cast<uint16_t>(local.tm_wday);
+    t.Day = static_cast<uint16_t>(local.tm_mday);
+    t.Hour = static_cast<uint16_t>(local.tm_hour);
+    t.Minute = static_cast<uint16_t>(local.tm_min);
+    t.Second = static_cast<uint16_t>(std::min(local.tm_sec, 59));
+    t.Milliseconds = static_cast<uint16_t>(ms);
+    return t;
+}
+
+std::function<TSystemTime()>& LocalTimeSource()
+{
+    static std::function<TSystemTime()> source;
+    return source;
+}
+
+// How a transfer is cut into chunks and which flags they carry.
+enum class Chunking { PagedWrite, PagedRead, Linear };
+
+struct Chunk {
+    int32_t Count;
+    uint8_t Flags;
+};
+
+// The next chunk at `address` with `remaining` bytes to go; `begin` carries from chunk to chunk:
+// the first chunk of a transfer, and in paged transfers every chunk after a page end, begins.
+Chunk NextChunk(Chunking kind, uint32_t address, int32_t remaining, bool& begin)
+{
+    int32_t n = std::min(remaining, ChunkSize);
+    uint8_t flags = begin ? FlagBegin : 0;
+    if (kind == Chunking::Linear) {
+        begin = false;
+        if (n == remaining) flags |= FlagEnd;
+        return {n, flags};
+    }
+    uint32_t offset = address % FlashPageSize;
+    if (offset + static_cast<uint32_t>(n) > FlashPageSize) n = static_cast<int32_t>(FlashPageSize - offset);
+    begin = offset + static_cast<uint32_t>(n) == FlashPageSize;
+    if (kind == Chunking::PagedWrite && (begin || n == remaining)) flags |= FlagEnd;
+    return {n, flags};
+}
+
+// Runs chunkOp(address, count, flags, done) for every chunk and reports progress when the whole
+// percentage changes.
+template <typename ChunkOp>
+bool Transfer(Chunking kind, uint32_t address, int32_t count, const FlashProgress& progress, ChunkOp chunkOp)
+{
+    if (progress) progress(0);
+    bool begin = true, result = true;
+    int32_t remaining = std::max(count, 0), done = 0, last = 0;
+    while (result && remaining > 0) {
+        Chunk chunk = NextChunk(kind, address, remaining, begin);
+        remaining -= chunk.Count;
+        result = chunkOp(address, chunk.Count, chunk.Flags, done);
+        address += static_cast<uint32_t>(chunk.Count);
+        done += chunk.Count;
+        if (result && progress) {
+            int32_t percent = PercentHalfEven(count - remaining, count);
+            if (percent != last) {
+                last = percent;
+                progress(percent);
+            }
+        }
+    }
+    return result;
+}
+} // namespace
+
+void LoaderLinkStartup()
+{
+    SeedRandomFromClock();
+    LoaderPort = std::make_unique<TComPort>(false, false);
+}
+
+void LoaderLinkShutdown() { LoaderPort.reset(); }
+
+void OpenLoaderPort(TUserDialogue& ui)
+{
+    if (!LoaderPort) return;
+    LoaderPort->Open(LoaderPortName);
+    if (LoaderPort->Error) ui.ShowMessage("Ошибка", "Ошибка коммуникационного порта!", MbError);
+    LoaderPort->SetBaudIndex(LoaderBaudIndex);
+}
+
+void CloseLoaderPort()
+{
+    if (LoaderPort) LoaderPort->Open("");
+}
+
+bool ConnectLoader(int32_t attempts)
+{
+    SetLoaderBaud(LoaderBaudIndex);
+    if (LoaderPort) LoaderPort->SetBaudIndex(LoaderBaudIndex);
+    bool result = false;
+    for (int32_t i = 0; i < attempts && !result; ++i) result = PingLoader();
+    return result;
+}
+
+bool PingLoader()
+{
+    NotifyOff quiet;
+    std::vector<uint8_t> request{HandshakeCode};
+    AppendRandom(request, 8);
+    return TextRequest(request, "CONOK", TextReplyLimit);
+}
+
+bool SetLoaderBaud(uint8_t index)
+{
+    NotifyOff quiet;
+    return TextRequest({BaudCode, index}, "BAUOK", BaudReplyLimit);
+}
+
+bool ReadClockRegisters(uint8_t first, int32_t count, uint8_t* buffer)
+{
+    NotifyOff quiet;
+    if (count < 1 || count > MaxClockCount) return false;
+    std::vector<uint8_t> request{ReadClockCode, first, static_cast<uint8_t>(count)};
+    AppendRandom(request, 5);
+    return DataRequest(request, buffer, count);
+}
+
+bool WriteClockRegisters(uint8_t first, int32_t count, const uint8_t* data)
+{
+    NotifyOff quiet;
+    if (count < 1 || count > MaxClockCount) return false;
+    std::vector<uint8_t> request{WriteClockCode, first};
+    request.insert(request.end(), data, data + count);
+    return TextRequest(request, "CLKOK", TextReplyLimit);
+}
+
+TSystemTime DecodeClockRegisters(const ClockRegisters& r)
+{
+    TSystemTime t;
+    t.Second = FromBcd(r[0] & 0x7F);
+    t.Minute = FromBcd(r[1] & 0x7F);
+    t.Hour = (r[2] & 0x40) ? TwelveHourToDay(r[2]) : FromBcd(r[2] & 0x3F);
+    t.DayOfWeek = (r[3] & 0x07) == 7 ? 0 : (r[3] & 0x07);
+    t.Day = FromBcd(r[4] & 0x3F);
+    t.Month = FromBcd(r[5] & 0x1F);
+    t.Year = static_cast<uint16_t>(2000 + FromBcd(r[6]));
+    t.Milliseconds = 0;
+    return t;
+}
+
+ClockRegisters EncodeClockRegisters(const TSystemTime& time)
+{
+    ClockRegisters r{};
+    r[0] = ToBcd(time.Second) & 0x7F;
+    r[1] = ToBcd(time.Minute) & 0x7F;
+    r[2] = ToBcd(time.Hour) & 0x3F;
+    r[3] = static_cast<uint8_t>(IsoDayOfWeek(time.Day, time.Month, time.Year));
+    r[4] = ToBcd(time.Day) & 0x3F;
+    r[5] = ToBcd(time.Month) & 0x1F;
+    r[6] = ToBcd(time.Year % 100);
+    r[7] = 0;
+    return r;
+}
+
+bool ReadLoaderClock(TSystemTime& time)
+{
+    ClockRegisters r{};
+    if (!ReadClockRegisters(0, ClockRegisterCount, r.data())) return false;
+    time = DecodeClockRegisters(r);
+    return true;
+}
+
+bool WriteLoaderClock(const TSystemTime& time)
+{
+    ClockRegisters r = EncodeClockRegisters(time);
+    return WriteClockRegisters(0, ClockRegisterCount, r.data());
+}
+
+bool SyncLoaderClock() { return WriteLoaderClock(LocalTime()); }
+
+TSystemTime LocalTime()
+{
+    const auto& source = LocalTimeSource();
+    return source ? source() : SystemLocalTime();
+}
+
+void SetLocalTimeSource(std::function<TSystemTime()> source) { LocalTimeSource() = std::move(source); }
+
+bool ReadFlashPagedChunk(uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
+{
+    return ReadChunk(ReadPagedCode, address, count, flags, buffer);
+}
+
+bool ReadFlashChunk(uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
+{
+    return ReadChunk(ReadLinearCode, address, count, flags, buffer);
+}
+
+bool WriteFlashChunk(uint32_t address, int32_t count, uint8_t flags, const uint8_t* data)
+{
+    NotifyOff quiet;
+    if (!FlashArgumentsValid(address, count)) return false;
+    std::vector<uint8_t> request = FlashRequest(WriteFlashCode, address, flags);
+    request.insert(request.end(), data, data + count);
+    return TextRequest(request, "FLHOK", TextReplyLimit);
+}
+
+bool WriteFlash(uint32_t address, int32_t count, const uint8_t* data, const FlashProgress& progress)
+{
+    return Transfer(Chunking::PagedWrite, address, count, progress,
+                    [data](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
+                        return WriteFlashChunk(a, n, flags, data + done);
+                    });
+}
+
+bool ReadFlashPaged(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
+{
+    return Transfer(Chunking::PagedRead, address, count, progress,
+                    [buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
+                        return ReadFlashPagedChunk(a, n, flags, buffer + done);
+                    });
+}
+
+bool ReadFlash(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
+{
+    return Transfer(Chunking::Linear, address, count, progress,
+                    [buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
+                        return ReadFlashChunk(a, n, flags, buffer + done);
+                    });
+}
