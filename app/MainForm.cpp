@@ -1,0 +1,226 @@
+#include "app/MainForm.h"
+
+#include "app/FileDialog.h"
+#include "app/TerminalDevice.h"
+#include "board/BoardLink.h"
+#include "board/BoardWorkflows.h"
+#include "fonts/fntUnit.h"
+#include "serial/Serial.h"
+#include "util/IniUnit.h"
+#include "util/StrUnit.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include <array>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+constexpr int DisplayLength = 128;
+// Linux has no priority classes: nice values stand in for the high class and the highest thread
+// priority. A real-time policy is not used: a window thread that never yields would stall the machine.
+constexpr int HighClassNice = -10;
+constexpr int HighestThreadNice = -15;
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+} // namespace
+
+TMainFlashForm::TMainFlashForm(std::string commandLinePort, QWidget* parent)
+    : QWidget(parent), Fonts(std::make_unique<TFontSet>()), commandLinePort_(TrimBlanks(commandLinePort))
+{
+    CreateControls();
+    FormCreate();
+    LayOutControls();
+    SetTabOrder();
+    ConnectHandlers();
+}
+
+TMainFlashForm::~TMainFlashForm() = default;
+
+template <typename Work> void TMainFlashForm::RunWorkflow(Work work)
+{
+    // A click handled inside the progress callback's message pass must not start a second workflow.
+    if (busy_) return;
+    busy_ = true;
+    work();
+    busy_ = false;
+}
+
+void TMainFlashForm::FormCreate()
+{
+    Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
+    Label4->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
+}
+
+void TMainFlashForm::FormShow()
+{
+    FillPortList();
+    Edit2->setText(Text(IniSet.FontFile));
+    CheckBox2->setChecked(IniSet.IncludeFont);
+    PlaceAtSavedPosition();
+    SetHighPriority();
+}
+
+void TMainFlashForm::FillPortList()
+{
+    ComboBox1->clear();
+    if (BoardPort)
+        for (const std::string& port : BoardPort->Ports) ComboBox1->addItem(Text(port));
+    // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
+    QString saved = Text(TrimBlanks(IniSet.Port));
+    if (ComboBox1->findText(saved, Qt::MatchFixedString) < 0 && IsTerminalDevice(saved.toStdString()))
+        ComboBox1->addItem(saved);
+    QString given = Text(commandLinePort_);
+    if (!given.isEmpty() && ComboBox1->findText(given, Qt::MatchFixedString) < 0) ComboBox1->addItem(given);
+
+    // Exact match ignoring case; no match leaves the box without a selection.
+    ComboBox1->setCurrentIndex(ComboBox1->findText(saved, Qt::MatchFixedString));
+    if (!given.isEmpty()) ComboBox1->setCurrentIndex(ComboBox1->findText(given, Qt::MatchFixedString));
+    int i = std::max(ComboBox1->currentIndex(), 0);
+    BoardPortName = i < ComboBox1->count() ? ComboBox1->itemText(i).toStdString() : std::string();
+    LoaderPortName = BoardPortName;
+    ComboBox1->view()->setMinimumWidth(ComboBox1->view()->sizeHintForColumn(0) + 8);
+}
+
+// Left and top as saved, unless that point is on no screen (a monitor since removed).
+void TMainFlashForm::PlaceAtSavedPosition()
+{
+    QPoint topLeft(IniSet.Position[0], IniSet.Position[1]);
+    if (QGuiApplication::screenAt(topLeft) || topLeft.isNull()) move(topLeft);
+}
+
+void TMainFlashForm::FormHide()
+{
+    IniSet.FontFile = Edit2->text().toStdString();
+    IniSet.IncludeFont = CheckBox2->isChecked();
+    // A port given on the command line is for this run only.
+    bool givenPort = ComboBox1->currentText().compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
+    if (ComboBox1->currentIndex() >= 0 && !givenPort) IniSet.Port = ComboBox1->currentText().toStdString();
+    QRect bounds = frameGeometry();
+    IniSet.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
+}
+
+void TMainFlashForm::ComboBox1Click()
+{
+    int i = ComboBox1->currentIndex();
+    if (i < 0 || i >= ComboBox1->count()) return;
+    BoardPortName = ComboBox1->itemText(i).toStdString();
+    LoaderPortName = BoardPortName;
+}
+
+void TMainFlashForm::Button1Click()
+{
+    RunWorkflow([this] {
+        IncludeFonts = CheckBox2->isChecked();
+        ProgramBoard(*this, *Fonts, IncludeFonts, Edit2->text().toStdString());
+    });
+}
+
+void TMainFlashForm::Button2Click() { close(); }
+
+void TMainFlashForm::Button3Click()
+{
+    RunWorkflow([this] { StartBoardProgram(*this, false); });
+}
+
+void TMainFlashForm::Button4Click()
+{
+    RunWorkflow([this] {
+        if (OpenFileDialog("Файл шрифтов для прошивки", "Файлы шрифтов для прошивки (*.gly)|*.gly",
+                           IniSet.LastFontDir, true, false, IniSet.FontFile, 0))
+            Edit2->setText(Text(IniSet.FontFile));
+    });
+}
+
+void TMainFlashForm::Button5Click()
+{
+    RunWorkflow([this] {
+        std::array<uint8_t, 256> record{};
+        ReadBoardConfiguration(*this, record);
+    });
+}
+
+// The loader window comes with the loader workflow; until then the button does nothing.
+void TMainFlashForm::Button7Click() {}
+
+void TMainFlashForm::Button10Click()
+{
+    RunWorkflow([this] {
+        int32_t errors = 0;
+        TestBoardRam(*this, errors);
+    });
+}
+
+void TMainFlashForm::SetHighPriority()
+{
+    // Without the privilege to lower nice values both calls fail, which is ignored.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), HighClassNice);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
+}
+
+int32_t TMainFlashForm::ShowMessage(const std::string& caption, const std::string& text, uint32_t flags)
+{
+    return ShowMessageBox(this, caption, text, flags);
+}
+
+void TMainFlashForm::SetStatus(const std::string& text) { Label2->setText(Text(text)); }
+
+void TMainFlashForm::SetVersion(const std::string& text) { Label5->setText(Text(text)); }
+
+void TMainFlashForm::ShowProgress(int32_t percent)
+{
+    SetInputEnabled(false);
+    MoveGauge(percent);
+    SetInputEnabled(true);
+}
+
+void TMainFlashForm::SetBusy(bool busy) { SetInputEnabled(!busy); }
+
+void TMainFlashForm::MoveGauge(int32_t percent)
+{
+    Gauge1->setValue(percent);
+    QCoreApplication::processEvents();
+}
+
+void TMainFlashForm::SetInputEnabled(bool enabled)
+{
+    // Disabling the window drops the keyboard focus; give it back afterwards.
+    if (!enabled && isEnabled()) focusBeforeDisable_ = focusWidget();
+    setEnabled(enabled);
+    if (enabled && focusBeforeDisable_) {
+        if (isActiveWindow()) focusBeforeDisable_->setFocus();
+        focusBeforeDisable_ = nullptr;
+    }
+}
+
+void TMainFlashForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    FormShow();
+}
+
+void TMainFlashForm::closeEvent(QCloseEvent* event)
+{
+    // Closing during a workflow would pull the window from under it; the workflow ends first.
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    if (!hidden_) {
+        hidden_ = true;
+        FormHide();
+    }
+    event->accept();
+}

@@ -1,0 +1,106 @@
+// flasher: the window program. Start-up and shut-down run in a fixed order: the settings before
+// anything else, the window last; at the end the reverse, with the settings written after the
+// window has stored its state in them.
+#include "app/MainForm.h"
+#include "board/BoardLink.h"
+#include "loader/LoaderLink.h"
+#include "serial/Delay.h"
+#include "util/IniUnit.h"
+#include "util/Random.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+struct TOptions {
+    std::string Port;         // --port DEV: a device the port list does not hold, for this run
+    std::string Screenshot;   // --screenshot FILE (undocumented): grab the window, save it, quit
+    bool Help = false;
+    bool Bad = false;
+};
+
+const char* const Usage =
+    "Usage: flasher [--port DEV]\n"
+    "Service tool for LED display boards on a serial port.\n"
+    "  --port DEV   add the serial device DEV (e.g. the pseudo-terminal of board-sim) to the\n"
+    "               port list and select it for this run; it is not saved as the chosen port\n"
+    "  -h, --help   show this text\n";
+
+// Takes our options out of argv; everything else is left to Qt (-platform, -style ...).
+TOptions TakeOptions(int& argc, char** argv)
+{
+    TOptions options;
+    std::vector<char*> rest{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char* name, std::string& into) {
+            std::string prefix = std::string(name) + "=";
+            if (arg == name) {
+                if (i + 1 < argc) into = argv[++i];
+                else options.Bad = true;
+                return true;
+            }
+            if (arg.starts_with(prefix)) {
+                into = arg.substr(prefix.size());
+                return true;
+            }
+            return false;
+        };
+        if (value("--port", options.Port) || value("--screenshot", options.Screenshot)) continue;
+        if (arg == "-h" || arg == "--help") options.Help = true;
+        else rest.push_back(argv[i]);
+    }
+    argc = static_cast<int>(rest.size());
+    for (int i = 0; i < argc; ++i) argv[i] = rest[static_cast<size_t>(i)];
+    argv[argc] = nullptr;
+    return options;
+}
+
+// The window as it looks, into a file, then the normal end of the program.
+void ScheduleScreenshot(TMainFlashForm& form, const std::string& file)
+{
+    QTimer::singleShot(300, &form, [&form, file] {
+        if (!form.grab().save(QString::fromStdString(file))) std::fprintf(stderr, "flasher: cannot write %s\n", file.c_str());
+        form.close();
+    });
+}
+
+int RunWindow(int& argc, char** argv, const TOptions& options)
+{
+    QApplication app(argc, argv);
+    TMainFlashForm form(options.Port);
+    form.show();
+    if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
+    int status = app.exec();
+    form.close();   // stores the window's state if the loop ended some other way
+    return status;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TOptions options = TakeOptions(argc, argv);
+    if (options.Help || options.Bad) {
+        std::fputs(Usage, options.Bad ? stderr : stdout);
+        return options.Bad ? 2 : 0;
+    }
+
+    IniFileName = DefaultSettingsPath();
+    LoadSettings();
+    CalibrateDelay();
+    BoardLinkStartup();
+    LoaderLinkStartup();
+    SeedRandomFromClock();
+
+    int status = RunWindow(argc, argv, options);
+
+    LoaderLinkShutdown();
+    BoardLinkShutdown();
+    SaveSettings();
+    return status;
+}
