@@ -1,0 +1,65 @@
+// A simulated board with its loader on a pseudo-terminal, and the loader link opened on it.
+// Pauses run 100 times faster; reply timeouts keep their real length unless a test is about one.
+#pragma once
+
+#include "board/BoardLink.h"
+#include "loader/LoaderLink.h"
+#include "serial/Clock.h"
+#include "serial/Serial.h"
+#include "sim/BoardSim.h"
+#include "util/Random.h"
+#include "tests/loader/Printers.h"
+#include "tests/loader/RecordingView.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+class LoaderFixture : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Clock::SetScale(100);
+        SeedRandom(7);
+        ASSERT_TRUE(sim.Start());
+        LoaderLinkStartup();
+        OpenOnSim();
+    }
+    void TearDown() override
+    {
+        CloseLoaderPort();
+        LoaderLinkShutdown();
+        LoaderPortName.clear();
+        sim.Stop();
+        SetLocalTimeSource({});
+        Clock::Reset();
+    }
+
+    void OpenOnSim()
+    {
+        LoaderPortName = sim.SlavePath();
+        OpenLoaderPort(view);
+        ASSERT_FALSE(LoaderPort->Error) << LoaderPort->ErrorText;
+    }
+
+    // Reply timeouts as short as pauses: only for tests about a timeout.
+    static void ShortReplyTimeouts() { Clock::SetScale(100, 100); }
+
+    std::vector<WireRecord> Requests(uint8_t command = 0) const
+    {
+        std::vector<WireRecord> out;
+        for (const WireRecord& r : sim.WireLog())
+            if (r.FromProgram && !r.Raw && (command == 0 || r.Command() == command)) out.push_back(r);
+        return out;
+    }
+
+    static uint32_t FlashAddress(const WireRecord& r)
+    {
+        return uint32_t{r.Payload[1]} << 16 | uint32_t{r.Payload[2]} << 8 | r.Payload[3];
+    }
+
+    std::vector<uint8_t> Flash(uint32_t address, uint32_t count) const { return sim.Flash(address, count); }
+
+    TBoardSim sim;
+    TRecordingView view;
+};
