@@ -1,0 +1,101 @@
+// Inside of TBoardSim, shared by its API (BoardSim.cpp), its serving thread (BoardSimServe.cpp)
+// and its request dispatch (BoardSimDispatch.cpp). Everything here is guarded by Lock.
+#pragma once
+
+#include "sim/BoardSim.h"
+#include "sim/SimFaults.h"
+#include "sim/SimFrame.h"
+#include "sim/SimLoader.h"
+#include "sim/SimProgrammer.h"
+#include "sim/SimPty.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+constexpr uint32_t ProgrammerBaud = 19200;   // the resident programmer never changes its rate
+constexpr double FlashSaveDelay = 100;       // ticks after a flash write before the file is saved
+
+struct TBoardSim::Impl {
+    explicit Impl(SimOptions options);
+
+    // Ticks of the clock seam, unwrapped to 64 bits so that nothing here cares about the wrap.
+    uint64_t Now();
+
+    // Serving thread (BoardSimServe.cpp).
+    void Serve();
+    void Wake();
+    void ReadMaster(uint64_t now);
+    void Received(const uint8_t* bytes, size_t count, uint64_t now, uint32_t baud);
+    void FeedDueInput(uint64_t now);
+    void SendDueOutput(uint64_t now);
+    bool WriteOut(const uint8_t* bytes, size_t count, size_t& written);
+    bool NextDeadline(uint64_t now, double& deadline) const;
+    void SaveFlashIfDue(uint64_t now, bool force);
+    bool OpenLine();
+    void HangUpLine();
+    void DoReconnect();
+
+    // Requests and replies (BoardSimDispatch.cpp).
+    void HandleEvents(std::vector<sim::LineEvent>& events, uint64_t now);
+    void HandleFrame(const sim::LineEvent& e, uint64_t now);
+    void HandleBurstEnd(const sim::LineEvent& e);
+    void Dispatch(const std::vector<uint8_t>& request, uint64_t now);
+    void QueueReply(const sim::SimReply& reply, uint32_t baud, double due, bool corruptSum);
+    void Log(WireRecord record);
+
+    const SimOptions Options;
+    mutable std::mutex Lock;
+    std::condition_variable Changed;   // Reconnect waits on it for the serving thread
+
+    sim::TSimPty Pty;
+    sim::TSimProgrammer Board;
+    sim::TSimLoader Loader;
+    sim::TFaultTable Faults;
+    sim::TLineReceiver Receiver;
+    bool LoaderOn = true;
+    bool Hung = false;
+    std::string Error;
+
+    std::vector<WireRecord> Records;
+    std::function<void(const WireRecord&)> Listener;
+
+    // Bytes heard, each with the tick at which its last bit is in (later than its arrival when
+    // the line is paced).
+    struct InByte {
+        double Due;
+        uint8_t Byte;
+        uint32_t Baud;
+    };
+    std::deque<InByte> Input;
+    double InputLineFree = 0;
+
+    // Replies waiting for their time, in the order they go out; the front one may be half sent.
+    struct OutFrame {
+        double Due;
+        std::vector<uint8_t> Bytes;
+        uint32_t Baud;                 // the rate the board sends it at
+        WireRecord Record;
+    };
+    std::deque<OutFrame> Output;
+    bool OutStarted = false;           // the front frame's rate is checked and its timing set
+    size_t OutSent = 0;                // bytes of the front frame already written
+    double OutNextByte = 0;            // paced: when the next byte of the front frame is complete
+    bool OutBlocked = false;           // the master took no more: wait until it is writable
+    double OutputLineFree = 0;
+
+    double SaveDue = -1;               // when the flash file is next written; -1 none pending
+
+    std::thread Thread;
+    int WakeRead = -1, WakeWrite = -1;
+    bool Running = false;
+    bool Stopping = false;
+    bool ReconnectWanted = false;
+    bool ReconnectResult = false;
+
+private:
+    uint32_t lastTick_ = 0;
+    uint64_t ticks_ = 0;
+    bool ticking_ = false;
+};
