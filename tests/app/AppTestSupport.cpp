@@ -1,0 +1,71 @@
+#include "tests/app/AppTestSupport.h"
+
+#include "sim/BoardSim.h"
+#include "util/Dialogue.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+// One QApplication for the whole test program, on a platform that needs no display.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = new QApplication(argc_, argv_);
+    }
+    void TearDown() override { delete app_; }
+
+private:
+    int argc_ = 1;
+    char name_[10] = "app_tests";
+    char* argv_[2] = {name_, nullptr};
+    QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const Qt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+} // namespace
+
+ScriptedUser::ScriptedUser()
+{
+    previousBox_ = SetMessageHandler([this](QWidget*, const std::string& caption, const std::string& text,
+                                            uint32_t flags) {
+        Boxes.push_back({caption, text, flags});
+        if ((flags & 0x0F) != 4) return IdOk;
+        if (Answers.empty()) return IdNo;
+        int32_t answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    });
+    previousDialog_ = SetFileDialogHandler([this](const TFileDialogSetup& setup, std::vector<std::string>& chosen) {
+        Dialogs.push_back(setup);
+        if (Choices.empty()) return false;
+        std::optional<std::vector<std::string>> choice = Choices.front();
+        Choices.pop_front();
+        if (!choice) return false;
+        chosen = *choice;
+        return true;
+    });
+}
+
+ScriptedUser::~ScriptedUser()
+{
+    SetMessageHandler(previousBox_);
+    SetFileDialogHandler(previousDialog_);
+}
+
+std::vector<uint8_t> RequestsHeard(const TBoardSim& sim)
+{
+    std::vector<uint8_t> requests;
+    for (const WireRecord& r : sim.WireLog())
+        if (r.FromProgram && !r.Raw && r.Valid) requests.push_back(r.Command());
+    return requests;
+}
+
+size_t CountOf(const std::vector<uint8_t>& requests, uint8_t command)
+{
+    return static_cast<size_t>(std::count(requests.begin(), requests.end(), command));
+}

@@ -1,0 +1,324 @@
+// The main window itself: its controls, the port list and what it keeps in the settings.
+#include "tests/app/WindowFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+// A pseudo-terminal that no port enumeration lists, like a board-sim the user saved last time.
+class SparePty {
+public:
+    SparePty()
+    {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) path_ = ptsname(master_);
+    }
+    ~SparePty()
+    {
+        if (master_ >= 0) close(master_);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+std::string Upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+std::string Caption(QWidget* w)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title().toStdString();
+    return {};
+}
+} // namespace
+
+TEST_F(WindowTest, ControlsCarryTheirNamesAndCaptions)
+{
+    TMainFlashForm& f = Open();
+    const std::pair<const char*, const char*> captions[] = {
+        {"Label1", "Порт:"},
+        {"Label2", "Нет соединения"},
+        {"Label3", "Версия: 3.00    Дата: 11.05.2005"},
+        {"Label4", "Длина дисплея (пикселов): 128"},
+        {"Label5", ""},
+        {"GroupBox1", " Информация "},
+        {"GroupBox2", " Дополнительные шрифты "},
+        {"CheckBox2", "Включить в прошивку доп. шрифты"},
+        {"Button1", "Запись программы"},
+        {"Button2", "Выход"},
+        {"Button3", "Запуск табло"},
+        {"Button4", "Обзор"},
+        {"Button7", "В загрузчик"},
+        {"Button10", "Проверка RAM"},
+    };
+    for (auto [name, caption] : captions) {
+        auto* w = f.findChild<QWidget*>(name);
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_EQ(Caption(w), caption) << name;
+    }
+    EXPECT_NE(f.findChild<QComboBox*>("ComboBox1"), nullptr);
+    EXPECT_NE(f.findChild<QLineEdit*>("Edit2"), nullptr);
+    EXPECT_NE(f.findChild<QProgressBar*>("Gauge1"), nullptr);
+    EXPECT_EQ(Text(f.windowTitle()), "Флэшер");
+    EXPECT_EQ(f.Edit2->parentWidget(), f.GroupBox2);
+    EXPECT_EQ(f.Label3->parentWidget(), f.GroupBox1);
+}
+
+TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)
+{
+    TMainFlashForm& f = Open();
+    EXPECT_EQ(f.minimumSize(), f.maximumSize());
+    EXPECT_GE(f.width(), 256);
+    EXPECT_GE(f.height(), 269);
+    Qt::WindowFlags flags = f.windowFlags();
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+}
+
+TEST_F(WindowTest, GaugeIsAPlainBlueBarFrom0To100)
+{
+    TMainFlashForm& f = Open();
+    EXPECT_EQ(f.Gauge1->minimum(), 0);
+    EXPECT_EQ(f.Gauge1->maximum(), 100);
+    EXPECT_EQ(f.Gauge1->value(), 0);
+    EXPECT_FALSE(f.Gauge1->isTextVisible());
+    EXPECT_EQ(f.Gauge1->palette().color(QPalette::Highlight), QColor(46, 107, 209));
+}
+
+TEST_F(WindowTest, TabOrderFollowsTheDesign)
+{
+    TMainFlashForm& f = Open();
+    std::vector<std::string> order;
+    QWidget* w = f.ComboBox1;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&f)) order.push_back(Text(w->objectName()));
+        w = w->nextInFocusChain();
+    } while (w != f.ComboBox1 && order.size() < 20);
+    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox1", "Button1", "Button2", "Button7", "Button10", "Edit2",
+                                               "Button4", "CheckBox2", "Button3"}));
+}
+
+// Whatever fonts the machine has, every caption fits its control, also the longest state texts.
+TEST_F(WindowTest, NothingIsClipped)
+{
+    TMainFlashForm& f = Open();
+    f.SetStatus("RAM, ошибок: 32768");
+    f.SetVersion("Загрузчик v4.0");
+    for (QWidget* w : f.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&f) || w->objectName().isEmpty() || w == f.Gauge1) continue;
+        EXPECT_GE(w->width(), w->minimumSizeHint().width()) << Text(w->objectName());
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_GE(w->width(), w->sizeHint().width()) << Text(w->objectName());
+        }
+        EXPECT_GE(w->height(), w->minimumSizeHint().height()) << Text(w->objectName());
+        EXPECT_TRUE(f.rect().contains(QRect(w->mapTo(&f, QPoint(0, 0)), w->size()))) << Text(w->objectName());
+    }
+}
+
+TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
+{
+    LoadIniSet(IniSet, "/nonexistent-folder/Mirvolen.ini");
+    BoardPort->Ports = {sim.SlavePath(), "/dev/ttyFAKE9"};
+    TMainFlashForm& f = Open();
+    EXPECT_EQ(f.ComboBox1->count(), 2);
+    EXPECT_EQ(f.ComboBox1->currentIndex(), -1);
+    EXPECT_EQ(BoardPortName, sim.SlavePath());
+    EXPECT_EQ(LoaderPortName, sim.SlavePath());
+    EXPECT_TRUE(f.Edit2->text().isEmpty());
+    EXPECT_FALSE(f.CheckBox2->isChecked());
+
+    f.Button3Click();   // the first port is the one used
+    EXPECT_EQ(RequestsHeard(sim), std::vector<uint8_t>{0xCD});
+}
+
+struct SavedPortCase {
+    const char* Name;
+    std::string (*Saved)(const std::string& simPath, const std::string& sparePath);
+    int Index;   // selected item, -1 none
+    int Count;   // items in the list
+    bool SpareUsed;
+};
+
+class SavedPort : public WindowTest, public ::testing::WithParamInterface<SavedPortCase> {};
+
+TEST_P(SavedPort, IsLookedUpTrimmedAndIgnoringCase)
+{
+    SparePty spare;
+    ASSERT_FALSE(spare.Path().empty());
+    BoardPort->Ports = {"/dev/ttyFAKE0", sim.SlavePath()};
+    IniSet.Port = GetParam().Saved(sim.SlavePath(), spare.Path());
+    TMainFlashForm& f = Open();
+
+    EXPECT_EQ(f.ComboBox1->count(), GetParam().Count);
+    EXPECT_EQ(f.ComboBox1->currentIndex(), GetParam().Index);
+    std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim.SlavePath();
+    EXPECT_EQ(BoardPortName, used);
+    EXPECT_EQ(LoaderPortName, used);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, SavedPort,
+    ::testing::Values(
+        SavedPortCase{"Listed", [](const std::string& s, const std::string&) { return s; }, 1, 2, false},
+        SavedPortCase{"BlanksAndOtherCase",
+                      [](const std::string& s, const std::string&) { return " \t" + Upper(s) + "\t "; }, 1, 2, false},
+        SavedPortCase{"Gone", [](const std::string&, const std::string&) { return std::string("/dev/ttyGONE7"); }, -1,
+                      2, false},
+        SavedPortCase{"NotATerminal", [](const std::string&, const std::string&) { return std::string("/dev/null"); },
+                      -1, 2, false},
+        SavedPortCase{"UnlistedTerminalIsAdded", [](const std::string&, const std::string& p) { return p; }, 2, 3,
+                      true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
+{
+    BoardPort->Ports = {};
+    TMainFlashForm& f = Open();
+    EXPECT_EQ(f.ComboBox1->count(), 0);
+    EXPECT_EQ(BoardPortName, "");
+    EXPECT_EQ(LoaderPortName, "");
+
+    f.Button3Click();   // the board start passes over the port silently
+    EXPECT_TRUE(user.Boxes.empty());
+    f.Button1Click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", 0x2010}}));
+}
+
+TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
+{
+    TBoardSim other;
+    ASSERT_TRUE(other.Start());
+    BoardPort->Ports = {sim.SlavePath(), other.SlavePath()};
+    IniSet.Port = sim.SlavePath();
+    TMainFlashForm& f = Open();
+    ASSERT_EQ(f.ComboBox1->currentIndex(), 0);
+
+    QTest::keyClick(f.ComboBox1, Qt::Key_Down);
+    EXPECT_EQ(BoardPortName, other.SlavePath());
+    EXPECT_EQ(LoaderPortName, other.SlavePath());
+
+    f.Button3Click();
+    EXPECT_EQ(RequestsHeard(other), std::vector<uint8_t>{0xCD});
+    EXPECT_TRUE(RequestsHeard(sim).empty());
+    f.close();
+    EXPECT_EQ(IniSet.Port, other.SlavePath());
+}
+
+TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
+{
+    IniSet.Port = sim.SlavePath();
+    IniSet.FontFile = "/fonts/old.gly";
+    IniSet.IncludeFont = true;
+    IniSet.Position = {50, 60, 0, 0};
+    IniSet.LastDir = "/kept/";
+    TMainFlashForm& f = Open();
+    EXPECT_EQ(Text(f.Edit2->text()), "/fonts/old.gly");
+    EXPECT_TRUE(f.CheckBox2->isChecked());
+    EXPECT_EQ(f.pos(), QPoint(50, 60));
+
+    f.Edit2->setText("/fonts/new.gly");
+    f.CheckBox2->setChecked(false);
+    f.move(30, 40);
+    EXPECT_TRUE(f.close());
+    QRect bounds = f.frameGeometry();
+    EXPECT_EQ(IniSet.FontFile, "/fonts/new.gly");
+    EXPECT_FALSE(IniSet.IncludeFont);
+    EXPECT_EQ(IniSet.Port, sim.SlavePath());
+    EXPECT_EQ(IniSet.Position, (std::array<int32_t, 4>{30, 40, 30 + bounds.width(), 40 + bounds.height()}));
+    EXPECT_EQ(IniSet.LastDir, "/kept/");
+}
+
+TEST_F(WindowTest, ClosingWithoutSelectionKeepsTheSavedPort)
+{
+    IniSet.Port = "/dev/ttyGONE7";
+    TMainFlashForm& f = Open();
+    ASSERT_EQ(f.ComboBox1->currentIndex(), -1);
+    f.close();
+    EXPECT_EQ(IniSet.Port, "/dev/ttyGONE7");
+}
+
+TEST_F(WindowTest, CommandLinePortIsSelectedButNotSaved)
+{
+    BoardPort->Ports = {"/dev/ttyFAKE0"};
+    IniSet.Port = "/dev/ttyFAKE0";
+    TMainFlashForm& f = Open(sim.SlavePath());
+    EXPECT_EQ(f.ComboBox1->count(), 2);
+    EXPECT_EQ(Text(f.ComboBox1->currentText()), sim.SlavePath());
+    EXPECT_EQ(BoardPortName, sim.SlavePath());
+    EXPECT_EQ(LoaderPortName, sim.SlavePath());
+    f.close();
+    EXPECT_EQ(IniSet.Port, "/dev/ttyFAKE0");
+}
+
+TEST_F(WindowTest, BrowseCancelledChangesNothing)
+{
+    IniSet.FontFile = "/fonts/old.gly";
+    IniSet.LastFontDir = "/fonts/";
+    TMainFlashForm& f = Open();
+    f.Edit2->setText("typed by hand");
+    user.Choices.push_back(std::nullopt);
+    QTest::mouseClick(f.Button4, Qt::LeftButton);
+
+    ASSERT_EQ(user.Dialogs.size(), 1u);
+    const TFileDialogSetup& d = user.Dialogs[0];
+    EXPECT_EQ(d.Title, "Файл шрифтов для прошивки");
+    EXPECT_EQ(d.NameFilters, std::vector<std::string>{"Файлы шрифтов для прошивки (*.gly)"});
+    EXPECT_EQ(d.Folder, "/fonts/");
+    EXPECT_EQ(d.FileName, "/fonts/old.gly");
+    EXPECT_EQ(d.SelectedFilter, -1);
+    EXPECT_TRUE(d.HideReadOnly);
+    EXPECT_FALSE(d.Several);
+    EXPECT_EQ(Text(f.Edit2->text()), "typed by hand");
+    EXPECT_EQ(IniSet.FontFile, "/fonts/old.gly");
+    EXPECT_EQ(IniSet.LastFontDir, "/fonts/");
+}
+
+TEST_F(WindowTest, BrowseConfirmedStoresTheFileAndItsFolder)
+{
+    IniSet.FontFile = "/fonts/old.gly";
+    IniSet.LastFontDir = "/fonts/";
+    TMainFlashForm& f = Open();
+    user.Choices.push_back(std::vector<std::string>{"/home/tech/шрифты/big.gly"});
+    f.Button4Click();
+    EXPECT_EQ(IniSet.FontFile, "/home/tech/шрифты/big.gly");
+    EXPECT_EQ(IniSet.LastFontDir, "/home/tech/шрифты/");
+    EXPECT_EQ(Text(f.Edit2->text()), "/home/tech/шрифты/big.gly");
+}
+
+TEST_F(WindowTest, LoaderButtonDoesNothingYet)
+{
+    TMainFlashForm& f = Open();
+    QTest::mouseClick(f.Button7, Qt::LeftButton);
+    EXPECT_TRUE(user.Boxes.empty());
+    EXPECT_TRUE(sim.WireLog().empty());
+}
+
+TEST_F(WindowTest, ExitButtonClosesTheWindowAndStoresItsState)
+{
+    TMainFlashForm& f = Open();
+    f.CheckBox2->setChecked(true);
+    QTest::mouseClick(f.Button2, Qt::LeftButton);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(IniSet.IncludeFont);
+}

@@ -1,0 +1,191 @@
+// The window's workflows end to end against the simulated board: what the user sees (state line,
+// version line, gauge, boxes) and what the board heard.
+#include "tests/app/WindowFixture.h"
+
+#include "firmware/Firmware.h"
+#include "fonts/fntUnit.h"
+#include "tests/fonts/GlyFiles.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+std::string LabelText(const QLabel* label) { return label->text().toStdString(); }
+} // namespace
+
+struct ProgrammingCase {
+    const char* Name;
+    std::vector<FaultRule> Faults;
+    bool ShortTimeouts;   // only for silence: the replies' timeouts are what is tested
+    const char* Status;
+    ShownBox Box;
+};
+
+class Programming : public WindowTest, public ::testing::WithParamInterface<ProgrammingCase> {};
+
+TEST_P(Programming, EndsWithItsStateAndOneBox)
+{
+    if (GetParam().ShortTimeouts) Clock::SetScale(100, 100);
+    for (const FaultRule& rule : GetParam().Faults) sim.AddFault(rule);
+    TMainFlashForm& f = Open();
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+
+    EXPECT_EQ(LabelText(f.Label2), GetParam().Status);
+    EXPECT_EQ(user.Boxes, std::vector<ShownBox>{GetParam().Box});
+    EXPECT_EQ(LabelText(f.Label5), "Загрузчик v4.0");
+    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_TRUE(f.isEnabled());
+    EXPECT_FALSE(f.Busy());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, Programming,
+    ::testing::Values(
+        ProgrammingCase{"Done", {}, false, "OK", {"Информация!", "Программирование завершено!", 0x2040}},
+        ProgrammingCase{"VerifyRejected",
+                        {{0xCA, 1, -1, FaultKind::Bad}},
+                        false,
+                        "Ошибка",
+                        {"Сверка!", "Программирование было выполнено с ошибками!", 0x2010}},
+        ProgrammingCase{"SilenceWhileWriting",
+                        {{0xC9, 20, -1, FaultKind::Silent}},
+                        true,
+                        "Нет соединения",
+                        {"Сверка!", "Соединение потеряно!", 0x2010}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(WindowTest, FullProgrammingRunWritesTheFirmwareAndLeavesTheGaugeFull)
+{
+    TMainFlashForm& f = Open();
+    f.Button1Click();
+    EXPECT_EQ(f.Gauge1->value(), 100);
+    std::vector<uint8_t> memory = sim.ProgramMemory();
+    EXPECT_TRUE(std::equal(FirmwareImage.begin(), FirmwareImage.end(), memory.begin()));
+    std::vector<uint8_t> heard = RequestsHeard(sim);
+    EXPECT_EQ(CountOf(heard, 0xC9), 304u);
+    EXPECT_EQ(CountOf(heard, 0xCA), 304u);
+    EXPECT_EQ(CountOf(heard, 0xCE), 0u);   // no fonts asked for
+    EXPECT_FALSE(f.IncludeFonts);
+}
+
+TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
+{
+    TempFolder folder;
+    std::string file = folder.Write("three.gly", FontFile(3, 2000).Contents());
+    TMainFlashForm& f = Open();
+    f.CheckBox2->setChecked(true);
+    f.Edit2->setText(QString::fromStdString(file));
+    f.Button1Click();
+
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
+    EXPECT_TRUE(f.IncludeFonts);
+    EXPECT_EQ(f.Fonts->FontSize, 2000);
+    std::vector<uint8_t> data = sim.DataMemory();
+    EXPECT_EQ(std::vector<uint8_t>(data.begin() + 0xFF00, data.begin() + 0xFF04),
+              (std::vector<uint8_t>{0x03, 0xA6, 0xA8, 0xAA}));
+    EXPECT_EQ(CountOf(RequestsHeard(sim), 0xCE), 63u + 1u);   // 2000 bytes in 32-byte blocks, then the table
+}
+
+TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
+{
+    TMainFlashForm& f = Open();
+    f.CheckBox2->setChecked(true);
+    f.Edit2->setText("/nonexistent-folder/fonts.gly");
+    f.Button1Click();
+
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", 0x2010}}));
+    EXPECT_TRUE(sim.WireLog().empty());
+    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+}
+
+TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
+{
+    TMainFlashForm& f = Open();
+    bool enabledInside = true, closedInside = true, ran = false;
+    // Runs in the message pass of the first progress report.
+    QTimer::singleShot(0, &f, [&] {
+        ran = true;
+        enabledInside = f.isEnabled();
+        QTest::mouseClick(f.Button10, Qt::LeftButton);
+        f.Button10Click();
+        f.Button3Click();
+        f.Button1Click();
+        closedInside = f.close();
+    });
+    f.Button1Click();
+
+    ASSERT_TRUE(ran);
+    EXPECT_FALSE(enabledInside);
+    EXPECT_FALSE(closedInside);
+    EXPECT_TRUE(f.isVisible());
+    std::vector<uint8_t> heard = RequestsHeard(sim);
+    EXPECT_EQ(CountOf(heard, 0x12), 1u);   // one connection
+    EXPECT_EQ(CountOf(heard, 0xD3), 0u);   // no RAM test
+    EXPECT_EQ(CountOf(heard, 0xCD), 0u);   // no board start
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
+    EXPECT_TRUE(f.isEnabled());
+}
+
+class RamTest : public WindowTest, public ::testing::WithParamInterface<bool> {};
+
+// The count is the number of bytes the board returned differently from the pattern it was given.
+TEST_P(RamTest, CountsTheDifferingBytes)
+{
+    const bool readsZeros = GetParam();
+    if (readsZeros) sim.AddFault({0xD4, 1, -1, FaultKind::ZeroData});
+    TMainFlashForm& f = Open();
+    QTest::mouseClick(f.Button10, Qt::LeftButton);
+
+    int errors = 0;
+    for (uint8_t b : sim.Ram()) errors += readsZeros && b != 0;
+    if (readsZeros) {
+        EXPECT_GT(errors, 30000);
+    }
+    std::string count = std::to_string(errors);
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: " + count, 0x2040}}));
+    EXPECT_EQ(LabelText(f.Label2), "RAM, ошибок: " + count);
+    EXPECT_EQ(f.Gauge1->value(), 100);
+    EXPECT_TRUE(f.isEnabled());
+    EXPECT_FALSE(BoardPort->IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, RamTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "ReadsZeros" : "Faithful"; });
+
+TEST_F(WindowTest, RamTestWithBoardFallingSilentLosesTheConnection)
+{
+    Clock::SetScale(100, 100);
+    sim.AddFault({0xD3, 100, -1, FaultKind::Silent});
+    TMainFlashForm& f = Open();
+    f.Button10Click();
+
+    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Соединение потеряно!", 0x2010}}));
+    EXPECT_EQ(CountOf(RequestsHeard(sim), 0xD4), 0u);
+    EXPECT_TRUE(f.isEnabled());
+    EXPECT_FALSE(BoardPort->IsOpen());
+}
+
+TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
+{
+    TMainFlashForm& f = Open();
+    QTest::mouseClick(f.Button3, Qt::LeftButton);
+    EXPECT_EQ(RequestsHeard(sim), std::vector<uint8_t>{0xCD});
+    EXPECT_TRUE(user.Boxes.empty());
+    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_FALSE(BoardPort->IsOpen());
+}
+
+TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
+{
+    TMainFlashForm& f = Open();
+    f.Button5Click();
+    EXPECT_EQ(RequestsHeard(sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
+    EXPECT_TRUE(user.Boxes.empty());
+    EXPECT_FALSE(BoardPort->IsOpen());
+}
