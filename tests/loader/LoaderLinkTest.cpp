@@ -210,14 +210,14 @@ TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
     ShortReplyTimeouts();
     sim.SetLoaderOn(false);
     sim.ClearWireLog();
+    uint32_t start = Clock::TickCount();
     EXPECT_FALSE(ConnectLoader(6));
+    // The rate request and every handshake waited the whole reply timeout.
+    EXPECT_GE(Clock::TickCount() - start, 7u * ReplyTimeout);
     auto requests = Requests();
     ASSERT_EQ(requests.size(), 7u);
     EXPECT_EQ(requests[0].Command(), 0xA9);
-    for (size_t i = 1; i < requests.size(); ++i) {
-        EXPECT_EQ(requests[i].Command(), 0xA0);
-        EXPECT_GE(requests[i].Tick - requests[i - 1].Tick, static_cast<uint32_t>(ReplyTimeout) - 50) << i;
-    }
+    for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i].Command(), 0xA0) << i;
 }
 
 TEST_F(LoaderFixture, HandshakeRetriesUntilTheLoaderAnswers)

@@ -1,5 +1,6 @@
 // The loader window's operations, run through a scripted view against the simulated loader: the
 // questions and answers, messages, status and clock texts, progress and list redraws.
+#include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderSession.h"
 #include "tests/loader/LoaderFixture.h"
