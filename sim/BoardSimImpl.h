@@ -70,6 +70,7 @@ struct TBoardSim::Impl {
     };
     std::deque<InByte> Input;
     double InputLineFree = 0;
+    size_t InputRun = 0;               // 0x5C bytes in a row as they arrive
 
     // Replies waiting for their time, in the order they go out; the front one may be half sent.
     struct OutFrame {

@@ -10,8 +10,10 @@
 // last bit is in, frames are judged and answered at that time, and the reply's bytes go out no
 // faster than the line carries them. A reply therefore leaves only after its request would have
 // finished on the wire. A flood the line could never carry (the 0x5C break-in burst written as
-// fast as the kernel takes it) is cut: bytes that would queue up more than MaxBacklog behind the
-// line are dropped, as a port whose writer was held back would never have sent them by then.
+// fast as the kernel takes it) is cut: its bytes that would queue up more than MaxBacklog behind
+// the line are dropped, as a port whose writer was held back would never have sent them by then;
+// so the quiet second after a burst starts soon after the program's last write, as on a line.
+// Frames are never cut: a program may well send several back to back.
 #include "sim/BoardSimImpl.h"
 
 #include "serial/Clock.h"
@@ -25,7 +27,7 @@
 namespace {
 
 constexpr double BitsPerByte = 11.0;        // start bit, 8 data bits, 2 stop bits
-constexpr double MaxBacklog = 250.0;        // ticks; more than a whole frame at 19200
+constexpr double MaxBacklog = 250.0;        // ticks a burst may run behind the program's writes
 constexpr int64_t PacketGapMs = 2000;       // an incomplete frame is dropped this long after its start
 
 double ByteTicks(uint32_t baud)
@@ -66,7 +68,8 @@ void TBoardSim::Impl::Received(const uint8_t* bytes, size_t count, uint64_t now,
     const double byteTicks = ByteTicks(baud);
     for (size_t i = 0; i < count; ++i) {
         double start = std::max(InputLineFree, arrival);
-        if (start - arrival > MaxBacklog) continue;
+        InputRun = bytes[i] == sim::BurstByte ? InputRun + 1 : 0;
+        if (InputRun > sim::BurstThreshold && start - arrival > MaxBacklog) continue;
         InputLineFree = start + byteTicks;
         Input.push_back({InputLineFree, bytes[i], baud});
     }
