@@ -291,7 +291,6 @@ TEST_F(BlockStoreTest, BlockOperationsRefuseIndexesOutsideTheStore)
 
 TEST_F(BlockStoreTest, HangUpDuringAWriteLeavesTheStoreAsItWas)
 {
-    ShortReplyTimeouts();
     Format();
     auto first = ThreeSegmentImage("первый");
     ASSERT_TRUE(WriteBlock(*first, 0, directory));
@@ -302,7 +301,9 @@ TEST_F(BlockStoreTest, HangUpDuringAWriteLeavesTheStoreAsItWas)
     auto second = ThreeSegmentImage("второй");
     sim.ClearWireLog();
     sim.AddFault({0xA6, 20, 1, FaultKind::HangUp});
+    ShortReplyTimeouts();   // the request that finds the line gone waits for nothing
     EXPECT_FALSE(WriteBlock(*second, 6, directory));
+    Clock::SetScale(100);
 
     ASSERT_TRUE(sim.Reconnect());
     OpenOnSim();

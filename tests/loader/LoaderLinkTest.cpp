@@ -222,8 +222,7 @@ TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
 
 TEST_F(LoaderFixture, HandshakeRetriesUntilTheLoaderAnswers)
 {
-    ShortReplyTimeouts();
-    sim.AddFault({0xA0, 1, 2, FaultKind::Silent});
+    sim.AddFault({0xA0, 1, 2, FaultKind::WrongCase});
     sim.ClearWireLog();
     EXPECT_TRUE(ConnectLoader(6));
     EXPECT_EQ(Requests(0xA0).size(), 3u);

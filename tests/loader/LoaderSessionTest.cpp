@@ -308,8 +308,8 @@ TEST_F(LoaderSessionTest, SyncSetsTheLoaderToTheComputersTime)
 
 TEST_F(LoaderSessionTest, SyncWithoutAnswerShowsNoMessage)
 {
-    ShortReplyTimeouts();
     Refreshed();
+    ShortReplyTimeouts();
     sim.SetLoaderOn(false);
     EXPECT_FALSE(session.SyncClock());
     EXPECT_TRUE(view.Boxes.empty());
@@ -325,13 +325,14 @@ struct BeforeRefreshCase {
 class BeforeRefreshTest : public LoaderSessionTest, public testing::WithParamInterface<BeforeRefreshCase> {};
 TEST_P(BeforeRefreshTest, BlockOperationsAreRefused)
 {
-    ShortReplyTimeouts();
     if (GetParam().loaderAnswersRefresh) {
         session.RefreshAll();   // unformatted store, format declined
     } else {
+        ShortReplyTimeouts();
         sim.SetLoaderOn(false);
         session.RefreshAll();
         sim.SetLoaderOn(true);
+        Clock::SetScale(100);
     }
     ASSERT_TRUE(session.SyncClock());   // the clock answers: ready, but nothing was listed
     EXPECT_TRUE(session.Ready);
