@@ -6,10 +6,16 @@
 #include <cstdlib>
 
 namespace {
-// Tests run the program with its pauses sped up, as they run the simulated board.
+// Tests run the program with its pauses sped up, as they run the simulated board:
+// FLASHER_CLOCK_SCALE=SPEEDUP[,REPLY_SPEEDUP] (reply timeouts stay real unless the second is given).
 void ApplyClockScaleFromEnvironment()
 {
-    if (const char* scale = std::getenv("FLASHER_CLOCK_SCALE")) Clock::SetScale(std::atof(scale));
+    const char* scale = std::getenv("FLASHER_CLOCK_SCALE");
+    if (!scale) return;
+    char* rest = nullptr;
+    double speedup = std::strtod(scale, &rest);
+    double reply = rest && *rest == ',' ? std::strtod(rest + 1, nullptr) : 1.0;
+    Clock::SetScale(speedup, reply);
 }
 } // namespace
 
