@@ -90,6 +90,20 @@ TEST_F(LoaderSessionTest, RefreshListsBlocksAndReadsTheClock)
     EXPECT_EQ(view.Events.back(), "buttons:on");
 }
 
+// A header read from the loader is untrusted: a name length past the field is cut to 63
+// characters and the sizes are shown as they are.
+TEST_F(LoaderSessionTest, UntrustedHeaderIsShownWithinItsField)
+{
+    Refreshed();
+    std::vector<uint8_t> header(518, 'A');
+    header[0] = 200;
+    for (size_t i = 128; i < 140; ++i) header[i] = 0xFF;
+    sim.WriteFlashBytes(3696 + 33792, header);
+    sim.WriteFlashBytes(SlotAddress(1) + 3, {0x00});
+    session.RefreshAll();
+    EXPECT_EQ(view.Rows[1], Row(2, std::string(63, 'A'), "131070"));
+}
+
 TEST_F(LoaderSessionTest, FirstRefreshShowsNoProgress)
 {
     session.Shown = false;
