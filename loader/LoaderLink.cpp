@@ -106,6 +106,7 @@ uint16_t TwelveHourToDay(uint8_t r)
     return (r & 0x20) ? hour + 12 : hour;
 }
 
+// The date and time of day for the clock synchronisation; timeouts and pauses never use it.
 TSystemTime SystemLocalTime()
 {
     auto now = std::chrono::system_clock::now();
@@ -120,7 +121,7 @@ TSystemTime SystemLocalTime()
     t.Day = static_cast<uint16_t>(local.tm_mday);
     t.Hour = static_cast<uint16_t>(local.tm_hour);
     t.Minute = static_cast<uint16_t>(local.tm_min);
-    t.Second = static_cast<uint16_t>(std::min(local.tm_sec, 59));
+    t.Second = static_cast<uint16_t>(std::min(local.tm_sec, 59));   // a leap second is not a clock value
     t.Milliseconds = static_cast<uint16_t>(ms);
     return t;
 }
