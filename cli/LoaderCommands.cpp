@@ -121,7 +121,9 @@ int RunLoader(const GlobalOptions& options, const LoaderOptions& loader, TBlockI
         TLoaderSession session(view, image);
         session.Shown = true;
         session.RefreshAll();
-        TOutcome outcome = session.CanChangeBlocks() ? operation(view, session) : TOutcome::LinkLost;
+        // A refresh that did not read the store was either declined (format question) or failed.
+        TOutcome outcome = session.CanChangeBlocks() ? operation(view, session)
+                           : view.Terminal().Declined() ? TOutcome::Declined : TOutcome::LinkLost;
         CloseLoaderPort();
         return Finish(view.Terminal(), outcome);
     });
