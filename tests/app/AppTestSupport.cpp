@@ -4,9 +4,11 @@
 #include "util/Dialogue.h"
 
 #include <QApplication>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 // One QApplication for the whole test program, on a platform that needs no display.
@@ -57,12 +59,27 @@ ScriptedUser::~ScriptedUser()
     SetFileDialogHandler(previousDialog_);
 }
 
-std::vector<uint8_t> RequestsHeard(const TBoardSim& sim)
+void PrintTo(const ShownBox& box, std::ostream* os)
+{
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%04X", box.Flags);
+    *os << "{\"" << box.Caption << "\", \"" << box.Text << "\", " << flags << "}";
+}
+
+namespace {
+std::vector<uint8_t> Requests(const TBoardSim& sim)
 {
     std::vector<uint8_t> requests;
     for (const WireRecord& r : sim.WireLog())
         if (r.FromProgram && !r.Raw && r.Valid) requests.push_back(r.Command());
     return requests;
+}
+} // namespace
+
+std::vector<uint8_t> RequestsHeard(const TBoardSim& sim, size_t atLeast)
+{
+    (void)QTest::qWaitFor([&] { return Requests(sim).size() >= atLeast; }, 5000);
+    return Requests(sim);
 }
 
 size_t CountOf(const std::vector<uint8_t>& requests, uint8_t command)

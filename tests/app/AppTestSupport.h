@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct ShownBox {
     uint32_t Flags;
     bool operator==(const ShownBox&) const = default;
 };
+void PrintTo(const ShownBox& box, std::ostream* os);
 
 // Installs itself as the message-box and file-dialog handler while it lives.
 class ScriptedUser {
@@ -37,6 +39,7 @@ private:
     TFileDialogHandler previousDialog_;
 };
 
-// Request codes of the valid frames the program sent, in order.
-std::vector<uint8_t> RequestsHeard(const TBoardSim& sim);
+// Request codes of the valid frames the program sent, in order, once the board has heard at least
+// `atLeast` of them (a request without a reply may still be on its way), or after 5 s.
+std::vector<uint8_t> RequestsHeard(const TBoardSim& sim, size_t atLeast = 0);
 size_t CountOf(const std::vector<uint8_t>& requests, uint8_t command);

@@ -149,7 +149,7 @@ TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
     EXPECT_FALSE(f.CheckBox2->isChecked());
 
     f.Button3Click();   // the first port is the one used
-    EXPECT_EQ(RequestsHeard(sim), std::vector<uint8_t>{0xCD});
+    EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
 }
 
 struct SavedPortCase {
@@ -219,7 +219,7 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
     EXPECT_EQ(LoaderPortName, other.SlavePath());
 
     f.Button3Click();
-    EXPECT_EQ(RequestsHeard(other), std::vector<uint8_t>{0xCD});
+    EXPECT_EQ(RequestsHeard(other, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(RequestsHeard(sim).empty());
     f.close();
     EXPECT_EQ(IniSet.Port, other.SlavePath());
