@@ -34,6 +34,7 @@ public:
     void Clear();
     void Put(uint8_t b);
     uint8_t Get();
+    size_t Count();    // bytes held in the ring
     bool TakePacket(uint8_t* dest, int32_t maximum, int32_t& count);
 
     uint8_t PacketLength = 0;
@@ -102,6 +103,9 @@ private:
     void StartReceiver();
     void StopReceiver();
     bool WriteAll(const uint8_t* data, size_t count);
+    bool WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs);
+    void CloseDevice();
+    void ApplyModemLine(const char* line, bool on);
 
     int fd_ = -1;
     int32_t baud_ = 19200;

@@ -1,0 +1,18 @@
+// Rates without a B constant need the kernel's termios2 and BOTHER. Its header clashes with the C
+// library's <termios.h>, so this lives apart from the rest of the port code.
+#include <asm/termbits.h>
+#include <cstdint>
+#include <sys/ioctl.h>
+
+bool SetCustomBaud(int fd, int32_t baud);
+
+bool SetCustomBaud(int fd, int32_t baud)
+{
+    struct termios2 tio {};
+    if (ioctl(fd, TCGETS2, &tio) != 0) return false;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));   // input rate follows output
+    tio.c_cflag |= BOTHER;
+    tio.c_ispeed = static_cast<speed_t>(baud);
+    tio.c_ospeed = static_cast<speed_t>(baud);
+    return ioctl(fd, TCSETS2, &tio) == 0;
+}

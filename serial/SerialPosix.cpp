@@ -1,0 +1,283 @@
+// The serial device on POSIX termios: exclusive open, line settings, modem lines, writes, and the
+// receive thread that blocks in poll() on the device and on a wake-up pipe.
+#include "serial/Clock.h"
+#include "serial/PortList.h"
+#include "serial/Serial.h"
+#include "serial/SerialPrivate.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+constexpr const char* PortClosedText = "Порт закрыт";
+// A write that makes no progress for this long (a device that stopped taking bytes) fails.
+constexpr int64_t WriteStallMs = 5000;
+// The receive thread runs above normal so that replies are taken at once; refused without
+// privilege, which is harmless.
+constexpr int ReceiverNice = -10;
+
+struct Speed { int32_t baud; speed_t code; };
+constexpr Speed StandardSpeeds[] = {
+    {1200, B1200}, {2400, B2400}, {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool ApplySpeed(int fd, termios& tio, int32_t baud)
+{
+    auto standard = std::find_if(std::begin(StandardSpeeds), std::end(StandardSpeeds),
+                                 [&](const Speed& s) { return s.baud == baud; });
+    if (standard != std::end(StandardSpeeds)) {
+        cfsetispeed(&tio, standard->code);
+        cfsetospeed(&tio, standard->code);
+        return tcsetattr(fd, TCSANOW, &tio) == 0;
+    }
+    // 28800 has no B constant: set the rest, then the rate through the kernel's termios2.
+    return tcsetattr(fd, TCSANOW, &tio) == 0 && SetCustomBaud(fd, baud);
+}
+
+// 8 data bits, no parity, two stop bits, no flow control, raw bytes both ways.
+bool ConfigureLine(int fd, int32_t baud)
+{
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) return false;
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CRTSCTS);
+    tio.c_cflag |= CS8 | CSTOPB | CLOCAL | CREAD;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    // One byte minimum: a non-blocking read then says EAGAIN when nothing is there (a purge
+    // between poll and read) and 0 only when the device has hung up.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    return ApplySpeed(fd, tio, baud);
+}
+
+// Opens the device so that no other program can hold it at the same time. On failure gives -1
+// and the errno whose text the user sees.
+int OpenExclusive(const std::string& name, int& error)
+{
+    // Non-blocking, so that a modem port without carrier does not block the open.
+    int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    termios probe{};
+    if (tcgetattr(fd, &probe) != 0) {   // not a terminal device
+        error = errno;
+        close(fd);
+        return -1;
+    }
+    // The lock first: a port we cannot lock belongs to someone else, whose exclusive flag we
+    // must not touch. Its own text ("Resource temporarily unavailable") would mislead, so the
+    // user reads the busy device's text, as with an exclusive open refused by the kernel.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        error = EBUSY;
+        close(fd);
+        return -1;
+    }
+    ioctl(fd, TIOCEXCL);
+    return fd;
+}
+
+bool WaitWritable(int fd)
+{
+    pollfd p{fd, POLLOUT, 0};
+    int ms = static_cast<int>(Clock::RealDuration(Clock::ReplyTicks(WriteStallMs)).count() / 1000000);
+    int r;
+    do r = poll(&p, 1, std::max(ms, 1));
+    while (r < 0 && errno == EINTR);
+    return r > 0 && (p.revents & POLLOUT) != 0;
+}
+} // namespace
+
+// ---- TComPort: the device ----
+
+// FreePorts here: the devices that no other process holds by a lock (flock, as our own Open
+// takes, or a UUCP lock file). A port is never opened to find out, since opening raises the
+// modem lines of an attached board; a program that opens a port without any lock is not seen.
+TComPort::TComPort(bool rtsOn, bool dtrOn) : DtrOn(dtrOn), RtsOn(rtsOn)
+{
+    for (const PortInfo& port : EnumeratePorts()) {
+        Ports.push_back(port.Path);
+        if (port.Free) FreePorts.push_back(port.Path);
+    }
+}
+
+TComPort::~TComPort()
+{
+    StopReceiver();
+    if (fd_ >= 0) tcflush(fd_, TCIOFLUSH);
+    CloseDevice();
+}
+
+void TComPort::CloseDevice()
+{
+    if (fd_ < 0) return;
+    // The exclusive flag stays on the terminal while any handle is open (a simulator keeps
+    // one), so clear it or our next Open would be refused.
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+    fd_ = -1;
+}
+
+void TComPort::Open(const std::string& name)
+{
+    StopReceiver();
+    CloseDevice();
+    PortName = name;
+    if (name.empty()) {
+        ErrorText = PortClosedText;
+        Error = true;
+        return;
+    }
+    int error = 0;
+    int fd = OpenExclusive(name, error);
+    if (fd < 0) {
+        ErrorText = std::strerror(error);
+        Error = true;
+        return;
+    }
+    fd_ = fd;
+    ErrorText.clear();
+    Error = false;
+    baud_ = BaudRates[0];
+    ConfigureLine(fd_, baud_);   // as with the original line setup, a refusal is not acted on
+    ApplyModemLine("DTR", DtrOn);
+    ApplyModemLine("RTS", RtsOn);
+    StartReceiver();
+}
+
+bool TComPort::IsOpen() const
+{
+    return fd_ >= 0;
+}
+
+void TComPort::Purge()
+{
+    if (fd_ >= 0) tcflush(fd_, TCIOFLUSH);
+    if (receiver_) receiver_->Buffer.Clear();
+}
+
+// Returns 1 when the device took the rate, 0 otherwise (callers ignore it).
+int TComPort::SetBaudRate(int32_t baud)
+{
+    baud_ = baud;
+    if (fd_ < 0) return 0;
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) return 0;
+    return ApplySpeed(fd_, tio, baud) ? 1 : 0;
+}
+
+void TComPort::SetDtr(bool on)
+{
+    if (fd_ < 0) return;
+    ApplyModemLine("DTR", on);
+}
+
+void TComPort::SetRts(bool on)
+{
+    if (fd_ < 0) return;
+    ApplyModemLine("RTS", on);
+}
+
+// Pseudo-terminals have no modem lines: the ioctl fails there and that is ignored, the field
+// and the seam still record the change.
+void TComPort::ApplyModemLine(const char* line, bool on)
+{
+    bool dtr = std::strcmp(line, "DTR") == 0;
+    (dtr ? Dtr : Rts) = on;
+    int bit = dtr ? TIOCM_DTR : TIOCM_RTS;
+    ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
+    if (OnModemLine) OnModemLine(line, on);
+}
+
+// Writes until the driver has taken every byte, then waits until they have left, so a raw
+// burst is paced by the line and never floods the driver.
+bool TComPort::WriteAll(const uint8_t* data, size_t count)
+{
+    size_t done = 0;
+    while (done < count) {
+        ssize_t n = write(fd_, data + done, count - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            if (!WaitWritable(fd_)) return false;
+        } else {
+            return false;
+        }
+    }
+    tcdrain(fd_);
+    return true;
+}
+
+// ---- TRecThread: the receive loop ----
+
+TRecThread::~TRecThread()
+{
+    Stop();
+}
+
+bool TRecThread::Start(int fd)
+{
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    fd_ = fd;
+    stopping_ = false;
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void TRecThread::Stop()
+{
+    if (thread_.joinable()) {
+        stopping_ = true;
+        char b = 1;
+        while (write(wake_[1], &b, 1) < 0 && errno == EINTR) {}
+        thread_.join();
+    }
+    for (int& end : wake_) {
+        if (end >= 0) close(end);
+        end = -1;
+    }
+}
+
+void TRecThread::Run()
+{
+    pthread_setname_np(pthread_self(), "comport-rx");
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), ReceiverNice);
+    // Once the device is gone (adapter pulled, pty master closed) poll would report it again
+    // and again: stop watching it and sleep on the wake-up pipe until the port is closed.
+    bool deviceGone = false;
+    uint8_t chunk[MaxChunk];
+    while (!stopping_) {
+        bool watch = !deviceGone && Active;
+        pollfd fds[2] = {{wake_[0], POLLIN, 0}, {watch ? fd_ : -1, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno != EINTR) deviceGone = true;
+            continue;
+        }
+        if (fds[0].revents != 0) {
+            while (read(wake_[0], chunk, sizeof chunk) > 0) {}
+        }
+        short events = fds[1].revents;
+        if (events & POLLIN) {
+            ssize_t n = read(fd_, chunk, sizeof chunk);
+            if (n > 0)
+                Consume(chunk, static_cast<size_t>(n));
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                deviceGone = true;
+        } else if (events & (POLLHUP | POLLERR | POLLNVAL)) {
+            deviceGone = true;
+        }
+    }
+}
