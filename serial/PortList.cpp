@@ -86,12 +86,11 @@ void ReadUsbDetails(const fs::path& node, PortInfo& info)
     }
 }
 
-bool HeldByAnotherProcess(const std::string& path, const std::string& name)
+bool HeldByAnotherProcess(const std::string& path, const std::string& name, const std::string& locks)
 {
     pid_t self = getpid();
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0 &&
-        LockedInProcLocks(ReadAll("/proc/locks"), major(st.st_dev), minor(st.st_dev), st.st_ino, self))
+    if (stat(path.c_str(), &st) == 0 && LockedInProcLocks(locks, major(st.st_dev), minor(st.st_dev), st.st_ino, self))
         return true;
     for (const char* folder : LockFolders) {
         fs::path lockFile = fs::path(folder) / ("LCK.." + name);
@@ -162,6 +161,7 @@ bool LockFileHeld(const std::string& content, pid_t self)
 std::vector<PortInfo> EnumeratePorts()
 {
     std::vector<PortInfo> ports;
+    std::string locks = ReadAll("/proc/locks");
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(TtyClass, ec)) {
         std::string name = entry.path().filename().string();
@@ -170,7 +170,7 @@ std::vector<PortInfo> EnumeratePorts()
         info.Path = "/dev/" + name;
         if (!fs::exists(info.Path, ec)) continue;
         ReadUsbDetails(entry.path(), info);
-        info.Free = !HeldByAnotherProcess(info.Path, name);
+        info.Free = !HeldByAnotherProcess(info.Path, name, locks);
         ports.push_back(std::move(info));
     }
     std::sort(ports.begin(), ports.end(),
