@@ -1,0 +1,167 @@
+#include "loaderui/LdCtrl.h"
+
+#include "app/FileDialog.h"
+#include "loaderui/LibUnit.h"
+#include "util/IniUnit.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <array>
+
+namespace {
+constexpr int BlockColumns = 3;
+constexpr std::array<long double, BlockColumns> BlockColumnProportions{0.1L, 0.7L, 0.2L};
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+} // namespace
+
+TLoadForm::TLoadForm(TBlockImage& image, QWidget* owner) : QDialog(owner), Session(*this, image)
+{
+    CreateControls();
+    FormCreate();
+    LayOutControls();
+    SetTabOrder();
+    ConnectHandlers();
+}
+
+TLoadForm::~TLoadForm() = default;
+
+template <typename Work> void TLoadForm::RunOperation(Work work)
+{
+    if (busy_) return;
+    busy_ = true;
+    work();
+    busy_ = false;
+}
+
+void TLoadForm::FormCreate()
+{
+    Grid = new TTableGrid(Panel1);
+    Grid->setObjectName(QStringLiteral("Grid"));
+    Grid->SetColCount(BlockColumns);
+    Grid->SetRowCount(BlockCount + 1);
+    Grid->SetColProportions(BlockColumnProportions);
+    Grid->SetRowTexts(0, {QString::fromUtf8("No"), QString::fromUtf8("Название"), QString::fromUtf8("Размер")});
+    Grid->SetRowSelect(true);
+}
+
+void TLoadForm::FormShow()
+{
+    RunOperation([this] {
+        Label1->setText(Text(Session.DataSizeText()));
+        Session.RefreshAll();
+        Grid->SelectRow(1);
+        Session.Shown = true;
+    });
+}
+
+bool TLoadForm::FormCloseQuery()
+{
+    // Closing is always allowed, with the result OK; only an operation still running holds it off
+    // until it has ended (the window would vanish while the loader is still being written).
+    if (busy_) return false;
+    setResult(QDialog::Accepted);
+    return true;
+}
+
+void TLoadForm::done(int)
+{
+    if (FormCloseQuery()) QDialog::done(QDialog::Accepted);
+}
+
+void TLoadForm::Button1Click() { done(QDialog::Accepted); }
+
+void TLoadForm::Button2Click()
+{
+    RunOperation([this] { Session.RefreshAll(); });
+}
+
+void TLoadForm::Button3Click()
+{
+    RunOperation([this] { Session.Erase(Grid->Row() - 1); });
+}
+
+void TLoadForm::Button4Click()
+{
+    RunOperation([this] { Session.EraseAll(); });
+}
+
+void TLoadForm::Button5Click()
+{
+    RunOperation([this] { Session.Write(Grid->Row() - 1, Edit1->text().toStdString()); });
+}
+
+void TLoadForm::Button6Click()
+{
+    RunOperation([this] { Session.Format(); });
+}
+
+void TLoadForm::Button8Click()
+{
+    RunOperation([this] { Session.SyncClock(); });
+}
+
+int32_t TLoadForm::ShowMessage(const std::string& caption, const std::string& text, uint32_t flags)
+{
+    return MsgBox(this, text, caption, flags);
+}
+
+void TLoadForm::SetStatus(const std::string& text) { Label3->setText(Text(text)); }
+
+void TLoadForm::SetClock(const std::string& text) { Label4->setText(Text(text)); }
+
+void TLoadForm::ShowProgress(int32_t percent)
+{
+    SetInputEnabled(false);
+    Gauge1->setValue(percent);
+    QCoreApplication::processEvents();
+    SetInputEnabled(true);
+}
+
+void TLoadForm::FillBlockList()
+{
+    for (int row = 1; row <= BlockCount; ++row) {
+        std::array<std::string, 3> cells = Session.BlockRowTexts(row);
+        Grid->SetRowTexts(row, {Text(cells[0]), Text(cells[1]), Text(cells[2])});
+    }
+}
+
+void TLoadForm::UpdateButtons()
+{
+    bool canChange = Session.CanChangeBlocks();
+    Button3->setEnabled(canChange);
+    Button4->setEnabled(canChange);
+    Button5->setEnabled(canChange);
+}
+
+void TLoadForm::SetInputEnabled(bool enabled)
+{
+    // Disabling the window drops the keyboard focus; give it back afterwards.
+    if (!enabled && isEnabled()) focusBeforeDisable_ = focusWidget();
+    setEnabled(enabled);
+    if (enabled && focusBeforeDisable_) {
+        if (isActiveWindow()) focusBeforeDisable_->setFocus();
+        focusBeforeDisable_ = nullptr;
+    }
+}
+
+void TLoadForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    FormShow();
+}
+
+bool OpenLoaderWindow(TBlockImage& image, QWidget* owner)
+{
+    TLoadForm form(image, owner);
+    form.Edit1->setText(Text(IniSet.RomName));
+    bool ok = form.exec() == QDialog::Accepted;
+    IniSet.RomName = form.Edit1->text().toStdString();
+    return ok;
+}

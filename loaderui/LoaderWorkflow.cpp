@@ -1,0 +1,41 @@
+#include "loaderui/LoaderWorkflow.h"
+
+#include "fonts/fntUnit.h"
+#include "loader/BlockImage.h"
+#include "loader/LoaderLink.h"
+#include "loaderui/LdCtrl.h"
+#include "serial/Serial.h"
+#include "util/Dialogue.h"
+
+#include <memory>
+
+namespace {
+bool PrepareImageFonts(TUserDialogue& ui, TFontSet& fonts, bool includeFonts, const std::string& fontFile)
+{
+    if (includeFonts) return PrepareFonts(fonts, fontFile, ui);
+    fonts.FontSize = 0;
+    fonts.FontCount = 0;
+    fonts.FontBase = 0;
+    return true;
+}
+} // namespace
+
+void RunLoaderWorkflow(QWidget* owner, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
+                       const std::string& fontFile)
+{
+    if (!PrepareImageFonts(ui, fonts, includeFonts, fontFile)) return;
+    // 64 KiB: on the heap, not on the window thread's stack.
+    auto image = std::make_unique<TBlockImage>();
+    if (!BuildBlockImage(fonts, *image)) {
+        // Prepared fonts always fit a block; this guards against font fields set some other way.
+        ui.ShowMessage("Запись шрифтов!", "Нет места для размещения шрифтов!", MbError);
+        return;
+    }
+    OpenLoaderPort(ui);
+    if (!LoaderPort || LoaderPort->Error) {
+        CloseLoaderPort();
+        return;
+    }
+    OpenLoaderWindow(*image, owner);
+    CloseLoaderPort();
+}

@@ -1,0 +1,15 @@
+// "В загрузчик": the block image from the firmware and, when included, the fonts; then the loader
+// port and the loader window on that image. The main window's Button7Click only calls this.
+#pragma once
+
+#include <string>
+
+class QWidget;
+class TUserDialogue;
+struct TFontSet;
+
+// Fonts included: the font file is prepared into `fonts` (a failure has been shown, and nothing
+// else happens). Not included: the font sizes are set to 0, so the image carries no font data.
+// A port that does not open has been reported by the loader link; no window is shown then.
+void RunLoaderWorkflow(QWidget* owner, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
+                       const std::string& fontFile);

@@ -1,0 +1,143 @@
+#include "tests/loaderui/LoaderUiSupport.h"
+
+#include "board/BoardLink.h"
+#include "loader/BlockStore.h"
+#include "loader/LoaderLink.h"
+#include "loaderui/LibUnit.h"
+#include "serial/Clock.h"
+#include "serial/Serial.h"
+#include "util/IniUnit.h"
+#include "util/Random.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+// One QApplication for the whole test program, on a platform that needs no display.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = new QApplication(argc_, argv_);
+    }
+    void TearDown() override { delete app_; }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "loaderui_tests";
+    char* argv_[2] = {name_, nullptr};
+    QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const Qt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+} // namespace
+
+void PrintTo(const ShownBox& box, std::ostream* os)
+{
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%04X", box.Flags);
+    *os << "{\"" << box.Caption << "\", \"" << box.Text << "\", " << flags << "}";
+}
+
+ScriptedBoxes::ScriptedBoxes()
+{
+    previous_ = SetMessageHandler([this](QWidget* owner, const std::string& caption, const std::string& text,
+                                         uint32_t flags) {
+        Boxes.push_back({caption, text, flags});
+        Owners.push_back(owner);
+        if ((flags & 0x0F) != 4) return IdOk;
+        if (Answers.empty()) return IdNo;
+        int32_t answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    });
+}
+
+ScriptedBoxes::~ScriptedBoxes() { SetMessageHandler(previous_); }
+
+std::string Text(const QString& s) { return s.toStdString(); }
+
+void LoaderWindowTest::SetUp()
+{
+    Clock::SetScale(100);
+    SeedRandom(11);
+    IniSet = TIniSet{};
+    ASSERT_TRUE(sim.Start()) << sim.ErrorText();
+    LoaderLinkStartup();
+    LoaderPortName = sim.SlavePath();
+    OpenLoaderPort(portUser);
+    ASSERT_FALSE(LoaderPort->Error) << LoaderPort->ErrorText;
+    ASSERT_TRUE(BuildBlockImage(*fonts, *image));
+}
+
+void LoaderWindowTest::TearDown()
+{
+    form.reset();
+    CloseLoaderPort();
+    LoaderLinkShutdown();
+    LoaderPortName.clear();
+    sim.Stop();
+    SetLocalTimeSource({});
+    IniSet = TIniSet{};
+    Clock::Reset();
+}
+
+void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithData)
+{
+    ASSERT_TRUE(ConnectLoader(ConnectAttempts));
+    ASSERT_TRUE(FormatLoader());
+    int32_t status = -1;
+    LoaderDirectory directory;
+    ASSERT_TRUE(ReadDirectory(status, &directory));
+    ASSERT_EQ(status, DirectoryValid);
+    for (int32_t index : blocksWithData) {
+        TBlockImage stored = *image;
+        SetImageName(stored, "Блок " + std::to_string(index + 1));
+        ASSERT_TRUE(WriteBlock(stored, index, directory));
+    }
+    sim.ClearWireLog();
+}
+
+TLoadForm& LoaderWindowTest::Open()
+{
+    form = std::make_unique<TLoadForm>(*image);
+    form->show();
+    return *form;
+}
+
+void LoaderWindowTest::ShortReplyTimeouts() { Clock::SetScale(100, 100); }
+void LoaderWindowTest::NormalReplyTimeouts() { Clock::SetScale(100); }
+
+std::vector<std::string> LoaderWindowTest::Row(int row) const
+{
+    std::vector<std::string> cells;
+    for (int col = 0; col < form->Grid->ColCount(); ++col) cells.push_back(Text(form->Grid->Cell(col, row)));
+    return cells;
+}
+
+std::vector<std::vector<std::string>> LoaderWindowTest::Rows() const
+{
+    std::vector<std::vector<std::string>> rows;
+    for (int row = 1; row < form->Grid->RowCount(); ++row) rows.push_back(Row(row));
+    return rows;
+}
+
+std::vector<WireRecord> LoaderWindowTest::Requests() const
+{
+    std::vector<WireRecord> out;
+    for (const WireRecord& r : sim.WireLog())
+        if (r.FromProgram && !r.Raw && r.Valid) out.push_back(r);
+    return out;
+}
+
+BlockHeader LoaderWindowTest::StoredHeader(int32_t index) const
+{
+    BlockHeader header;
+    std::vector<uint8_t> bytes =
+        sim.Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize, BlockHeaderSize);
+    std::copy(bytes.begin(), bytes.end(), header.Bytes.begin());
+    return header;
+}

@@ -1,0 +1,90 @@
+// What the loader window tests share: a QApplication on the offscreen platform, a user who answers
+// the message boxes from a script, and a loader window on a simulated board with its loader port
+// open. Pauses run 100 times faster; reply timeouts keep their real length unless a test is about
+// one.
+#pragma once
+
+#include "app/FileDialog.h"
+#include "fonts/fntUnit.h"
+#include "loader/BlockImage.h"
+#include "loaderui/LdCtrl.h"
+#include "sim/BoardSim.h"
+#include "util/Dialogue.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <deque>
+#include <initializer_list>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+struct ShownBox {
+    std::string Caption, Text;
+    uint32_t Flags;
+    bool operator==(const ShownBox&) const = default;
+};
+void PrintTo(const ShownBox& box, std::ostream* os);
+
+// Installs itself as the message-box handler while it lives.
+class ScriptedBoxes {
+public:
+    ScriptedBoxes();
+    ~ScriptedBoxes();
+    ScriptedBoxes(const ScriptedBoxes&) = delete;
+    ScriptedBoxes& operator=(const ScriptedBoxes&) = delete;
+
+    std::vector<ShownBox> Boxes;
+    std::vector<QWidget*> Owners;
+    std::deque<int32_t> Answers;   // for Yes/No boxes; No when the script has run out
+
+private:
+    TMessageHandler previous_;
+};
+
+// A user for the workflow's own messages (the main window's part).
+class TestUser : public TUserDialogue {
+public:
+    std::vector<ShownBox> Boxes;
+    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override
+    {
+        Boxes.push_back({caption, text, flags});
+        return IdOk;
+    }
+    void SetStatus(const std::string&) override {}
+    void ShowProgress(int32_t) override {}
+};
+
+std::string Text(const QString& s);
+
+class LoaderWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A formatted store whose blocks with these indexes hold the image under the name "Блок N".
+    void PrepareStore(std::initializer_list<int32_t> blocksWithData = {});
+    // Creates and shows the window (FormCreate, then FormShow with its first refresh).
+    TLoadForm& Open();
+    // Reply timeouts as short as pauses: only for tests about a loader that does not answer.
+    static void ShortReplyTimeouts();
+    static void NormalReplyTimeouts();
+
+    std::vector<std::string> Row(int row) const;
+    std::vector<std::vector<std::string>> Rows() const;
+    // Valid requests the program sent since the wire log was last cleared.
+    std::vector<WireRecord> Requests() const;
+    BlockHeader StoredHeader(int32_t index) const;
+
+    ScriptedBoxes user;
+    TestUser portUser;
+    TBoardSim sim;
+    std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
+    std::unique_ptr<TBlockImage> image = std::make_unique<TBlockImage>();
+    std::unique_ptr<TLoadForm> form;
+};
