@@ -139,14 +139,18 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
             due = 0;
             for (double at = OutNextByte; OutSent + due < f.Bytes.size() && at <= t; at += ByteTicks(f.Baud)) ++due;
         }
+        // Logged before its last bytes go, under the lock: whoever holds the reply finds it logged.
+        if (OutSent + due == f.Bytes.size() && !f.Logged) {
+            f.Record.Tick = Clock::TickCount();
+            Log(f.Record);
+            f.Logged = true;
+        }
         size_t written = 0;
         OutBlocked = !WriteOut(f.Bytes.data() + OutSent, due, written);
         OutSent += written;
         if (Options.Pace) OutNextByte += static_cast<double>(written) * ByteTicks(f.Baud);
         if (OutSent < f.Bytes.size()) return;
         OutputLineFree = Options.Pace ? OutNextByte - ByteTicks(f.Baud) : t;
-        f.Record.Tick = Clock::TickCount();
-        Log(std::move(f.Record));
         Output.pop_front();
         OutSent = 0;
         OutStarted = false;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace sim {
@@ -22,8 +21,9 @@ bool TSimFlash::Attach(const std::string& path, std::string& error)
         error = path + ": cannot be read";
         return false;
     }
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.size() != FlashSize) {
+    std::vector<uint8_t> data(FlashSize);
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (static_cast<size_t>(in.gcount()) != FlashSize || in.peek() != std::ifstream::traits_type::eof()) {
         // Not ours, or cut short: refuse rather than overwrite it on the first write.
         error = path + ": not a flash image of " + std::to_string(FlashSize) + " bytes";
         return false;

@@ -66,11 +66,14 @@ protected:
         return Bytes(buffer, buffer + count);
     }
 
+    // Five real seconds in ticks, whatever the speed-up of reply timeouts.
+    static uint32_t FiveSeconds() { return static_cast<uint32_t>(5000 * Clock::Speedup()); }
+
     // Waits (real time bounded) until the wire log holds at least n records.
     bool WaitForRecords(size_t n)
     {
         uint32_t start = Clock::TickCount();
-        const auto limit = static_cast<uint32_t>(Clock::ReplyTicks(5000));
+        const uint32_t limit = FiveSeconds();
         while (sim->WireLog().size() < n) {
             if (Clock::TickCount() - start > limit) return false;
             Clock::Sleep(1);
@@ -94,7 +97,7 @@ protected:
     bool WaitForPhase(BoardPhase phase)
     {
         uint32_t start = Clock::TickCount();
-        const auto limit = static_cast<uint32_t>(Clock::ReplyTicks(5000));
+        const uint32_t limit = FiveSeconds();
         while (sim->Phase() != phase) {
             if (Clock::TickCount() - start > limit) return false;
             Clock::Sleep(1);
