@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -154,6 +155,7 @@ bool LockFileHeld(const std::string& content, pid_t self)
         pid = binary;
     }
     if (pid <= 0) return true;
+    if (pid > std::numeric_limits<pid_t>::max()) return false;   // no such process can exist
     if (pid == self) return false;
     return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
@@ -163,12 +165,15 @@ std::vector<PortInfo> EnumeratePorts()
     std::vector<PortInfo> ports;
     std::string locks = ReadAll("/proc/locks");
     std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(TtyClass, ec)) {
+    // Iterated with error codes: a node that vanishes meanwhile (an adapter pulled) must not throw.
+    for (fs::directory_iterator it(TtyClass, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
         std::string name = entry.path().filename().string();
         if (!IsRealPort(name, entry.path())) continue;
         PortInfo info;
         info.Path = "/dev/" + name;
-        if (!fs::exists(info.Path, ec)) continue;
+        std::error_code missing;
+        if (!fs::exists(info.Path, missing)) continue;
         ReadUsbDetails(entry.path(), info);
         info.Free = !HeldByAnotherProcess(info.Path, name, locks);
         ports.push_back(std::move(info));

@@ -163,6 +163,22 @@ TEST_F(PortTest, WaitTimesOutOnSilence)
     EXPECT_GE(Clock::TickCount() - start, 1000u);
 }
 
+// Tests speed up reply timeouts once a request has gone out; a wait already running follows.
+TEST_F(PortTest, WaitFollowsAChangeOfReplySpeed)
+{
+    Clock::SetScale(100);   // reply timeouts at real length: 10 s
+    std::thread tester([] {
+        Clock::Sleep(2000);   // 20 ms
+        Clock::SetScale(100, 100);
+    });
+    uint32_t start = Clock::TickCount();
+    EXPECT_TRUE(WaitTake(10000).empty());
+    uint32_t took = Clock::TickCount() - start;
+    tester.join();
+    EXPECT_GE(took, 10000u);
+    EXPECT_LT(took, 100000u) << "the wait kept its real 10 s";
+}
+
 TEST_F(PortTest, WaitTakesAReplyThatComesLater)
 {
     std::thread peer([&] {
