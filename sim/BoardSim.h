@@ -41,13 +41,22 @@ struct WireRecord {
     uint8_t Command() const { return Payload.empty() ? 0 : Payload[0]; }
 };
 
+// Off: dark, nothing answers. Running: the board's program, which answers only the reset 0x12.
+// BreakIn: caught by a 0x5C burst, it hears nothing until the line has been quiet for a second.
+// Programmer: the resident programmer serves its packets until 0xCD starts the program again.
+// The loader answers in Running and Programmer, at its own rate (38400 until 0xA9 changes it; a
+// restart of the board brings it back), while the programmer always listens at 19200.
 enum class BoardPhase { Off, Running, BreakIn, Programmer };
 
 struct SimOptions {
     bool Pace = false;              // bytes both ways no faster than the line rate (11 bits/byte)
     std::string LinkPath;           // optional symlink to the slave path (kept across Reconnect)
-    std::string FlashFile;          // optional: flash kept in this file across runs
+    // Optional: flash kept in this file across runs. Loaded at Start (a missing file is fresh
+    // flash; one of another size is refused); saved atomically (temporary file, rename) once the
+    // writes pause for 100 clock ms, and at Stop, so a block of 2000 chunk writes is one save.
+    std::string FlashFile;
     char VersionMajor = '4', VersionMinor = '0';   // digits sent in the 0xD0 reply (0x09, major, minor)
+    bool KeepWireLog = true;        // false: records go only to the listener (a long board-sim run)
 };
 
 class TBoardSim {
@@ -77,7 +86,8 @@ public:
 
     std::vector<WireRecord> WireLog() const;   // copy, thread-safe
     void ClearWireLog();
-    // Called on the serving thread for every record as it is logged (board-sim's --wire-log).
+    // Called on the serving thread for every record as it is logged (board-sim's --wire-log),
+    // with the simulator's lock held: the listener must not call back into the simulator.
     void SetWireListener(std::function<void(const WireRecord&)> listener);
 
     // Memories (copies / direct writes; thread-safe)

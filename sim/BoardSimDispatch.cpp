@@ -6,8 +6,8 @@
 
 void TBoardSim::Impl::Log(WireRecord record)
 {
-    Records.push_back(std::move(record));
-    if (Listener) Listener(Records.back());
+    if (Listener) Listener(record);
+    if (Options.KeepWireLog) Records.push_back(std::move(record));
 }
 
 void TBoardSim::Impl::HandleEvents(std::vector<sim::LineEvent>& events, uint64_t now)

@@ -115,6 +115,7 @@ void ServeUntilSignal(TBoardSim& sim, const sigset_t& signals)
 int Run(const SimCli& cli)
 {
     SimOptions options = cli.Sim;
+    options.KeepWireLog = false;   // a person's run may last for hours; the file is the log
     if (!cli.Version.empty()) {
         if (cli.Version.size() != 3 || cli.Version[1] != '.') {
             std::cerr << "board-sim: --version wants MAJOR.MINOR, one digit each (4.0)\n";
