@@ -150,7 +150,7 @@ void TComPort::Open(const std::string& name)
     ErrorText.clear();
     Error = false;
     baud_ = BaudRates[0];
-    ConfigureLine(fd_, baud_);   // as with the original line setup, a refusal is not acted on
+    ConfigureLine(fd_, baud_);   // a refusal is not acted on: the port keeps what the driver took
     ApplyModemLine("DTR", DtrOn);
     ApplyModemLine("RTS", RtsOn);
     StartReceiver();
