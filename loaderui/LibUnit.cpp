@@ -1,6 +1,5 @@
 #include "loaderui/LibUnit.h"
 
-#include <QEvent>
 #include <QHeaderView>
 #include <QResizeEvent>
 
@@ -243,7 +242,6 @@ void TTableGrid::NormalizeProportions()
 void TTableGrid::FitColumns()
 {
     TUpdatingWidths updating(UpdatingWidths);
-    fittedWidth_ = ClientWidth();
     int available = AvailableWidth(ClientWidth(), GridLineWidth(), ColCount());
     std::vector<int> widths = SpreadWidths(std::span(Proportions).first(static_cast<size_t>(ColCount())), available);
     for (int i = 0; i < ColCount(); ++i) SetWidthDirect(i, widths[static_cast<size_t>(i)]);
@@ -287,23 +285,6 @@ void TTableGrid::MoveRow(int from, int to)
     }
 }
 
-bool TTableGrid::event(QEvent* e)
-{
-    // The control's own resize lays out the client area first; resizeEvent handles both.
-    if (e->type() != QEvent::Resize) return QTableWidget::event(e);
-    resizing_ = true;
-    bool handled = QTableWidget::event(e);
-    resizing_ = false;
-    return handled;
-}
-
-bool TTableGrid::viewportEvent(QEvent* e)
-{
-    // The client area alone changes when the vertical scroll bar comes or goes.
-    if (e->type() == QEvent::Resize && !resizing_ && LaidOut && ClientWidth() != fittedWidth_) ClientResized();
-    return QTableWidget::viewportEvent(e);
-}
-
 void TTableGrid::resizeEvent(QResizeEvent* e)
 {
     // Keep the widths the user has set so far, then spread the new width by them.
@@ -311,10 +292,4 @@ void TTableGrid::resizeEvent(QResizeEvent* e)
     QTableWidget::resizeEvent(e);
     FitColumns();
     LaidOut = true;
-}
-
-void TTableGrid::ClientResized()
-{
-    CaptureProportions();
-    FitColumns();
 }

@@ -99,8 +99,8 @@ protected:
     void FitColumns();
     void CaptureProportions();
 
-    bool event(QEvent* e) override;
-    bool viewportEvent(QEvent* e) override;
+    // The control's resize, and the client area's alone (when the vertical scroll bar comes or
+    // goes): the scroll area hands both to this handler.
     void resizeEvent(QResizeEvent* e) override;
 
 private:
@@ -108,8 +108,4 @@ private:
     QTableWidgetItem* MakeItem(int col, int row);
     void SetWidthDirect(int index, int width);
     void ColumnDragged(int index, int oldWidth, int newWidth);
-    void ClientResized();
-
-    bool resizing_ = false;   // inside the control's own resize, which resizes the client area too
-    int fittedWidth_ = -1;    // the client width the columns were last spread over
 };

@@ -1,0 +1,417 @@
+// The loader window against the simulated loader: its controls, what it lists and shows, the
+// questions it asks (answered by script) and what reaches the loader.
+#include "loader/LoaderLink.h"
+#include "loaderui/LibUnit.h"
+#include "serial/Serial.h"
+#include "tests/loaderui/LoaderUiSupport.h"
+#include "util/IniUnit.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+using Cells = std::vector<std::string>;
+using Table = std::vector<Cells>;
+
+const std::string Empty = "<ПУСТО>";
+const std::string NoData = "Нет данных";
+const std::string FormatWarning = "При форматировании будет потеряна вся информация в загрузчике! Продолжить?";
+
+Table AllRows(const std::string& name)
+{
+    Table rows;
+    for (int row = 1; row <= BlockCount; ++row) rows.push_back({std::to_string(row), name, ""});
+    return rows;
+}
+
+TSystemTime LocalNow()
+{
+    TSystemTime t;
+    t.Year = 2004;
+    t.Month = 8;
+    t.Day = 13;
+    t.Hour = 22;
+    t.Minute = 22;
+    t.Second = 5;
+    return t;
+}
+} // namespace
+
+class LoadFormTest : public LoaderWindowTest {
+protected:
+    bool BlockButtonsEnabled() const
+    {
+        return form->Button3->isEnabled() && form->Button4->isEnabled() && form->Button5->isEnabled();
+    }
+    bool BlockButtonsDisabled() const
+    {
+        return !form->Button3->isEnabled() && !form->Button4->isEnabled() && !form->Button5->isEnabled();
+    }
+    // Every position the gauge takes from now on, and whether the window was disabled then.
+    void RecordGauge()
+    {
+        QObject::connect(form->Gauge1, &QProgressBar::valueChanged, [this](int value) {
+            gauge.push_back(value);
+            enabledAtGauge.push_back(form->isEnabled());
+        });
+    }
+    void Select(int row)
+    {
+        form->Grid->SelectRow(row);
+        ASSERT_EQ(form->Grid->Row(), row);
+    }
+    size_t FlashWrites() const
+    {
+        size_t n = 0;
+        for (const WireRecord& r : Requests()) n += r.Command() == 0xA6;
+        return n;
+    }
+
+    std::vector<int> gauge;
+    std::vector<bool> enabledAtGauge;
+};
+
+TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
+{
+    TLoadForm window(*image);
+    EXPECT_EQ(Text(window.windowTitle()), "Управление загрузчиком");
+    EXPECT_TRUE(window.windowFlags() & Qt::CustomizeWindowHint);
+    EXPECT_FALSE(window.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(window.isModal());
+
+    const std::vector<std::pair<const char*, const char*>> captions{
+        {"Label2", "Имя:"},       {"GroupBox1", " Блоки данных "}, {"GroupBox4", " Часы загрузчика "},
+        {"Button1", "Закрыть"},   {"Button2", "Обновить"},         {"Button3", "Стереть"},
+        {"Button4", "Стереть все"}, {"Button5", "Записать"},       {"Button6", "Форматировать"},
+        {"Button8", "Синхр."}};
+    for (const auto& [name, caption] : captions) {
+        QWidget* w = window.findChild<QWidget*>(QString::fromLatin1(name));
+        ASSERT_NE(w, nullptr) << name;
+        QString text;
+        if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
+        if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
+        EXPECT_EQ(Text(text), caption) << name;
+    }
+    for (const char* name : {"Label1", "Label3", "Label4", "Edit1", "Panel1", "Gauge1"})
+        EXPECT_NE(window.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(window.Grid->parentWidget(), window.Panel1);
+    EXPECT_FALSE(window.Gauge1->isTextVisible());
+    EXPECT_EQ(window.Gauge1->value(), 0);
+
+    // The grid as the block list wants it.
+    EXPECT_EQ(window.Grid->ColCount(), 3);
+    EXPECT_EQ(window.Grid->RowCount(), 9);
+    EXPECT_EQ(Text(window.Grid->Cell(0, 0)), "No");
+    EXPECT_EQ(Text(window.Grid->Cell(1, 0)), "Название");
+    EXPECT_EQ(Text(window.Grid->Cell(2, 0)), "Размер");
+    EXPECT_EQ(window.Grid->selectionBehavior(), QAbstractItemView::SelectRows);
+
+    std::vector<QWidget*> order;
+    QWidget* w = window.Grid;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus) order.push_back(w);
+        w = w->nextInFocusChain();
+    } while (w != window.Grid);
+    EXPECT_EQ(order, (std::vector<QWidget*>{window.Grid, window.Button2, window.Button3, window.Button4,
+                                            window.Button5, window.Edit1, window.Button1, window.Button6,
+                                            window.Button8}));
+}
+
+TEST_F(LoadFormTest, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
+{
+    PrepareStore({1, 4});
+    sim.SetClock(2004, 8, 3, 9, 5, 0);
+    Open();
+    EXPECT_TRUE(user.Boxes.empty());
+    EXPECT_EQ(Text(form->Label1->text()), "Размер данных: 9728");
+    Table rows = AllRows(Empty);
+    rows[1] = {"2", "Блок 2", "9728"};
+    rows[4] = {"5", "Блок 5", "9728"};
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_EQ(Text(form->Label4->text()), "3.08.2004 9:05");
+    EXPECT_TRUE(BlockButtonsEnabled());
+    EXPECT_EQ(form->Grid->Row(), 1);
+    // The first refresh shows no progress.
+    EXPECT_EQ(form->Gauge1->value(), 0);
+
+    // Designed size or larger; every caption and the eight blocks fit.
+    EXPECT_GE(form->width(), 410);
+    EXPECT_GE(form->height(), 276);
+    EXPECT_FALSE(form->Grid->verticalScrollBar()->isVisible());
+    for (QPushButton* b : form->findChildren<QPushButton*>())
+        EXPECT_GE(b->width(), b->sizeHint().width()) << Text(b->objectName());
+    for (QLabel* l : form->findChildren<QLabel*>())
+        EXPECT_GE(l->width(), QFontMetrics(l->font()).horizontalAdvance(l->text())) << Text(l->objectName());
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->parentWidget() != form.get()) continue;
+        EXPECT_TRUE(form->rect().contains(w->geometry())) << Text(w->objectName());
+    }
+}
+
+TEST_F(LoadFormTest, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
+{
+    PrepareStore({0});
+    sim.SetLoaderOn(false);
+    ShortReplyTimeouts();
+    Open();
+    EXPECT_TRUE(user.Boxes.empty());
+    EXPECT_EQ(Rows(), AllRows(NoData));
+    EXPECT_EQ(Text(form->Label3->text()), "Ошибка");
+    EXPECT_EQ(Text(form->Label4->text()), "- - - -");
+    EXPECT_TRUE(BlockButtonsDisabled());
+    for (QPushButton* b : {form->Button1, form->Button2, form->Button6, form->Button8}) EXPECT_TRUE(b->isEnabled());
+
+    sim.SetLoaderOn(true);
+    NormalReplyTimeouts();
+    form->Button2->click();
+    EXPECT_TRUE(user.Boxes.empty());
+    Table rows = AllRows(Empty);
+    rows[0] = {"1", "Блок 1", "9728"};
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_TRUE(BlockButtonsEnabled());
+}
+
+class UnformattedStoreTest : public LoadFormTest, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(UnformattedStoreTest, OpeningOffersToFormat)
+{
+    bool yes = GetParam() == IdYes;
+    user.Answers = {GetParam()};
+    Open();
+    ASSERT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Загрузчик не форматирован! Отформатировать загрузчик?",
+                                                  MbAskDefaultNo}}));
+    EXPECT_EQ(user.Owners[0], form.get());
+    EXPECT_EQ(Rows(), AllRows(yes ? Empty : NoData));
+    EXPECT_EQ(Text(form->Label3->text()), yes ? "OK" : "Ошибка");
+    EXPECT_EQ(BlockButtonsEnabled(), yes);
+    EXPECT_EQ(BlockButtonsDisabled(), !yes);
+}
+
+INSTANTIATE_TEST_SUITE_P(LoadForm, UnformattedStoreTest, ::testing::Values(IdNo, IdYes),
+                         [](const auto& info) { return std::string(info.param == IdYes ? "Yes" : "No"); });
+
+TEST_F(LoadFormTest, EraseOfAnEmptyRowSaysSoAndSendsNothing)
+{
+    PrepareStore({0});
+    Open();
+    Select(3);
+    sim.ClearWireLog();
+    form->Button3->click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", MbError}}));
+    EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(LoadFormTest, EraseAsksFirstAndEmptiesTheRow)
+{
+    PrepareStore({1});
+    Open();
+    Select(2);
+    sim.ClearWireLog();
+    user.Answers = {IdNo, IdYes};
+    form->Button3->click();
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(Row(2), (Cells{"2", "Блок 2", "9728"}));
+    form->Button3->click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo},
+                                                 {"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
+    EXPECT_EQ(Row(2), (Cells{"2", Empty, ""}));
+    EXPECT_EQ(FlashWrites(), 1u);
+}
+
+TEST_F(LoadFormTest, WriteIntoABlockThatHoldsDataAsksOnlyTheEraseQuestion)
+{
+    PrepareStore({1});
+    Open();
+    RecordGauge();
+    Select(2);
+    form->Edit1->setText(QString::fromUtf8("Новая прошивка"));
+    user.Answers = {IdYes};
+    form->Button5->click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
+    EXPECT_EQ(Row(2), (Cells{"2", "Новая прошивка", "9728"}));
+    EXPECT_EQ(StoredHeader(1).Name(), "Новая прошивка");
+    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_TRUE(BlockButtonsEnabled());
+    ASSERT_FALSE(gauge.empty());
+    EXPECT_EQ(gauge.back(), 100);
+}
+
+TEST_F(LoadFormTest, ALongNameIsTrimmedAndCutTo63Characters)
+{
+    PrepareStore();
+    Open();
+    QString name;
+    for (int i = 0; i < 70; ++i) name += QChar(u'А' + i % 32);
+    form->Edit1->setText(QString::fromUtf8(" \t") + name + QString::fromUtf8("\t "));
+    Select(1);
+    user.Answers = {IdNo, IdYes};
+    form->Button5->click();   // declined: nothing written
+    EXPECT_EQ(FlashWrites(), 0u);
+    form->Button5->click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes},
+                                                 {"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
+    std::string expected = Text(name.left(63));
+    EXPECT_EQ(Row(1), (Cells{"1", expected, "9728"}));
+    BlockHeader stored = StoredHeader(0);
+    EXPECT_EQ(stored.Bytes[0], 63);
+    EXPECT_EQ(stored.Name(), expected);
+    // Edit1 keeps what the user typed.
+    EXPECT_EQ(form->Edit1->text().size(), 74);
+}
+
+TEST_F(LoadFormTest, EraseAllMovesTheGaugeWithTheWindowDisabled)
+{
+    PrepareStore({0, 2, 5});
+    Open();
+    RecordGauge();
+    user.Answers = {IdYes};
+    form->Button4->click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
+    EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
+    EXPECT_EQ(enabledAtGauge, std::vector<bool>(8, false));
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_EQ(Rows(), AllRows(Empty));
+    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    // Empty blocks are erased too.
+    EXPECT_EQ(FlashWrites(), 8u);
+}
+
+TEST_F(LoadFormTest, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTheBlockButtons)
+{
+    PrepareStore({0, 4});
+    Open();
+    Table before = Rows();
+    RecordGauge();
+    sim.AddFault({0xA6, 5, -1, FaultKind::Bad});
+    user.Answers = {IdYes};
+    form->Button4->click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo},
+                                                 {"Ошибка!", "Не удалось стереть блок №5!", MbError}}));
+    EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50}));
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(Text(form->Label3->text()), "Ошибка");
+    EXPECT_TRUE(BlockButtonsDisabled());
+}
+
+TEST_F(LoadFormTest, FormatAsksThenEmptiesTheStore)
+{
+    PrepareStore({0, 1});
+    Open();
+    sim.ClearWireLog();
+    user.Answers = {IdNo, IdYes};
+    form->Button6->click();
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(Row(1), (Cells{"1", "Блок 1", "9728"}));
+    form->Button6->click();
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", FormatWarning, MbAskDefaultNo},
+                                                 {"Внимание!", FormatWarning, MbAskDefaultNo}}));
+    EXPECT_EQ(Rows(), AllRows(Empty));
+    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_TRUE(BlockButtonsEnabled());
+}
+
+TEST_F(LoadFormTest, SyncSetsTheLoaderClockToTheComputersTime)
+{
+    PrepareStore();
+    sim.SetClock(2001, 1, 1, 0, 0, 0);
+    SetLocalTimeSource(LocalNow);
+    Open();
+    EXPECT_EQ(Text(form->Label4->text()), "1.01.2001 0:00");
+    form->Button8->click();
+    EXPECT_TRUE(user.Boxes.empty());
+    EXPECT_EQ(Text(form->Label4->text()), "13.08.2004 22:22");
+    EXPECT_EQ(Text(form->Label3->text()), "OK");
+}
+
+// A clock synchronisation makes the window ready, but without a directory read by a refresh the
+// block buttons stay off and the list shows no data.
+TEST_F(LoadFormTest, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
+{
+    SetLocalTimeSource(LocalNow);
+    user.Answers = {IdNo};
+    Open();
+    form->Button8->click();
+    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_EQ(Text(form->Label4->text()), "13.08.2004 22:22");
+    EXPECT_TRUE(BlockButtonsDisabled());
+    EXPECT_EQ(Rows(), AllRows(NoData));
+    sim.ClearWireLog();
+    form->Button5->click();
+    form->Button4->click();
+    EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(LoadFormTest, ClosingIsHeldOffWhileAnOperationRuns)
+{
+    PrepareStore();
+    Open();
+    user.Answers = {IdYes};
+    bool visibleAfterClose = false;
+    // Runs inside the first progress step's message pass.
+    QTimer::singleShot(0, form.get(), [this, &visibleAfterClose] {
+        form->close();
+        visibleAfterClose = form->isVisible();
+    });
+    form->Button4->click();
+    EXPECT_TRUE(visibleAfterClose);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(Rows(), AllRows(Empty));
+    form->Button1->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+}
+
+// ---- OpenLoaderWindow ----
+
+struct CloseWay {
+    const char* Name;
+    std::function<void(TLoadForm&)> Close;
+};
+
+class OpenLoaderWindowTest : public LoaderWindowTest, public ::testing::WithParamInterface<CloseWay> {};
+
+TEST_P(OpenLoaderWindowTest, EveryWayOfClosingGivesOkAndStoresTheName)
+{
+    PrepareStore();
+    IniSet.RomName = "Старое имя";
+    std::string shownName;
+    bool modal = false;
+    QTimer act;
+    act.setSingleShot(true);
+    QObject::connect(&act, &QTimer::timeout, [&] {
+        auto* window = qobject_cast<TLoadForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        modal = window->isModal();
+        shownName = Text(window->Edit1->text());
+        window->Edit1->setText(QString::fromUtf8("Новое имя"));
+        GetParam().Close(*window);
+    });
+    act.start(0);
+    EXPECT_TRUE(OpenLoaderWindow(*image));
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(shownName, "Старое имя");
+    EXPECT_EQ(IniSet.RomName, "Новое имя");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadForm, OpenLoaderWindowTest,
+    ::testing::Values(CloseWay{"Button1", [](TLoadForm& w) { w.Button1->click(); }},
+                      CloseWay{"WindowManager", [](TLoadForm& w) { w.close(); }},
+                      CloseWay{"Escape", [](TLoadForm& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+                      CloseWay{"Reject", [](TLoadForm& w) { w.reject(); }}),
+    [](const auto& info) { return std::string(info.param.Name); });

@@ -1,0 +1,132 @@
+// "В загрузчик" from the font preparation to the closed port: the block image as the loader
+// window writes it into the simulated loader, and the paths that show no window.
+#include "board/BoardLink.h"
+#include "firmware/Firmware.h"
+#include "loader/LoaderLink.h"
+#include "loaderui/LibUnit.h"
+#include "loaderui/LoaderWorkflow.h"
+#include "serial/Serial.h"
+#include "tests/fonts/GlyFiles.h"
+#include "tests/loaderui/LoaderUiSupport.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+
+class LoaderWorkflowTest : public LoaderWindowTest {
+protected:
+    void SetUp() override
+    {
+        LoaderWindowTest::SetUp();
+        PrepareStore();
+        // The workflow opens the port itself.
+        CloseLoaderPort();
+        sim.ClearWireLog();
+    }
+
+    // Runs the workflow; when the loader window shows, `act` runs in it and the window is closed.
+    void Run(bool includeFonts, const std::string& fontFile, std::function<void(TLoadForm&)> act = {})
+    {
+        QTimer inWindow;
+        inWindow.setInterval(0);
+        QObject::connect(&inWindow, &QTimer::timeout, [&] {
+            auto* window = qobject_cast<TLoadForm*>(QApplication::activeModalWidget());
+            if (!window) return;
+            inWindow.stop();
+            windowShown = true;
+            dataSize = Text(window->Label1->text());
+            if (act) act(*window);
+            window->Button1->click();
+        });
+        inWindow.start();
+        RunLoaderWorkflow(nullptr, portUser, *fonts, includeFonts, fontFile);
+        portOpenAfter = LoaderPort->IsOpen();
+    }
+
+    // Writes the image into block 1 from inside the window.
+    static void WriteBlock1(TLoadForm& window, ScriptedBoxes& user)
+    {
+        user.Answers = {IdYes};
+        window.Grid->SelectRow(1);
+        window.Button5->click();
+    }
+
+    std::vector<uint8_t> StoredBytes(int32_t index, uint32_t offset, uint32_t count) const
+    {
+        return sim.Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize + offset, count);
+    }
+
+    bool windowShown = false;
+    bool portOpenAfter = true;
+    std::string dataSize;
+};
+
+TEST_F(LoaderWorkflowTest, WithoutFontsTheImageCarriesTheFirmwareAndAnEmptyFontTable)
+{
+    // What an earlier run with fonts left behind.
+    fonts->FontSize = 2000;
+    fonts->FontCount = 3;
+    fonts->FontBase = 0xA600;
+    Run(false, "/no/such/fonts.gly", [this](TLoadForm& w) { WriteBlock1(w, user); });
+
+    EXPECT_TRUE(portUser.Boxes.empty());
+    EXPECT_TRUE(windowShown);
+    EXPECT_EQ(dataSize, "Размер данных: 9728");
+    EXPECT_EQ(fonts->FontSize, 0);
+    EXPECT_EQ(fonts->FontCount, 0);
+    EXPECT_EQ(fonts->FontBase, 0);
+    EXPECT_EQ(fonts->FontTable[0], 0);
+    EXPECT_TRUE(std::all_of(fonts->FontTable.begin() + 1, fonts->FontTable.end(), [](uint8_t b) { return b == 0xFF; }));
+
+    BlockHeader stored = StoredHeader(0);
+    EXPECT_EQ(stored.Descriptor(0), (SegmentDescriptor{528, 9728, 0x8000}));
+    EXPECT_EQ(stored.Descriptor(1), (SegmentDescriptor{10256, 0, 0}));
+    EXPECT_EQ(stored.Descriptor(2), (SegmentDescriptor{10256, 32, 0xFF00}));
+    EXPECT_EQ(stored.Descriptor(3), (SegmentDescriptor{0xFFFF, 0xFFFF, 0xFFFF}));
+    EXPECT_EQ(StoredBytes(0, 528, 9728), std::vector<uint8_t>(FirmwareImage.begin(), FirmwareImage.end()));
+    EXPECT_FALSE(portOpenAfter);
+}
+
+TEST_F(LoaderWorkflowTest, WithFontsTheImageCarriesFontDataAndTheirTable)
+{
+    TempFolder folder;
+    std::string file = folder.Write("three.gly", FontFile(3, 2000).Contents());
+    Run(true, file, [this](TLoadForm& w) { WriteBlock1(w, user); });
+
+    EXPECT_TRUE(portUser.Boxes.empty());
+    EXPECT_EQ(dataSize, "Размер данных: 11728");
+    BlockHeader stored = StoredHeader(0);
+    EXPECT_EQ(stored.Descriptor(0), (SegmentDescriptor{528, 9728, 0x8000}));
+    EXPECT_EQ(stored.Descriptor(1), (SegmentDescriptor{10256, 2000, 0xA600}));
+    EXPECT_EQ(stored.Descriptor(2), (SegmentDescriptor{12256, 32, 0xFF00}));
+    std::vector<uint8_t> table = StoredBytes(0, 12256, 32);
+    std::vector<uint8_t> expected(32, 0xFF);
+    expected[0] = 0x03;
+    expected[1] = 0xA6;
+    expected[2] = 0xA8;
+    expected[3] = 0xAA;
+    EXPECT_EQ(table, expected);
+    EXPECT_EQ(StoredBytes(0, 10256, 2000), std::vector<uint8_t>(fonts->FontBuffer.begin(), fonts->FontBuffer.begin() + 2000));
+    EXPECT_FALSE(portOpenAfter);
+}
+
+TEST_F(LoaderWorkflowTest, AnUnreadableFontFileStopsBeforeThePort)
+{
+    Run(true, "/no/such/fonts.gly");
+    EXPECT_EQ(portUser.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
+    EXPECT_FALSE(windowShown);
+    EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(LoaderWorkflowTest, APortThatDoesNotOpenShowsNoWindow)
+{
+    LoaderPortName = "/dev/no-such-port";
+    Run(false, "");
+    EXPECT_EQ(portUser.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
+    EXPECT_FALSE(windowShown);
+    EXPECT_FALSE(portOpenAfter);
+}
