@@ -32,6 +32,7 @@ struct FaultRule {
 
 struct WireRecord {
     uint32_t Tick = 0;             // Clock::TickCount() when the bytes were complete
+    uint32_t FirstTick = 0;        // Clock::TickCount() when the first byte was in (a burst's start)
     bool FromProgram = false;      // true: request from the program; false: reply from the sim
     bool Raw = false;              // unframed bytes: one record per 0x5C burst (RawCount bytes)
     bool Valid = false;            // framing and both sums correct, at the rate the side expects

@@ -4,6 +4,8 @@
 
 #include "serial/Clock.h"
 
+#include <algorithm>
+
 void TBoardSim::Impl::Log(WireRecord record)
 {
     if (Listener) Listener(record);
@@ -20,16 +22,24 @@ void TBoardSim::Impl::HandleEvents(std::vector<sim::LineEvent>& events, uint64_t
             // Only the programmer's rate makes 0x5C bytes of the burst; at another rate they are noise.
             if (e.Baud == ProgrammerBaud) Board.BurstStarted();
             break;
-        case sim::LineEvent::BurstEnd: HandleBurstEnd(e); break;
+        case sim::LineEvent::BurstEnd: HandleBurstEnd(e, now); break;
         }
     }
     events.clear();
 }
 
-void TBoardSim::Impl::HandleBurstEnd(const sim::LineEvent& e)
+// The tick counter's reading at an earlier moment of the unwrapped line time.
+static uint32_t TickCountAt(uint64_t then, uint64_t now)
 {
+    return Clock::TickCount() - static_cast<uint32_t>(now - std::min(then, now));
+}
+
+void TBoardSim::Impl::HandleBurstEnd(const sim::LineEvent& e, uint64_t now)
+{
+    // Logged once the quiet second has passed, stamped with the burst's own bytes.
     WireRecord r;
-    r.Tick = Clock::TickCount();
+    r.Tick = TickCountAt(e.Tick, now);
+    r.FirstTick = TickCountAt(e.FirstTick, now);
     r.FromProgram = true;
     r.Raw = true;
     r.Valid = e.Baud == ProgrammerBaud;
@@ -43,7 +53,8 @@ void TBoardSim::Impl::HandleBurstEnd(const sim::LineEvent& e)
 void TBoardSim::Impl::HandleFrame(const sim::LineEvent& e, uint64_t now)
 {
     WireRecord r;
-    r.Tick = Clock::TickCount();
+    r.Tick = TickCountAt(e.Tick, now);
+    r.FirstTick = TickCountAt(e.FirstTick, now);
     r.FromProgram = true;
     r.Payload = e.Payload;
     r.Baud = e.Baud;

@@ -29,6 +29,8 @@ struct TBoardSim::Impl {
     void ReadMaster(uint64_t now);
     void Received(const uint8_t* bytes, size_t count, uint64_t now, uint32_t baud);
     void FeedDueInput(uint64_t now);
+    struct InChunk;
+    void FeedChunk(InChunk& chunk, size_t due, uint64_t now, std::vector<sim::LineEvent>& events);
     void SendDueOutput(uint64_t now);
     bool WriteOut(const uint8_t* bytes, size_t count, size_t& written);
     bool NextDeadline(uint64_t now, double& deadline) const;
@@ -40,7 +42,7 @@ struct TBoardSim::Impl {
     // Requests and replies (BoardSimDispatch.cpp).
     void HandleEvents(std::vector<sim::LineEvent>& events, uint64_t now);
     void HandleFrame(const sim::LineEvent& e, uint64_t now);
-    void HandleBurstEnd(const sim::LineEvent& e);
+    void HandleBurstEnd(const sim::LineEvent& e, uint64_t now);
     void Dispatch(const std::vector<uint8_t>& request, uint64_t now);
     void QueueReply(const sim::SimReply& reply, uint32_t baud, double due, bool corruptSum);
     void Log(WireRecord record);
@@ -61,14 +63,19 @@ struct TBoardSim::Impl {
     std::vector<WireRecord> Records;
     std::function<void(const WireRecord&)> Listener;
 
-    // Bytes heard, each with the tick at which its last bit is in (later than its arrival when
-    // the line is paced).
-    struct InByte {
-        double Due;
-        uint8_t Byte;
+    // Bytes heard, in the chunks they were read in. Byte i of a chunk is in (its last bit
+    // received) at FirstDue + i * Step: all at their arrival when the line is not paced.
+    struct InChunk {
+        double FirstDue;
+        double Step;
         uint32_t Baud;
+        std::vector<uint8_t> Bytes;
+        size_t Next = 0;               // bytes already handed to the receiver
+        uint64_t TickOf(size_t i) const;
+        size_t DueBy(uint64_t now) const;   // bytes from Next on that are in by `now`
     };
-    std::deque<InByte> Input;
+    std::deque<InChunk> Input;
+    std::vector<uint8_t> ReadBuffer;
     double InputLineFree = 0;
     size_t InputRun = 0;               // 0x5C bytes in a row as they arrive
 

@@ -58,30 +58,71 @@ void TBoardSim::Impl::Wake()
     [[maybe_unused]] ssize_t n = ::write(WakeWrite, &c, 1);
 }
 
+uint64_t TBoardSim::Impl::InChunk::TickOf(size_t i) const
+{
+    return static_cast<uint64_t>(std::floor(FirstDue + Step * static_cast<double>(i)));
+}
+
+size_t TBoardSim::Impl::InChunk::DueBy(uint64_t now) const
+{
+    const double t = static_cast<double>(now);
+    if (t < FirstDue) return 0;
+    size_t in = Step > 0 ? static_cast<size_t>(std::floor((t - FirstDue) / Step)) + 1 : Bytes.size();
+    return std::min(in, Bytes.size()) - std::min(Next, std::min(in, Bytes.size()));
+}
+
 void TBoardSim::Impl::Received(const uint8_t* bytes, size_t count, uint64_t now, uint32_t baud)
 {
     const double arrival = static_cast<double>(now);
+    InChunk chunk{arrival, 0.0, baud, {}, 0};
     if (!Options.Pace) {
-        for (size_t i = 0; i < count; ++i) Input.push_back({arrival, bytes[i], baud});
+        chunk.Bytes.assign(bytes, bytes + count);
+        Input.push_back(std::move(chunk));
         return;
     }
-    const double byteTicks = ByteTicks(baud);
+    // Kept bytes follow each other at the line's pace; a cut byte takes no line time.
+    chunk.Step = ByteTicks(baud);
+    chunk.FirstDue = std::max(InputLineFree, arrival) + chunk.Step;
     for (size_t i = 0; i < count; ++i) {
         double start = std::max(InputLineFree, arrival);
         InputRun = bytes[i] == sim::BurstByte ? InputRun + 1 : 0;
         if (InputRun > sim::BurstThreshold && start - arrival > MaxBacklog) continue;
-        InputLineFree = start + byteTicks;
-        Input.push_back({InputLineFree, bytes[i], baud});
+        InputLineFree = start + chunk.Step;
+        chunk.Bytes.push_back(bytes[i]);
     }
+    if (!chunk.Bytes.empty()) Input.push_back(std::move(chunk));
 }
 
 void TBoardSim::Impl::ReadMaster(uint64_t now)
 {
-    uint8_t chunk[4096];
+    ReadBuffer.resize(65536);
     for (;;) {
-        ssize_t n = ::read(Pty.Master(), chunk, sizeof chunk);
+        ssize_t n = ::read(Pty.Master(), ReadBuffer.data(), ReadBuffer.size());
         if (n <= 0) return;
-        Received(chunk, static_cast<size_t>(n), now, Pty.LineRate());
+        Received(ReadBuffer.data(), static_cast<size_t>(n), now, Pty.LineRate());
+    }
+}
+
+void TBoardSim::Impl::FeedChunk(InChunk& c, size_t due, uint64_t now, std::vector<sim::LineEvent>& events)
+{
+    const size_t end = c.Next + due;
+    while (c.Next < end) {
+        // Inside a burst the board only counts: a flood of 0x5C must not keep it busy for longer
+        // than the line was, or its quiet second would start late.
+        if (Receiver.InBurst()) {
+            Receiver.Poll(c.TickOf(c.Next), events);
+            HandleEvents(events, now);
+            if (Receiver.InBurst()) {
+                Receiver.Swallow(end - c.Next, c.TickOf(end - 1));
+                c.Next = end;
+                return;
+            }
+        }
+        Receiver.Feed(c.Bytes[c.Next], c.Baud, c.TickOf(c.Next), events);
+        ++c.Next;
+        // A request may hang the line up; what was still on its way is gone with it.
+        HandleEvents(events, now);
+        if (Hung) return;
     }
 }
 
@@ -89,13 +130,13 @@ void TBoardSim::Impl::FeedDueInput(uint64_t now)
 {
     Receiver.SetGap(static_cast<uint64_t>(Clock::ReplyTicks(PacketGapMs)));
     std::vector<sim::LineEvent> events;
-    while (!Input.empty() && Input.front().Due <= static_cast<double>(now)) {
-        const InByte b = Input.front();
-        Input.pop_front();
-        Receiver.Feed(b.Byte, b.Baud, static_cast<uint64_t>(std::floor(b.Due)), events);
-        // A request may hang the line up; what was still on its way is gone with it.
-        HandleEvents(events, now);
+    while (!Input.empty()) {
+        InChunk& c = Input.front();
+        size_t due = c.DueBy(now);
+        if (due > 0) FeedChunk(c, due, now, events);
         if (Hung) return;
+        if (c.Next < c.Bytes.size()) break;
+        Input.pop_front();
     }
     Receiver.Poll(now, events);
     HandleEvents(events, now);
@@ -126,7 +167,7 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
             f.Record.Baud = Pty.LineRate();
             if (f.Record.Baud != f.Baud) {
                 f.Record.Valid = false;
-                f.Record.Tick = Clock::TickCount();
+                f.Record.Tick = f.Record.FirstTick = Clock::TickCount();
                 Log(std::move(f.Record));
                 Output.pop_front();
                 continue;
@@ -139,6 +180,7 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
             due = 0;
             for (double at = OutNextByte; OutSent + due < f.Bytes.size() && at <= t; at += ByteTicks(f.Baud)) ++due;
         }
+        if (OutSent == 0 && due > 0) f.Record.FirstTick = Clock::TickCount();
         // Logged before its last bytes go, under the lock: whoever holds the reply finds it logged.
         if (OutSent + due == f.Bytes.size() && !f.Logged) {
             f.Record.Tick = Clock::TickCount();
@@ -172,7 +214,10 @@ bool TBoardSim::Impl::NextDeadline(uint64_t now, double& deadline) const
         deadline = any ? std::min(deadline, t) : t;
         any = true;
     };
-    if (!Input.empty()) consider(Input.front().Due);
+    if (!Input.empty()) {
+        const InChunk& c = Input.front();
+        consider(c.FirstDue + c.Step * static_cast<double>(c.Next));
+    }
     uint64_t receiverTick = 0;
     if (Receiver.NextDeadline(receiverTick)) consider(static_cast<double>(receiverTick));
     if (!Output.empty() && !OutBlocked) {

@@ -49,8 +49,9 @@ bool ShapeReply(FaultKind kind, uint8_t command, SimReply& reply)
         if (reply.Text) FlipCase(reply.Payload);
         return true;
     case FaultKind::Malformed:
+        // Never a zero byte: a reader that takes the reply as text would stop at it.
         if (reply.Text) reply.Payload.push_back('?');
-        else if (DataStart(command) == 1) reply.Payload.push_back(0);
+        else if (DataStart(command) == 1) reply.Payload.push_back(0x55);
         else if (!reply.Payload.empty()) reply.Payload.pop_back();
         return !reply.Payload.empty();
     case FaultKind::ZeroData:

@@ -54,6 +54,7 @@ void TLineReceiver::FinishFrame(uint64_t tick, std::vector<LineEvent>& events)
     e.What = LineEvent::Frame;
     e.Baud = frameBaud_;
     e.Tick = tick;
+    e.FirstTick = frameStart_;
     if (frame_.size() > 3) e.Payload.assign(frame_.begin() + 3, frame_.end());
     if (frame_.size() == expected_ && frame_.size() > 3) {
         uint8_t a = 0, b = 0;
@@ -71,6 +72,7 @@ void TLineReceiver::StartBurst(uint32_t baud, uint64_t tick, std::vector<LineEve
     burst_ = true;
     burstCount_ = run_;
     burstBaud_ = baud;
+    burstStart_ = frameStart_;
     frame_.clear();
     expected_ = 0;
     run_ = 0;
@@ -78,6 +80,7 @@ void TLineReceiver::StartBurst(uint32_t baud, uint64_t tick, std::vector<LineEve
     e.What = LineEvent::BurstStart;
     e.Baud = baud;
     e.Tick = tick;
+    e.FirstTick = burstStart_;
     events.push_back(std::move(e));
 }
 
@@ -103,6 +106,12 @@ void TLineReceiver::Feed(uint8_t byte, uint32_t baud, uint64_t tick, std::vector
     if (frame_.size() >= expected_) FinishFrame(tick, events);
 }
 
+void TLineReceiver::Swallow(size_t count, uint64_t lastTick)
+{
+    burstCount_ += count;
+    lastByte_ = lastTick;
+}
+
 void TLineReceiver::Poll(uint64_t tick, std::vector<LineEvent>& events)
 {
     if (burst_ && tick >= lastByte_ + quiet_) {
@@ -111,6 +120,7 @@ void TLineReceiver::Poll(uint64_t tick, std::vector<LineEvent>& events)
         e.Count = burstCount_;
         e.Baud = burstBaud_;
         e.Tick = lastByte_;
+        e.FirstTick = burstStart_;
         events.push_back(std::move(e));
         burst_ = false;
         burstCount_ = 0;

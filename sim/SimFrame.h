@@ -26,6 +26,7 @@ struct LineEvent {
     size_t Count = 0;               // BurstEnd: bytes the burst swallowed
     uint32_t Baud = 0;              // line rate of the bytes (0 when a frame mixed rates)
     uint64_t Tick = 0;              // when the last byte arrived
+    uint64_t FirstTick = 0;         // when the first byte arrived
 };
 
 // Frames start at a length byte when no frame is open; one that does not complete within the
@@ -36,6 +37,8 @@ public:
     TLineReceiver(uint64_t gapTicks, uint64_t quietTicks);
     void SetGap(uint64_t gapTicks) { gap_ = gapTicks; }
     void Feed(uint8_t byte, uint32_t baud, uint64_t tick, std::vector<LineEvent>& events);
+    // Inside a burst: `count` more bytes, the last of them at `lastTick` (no quiet between them).
+    void Swallow(size_t count, uint64_t lastTick);
     // Ends a frame whose gap has passed and a burst whose quiet has come.
     void Poll(uint64_t tick, std::vector<LineEvent>& events);
     // The next tick at which Poll has something to do; false when nothing is pending.
@@ -55,6 +58,7 @@ private:
     uint32_t frameBaud_ = 0;
     uint64_t frameStart_ = 0;
     size_t run_ = 0;                // 0x5C run since a frame start; 0 when not counting
+    uint64_t burstStart_ = 0;
     bool burst_ = false;
     size_t burstCount_ = 0;
     uint32_t burstBaud_ = 0;

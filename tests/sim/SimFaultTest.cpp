@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"WrongCase", FaultKind::WrongCase, Request(0xC8, 8), Text("ok!"), true},
                       KindCase{"CorruptSum", FaultKind::CorruptSum, Request(0xC8, 8), {}, true},
                       KindCase{"MalformedText", FaultKind::Malformed, Request(0xD6, 16), Text("OK!?"), true},
-                      KindCase{"MalformedVersion", FaultKind::Malformed, Request(0xD0, 8), Bytes{0x09, '4', '0', 0}, true},
+                      KindCase{"MalformedVersion", FaultKind::Malformed, Request(0xD0, 8), Bytes{0x09, '4', '0', 0x55}, true},
                       KindCase{"ZeroRam", FaultKind::ZeroData, Request(0xD4, 8), ZeroRamReply(), true},
                       KindCase{"HangUp", FaultKind::HangUp, Request(0xC8, 8), {}, false}),
     [](const auto& info) { return std::string(info.param.Name); });
