@@ -1,5 +1,7 @@
 // A running simulated board on a pseudo-terminal, the board link started on it, and a scripted
-// user. Pauses run 100 times faster; reply timeouts stay real unless a test speeds them up.
+// user. Pauses run 20 times faster; reply timeouts stay real unless a test speeds them up. A
+// pseudo-terminal takes the break-in burst far faster than a line would, and the board must still
+// hear the burst end a quiet second before the ping: at 20 times that second is 50 ms of slack.
 #pragma once
 
 #include "board/BoardLink.h"
@@ -17,7 +19,7 @@ class BoardFixture : public testing::Test {
 protected:
     void SetUp() override
     {
-        Clock::SetScale(100);
+        Clock::SetScale(20);
         StartSim({});
     }
     void TearDown() override

@@ -166,7 +166,7 @@ TEST_F(WorkflowFixture, EachRamTestUsesANewPattern)
     int32_t errors = 0;
     ASSERT_EQ(TestBoardRam(ui, errors), TOutcome::Done);
     auto first = sim->Ram();
-    sim->SetBoardOn(true);
+    ASSERT_EQ(StartBoardProgram(ui, false), TOutcome::Done);   // running again: it answers the reset
     ASSERT_EQ(TestBoardRam(ui, errors), TOutcome::Done);
     EXPECT_NE(sim->Ram(), first);
 }
