@@ -82,6 +82,23 @@ std::vector<uint8_t> RequestsHeard(const TBoardSim& sim, size_t atLeast)
     return Requests(sim);
 }
 
+void PrintWireLog(const TBoardSim& sim)
+{
+    std::vector<WireRecord> log = sim.WireLog();
+    std::printf("wire log, %zu records:\n", log.size());
+    for (size_t i = 0; i < log.size(); ++i) {
+        const WireRecord& r = log[i];
+        // Long runs of block exchanges say little; their ends say where it went wrong.
+        if (log.size() > 60 && i == 20) std::printf("  ...\n");
+        if (log.size() > 60 && i >= 20 && i + 40 < log.size()) continue;
+        std::printf("  %10u %s %s%s", r.Tick, r.FromProgram ? "->" : "<-", r.Valid ? "" : "invalid ",
+                    r.Raw ? "raw" : "");
+        if (r.Raw) std::printf(" %zu bytes", r.RawCount);
+        for (size_t k = 0; k < r.Payload.size() && k < 12; ++k) std::printf(" %02X", r.Payload[k]);
+        std::printf("\n");
+    }
+}
+
 size_t CountOf(const std::vector<uint8_t>& requests, uint8_t command)
 {
     return static_cast<size_t>(std::count(requests.begin(), requests.end(), command));

@@ -42,4 +42,6 @@ private:
 // Request codes of the valid frames the program sent, in order, once the board has heard at least
 // `atLeast` of them (a request without a reply may still be on its way), or after 5 s.
 std::vector<uint8_t> RequestsHeard(const TBoardSim& sim, size_t atLeast = 0);
+// What the board heard and said, for a failed test's output.
+void PrintWireLog(const TBoardSim& sim);
 size_t CountOf(const std::vector<uint8_t>& requests, uint8_t command);

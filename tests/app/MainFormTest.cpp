@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -321,4 +322,19 @@ TEST_F(WindowTest, ExitButtonClosesTheWindowAndStoresItsState)
     QTest::mouseClick(f.Button2, Qt::LeftButton);
     EXPECT_FALSE(f.isVisible());
     EXPECT_TRUE(IniSet.IncludeFont);
+}
+
+TEST_F(WindowTest, HighPriorityIsAttemptedAndFailuresIgnored)
+{
+    TMainFlashForm& f = Open();
+    const id_t self = static_cast<id_t>(gettid());
+    int before = getpriority(PRIO_PROCESS, self);
+    f.SetHighPriority();
+    int after = getpriority(PRIO_PROCESS, self);
+    setpriority(PRIO_PROCESS, self, before);
+    if (geteuid() == 0) {
+        EXPECT_EQ(after, -15);
+    } else {
+        EXPECT_LE(after, before);
+    }
 }
