@@ -29,6 +29,7 @@ namespace {
 constexpr double BitsPerByte = 11.0;        // start bit, 8 data bits, 2 stop bits
 constexpr double MaxBacklog = 250.0;        // ticks a burst may run behind the program's writes
 constexpr int64_t PacketGapMs = 2000;       // an incomplete frame is dropped this long after its start
+constexpr std::chrono::nanoseconds MaxWait = std::chrono::milliseconds(50);
 
 double ByteTicks(uint32_t baud)
 {
@@ -288,7 +289,10 @@ void TBoardSim::Impl::Serve()
         bool timed = NextDeadline(now, deadline);
         timespec ts {};
         if (timed) {
+            // Looked at again at least every MaxWait, so that a test that changes the clock's
+            // speed meanwhile does not leave the board sleeping at the old speed.
             auto wait = Clock::RealDuration(std::max<int64_t>(1, static_cast<int64_t>(std::ceil(deadline - static_cast<double>(now)))));
+            wait = std::min<std::chrono::nanoseconds>(wait, MaxWait);
             ts.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
             ts.tv_nsec = static_cast<long>(wait.count() % 1000000000);
         }

@@ -99,6 +99,8 @@ TEST_F(LineReceiverTest, RunOf0x5CIsOneBurstThatEndsAfterQuiet)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].What, sim::LineEvent::BurstEnd);
     EXPECT_EQ(events[0].Count, 506u);
+    EXPECT_EQ(events[0].FirstTick, 10u);
+    EXPECT_EQ(events[0].Tick, 900u);
 }
 
 TEST_F(LineReceiverTest, A0x5CRunInsideAFramePayloadIsData)

@@ -16,6 +16,7 @@ TEST_F(ProgrammerTest, RunningBoardAnswersResetAndNothingElse)
 
 TEST_F(ProgrammerTest, BreakInIsOneRawRecordAndThenThePingIsAnswered)
 {
+    uint32_t start = Clock::TickCount();
     BreakIn(3000);
     EXPECT_EQ(Ask(Request(0xC8, 8)), Text("OK!"));
     std::vector<WireRecord> log = sim->WireLog();
@@ -23,6 +24,8 @@ TEST_F(ProgrammerTest, BreakInIsOneRawRecordAndThenThePingIsAnswered)
     EXPECT_TRUE(log[0].Raw);
     EXPECT_TRUE(log[0].Valid);
     EXPECT_EQ(log[0].RawCount, 3000u);
+    EXPECT_LE(log[0].FirstTick - start, log[0].Tick - start);
+    EXPECT_GE(log[1].Tick - log[0].Tick, 1000u);   // the quiet second came between
     EXPECT_EQ(log[1].Command(), 0xC8);
     EXPECT_FALSE(log[2].FromProgram);
     EXPECT_EQ(log[2].Payload, Text("OK!"));
