@@ -16,7 +16,7 @@ namespace {
 constexpr int32_t TextArea = 4096;
 // A wait for a reply wakes at least this often (the polling period it replaces), so that a
 // change of the clock's speed by a test is noticed at once.
-constexpr std::chrono::milliseconds LongestWaitSlice(1);
+constexpr std::chrono::milliseconds LongestWaitSlice(20);
 
 uint8_t RotateRight(uint8_t b, int k)
 {

@@ -34,7 +34,7 @@ std::string TwoCharField(int32_t v)
 {
     std::string t = std::to_string(v);
     if (t.size() > 2) t.resize(2);
-    if (t.size() < 2) t.insert(0, "0");
+    if (t.size() < 2) t = "0" + t;
     return t;
 }
 } // namespace
@@ -54,7 +54,7 @@ std::string FormatTime(const TimeOfDay& time, bool withUnits, bool withSeconds)
 std::string FormatDate(const CalendarDate& date)
 {
     std::string month = std::to_string(date.Month);
-    if (month.size() == 1) month.insert(0, "0");
+    if (month.size() == 1) month = "0" + month;
     return std::to_string(date.Day) + "." + month + "." + std::to_string(date.Year);
 }
 

@@ -1,0 +1,153 @@
+// Runs flasher-cli against board-sim --pace, as a technician would on a real line, and compares
+// its wall time with the line's floor: every byte on the wire at its baud rate (8 data bits, 2
+// stop bits and the start bit: 11 bits a byte) plus the protocol's own pauses.
+//
+// Usage: cli_bench [BIN_DIR]   (default: the folder this program lies in)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct Usage {
+    double WallSeconds = 0, CpuSeconds = 0, PeakMb = 0;
+    int Status = -1;
+};
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& out)
+{
+    std::fflush(stdout);   // or the child would print what is still buffered here
+    pid_t pid = fork();
+    if (pid == 0) {
+        FILE* f = std::freopen(out.c_str(), "w", stdout);
+        (void)f;
+        std::freopen("/dev/null", "r", stdin);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+Usage Run(const std::vector<std::string>& argv, const std::string& out)
+{
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = Spawn(argv, out);
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    Usage u;
+    u.WallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    u.CpuSeconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                   static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    u.PeakMb = static_cast<double>(ru.ru_maxrss) / 1024.0;
+    u.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return u;
+}
+
+// Seconds the logged bytes take on the line, from the record after `skip` lines on.
+double LineSeconds(const std::string& wireLog, size_t skip, size_t& bytes)
+{
+    std::ifstream in(wireLog);
+    std::string line;
+    double seconds = 0;
+    bytes = 0;
+    for (size_t n = 0; std::getline(in, line); ++n) {
+        if (n < skip) continue;
+        std::istringstream f(line);
+        std::string tick, dir, kind, status, data;
+        double baud = 0;
+        f >> tick >> dir >> kind >> status >> baud >> data;
+        size_t count = kind == "raw" ? std::stoul(data) : data.size() / 2 + 3;
+        if (baud <= 0) baud = 19200;
+        bytes += count;
+        seconds += static_cast<double>(count) * 11.0 / baud;
+    }
+    return seconds;
+}
+
+size_t LineCount(const std::string& path)
+{
+    std::ifstream in(path);
+    size_t n = 0;
+    for (std::string l; std::getline(in, l);) ++n;
+    return n;
+}
+
+// The largest font file the board takes: 44 fonts are more than the table holds, so 31 fonts and
+// data up to 22784 bytes.
+std::string WriteLargestFonts(const fs::path& dir)
+{
+    const int fonts = 31;
+    const int size = 22784;
+    std::vector<unsigned char> bytes(32, 0);
+    bytes[0] = 0x07;
+    bytes[1] = 0xFF;
+    bytes[2] = fonts;
+    bytes[3] = 32;
+    for (int k = 0; k < fonts * 256; ++k) {
+        int offset = 512 * fonts;
+        bytes.push_back(static_cast<unsigned char>(offset & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(offset >> 8));
+    }
+    while (bytes.size() < 32u + size) bytes.push_back(static_cast<unsigned char>(bytes.size() * 13));
+    std::string path = (dir / "largest.gly").string();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+}
+
+void Report(const char* name, const Usage& u, double floorSeconds, size_t bytes)
+{
+    std::printf("%-28s exit %d  wall %7.2f s  floor %7.2f s (%zu bytes on the wire + pauses)  ratio %.4f  "
+                "cpu %.3f s (%.2f %% of wall)  peak %.1f MB\n",
+                name, u.Status, u.WallSeconds, floorSeconds, bytes, u.WallSeconds / floorSeconds, u.CpuSeconds,
+                100.0 * u.CpuSeconds / u.WallSeconds, u.PeakMb);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    fs::path bin = argc > 1 ? fs::path(argv[1]) : fs::canonical("/proc/self/exe").parent_path();
+    fs::path dir = fs::temp_directory_path() / ("cli-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::string wire = (dir / "wire.log").string(), link = (dir / "board").string();
+    pid_t sim = Spawn({(bin / "board-sim").string(), "--pace", "--link", link, "--wire-log", wire, "--flash",
+                       (dir / "flash.bin").string()},
+                      (dir / "sim.out").string());
+    for (int i = 0; i < 100 && !fs::exists(link); ++i) usleep(50000);
+    std::string cli = (bin / "flasher-cli").string();
+
+    // Programming: the line's bytes plus the 3500 ms pause after the reset and the 2000 ms of quiet
+    // after the break-in burst (the burst itself is bytes on the wire).
+    size_t before = LineCount(wire), bytes = 0;
+    Usage program = Run({cli, "--yes", "program", "--port", link, "--fonts", WriteLargestFonts(dir)},
+                        (dir / "program.out").string());
+    double programFloor = LineSeconds(wire, before, bytes) + 3.5 + 2.0;
+    Report("program (19200 baud)", program, programFloor, bytes);
+
+    Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
+    before = LineCount(wire);
+    Usage write = Run({cli, "--yes", "loader", "write", "--port", link, "--block", "1", "--fonts",
+                       WriteLargestFonts(dir)},
+                      (dir / "write.out").string());
+    double writeFloor = LineSeconds(wire, before, bytes);
+    Report("loader write (38400 baud)", write, writeFloor, bytes);
+
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+    fs::remove_all(dir);
+    return program.Status == 0 && write.Status == 0 ? 0 : 1;
+}
