@@ -63,16 +63,17 @@ protected:
             if (r.FromProgram && !r.Raw && r.Command() == code) found.push_back(r);
         return found;
     }
-    // Reply timeouts run 100 times faster while the board hears the from-th .. (from+count-1)-th
-    // request with `code` (count -1: to the end): healthy exchanges keep real timeouts, however
-    // loaded the machine is.
-    void FastTimeoutsFor(uint8_t code, int from, int count)
+    // Reply timeouts run `replySpeedup` times faster (pauses `speedup` times) while the board hears
+    // the from-th .. (from+count-1)-th request with `code` (count -1: to the end); healthy exchanges
+    // keep real timeouts, however loaded the machine is. When a healthy exchange may still fall
+    // into the fast stretch, keep its timeout long enough (replySpeedup 10: 300 ms).
+    void FastTimeoutsFor(uint8_t code, int from, int count, double speedup = 100, double replySpeedup = 100)
     {
         auto seen = std::make_shared<int>(0);
-        sim->SetWireListener([code, from, count, seen](const WireRecord& r) {
+        sim->SetWireListener([=](const WireRecord& r) {
             if (!r.FromProgram || r.Raw || r.Command() != code) return;
             int n = ++*seen;
-            if (n == from) Clock::SetScale(100, 100);
+            if (n == from) Clock::SetScale(speedup, replySpeedup);
             if (count >= 0 && n == from + count) Clock::SetScale(100, 1);
         });
     }

@@ -192,7 +192,7 @@ TEST_F(BoardFixture, UnexpectedRepliesAreRetriedWithoutPause)
 TEST_F(BoardFixture, CorruptedReplyIsRepeatedThenSucceeds)
 {
     Connect();
-    FastTimeoutsFor(0xC9, 3, 1);   // the corrupted reply is dropped: its wait times out
+    FastTimeoutsFor(0xC9, 3, 1, 100, 10);   // the corrupted reply is dropped: its wait times out
     sim->AddFault({0xC9, 3, 1, FaultKind::CorruptSum});
     EXPECT_EQ(ProgramImage(FirmwareImage, 9728, false, nullptr), LinkOk);
     auto blocks = RequestsWith(0xC9);
@@ -203,10 +203,11 @@ TEST_F(BoardFixture, CorruptedReplyIsRepeatedThenSucceeds)
 TEST_F(BoardFixture, LateReplyIsTakenByTheNextWait)
 {
     Connect();
-    FastTimeoutsFor(0xC9, 2, 1);
-    // Block 2's reply comes after its wait and the pause have begun: the repeat of block 2 takes
-    // it at once, and from then on every wait takes the reply to the request before it.
-    sim->AddFault({0xC9, 2, 1, FaultKind::Late, 3500});
+    // Block 2's reply comes 4000 ms after it, in the middle of the 2000 ms pause that follows its
+    // 3000 ms wait: the repeat of block 2 takes it at once, and from then on every wait takes the
+    // reply to the request before it. At 10 times the pause leaves 100 ms of slack either side.
+    FastTimeoutsFor(0xC9, 2, 1, 10, 10);
+    sim->AddFault({0xC9, 2, 1, FaultKind::Late, 4000});
     EXPECT_EQ(ProgramImage(FirmwareImage, 9728, false, nullptr), LinkOk);
     auto blocks = RequestsWith(0xC9);
     ASSERT_GE(blocks.size(), 305u);
