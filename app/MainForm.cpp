@@ -4,6 +4,7 @@
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
+#include "loaderui/LoaderWorkflow.h"
 #include "fonts/fntUnit.h"
 #include "serial/Serial.h"
 #include "util/IniUnit.h"
@@ -149,8 +150,13 @@ void TMainFlashForm::Button5Click()
     });
 }
 
-// The loader window comes with the loader workflow; until then the button does nothing.
-void TMainFlashForm::Button7Click() {}
+void TMainFlashForm::Button7Click()
+{
+    RunWorkflow([this] {
+        IncludeFonts = CheckBox2->isChecked();
+        RunLoaderWorkflow(this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
+    });
+}
 
 void TMainFlashForm::Button10Click()
 {
