@@ -3,9 +3,10 @@
 // installed fonts need, so no caption is clipped.
 #include "app/MainForm.h"
 
+#include "app/WidgetKit.h"
+
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,35 +17,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <initializer_list>
 
 namespace {
 constexpr int ClientWidth = 256;
 constexpr int ClientHeight = 269;
-const QColor GaugeColour(46, 107, 209);
-
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QPushButton* Button(const char* name, const char* caption, int designWidth, QWidget* parent)
-{
-    auto* b = Named(new QPushButton(QString::fromUtf8(caption), parent), name);
-    b->setAutoDefault(false);
-    b->setMinimumWidth(std::max(designWidth, b->sizeHint().width()));
-    return b;
-}
-
-// Wide enough for the longest of these texts in the label's own font.
-void FitWidest(QLabel* label, std::initializer_list<const char*> texts)
-{
-    QFontMetrics metrics(label->font());
-    int widest = 0;
-    for (const char* t : texts) widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(t)));
-    label->setMinimumWidth(widest + 2);
-}
 } // namespace
 
 void TMainFlashForm::CreateControls()
@@ -66,30 +42,23 @@ void TMainFlashForm::CreateControls()
     FitWidest(Label2, {"Нет соединения", "Программирование", "Сверка шрифтов", "Запись шрифтов", "Запись RAM",
                        "Чтение RAM", "RAM, ошибок: 32768"});
 
-    Gauge1 = Named(new QProgressBar(this), "Gauge1");
-    Gauge1->setRange(0, 100);
-    Gauge1->setValue(0);
-    Gauge1->setTextVisible(false);
-    Gauge1->setFixedHeight(15);
-    QPalette gauge = Gauge1->palette();
-    gauge.setColor(QPalette::Highlight, GaugeColour);
-    Gauge1->setPalette(gauge);
+    Gauge1 = MakeGauge(15, this);
 
     GroupBox2 = Named(new QGroupBox(QString::fromUtf8(" Дополнительные шрифты "), this), "GroupBox2");
     CheckBox2 = Named(new QCheckBox(QString::fromUtf8("Включить в прошивку доп. шрифты"), GroupBox2), "CheckBox2");
     Edit2 = Named(new QLineEdit(GroupBox2), "Edit2");
     Edit2->setMinimumWidth(189);
-    Button4 = Button("Button4", "Обзор", 43, GroupBox2);
+    Button4 = MakeButton("Button4", "Обзор", 43, GroupBox2);
 
     GroupBox1 = Named(new QGroupBox(QString::fromUtf8(" Информация "), this), "GroupBox1");
     Label3 = Named(new QLabel(GroupBox1), "Label3");
     Label4 = Named(new QLabel(GroupBox1), "Label4");
 
-    Button1 = Button("Button1", "Запись программы", 109, this);
-    Button10 = Button("Button10", "Проверка RAM", 109, this);
-    Button7 = Button("Button7", "В загрузчик", 109, this);
-    Button2 = Button("Button2", "Выход", 109, this);
-    Button3 = Button("Button3", "Запуск табло", 93, this);
+    Button1 = MakeButton("Button1", "Запись программы", 109, this);
+    Button10 = MakeButton("Button10", "Проверка RAM", 109, this);
+    Button7 = MakeButton("Button7", "В загрузчик", 109, this);
+    Button2 = MakeButton("Button2", "Выход", 109, this);
+    Button3 = MakeButton("Button3", "Запуск табло", 93, this);
 }
 
 void TMainFlashForm::LayOutControls()

@@ -3,9 +3,9 @@
 // installed fonts need, so no caption is clipped.
 #include "loaderui/LdCtrl.h"
 
+#include "app/WidgetKit.h"
 #include "loaderui/LibUnit.h"
 
-#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <initializer_list>
 
 namespace {
 constexpr int ClientWidth = 410;
@@ -26,32 +25,6 @@ constexpr int PanelWidth = 313;
 constexpr int PanelHeight = 157;
 constexpr int DesignLeft = 186;
 constexpr int DesignTop = 69;
-const QColor GaugeColour(46, 107, 209);
-
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QPushButton* Button(const char* name, const char* caption, int designWidth, QWidget* parent)
-{
-    auto* b = Named(new QPushButton(QString::fromUtf8(caption), parent), name);
-    // No button reacts to Enter in the name field.
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    b->setMinimumWidth(std::max(designWidth, b->sizeHint().width()));
-    return b;
-}
-
-// Wide enough for the longest of these texts in the label's own font.
-void FitWidest(QLabel* label, std::initializer_list<const char*> texts)
-{
-    QFontMetrics metrics(label->font());
-    int widest = 0;
-    for (const char* t : texts) widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(t)));
-    label->setMinimumWidth(widest + 2);
-}
 } // namespace
 
 void TLoadForm::CreateControls()
@@ -70,31 +43,24 @@ void TLoadForm::CreateControls()
     GroupBox4 = Named(new QGroupBox(QString::fromUtf8(" Часы загрузчика "), this), "GroupBox4");
     Label4 = Named(new QLabel(QString::fromUtf8(NoClockText), GroupBox4), "Label4");
     FitWidest(Label4, {"28.12.2099 23:59", NoClockText});
-    Button8 = Button("Button8", "Синхр.", 47, GroupBox4);
+    Button8 = MakeButton("Button8", "Синхр.", 47, GroupBox4);
 
     GroupBox1 = Named(new QGroupBox(QString::fromUtf8(" Блоки данных "), this), "GroupBox1");
     Panel1 = Named(new QFrame(GroupBox1), "Panel1");
     Panel1->setFrameShape(QFrame::NoFrame);
     auto* panel = new QVBoxLayout(Panel1);
     panel->setContentsMargins(0, 0, 0, 0);
-    Button2 = Button("Button2", "Обновить", 73, GroupBox1);
-    Button3 = Button("Button3", "Стереть", 73, GroupBox1);
-    Button4 = Button("Button4", "Стереть все", 73, GroupBox1);
-    Button5 = Button("Button5", "Записать", 73, GroupBox1);
+    Button2 = MakeButton("Button2", "Обновить", 73, GroupBox1);
+    Button3 = MakeButton("Button3", "Стереть", 73, GroupBox1);
+    Button4 = MakeButton("Button4", "Стереть все", 73, GroupBox1);
+    Button5 = MakeButton("Button5", "Записать", 73, GroupBox1);
 
     Label3 = Named(new QLabel(QStringLiteral(" "), this), "Label3");
     FitWidest(Label3, {"Стирание", "Чтение", "Запись", "Ошибка", "OK"});
-    Gauge1 = Named(new QProgressBar(this), "Gauge1");
-    Gauge1->setRange(0, 100);
-    Gauge1->setValue(0);
-    Gauge1->setTextVisible(false);
-    Gauge1->setFixedHeight(12);
-    QPalette gauge = Gauge1->palette();
-    gauge.setColor(QPalette::Highlight, GaugeColour);
-    Gauge1->setPalette(gauge);
+    Gauge1 = MakeGauge(12, this);
 
-    Button1 = Button("Button1", "Закрыть", 101, this);
-    Button6 = Button("Button6", "Форматировать", 101, this);
+    Button1 = MakeButton("Button1", "Закрыть", 101, this);
+    Button6 = MakeButton("Button6", "Форматировать", 101, this);
 }
 
 void TLoadForm::LayOutControls()

@@ -10,27 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-// One QApplication for the whole test program, on a platform that needs no display.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        app_ = new QApplication(argc_, argv_);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    int argc_ = 1;
-    char name_[10] = "app_tests";
-    char* argv_[2] = {name_, nullptr};
-    QApplication* app_ = nullptr;
-};
-
-[[maybe_unused]] ::testing::Environment* const Qt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-} // namespace
-
 ScriptedUser::ScriptedUser()
 {
     previousBox_ = SetMessageHandler([this](QWidget*, const std::string& caption, const std::string& text,

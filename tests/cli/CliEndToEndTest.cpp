@@ -280,6 +280,14 @@ TEST_F(CliTest, QuestionWithoutTerminalIsNo)
     EXPECT_EQ(CountRequests(0xA6), writes);
 }
 
+TEST_F(CliTest, PortsListsDevicesButNeverPseudoTerminals)
+{
+    StartSim();
+    RunResult r = Cli({"ports"});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Out.find("/dev/pts/"), std::string::npos) << r.Out;
+}
+
 TEST_F(CliTest, UsageErrorsExit64)
 {
     EXPECT_EQ(Cli({}).Status, 64);
