@@ -11,6 +11,12 @@ namespace Clock {
 
 // Milliseconds on the program's tick counter; wraps at 2^32 like the system tick counter.
 uint32_t TickCount();
+// Microseconds on the same clock, scaled like the ticks, for what must be timed finer than a
+// tick (the simulated line's bytes). Counts from an arbitrary origin, never wraps, and is not set
+// back by SetTickCount.
+uint64_t Micros();
+// The tick counter's reading at the moment Micros() read `micros` (earlier or now).
+uint32_t TickCountAt(uint64_t micros);
 // Pauses for ms ticks.
 void Sleep(int64_t ms);
 // Real time that `ticks` of the program's clock take.
