@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 namespace {
-constexpr uint64_t BreakInQuietTicks = 1000;    // the board waits for a quiet second after a burst
-constexpr uint64_t InitialGapTicks = 2000;
+constexpr uint64_t BreakInQuiet = 1000000;     // microseconds: the board waits for a quiet second after a burst
+constexpr uint64_t InitialGap = 2000000;
 } // namespace
 
-TBoardSim::Impl::Impl(SimOptions options) : Options(std::move(options)), Receiver(InitialGapTicks, BreakInQuietTicks)
+TBoardSim::Impl::Impl(SimOptions options) : Options(std::move(options)), Receiver(InitialGap, BreakInQuiet)
 {
     Board.SetVersion(Options.VersionMajor, Options.VersionMinor);
 }
@@ -152,7 +152,7 @@ void TBoardSim::SetClock(int year, int month, int day, int hour, int minute, int
 {
     Impl& s = *impl_;
     std::lock_guard guard(s.Lock);
-    s.Loader.Rtc().Set(year, month, day, hour, minute, second, s.Now());
+    s.Loader.Rtc().Set(year, month, day, hour, minute, second, s.Now() / 1000);
 }
 
 BoardPhase TBoardSim::Phase() const
@@ -223,7 +223,7 @@ void TBoardSim::WriteFlashBytes(uint32_t address, const std::vector<uint8_t>& by
     Impl& s = *impl_;
     std::lock_guard guard(s.Lock);
     s.Loader.Flash().WriteLinear(address, bytes);
-    s.SaveDue = static_cast<double>(s.Now()) + FlashSaveDelay;
+    s.SaveDue = static_cast<double>(s.Now() + FlashSaveDelay);
     s.Wake();
 }
 

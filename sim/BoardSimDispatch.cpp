@@ -12,34 +12,28 @@ void TBoardSim::Impl::Log(WireRecord record)
     if (Options.KeepWireLog) Records.push_back(std::move(record));
 }
 
-void TBoardSim::Impl::HandleEvents(std::vector<sim::LineEvent>& events, uint64_t now)
+void TBoardSim::Impl::HandleEvents(std::vector<sim::LineEvent>& events)
 {
     for (const sim::LineEvent& e : events) {
         if (Hung) break;
         switch (e.What) {
-        case sim::LineEvent::Frame: HandleFrame(e, now); break;
+        case sim::LineEvent::Frame: HandleFrame(e); break;
         case sim::LineEvent::BurstStart:
             // Only the programmer's rate makes 0x5C bytes of the burst; at another rate they are noise.
             if (e.Baud == ProgrammerBaud) Board.BurstStarted();
             break;
-        case sim::LineEvent::BurstEnd: HandleBurstEnd(e, now); break;
+        case sim::LineEvent::BurstEnd: HandleBurstEnd(e); break;
         }
     }
     events.clear();
 }
 
-// The tick counter's reading at an earlier moment of the unwrapped line time.
-static uint32_t TickCountAt(uint64_t then, uint64_t now)
-{
-    return Clock::TickCount() - static_cast<uint32_t>(now - std::min(then, now));
-}
-
-void TBoardSim::Impl::HandleBurstEnd(const sim::LineEvent& e, uint64_t now)
+void TBoardSim::Impl::HandleBurstEnd(const sim::LineEvent& e)
 {
     // Logged once the quiet second has passed, stamped with the burst's own bytes.
     WireRecord r;
-    r.Tick = TickCountAt(e.Tick, now);
-    r.FirstTick = TickCountAt(e.FirstTick, now);
+    r.Tick = Clock::TickCountAt(e.Tick);
+    r.FirstTick = Clock::TickCountAt(e.FirstTick);
     r.FromProgram = true;
     r.Raw = true;
     r.Valid = e.Baud == ProgrammerBaud;
@@ -50,11 +44,13 @@ void TBoardSim::Impl::HandleBurstEnd(const sim::LineEvent& e, uint64_t now)
     if (valid) Board.BurstEnded();
 }
 
-void TBoardSim::Impl::HandleFrame(const sim::LineEvent& e, uint64_t now)
+// A frame is judged and answered at the moment its last byte is in, however late this thread
+// got round to it: the board's turn-around is not the simulator's wake-up.
+void TBoardSim::Impl::HandleFrame(const sim::LineEvent& e)
 {
     WireRecord r;
-    r.Tick = TickCountAt(e.Tick, now);
-    r.FirstTick = TickCountAt(e.FirstTick, now);
+    r.Tick = Clock::TickCountAt(e.Tick);
+    r.FirstTick = Clock::TickCountAt(e.FirstTick);
     r.FromProgram = true;
     r.Payload = e.Payload;
     r.Baud = e.Baud;
@@ -64,10 +60,10 @@ void TBoardSim::Impl::HandleFrame(const sim::LineEvent& e, uint64_t now)
     r.Valid = e.Valid && e.Baud == expected;
     bool valid = r.Valid;
     Log(std::move(r));
-    if (valid) Dispatch(e.Payload, now);
+    if (valid) Dispatch(e.Payload, e.Tick);
 }
 
-void TBoardSim::Impl::Dispatch(const std::vector<uint8_t>& request, uint64_t now)
+void TBoardSim::Impl::Dispatch(const std::vector<uint8_t>& request, uint64_t at)
 {
     const uint8_t command = request[0];
     const bool loader = sim::TSimLoader::IsLoaderCommand(command);
@@ -86,17 +82,17 @@ void TBoardSim::Impl::Dispatch(const std::vector<uint8_t>& request, uint64_t now
 
     sim::SimReply reply;
     const uint32_t replyBaud = loader ? Loader.Baud() : ProgrammerBaud;
-    bool answer = loader ? Loader.Handle(request, now, reply) : Board.Handle(request, reply);
+    bool answer = loader ? Loader.Handle(request, at / 1000, reply) : Board.Handle(request, reply);
     if (reply.Restart) Loader.Restart();
     if (loader) {
         // "BAUOK" goes out at the old rate; the next request must come at the new one.
         Loader.ApplyPendingBaud();
-        if (command == 0xA6 && answer) SaveDue = static_cast<double>(now) + FlashSaveDelay;
+        if (command == 0xA6 && answer) SaveDue = static_cast<double>(at + FlashSaveDelay);
     }
     if (!answer) return;
     if (faulted && !sim::ShapeReply(fault.Kind, command, reply)) return;
-    double due = static_cast<double>(now);
-    if (faulted && fault.Kind == FaultKind::Late) due += fault.DelayMs;
+    double due = static_cast<double>(at);
+    if (faulted && fault.Kind == FaultKind::Late) due += 1000.0 * fault.DelayMs;
     QueueReply(reply, replyBaud, due, faulted && fault.Kind == FaultKind::CorruptSum);
 }
 

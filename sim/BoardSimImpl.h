@@ -9,41 +9,47 @@
 #include "sim/SimProgrammer.h"
 #include "sim/SimPty.h"
 
+#include <poll.h>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 
 constexpr uint32_t ProgrammerBaud = 19200;   // the resident programmer never changes its rate
-constexpr double FlashSaveDelay = 100;       // ticks after a flash write before the file is saved
+constexpr uint64_t FlashSaveDelay = 100000;  // clock microseconds after a flash write before the file is saved
 
 struct TBoardSim::Impl {
     explicit Impl(SimOptions options);
 
-    // Ticks of the clock seam, unwrapped to 64 bits so that nothing here cares about the wrap.
-    uint64_t Now();
+    // The line's time: microseconds of the clock seam (Clock::Micros), so that bytes a fraction
+    // of a millisecond long are timed exactly. Every time below is in these units.
+    static uint64_t Now();
 
     // Serving thread (BoardSimServe.cpp).
     void Serve();
     void Wake();
-    void ReadMaster(uint64_t now);
-    void Received(const uint8_t* bytes, size_t count, uint64_t now, uint32_t baud);
+    void ReadMaster();
+    bool Received(const uint8_t* bytes, size_t count, uint64_t now, uint32_t baud);   // true: bytes were cut
     void FeedDueInput(uint64_t now);
     struct InChunk;
-    void FeedChunk(InChunk& chunk, size_t due, uint64_t now, std::vector<sim::LineEvent>& events);
+    void FeedChunk(InChunk& chunk, size_t due, std::vector<sim::LineEvent>& events);
     void SendDueOutput(uint64_t now);
     bool WriteOut(const uint8_t* bytes, size_t count, size_t& written);
-    bool NextDeadline(uint64_t now, double& deadline) const;
+    bool NextDeadline(uint64_t now, double& deadline, bool& exact) const;
+    bool NextInputDeadline(double& deadline) const;
+    bool NextOutputDeadline(uint64_t now, double& deadline, bool& last) const;
+    void Await(pollfd* fds, nfds_t count, bool timed, double deadline, bool exact);
     void SaveFlashIfDue(uint64_t now, bool force);
     bool OpenLine();
     void HangUpLine();
     void DoReconnect();
 
     // Requests and replies (BoardSimDispatch.cpp).
-    void HandleEvents(std::vector<sim::LineEvent>& events, uint64_t now);
-    void HandleFrame(const sim::LineEvent& e, uint64_t now);
-    void HandleBurstEnd(const sim::LineEvent& e, uint64_t now);
-    void Dispatch(const std::vector<uint8_t>& request, uint64_t now);
+    void HandleEvents(std::vector<sim::LineEvent>& events);
+    void HandleFrame(const sim::LineEvent& e);
+    void HandleBurstEnd(const sim::LineEvent& e);
+    void Dispatch(const std::vector<uint8_t>& request, uint64_t at);
     void QueueReply(const sim::SimReply& reply, uint32_t baud, double due, bool corruptSum);
     void Log(WireRecord record);
 
@@ -71,13 +77,14 @@ struct TBoardSim::Impl {
         uint32_t Baud;
         std::vector<uint8_t> Bytes;
         size_t Next = 0;               // bytes already handed to the receiver
-        uint64_t TickOf(size_t i) const;
+        uint64_t TimeOf(size_t i) const;
         size_t DueBy(uint64_t now) const;   // bytes from Next on that are in by `now`
     };
     std::deque<InChunk> Input;
     std::vector<uint8_t> ReadBuffer;
     double InputLineFree = 0;
     size_t InputRun = 0;               // 0x5C bytes in a row as they arrive
+    uint64_t ReadResumes = 0;          // a flood is being cut: the master is not read before this
 
     // Replies waiting for their time, in the order they go out; the front one may be half sent.
     struct OutFrame {
@@ -102,9 +109,4 @@ struct TBoardSim::Impl {
     bool Stopping = false;
     bool ReconnectWanted = false;
     bool ReconnectResult = false;
-
-private:
-    uint32_t lastTick_ = 0;
-    uint64_t ticks_ = 0;
-    bool ticking_ = false;
 };

@@ -6,14 +6,28 @@
 // kernel's buffer (tens of KiB) at once, and tcdrain on a slave returns at once too, so the
 // program's writes cannot be held back byte by byte (stopping the slave's output with TCOOFF
 // still lets a dozen 1 KiB writes slip through before it takes hold). So the board hears each
-// byte only when the line would have carried it: bytes are stamped with the tick at which their
-// last bit is in, frames are judged and answered at that time, and the reply's bytes go out no
-// faster than the line carries them. A reply therefore leaves only after its request would have
-// finished on the wire. A flood the line could never carry (the 0x5C break-in burst written as
-// fast as the kernel takes it) is cut: its bytes that would queue up more than MaxBacklog behind
-// the line are dropped, as a port whose writer was held back would never have sent them by then;
-// so the quiet second after a burst starts soon after the program's last write, as on a line.
-// Frames are never cut: a program may well send several back to back.
+// byte only when the line would have carried it: bytes are stamped with the time at which their
+// last bit is in, counted from when they were read, frames are judged and answered at that time,
+// and the reply's bytes go out no faster than the line carries them. A reply therefore leaves
+// only after its request would have finished on the wire, and starts the moment it has.
+//
+// Exactness. Line time runs in microseconds of the clock, so no exchange loses a rounded
+// millisecond, and a frame is answered at the time its last byte is in, however late the thread
+// got to it. The thread wakes only when something is due: the receiver can act only on a whole
+// frame or a burst, so a request is looked at when the byte that may complete one is in; a
+// reply's bytes go out (never early) in slices of OutputSlice, as a USB serial adapter hands them
+// on, and its last byte exactly when due. Exactly: a timer wakes a thread some tens of
+// microseconds late, on every exchange, so for a reply's last byte the thread sleeps until
+// SpinLead before it and polls from there.
+//
+// Floods. A flood the line could never carry (the 0x5C break-in burst written as fast as the
+// kernel takes it) is cut: its bytes that would queue up more than MaxBacklog behind the line are
+// dropped, as a port whose writer was held back would never have sent them by then; so the quiet
+// second after a burst starts soon after the program's last write, as on a line. While it cuts,
+// the board reads the master only every FloodReadPause: the pty's buffer fills up meanwhile and
+// holds the program's writes back, as a line's driver would, instead of letting the program copy
+// megabytes a second into a buffer no line could empty (the bytes it writes meanwhile would have
+// been cut anyway). Frames are never cut: a program may well send several back to back.
 #include "sim/BoardSimImpl.h"
 
 #include "serial/Clock.h"
@@ -22,34 +36,40 @@
 #include <cerrno>
 #include <cmath>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr double BitsPerByte = 11.0;        // start bit, 8 data bits, 2 stop bits
-constexpr double MaxBacklog = 250.0;        // ticks a burst may run behind the program's writes
+constexpr double MaxBacklog = 250000.0;     // how far a burst may run behind the program's writes
 constexpr int64_t PacketGapMs = 2000;       // an incomplete frame is dropped this long after its start
+constexpr double OutputSlice = 16000.0;     // a reply's bytes before its last go out at least this far apart
+constexpr double SpinLead = 150.0;          // real microseconds of polling before a reply's last byte
+constexpr uint64_t FloodReadPause = 20000;  // the master is left unread this long while a flood is cut
 constexpr std::chrono::nanoseconds MaxWait = std::chrono::milliseconds(50);
 
-double ByteTicks(uint32_t baud)
+double ByteTime(uint32_t baud)
 {
-    return BitsPerByte * 1000.0 / static_cast<double>(baud > 0 ? baud : ProgrammerBaud);
+    return BitsPerByte * 1e6 / static_cast<double>(baud > 0 ? baud : ProgrammerBaud);
+}
+
+// The real time until `deadline` of the line's time, rounded up to the microsecond so the thread
+// never wakes before it; at most MaxWait.
+timespec WaitUntil(double deadline, uint64_t now)
+{
+    double clockMicros = std::max(1.0, std::ceil(deadline - static_cast<double>(now)));
+    double realMicros = std::ceil(clockMicros / Clock::Speedup());
+    std::chrono::nanoseconds wait = std::chrono::microseconds(static_cast<int64_t>(realMicros));
+    wait = std::min(wait, MaxWait);
+    return timespec{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
 }
 
 } // namespace
 
 uint64_t TBoardSim::Impl::Now()
 {
-    uint32_t tick = Clock::TickCount();
-    if (!ticking_) {
-        ticking_ = true;
-        lastTick_ = tick;
-    }
-    // A test may set the counter back to cross the wrap; time never runs backwards here.
-    uint32_t delta = tick - lastTick_;
-    if (static_cast<int32_t>(delta) > 0) ticks_ += delta;
-    lastTick_ = tick;
-    return ticks_;
+    return Clock::Micros();
 }
 
 void TBoardSim::Impl::Wake()
@@ -59,7 +79,7 @@ void TBoardSim::Impl::Wake()
     [[maybe_unused]] ssize_t n = ::write(WakeWrite, &c, 1);
 }
 
-uint64_t TBoardSim::Impl::InChunk::TickOf(size_t i) const
+uint64_t TBoardSim::Impl::InChunk::TimeOf(size_t i) const
 {
     return static_cast<uint64_t>(std::floor(FirstDue + Step * static_cast<double>(i)));
 }
@@ -72,75 +92,86 @@ size_t TBoardSim::Impl::InChunk::DueBy(uint64_t now) const
     return std::min(in, Bytes.size()) - std::min(Next, std::min(in, Bytes.size()));
 }
 
-void TBoardSim::Impl::Received(const uint8_t* bytes, size_t count, uint64_t now, uint32_t baud)
+bool TBoardSim::Impl::Received(const uint8_t* bytes, size_t count, uint64_t now, uint32_t baud)
 {
     const double arrival = static_cast<double>(now);
     InChunk chunk{arrival, 0.0, baud, {}, 0};
     if (!Options.Pace) {
         chunk.Bytes.assign(bytes, bytes + count);
         Input.push_back(std::move(chunk));
-        return;
+        return false;
     }
     // Kept bytes follow each other at the line's pace; a cut byte takes no line time.
-    chunk.Step = ByteTicks(baud);
+    chunk.Step = ByteTime(baud);
     chunk.FirstDue = std::max(InputLineFree, arrival) + chunk.Step;
+    bool cut = false;
     for (size_t i = 0; i < count; ++i) {
         double start = std::max(InputLineFree, arrival);
         InputRun = bytes[i] == sim::BurstByte ? InputRun + 1 : 0;
-        if (InputRun > sim::BurstThreshold && start - arrival > MaxBacklog) continue;
+        if (InputRun > sim::BurstThreshold && start - arrival > MaxBacklog) {
+            cut = true;
+            continue;
+        }
         InputLineFree = start + chunk.Step;
         chunk.Bytes.push_back(bytes[i]);
     }
     if (!chunk.Bytes.empty()) Input.push_back(std::move(chunk));
+    return cut;
 }
 
-void TBoardSim::Impl::ReadMaster(uint64_t now)
+// Each chunk is stamped with the time after its read: the program wrote it no later, so the line
+// never carries it sooner than it could have (a time read before the read might predate the write).
+void TBoardSim::Impl::ReadMaster()
 {
     ReadBuffer.resize(65536);
     for (;;) {
         ssize_t n = ::read(Pty.Master(), ReadBuffer.data(), ReadBuffer.size());
         if (n <= 0) return;
-        Received(ReadBuffer.data(), static_cast<size_t>(n), now, Pty.LineRate());
+        const uint64_t now = Now();
+        if (Received(ReadBuffer.data(), static_cast<size_t>(n), now, Pty.LineRate())) {
+            ReadResumes = now + FloodReadPause;
+            return;
+        }
     }
 }
 
-void TBoardSim::Impl::FeedChunk(InChunk& c, size_t due, uint64_t now, std::vector<sim::LineEvent>& events)
+void TBoardSim::Impl::FeedChunk(InChunk& c, size_t due, std::vector<sim::LineEvent>& events)
 {
     const size_t end = c.Next + due;
     while (c.Next < end) {
         // Inside a burst the board only counts: a flood of 0x5C must not keep it busy for longer
         // than the line was, or its quiet second would start late.
         if (Receiver.InBurst()) {
-            Receiver.Poll(c.TickOf(c.Next), events);
-            HandleEvents(events, now);
+            Receiver.Poll(c.TimeOf(c.Next), events);
+            HandleEvents(events);
             if (Receiver.InBurst()) {
-                Receiver.Swallow(end - c.Next, c.TickOf(end - 1));
+                Receiver.Swallow(end - c.Next, c.TimeOf(end - 1));
                 c.Next = end;
                 return;
             }
         }
-        Receiver.Feed(c.Bytes[c.Next], c.Baud, c.TickOf(c.Next), events);
+        Receiver.Feed(c.Bytes[c.Next], c.Baud, c.TimeOf(c.Next), events);
         ++c.Next;
         // A request may hang the line up; what was still on its way is gone with it.
-        HandleEvents(events, now);
+        HandleEvents(events);
         if (Hung) return;
     }
 }
 
 void TBoardSim::Impl::FeedDueInput(uint64_t now)
 {
-    Receiver.SetGap(static_cast<uint64_t>(Clock::ReplyTicks(PacketGapMs)));
+    Receiver.SetGap(static_cast<uint64_t>(Clock::ReplyTicks(PacketGapMs)) * 1000);
     std::vector<sim::LineEvent> events;
     while (!Input.empty()) {
         InChunk& c = Input.front();
         size_t due = c.DueBy(now);
-        if (due > 0) FeedChunk(c, due, now, events);
+        if (due > 0) FeedChunk(c, due, events);
         if (Hung) return;
         if (c.Next < c.Bytes.size()) break;
         Input.pop_front();
     }
     Receiver.Poll(now, events);
-    HandleEvents(events, now);
+    HandleEvents(events);
 }
 
 bool TBoardSim::Impl::WriteOut(const uint8_t* bytes, size_t count, size_t& written)
@@ -173,15 +204,15 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
                 Output.pop_front();
                 continue;
             }
-            OutNextByte = std::max(f.Due, OutputLineFree) + (Options.Pace ? ByteTicks(f.Baud) : 0.0);
+            OutNextByte = std::max(f.Due, OutputLineFree) + (Options.Pace ? ByteTime(f.Baud) : 0.0);
             OutStarted = true;
+            f.Record.FirstTick = Clock::TickCountAt(static_cast<uint64_t>(std::ceil(OutNextByte)));
         }
         size_t due = f.Bytes.size() - OutSent;
         if (Options.Pace) {
             due = 0;
-            for (double at = OutNextByte; OutSent + due < f.Bytes.size() && at <= t; at += ByteTicks(f.Baud)) ++due;
+            for (double at = OutNextByte; OutSent + due < f.Bytes.size() && at <= t; at += ByteTime(f.Baud)) ++due;
         }
-        if (OutSent == 0 && due > 0) f.Record.FirstTick = Clock::TickCount();
         // Logged before its last bytes go, under the lock: whoever holds the reply finds it logged.
         if (OutSent + due == f.Bytes.size() && !f.Logged) {
             f.Record.Tick = Clock::TickCount();
@@ -191,9 +222,9 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
         size_t written = 0;
         OutBlocked = !WriteOut(f.Bytes.data() + OutSent, due, written);
         OutSent += written;
-        if (Options.Pace) OutNextByte += static_cast<double>(written) * ByteTicks(f.Baud);
+        if (Options.Pace) OutNextByte += static_cast<double>(written) * ByteTime(f.Baud);
         if (OutSent < f.Bytes.size()) return;
-        OutputLineFree = Options.Pace ? OutNextByte - ByteTicks(f.Baud) : t;
+        OutputLineFree = Options.Pace ? OutNextByte - ByteTime(f.Baud) : t;
         Output.pop_front();
         OutSent = 0;
         OutStarted = false;
@@ -208,26 +239,78 @@ void TBoardSim::Impl::SaveFlashIfDue(uint64_t now, bool force)
     if (!Loader.Flash().Save(error)) Error = error;
 }
 
-bool TBoardSim::Impl::NextDeadline(uint64_t now, double& deadline) const
+// The byte of the front chunk at which the receiver may next have something to do: the one that
+// may complete a frame or make a burst, or the chunk's last (the next chunk is looked at then).
+bool TBoardSim::Impl::NextInputDeadline(double& deadline) const
+{
+    if (Input.empty()) return false;
+    const InChunk& c = Input.front();
+    size_t ahead = Receiver.BytesToNextEvent(c.Bytes[c.Next]);
+    size_t last = c.Bytes.size() - 1;
+    size_t at = ahead - 1 < last - c.Next ? c.Next + ahead - 1 : last;
+    deadline = c.FirstDue + c.Step * static_cast<double>(at);
+    return true;
+}
+
+// When the front reply's next bytes are due: its last byte exactly (`last` true), those before
+// it no more often than every OutputSlice.
+bool TBoardSim::Impl::NextOutputDeadline(uint64_t now, double& deadline, bool& last) const
+{
+    if (Output.empty() || OutBlocked) return false;
+    const OutFrame& f = Output.front();
+    last = false;
+    if (!Options.Pace || !OutStarted) {
+        deadline = f.Due;
+        return true;
+    }
+    const double end = OutNextByte + ByteTime(f.Baud) * static_cast<double>(f.Bytes.size() - OutSent - 1);
+    last = end <= std::max(OutNextByte, static_cast<double>(now) + OutputSlice);
+    deadline = last ? end : std::max(OutNextByte, static_cast<double>(now) + OutputSlice);
+    return true;
+}
+
+bool TBoardSim::Impl::NextDeadline(uint64_t now, double& deadline, bool& exact) const
 {
     bool any = false;
     auto consider = [&](double t) {
         deadline = any ? std::min(deadline, t) : t;
         any = true;
     };
-    if (!Input.empty()) {
-        const InChunk& c = Input.front();
-        consider(c.FirstDue + c.Step * static_cast<double>(c.Next));
-    }
-    uint64_t receiverTick = 0;
-    if (Receiver.NextDeadline(receiverTick)) consider(static_cast<double>(receiverTick));
-    if (!Output.empty() && !OutBlocked) {
-        const OutFrame& f = Output.front();
-        consider(Options.Pace ? std::max(f.Due, OutStarted ? OutNextByte : OutputLineFree) : f.Due);
-    }
+    double t = 0;
+    if (NextInputDeadline(t)) consider(t);
+    uint64_t receiverTime = 0;
+    if (Receiver.NextDeadline(receiverTime)) consider(static_cast<double>(receiverTime));
     if (SaveDue >= 0) consider(SaveDue);
-    if (any) deadline = std::max(deadline, static_cast<double>(now));
+    if (ReadResumes > now) consider(static_cast<double>(ReadResumes));
+    bool last = false;
+    exact = false;
+    if (NextOutputDeadline(now, t, last)) {
+        exact = last && (!any || t <= deadline);
+        consider(t);
+    }
     return any;
+}
+
+// Waits for the master, the wake-up pipe or the deadline (none: untimed); an exact deadline is
+// met by polling through its last SpinLead.
+void TBoardSim::Impl::Await(pollfd* fds, nfds_t count, bool timed, double deadline, bool exact)
+{
+    if (!timed) {
+        ::ppoll(fds, count, nullptr, nullptr);
+        return;
+    }
+    uint64_t now = Now();
+    const double lead = exact ? SpinLead * Clock::Speedup() : 0.0;
+    if (deadline - lead > static_cast<double>(now)) {
+        timespec ts = WaitUntil(deadline - lead, now);
+        if (::ppoll(fds, count, &ts, nullptr) != 0 || !exact) return;
+        now = Now();
+    }
+    timespec zero{};
+    while (exact && static_cast<double>(now) < deadline) {
+        if (::ppoll(fds, count, &zero, nullptr) != 0) return;
+        now = Now();
+    }
 }
 
 bool TBoardSim::Impl::OpenLine()
@@ -265,39 +348,42 @@ void TBoardSim::Impl::DoReconnect()
     if (Pty.IsOpen()) HangUpLine();
     ReconnectResult = OpenLine();
     InputLineFree = OutputLineFree = 0;
+    ReadResumes = 0;
     ReconnectWanted = false;
     Changed.notify_all();
 }
 
 void TBoardSim::Impl::Serve()
 {
+    // The kernel may otherwise let a timed wait run up to 50 us long, on every exchange.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     std::unique_lock guard(Lock);
     while (!Stopping) {
         if (ReconnectWanted) DoReconnect();
         uint64_t now = Now();
+        // Bytes that are due go first: they are what the program is waiting for.
+        if (Pty.IsOpen()) SendDueOutput(now);
         if (Pty.IsOpen()) {
-            ReadMaster(now);
+            if (ReadResumes <= now) {
+                ReadMaster();
+                now = Now();
+            }
             FeedDueInput(now);
         }
         if (Pty.IsOpen()) SendDueOutput(now);
         SaveFlashIfDue(now, false);
 
-        pollfd fds[2] = {{WakeRead, POLLIN, 0}, {Pty.Master(), POLLIN, 0}};
+        pollfd fds[2] = {{WakeRead, POLLIN, 0}, {Pty.Master(), 0, 0}};
+        if (ReadResumes <= now) fds[1].events |= POLLIN;
         if (OutBlocked) fds[1].events |= POLLOUT;
         nfds_t count = Pty.IsOpen() ? 2 : 1;
         double deadline = 0;
-        bool timed = NextDeadline(now, deadline);
-        timespec ts {};
-        if (timed) {
-            // Looked at again at least every MaxWait, so that a test that changes the clock's
-            // speed meanwhile does not leave the board sleeping at the old speed.
-            auto wait = Clock::RealDuration(std::max<int64_t>(1, static_cast<int64_t>(std::ceil(deadline - static_cast<double>(now)))));
-            wait = std::min<std::chrono::nanoseconds>(wait, MaxWait);
-            ts.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
-            ts.tv_nsec = static_cast<long>(wait.count() % 1000000000);
-        }
+        bool exact = false;
+        bool timed = NextDeadline(now, deadline, exact);
         guard.unlock();
-        ::ppoll(fds, count, timed ? &ts : nullptr, nullptr);
+        // Looked at again at least every MaxWait, so that a test that changes the clock's speed
+        // meanwhile does not leave the board sleeping at the old speed.
+        Await(fds, count, timed, deadline, exact && Options.Pace);
         guard.lock();
         if (fds[0].revents & POLLIN) {
             char drain[64];

@@ -1,6 +1,7 @@
 #include "sim/SimFrame.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace sim {
 
@@ -139,6 +140,18 @@ bool TLineReceiver::NextDeadline(uint64_t& tick) const
         return true;
     }
     return false;
+}
+
+size_t TLineReceiver::BytesToNextEvent(uint8_t next) const
+{
+    if (burst_) return SIZE_MAX;
+    if (expected_ == 0) {
+        // `next` opens a frame; a run of 0x5C can make a burst only from a frame's start.
+        size_t toEnd = std::max<size_t>(next, 1);
+        return next == BurstByte ? std::min(toEnd, BurstThreshold) : toEnd;
+    }
+    size_t toEnd = expected_ - std::min(expected_, frame_.size());
+    return std::max<size_t>(1, run_ > 0 ? std::min(toEnd, BurstThreshold - run_) : toEnd);
 }
 
 } // namespace sim

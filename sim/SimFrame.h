@@ -30,7 +30,8 @@ struct LineEvent {
 };
 
 // Frames start at a length byte when no frame is open; one that does not complete within the
-// gap is dropped. A run of BurstThreshold 0x5C bytes starting where a frame would start is a
+// gap is dropped. Times are in whatever unit the caller counts in (ticks, microseconds), the
+// same for bytes, gap and quiet. A run of BurstThreshold 0x5C bytes starting where a frame would start is a
 // burst: from then on every byte is swallowed until the line has been quiet for `quiet` ticks.
 class TLineReceiver {
 public:
@@ -43,6 +44,10 @@ public:
     void Poll(uint64_t tick, std::vector<LineEvent>& events);
     // The next tick at which Poll has something to do; false when nothing is pending.
     bool NextDeadline(uint64_t& tick) const;
+    // How many bytes, `next` first, may arrive before one of them can end a frame or start a
+    // burst (at least 1); SIZE_MAX inside a burst, whose bytes are only counted. Until then bytes
+    // can wait to be fed: nothing they cause depends on when they are fed.
+    size_t BytesToNextEvent(uint8_t next) const;
     void Reset();
     bool InBurst() const { return burst_; }
 

@@ -11,7 +11,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -114,6 +117,75 @@ TEST_F(LineReceiverTest, A0x5CRunInsideAFramePayloadIsData)
     EXPECT_TRUE(events[0].Valid);
     EXPECT_TRUE(events[1].Valid);
 }
+
+TEST_F(LineReceiverTest, BytesToNextEventCountsToWhatMayEndAFrameOrStartABurst)
+{
+    EXPECT_EQ(receiver.BytesToNextEvent(0x06), 6u);
+    EXPECT_EQ(receiver.BytesToNextEvent(0x00), 1u);            // a length byte alone is a frame
+    EXPECT_EQ(receiver.BytesToNextEvent(0x5C), 64u);           // a burst before the 92-byte frame
+    Feed({0x06, 0x26});
+    EXPECT_EQ(receiver.BytesToNextEvent(0x6A), 4u);
+    receiver.Reset();
+    Feed(Bytes(10, 0x5C));
+    EXPECT_EQ(receiver.BytesToNextEvent(0x5C), 54u);
+    Feed(Bytes(54, 0x5C));
+    ASSERT_TRUE(receiver.InBurst());
+    EXPECT_EQ(receiver.BytesToNextEvent(0x06), SIZE_MAX);     // swallowed until the line is quiet
+}
+
+// The serving thread feeds bytes only when the predicted one is in; no event may come earlier.
+struct ByteStream {
+    const char* Name;
+    Bytes Stream;
+};
+
+class NextEventTest : public ::testing::TestWithParam<ByteStream> {};
+
+TEST_P(NextEventTest, NoEventComesBeforeThePredictedByte)
+{
+    sim::TLineReceiver receiver{2000, 1000};
+    const Bytes& s = GetParam().Stream;
+    std::vector<sim::LineEvent> events;
+    size_t fed = 0, seen = 0;
+    while (fed < s.size()) {
+        const size_t ahead = receiver.BytesToNextEvent(s[fed]);
+        ASSERT_GE(ahead, 1u);
+        for (size_t k = 1; k < ahead && fed < s.size(); ++k) {
+            receiver.Feed(s[fed++], 19200, 0, events);
+            ASSERT_TRUE(events.empty()) << "an event at byte " << fed - 1 << ", predicted at " << fed - k + ahead - 1;
+        }
+        if (fed == s.size()) break;
+        receiver.Feed(s[fed++], 19200, 0, events);
+        seen += events.size();
+        events.clear();
+    }
+    EXPECT_GT(seen, 0u);
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+Bytes PayloadOf5C()
+{
+    Bytes payload{0xC9, 0x00, 0x00};
+    payload.resize(35, 0x5C);
+    return sim::BuildFrame(payload);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, NextEventTest,
+    ::testing::Values(
+        ByteStream{"FramesBackToBack", Concat({sim::BuildFrame({0x61, 0x62, 0x63}), sim::BuildFrame(Bytes(32, 0xC8)),
+                                               sim::BuildFrame(Bytes(252, 0x11))})},
+        ByteStream{"ShortLengths", {0x00, 0x01, 0x02, 0x03, 0x00, 0x06, 0x26, 0x6A, 0x61, 0x62, 0x63}},
+        ByteStream{"BurstThenFrame", Concat({Bytes(200, 0x5C), sim::BuildFrame({0xC8, 0, 0, 0})})},
+        ByteStream{"BrokenRunIsAFrameOf92", Concat({Bytes(10, 0x5C), Bytes(82, 0x00), sim::BuildFrame({0x12})})},
+        ByteStream{"RunOf5CInsidePayloads", Concat({PayloadOf5C(), PayloadOf5C(), PayloadOf5C()})}),
+    [](const ::testing::TestParamInfo<ByteStream>& info) { return std::string(info.param.Name); });
 
 // A bare client: opens the slave raw at 19200 and talks bytes.
 class RawClientTest : public ::testing::Test {
