@@ -97,6 +97,19 @@ TEST_F(PacedTest, RepliesLeaveNoFasterThanTheLineAtTheLoaderRate)
     for (size_t i = 0; i < log.size(); i += 2) EXPECT_GE(static_cast<double>(log[i + 1].Tick - log[i].Tick), LineTicks(35, 38400) - 1);
 }
 
+TEST_F(PacedTest, ReplyStartsTheMomentItsRequestIsInWhateverTheThreadsWakeUp)
+{
+    // Both are line times, not the moments the serving thread got round to them: a reply's first
+    // byte is in one byte time (0.57 ms at 19200) after its request's last.
+    for (int i = 0; i < 20; ++i) ASSERT_EQ(Ask(Request(0x12, 6)), Text("RSTOK"));
+    std::vector<WireRecord> log = sim->WireLog();
+    ASSERT_EQ(log.size(), 40u);
+    for (size_t i = 0; i < log.size(); i += 2) {
+        ASSERT_TRUE(log[i].FromProgram);
+        EXPECT_LE(log[i + 1].FirstTick - log[i].Tick, 1u) << "exchange " << i / 2;
+    }
+}
+
 TEST_F(PacedTest, FloodFasterThanTheLineIsCutAndTheBoardIsStillCaught)
 {
     Bytes burst(8192, 0x5C);
