@@ -62,11 +62,14 @@ TOutcome OutcomeOf(TLoaderOutcome outcome)
 
 void PrintBlockList(const TLoaderSession& session)
 {
-    std::printf("%-3s %-40s %s\n", "No", "Название", "Размер");
+    auto printRow = [](const std::string& number, const std::string& name, const std::string& size) {
+        std::printf("%-3s %s%*s %s\n", number.c_str(), name.c_str(), std::max(0, 40 - DisplayWidth(name)), "",
+                    size.c_str());
+    };
+    printRow("No", "Название", "Размер");
     for (int32_t row = 1; row <= BlockCount; ++row) {
         auto cells = session.BlockRowTexts(row);
-        std::printf("%-3s %s%*s %s\n", cells[0].c_str(), cells[1].c_str(),
-                    std::max(0, 40 - DisplayWidth(cells[1])), "", cells[2].c_str());
+        printRow(cells[0], cells[1], cells[2]);
     }
 }
 

@@ -44,7 +44,7 @@ int32_t TerminalDialogue::ShowMessage(const std::string& caption, const std::str
 {
     if (IsQuestion(flags)) return Ask(caption + " " + text) ? IdYes : IdNo;
     std::string line = caption + " " + text;
-    if (text == kPortError && portError_) line += " " + ExplainPortError(portError_());
+    if (text == kPortError && portError_) line.append(" ").append(ExplainPortError(portError_()));
     Say(line);
     if (text == kSwitchOn && !assumeYes_ && interactive_) WaitForEnter();
     return IdOk;

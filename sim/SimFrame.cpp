@@ -23,8 +23,11 @@ std::vector<uint8_t> BuildFrame(const std::vector<uint8_t>& payload)
     size_t n = std::min(payload.size(), MaxFramePayload);
     uint8_t a = 0, b = 0;
     FrameSums(payload.data(), n, a, b);
-    std::vector<uint8_t> frame{static_cast<uint8_t>(n + 3), a, b};
-    frame.insert(frame.end(), payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(n));
+    std::vector<uint8_t> frame(n + 3);
+    frame[0] = static_cast<uint8_t>(n + 3);
+    frame[1] = a;
+    frame[2] = b;
+    std::copy_n(payload.begin(), n, frame.begin() + 3);
     return frame;
 }
 

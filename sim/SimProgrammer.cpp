@@ -1,5 +1,7 @@
 #include "sim/SimProgrammer.h"
 
+#include <algorithm>
+
 namespace sim {
 namespace {
 
@@ -15,8 +17,9 @@ uint32_t AddressOf(const std::vector<uint8_t>& request)
 SimReply DataReply(uint8_t kind, const uint8_t* bytes, size_t count)
 {
     SimReply r;
-    r.Payload.push_back(kind);
-    r.Payload.insert(r.Payload.end(), bytes, bytes + count);
+    r.Payload.resize(1 + count);
+    r.Payload[0] = kind;
+    std::copy_n(bytes, count, r.Payload.begin() + 1);
     return r;
 }
 
