@@ -38,13 +38,6 @@ ScriptedUser::~ScriptedUser()
     SetFileDialogHandler(previousDialog_);
 }
 
-void PrintTo(const ShownBox& box, std::ostream* os)
-{
-    char flags[16];
-    std::snprintf(flags, sizeof flags, "0x%04X", box.Flags);
-    *os << "{\"" << box.Caption << "\", \"" << box.Text << "\", " << flags << "}";
-}
-
 namespace {
 std::vector<uint8_t> Requests(const TBoardSim& sim)
 {

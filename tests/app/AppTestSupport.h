@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/FileDialog.h"
+#include "tests/common/ShownBox.h"
 
 #include <cstdint>
 #include <deque>
@@ -13,12 +14,6 @@
 
 class TBoardSim;
 
-struct ShownBox {
-    std::string Caption, Text;
-    uint32_t Flags;
-    bool operator==(const ShownBox&) const = default;
-};
-void PrintTo(const ShownBox& box, std::ostream* os);
 
 // Installs itself as the message-box and file-dialog handler while it lives.
 class ScriptedUser {

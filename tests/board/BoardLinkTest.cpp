@@ -63,7 +63,7 @@ TEST_F(BoardFixture, SilentResetAsksOnceThenBreaksInAnyway)
     sim->AddFault({0x12, 1, -1, FaultKind::Silent});
     FastTimeoutsFor(0x12, 1, 1);
     Connect();
-    EXPECT_EQ(ui.Messages, (std::vector<ShownMessage>{
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{
                                {"Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo}}));
     EXPECT_EQ(Requests(), kCatch);
 }
@@ -88,7 +88,7 @@ TEST_F(BoardFixture, NoPingAfterBreakInStopsWithThePortClosed)
     bool versionRead = true;
     EXPECT_EQ(OpenConnection(ui, versionRead), TConnect::NoBoard);
     EXPECT_FALSE(versionRead);
-    EXPECT_EQ(ui.Messages.back(), (ShownMessage{"Попытка соединения!", "Не удалось соединиться с табло!", MbError}));
+    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Попытка соединения!", "Не удалось соединиться с табло!", MbError}));
     EXPECT_FALSE(BoardPort->IsOpen());
     EXPECT_EQ(Requests(), (std::vector<uint8_t>{0x12, 0x5C, 0xC8}));
 }
@@ -98,7 +98,7 @@ TEST_F(BoardFixture, MissingPortShowsThePortError)
     BoardPortName = "/dev/nonexistent-flasher-port";
     bool versionRead = false;
     EXPECT_EQ(OpenConnection(ui, versionRead), TConnect::PortFailed);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownMessage>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
     EXPECT_FALSE(BoardPort->IsOpen());
 }
 

@@ -27,9 +27,9 @@ std::string WriteFontFile(int fonts, int extra)
     return path;
 }
 
-const ShownMessage kDone{"Информация!", "Программирование завершено!", MbInfo};
-const ShownMessage kLost{"Сверка!", "Соединение потеряно!", MbError};
-const ShownMessage kErrors{"Сверка!", "Программирование было выполнено с ошибками!", MbError};
+const ShownBox kDone{"Информация!", "Программирование завершено!", MbInfo};
+const ShownBox kLost{"Сверка!", "Соединение потеряно!", MbError};
+const ShownBox kErrors{"Сверка!", "Программирование было выполнено с ошибками!", MbError};
 } // namespace
 
 class WorkflowFixture : public BoardFixture {
@@ -59,7 +59,7 @@ TEST_F(WorkflowFixture, FullProgramWithFontsInWireOrder)
     EXPECT_EQ(data[0xA600], 0xAA);   // relocated, high byte first: 0x0400 + 0xA600
     EXPECT_EQ(ui.Statuses, (std::vector<std::string>{"Программирование", "Сверка", "Запись шрифтов",
                                                      "Сверка шрифтов", "OK"}));
-    EXPECT_EQ(ui.Messages, std::vector<ShownMessage>{kDone});
+    EXPECT_EQ(ui.Messages, std::vector<ShownBox>{kDone});
     EXPECT_EQ(ui.Progress.back(), 100);
     EXPECT_FALSE(BoardPort->IsOpen());
     std::filesystem::remove(file);
@@ -71,13 +71,13 @@ TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
     auto requests = Requests();
     EXPECT_EQ(std::count(requests.begin(), requests.end(), 0xCE), 0);
     EXPECT_EQ(requests.back(), 0xCA);
-    EXPECT_EQ(ui.Messages, std::vector<ShownMessage>{kDone});
+    EXPECT_EQ(ui.Messages, std::vector<ShownBox>{kDone});
 }
 
 TEST_F(WorkflowFixture, MissingFontFileStopsBeforeThePortIsTouched)
 {
     EXPECT_EQ(ProgramBoard(ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownMessage>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_TRUE(ui.Statuses.empty());
 }
@@ -87,7 +87,7 @@ struct FailureCase {
     FaultRule fault;
     TOutcome outcome;
     const char* status;
-    ShownMessage message;
+    ShownBox message;
     uint8_t lastRequest;
 };
 class ProgramFailureTest : public WorkflowFixture, public testing::WithParamInterface<FailureCase> {};
@@ -124,7 +124,7 @@ TEST_F(WorkflowFixture, FaithfulRamHasNoErrors)
     int32_t errors = -1;
     EXPECT_EQ(TestBoardRam(ui, errors), TOutcome::Done);
     EXPECT_EQ(errors, 0);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownMessage>{{"Проверка RAM!", "Ошибок: 0", MbInfo}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: 0", MbInfo}}));
     EXPECT_EQ(ui.Statuses, (std::vector<std::string>{"Запись RAM", "Чтение RAM", "RAM, ошибок: 0"}));
     EXPECT_EQ(ui.Gauge.size(), 2048u);
     EXPECT_EQ(ui.Gauge[127], 12);
@@ -157,7 +157,7 @@ TEST_F(WorkflowFixture, RamSilentAtWriteBlock100)
     EXPECT_EQ(RequestsWith(0xD3).size(), 104u);
     EXPECT_TRUE(RequestsWith(0xD4).empty());
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
-    EXPECT_EQ(ui.Messages.back(), (ShownMessage{"Проверка RAM!", "Соединение потеряно!", MbError}));
+    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Проверка RAM!", "Соединение потеряно!", MbError}));
     EXPECT_FALSE(BoardPort->IsOpen());
 }
 
@@ -188,7 +188,7 @@ TEST_F(WorkflowFixture, ConfigurationReadFailure)
     sim->AddFault({0xD1, 3, 1, FaultKind::Malformed});
     std::array<uint8_t, 256> record{};
     EXPECT_EQ(ReadBoardConfiguration(ui, record), TOutcome::LinkLost);
-    EXPECT_EQ(ui.Messages.back(), (ShownMessage{"Чтение конфигурации!", "Соединение потеряно!", MbError}));
+    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Чтение конфигурации!", "Соединение потеряно!", MbError}));
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
     EXPECT_FALSE(BoardPort->IsOpen());
 }

@@ -2,22 +2,17 @@
 // workflow showed, in order.
 #pragma once
 
+#include "tests/common/ShownBox.h"
 #include "util/Dialogue.h"
 
 #include <deque>
 #include <string>
 #include <vector>
 
-struct ShownMessage {
-    std::string Caption, Text;
-    uint32_t Flags;
-    bool operator==(const ShownMessage&) const = default;
-};
-
 class ScriptedDialogue : public TUserDialogue {
 public:
     std::deque<int32_t> Answers;        // for questions; IdNo when the script has run out
-    std::vector<ShownMessage> Messages;
+    std::vector<ShownBox> Messages;
     std::vector<std::string> Statuses;
     std::vector<std::string> Versions;
     std::vector<std::string> Clocks;

@@ -1,6 +1,7 @@
 // The loader link against the simulated loader: chunking and flags of the flash transfers as the
 // wire shows them, refused arguments, handshake replies, the clock and the connection.
 #include "tests/loader/LoaderFixture.h"
+#include "tests/common/SystemTimes.h"
 #include "tests/loader/ReplyPeer.h"
 
 #include <numeric>
@@ -311,14 +312,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoaderClockReadTest, testing::Values(
 
 TEST_F(LoaderFixture, ClockWriteSendsTheRegistersInBcd)
 {
-    TSystemTime time;
-    time.Year = 2023;
-    time.Month = 12;
-    time.Day = 31;
-    time.Hour = 21;
-    time.Minute = 45;
-    time.Second = 9;
-    time.DayOfWeek = 3;   // wrong on purpose: the register comes from the date
+    TSystemTime time = MakeTime(2023, 12, 31, 21, 45, 9, 3);   // day of week wrong on purpose: taken from the date
     sim.ClearWireLog();
     ASSERT_TRUE(WriteLoaderClock(time));
     auto requests = Requests(0xA3);
@@ -341,16 +335,7 @@ TEST_F(LoaderFixture, ClockReadFailureLeavesTheTimeAlone)
 
 TEST_F(LoaderFixture, SyncWritesTheComputersLocalTime)
 {
-    SetLocalTimeSource([] {
-        TSystemTime t;
-        t.Year = 2004;
-        t.Month = 8;
-        t.Day = 13;
-        t.Hour = 22;
-        t.Minute = 22;
-        t.Second = 5;
-        return t;
-    });
+    SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 5); });
     sim.ClearWireLog();
     ASSERT_TRUE(SyncLoaderClock());
     auto requests = Requests(0xA3);

@@ -3,6 +3,7 @@
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderSession.h"
+#include "tests/common/SystemTimes.h"
 #include "tests/loader/LoaderFixture.h"
 
 #include <memory>
@@ -39,15 +40,7 @@ protected:
         ASSERT_TRUE(BuildBlockImage(*fonts, *image));
         view.Session = &session;
         session.Shown = true;
-        SetLocalTimeSource([] {
-            TSystemTime t;
-            t.Year = 2004;
-            t.Month = 8;
-            t.Day = 13;
-            t.Hour = 22;
-            t.Minute = 22;
-            return t;
-        });
+        SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 0); });
     }
 
     // A formatted loader with the session's list read from it, and the view's record cleared.
@@ -379,14 +372,7 @@ TEST_F(LoaderSessionTest, NewSessionRefusesBlockOperations)
 
 TEST(LoaderSessionTexts, ClockAndDataSize)
 {
-    TSystemTime t;
-    t.Year = 2004;
-    t.Month = 8;
-    t.Day = 5;
-    t.Hour = 9;
-    t.Minute = 7;
-    t.Second = 59;
-    EXPECT_EQ(ClockText(t), "5.08.2004 9:07");
+    EXPECT_EQ(ClockText(MakeTime(2004, 8, 5, 9, 7, 59)), "5.08.2004 9:07");
     EXPECT_STREQ(NoClockText, "- - - -");
     auto fonts = std::make_unique<TFontSet>();
     auto image = std::make_unique<TBlockImage>();

@@ -3,6 +3,7 @@
 #include "loader/LoaderLink.h"
 #include "loaderui/LibUnit.h"
 #include "serial/Serial.h"
+#include "tests/common/SystemTimes.h"
 #include "tests/loaderui/LoaderUiSupport.h"
 #include "util/IniUnit.h"
 
@@ -35,17 +36,7 @@ Table AllRows(const std::string& name)
     return rows;
 }
 
-TSystemTime LocalNow()
-{
-    TSystemTime t;
-    t.Year = 2004;
-    t.Month = 8;
-    t.Day = 13;
-    t.Hour = 22;
-    t.Minute = 22;
-    t.Second = 5;
-    return t;
-}
+TSystemTime LocalNow() { return MakeTime(2004, 8, 13, 22, 22, 5); }
 } // namespace
 
 class LoadFormTest : public LoaderWindowTest {

@@ -14,13 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 
-void PrintTo(const ShownBox& box, std::ostream* os)
-{
-    char flags[16];
-    std::snprintf(flags, sizeof flags, "0x%04X", box.Flags);
-    *os << "{\"" << box.Caption << "\", \"" << box.Text << "\", " << flags << "}";
-}
-
 ScriptedBoxes::ScriptedBoxes()
 {
     previous_ = SetMessageHandler([this](QWidget* owner, const std::string& caption, const std::string& text,

@@ -9,6 +9,7 @@
 #include "loader/BlockImage.h"
 #include "loaderui/LdCtrl.h"
 #include "sim/BoardSim.h"
+#include "tests/common/ShownBox.h"
 #include "util/Dialogue.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +25,6 @@
 
 class QWidget;
 
-struct ShownBox {
-    std::string Caption, Text;
-    uint32_t Flags;
-    bool operator==(const ShownBox&) const = default;
-};
-void PrintTo(const ShownBox& box, std::ostream* os);
 
 // Installs itself as the message-box handler while it lives.
 class ScriptedBoxes {
