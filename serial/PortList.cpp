@@ -160,10 +160,10 @@ bool LockFileHeld(const std::string& content, pid_t self)
     return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
-std::vector<PortInfo> EnumeratePorts()
+std::vector<PortInfo> EnumeratePorts(bool findHolders)
 {
     std::vector<PortInfo> ports;
-    std::string locks = ReadAll("/proc/locks");
+    std::string locks = findHolders ? ReadAll("/proc/locks") : std::string();
     std::error_code ec;
     // Iterated with error codes: a node that vanishes meanwhile (an adapter pulled) must not throw.
     for (fs::directory_iterator it(TtyClass, ec), end; !ec && it != end; it.increment(ec)) {
@@ -175,7 +175,7 @@ std::vector<PortInfo> EnumeratePorts()
         std::error_code missing;
         if (!fs::exists(info.Path, missing)) continue;
         ReadUsbDetails(entry.path(), info);
-        info.Free = !HeldByAnotherProcess(info.Path, name, locks);
+        info.Free = !findHolders || !HeldByAnotherProcess(info.Path, name, locks);
         ports.push_back(std::move(info));
     }
     std::sort(ports.begin(), ports.end(),

@@ -209,7 +209,7 @@ void TRecThread::SignalArrival()
     arrival_.notify_all();
 }
 
-void TRecThread::WaitArrival(uint64_t seen, std::chrono::nanoseconds realTimeout)
+void TRecThread::WaitSignalled(uint64_t seen, std::chrono::nanoseconds realTimeout)
 {
     std::unique_lock g(arrivalLock_);
     arrival_.wait_for(g, realTimeout, [&] { return arrivals_ != seen; });
@@ -257,11 +257,12 @@ bool TComPort::GetPacketText(std::string& text)
     return true;
 }
 
-// At least one attempt, also with timeout 0. Between attempts the wait sleeps until the receive
-// thread announces a packet, so a reply is taken the moment it is judged.
+// At least one attempt, also with timeout 0. Between attempts the waiting thread sleeps until
+// bytes come, judges them itself and tries again, so a reply is taken the moment it is in.
 bool TComPort::WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs)
 {
     Timer.Start(ClampTicks(Clock::ReplyTicks(timeoutMs)));
+    TRecThread::WaitScope scope(receiver_.get());
     for (;;) {
         uint64_t seen = receiver_ ? receiver_->Arrivals() : 0;
         if (attempt()) return true;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,9 +87,13 @@ public:
     bool Dtr = false;
     bool Rts = false;
     int32_t Status = 0;
+    // Called after each valid packet while Notify is set, with PacketLock held, on the thread
+    // that judged it: the receive thread, or a thread waiting for a packet.
     std::function<void()> OnPacket;
     std::vector<std::string> Ports;       // serial devices found at construction
-    std::vector<std::string> FreePorts;   // those another program does not hold (see EnumeratePorts)
+    // Those of Ports another program does not hold (see EnumeratePorts), found when first asked:
+    // reading the kernel's lock table costs every process a wait of some 10-20 ms.
+    const std::vector<std::string>& FreePorts();
     bool Error = false;
     std::string ErrorText;
     std::string PortName;
@@ -109,6 +114,7 @@ private:
 
     int fd_ = -1;
     int32_t baud_ = 19200;
+    std::optional<std::vector<std::string>> freePorts_;
     std::unique_ptr<TRecThread> receiver_;
 };
 
@@ -121,5 +127,6 @@ struct PortInfo {
     bool Free = true;           // no other program holds it (a lock on it, or a lock file)
 };
 // The serial devices the kernel reports, in natural order (ttyS2 before ttyS10). Never opens a
-// device, so an attached board sees no change of its modem lines.
-std::vector<PortInfo> EnumeratePorts();
+// device, so an attached board sees no change of its modem lines. Without `findHolders` every
+// port counts as free and the lock table is not read.
+std::vector<PortInfo> EnumeratePorts(bool findHolders = true);

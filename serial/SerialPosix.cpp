@@ -101,15 +101,23 @@ bool WaitWritable(int fd)
 
 // ---- TComPort: the device ----
 
+TComPort::TComPort(bool rtsOn, bool dtrOn) : DtrOn(dtrOn), RtsOn(rtsOn)
+{
+    for (const PortInfo& port : EnumeratePorts(false)) Ports.push_back(port.Path);
+}
+
 // FreePorts here: the devices that no other process holds by a lock (flock, as our own Open
 // takes, or a UUCP lock file). A port is never opened to find out, since opening raises the
 // modem lines of an attached board; a program that opens a port without any lock is not seen.
-TComPort::TComPort(bool rtsOn, bool dtrOn) : DtrOn(dtrOn), RtsOn(rtsOn)
+const std::vector<std::string>& TComPort::FreePorts()
 {
-    for (const PortInfo& port : EnumeratePorts()) {
-        Ports.push_back(port.Path);
-        if (port.Free) FreePorts.push_back(port.Path);
+    if (!freePorts_) {
+        freePorts_.emplace();
+        for (const PortInfo& port : EnumeratePorts())
+            if (port.Free && std::find(Ports.begin(), Ports.end(), port.Path) != Ports.end())
+                freePorts_->push_back(port.Path);
     }
+    return *freePorts_;
 }
 
 TComPort::~TComPort()
@@ -251,33 +259,75 @@ void TRecThread::Stop()
     }
 }
 
+void TRecThread::ReadDevice()
+{
+    ssize_t n = read(fd_, chunk_, sizeof chunk_);
+    if (n > 0)
+        Consume(chunk_, static_cast<size_t>(n));
+    else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+        deviceGone_ = true;
+}
+
+// Once the device is gone (adapter pulled, pty master closed) poll would report it again and
+// again: it is no longer watched, and the loop sleeps on the wake-up pipe until the port closes.
 void TRecThread::Run()
 {
     pthread_setname_np(pthread_self(), "comport-rx");
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), ReceiverNice);
-    // Once the device is gone (adapter pulled, pty master closed) poll would report it again
-    // and again: stop watching it and sleep on the wake-up pipe until the port is closed.
-    bool deviceGone = false;
-    uint8_t chunk[MaxChunk];
     while (!stopping_) {
-        bool watch = !deviceGone && Active;
+        bool watch = !deviceGone_ && Active && waiters_ == 0;
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {watch ? fd_ : -1, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
-            if (errno != EINTR) deviceGone = true;
+            if (errno != EINTR) deviceGone_ = true;
             continue;
         }
         if (fds[0].revents != 0) {
-            while (read(wake_[0], chunk, sizeof chunk) > 0) {}
+            char drain[64];
+            while (read(wake_[0], drain, sizeof drain) > 0) {}
         }
         short events = fds[1].revents;
         if (events & POLLIN) {
-            ssize_t n = read(fd_, chunk, sizeof chunk);
-            if (n > 0)
-                Consume(chunk, static_cast<size_t>(n));
-            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-                deviceGone = true;
+            std::lock_guard g(readLock_);
+            if (waiters_ == 0) ReadDevice();   // else a waiting thread takes them
         } else if (events & (POLLHUP | POLLERR | POLLNVAL)) {
-            deviceGone = true;
+            deviceGone_ = true;
         }
+    }
+}
+
+void TRecThread::BeginWait()
+{
+    ++waiters_;
+}
+
+// The receive loop stopped watching the device when bytes came during the wait: it is woken to
+// watch it again.
+void TRecThread::EndWait()
+{
+    if (--waiters_ > 0 || !thread_.joinable()) return;
+    char b = 1;
+    while (write(wake_[1], &b, 1) < 0 && errno == EINTR) {}
+}
+
+void TRecThread::WaitArrival(uint64_t seen, std::chrono::nanoseconds realTimeout)
+{
+    if (!Active || deviceGone_) {
+        WaitSignalled(seen, realTimeout);
+        return;
+    }
+    {
+        // The receive loop may have been judging bytes it read before this wait began.
+        std::lock_guard g(readLock_);
+        if (Arrivals() != seen) return;
+    }
+    pollfd p{fd_, POLLIN, 0};
+    const auto s = std::chrono::duration_cast<std::chrono::seconds>(realTimeout);
+    timespec ts{static_cast<time_t>(s.count()), static_cast<long>((realTimeout - s).count())};
+    if (ppoll(&p, 1, &ts, nullptr) <= 0) return;
+    if (p.revents & POLLIN) {
+        std::lock_guard g(readLock_);
+        ReadDevice();
+    } else {
+        deviceGone_ = true;
     }
 }

@@ -92,7 +92,6 @@ struct TBoardSim::Impl {
         std::vector<uint8_t> Bytes;
         uint32_t Baud;                 // the rate the board sends it at
         WireRecord Record;
-        bool Logged = false;
     };
     std::deque<OutFrame> Output;
     bool OutStarted = false;           // the front frame's rate is checked and its timing set

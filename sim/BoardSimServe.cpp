@@ -206,18 +206,18 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
             }
             OutNextByte = std::max(f.Due, OutputLineFree) + (Options.Pace ? ByteTime(f.Baud) : 0.0);
             OutStarted = true;
+            // Logged as it starts, stamped with its last byte's time: whoever holds the reply finds
+            // it logged, and no write of the log delays that byte.
+            const double last = OutNextByte + ByteTime(f.Baud) * static_cast<double>(f.Bytes.size() - 1);
             f.Record.FirstTick = Clock::TickCountAt(static_cast<uint64_t>(std::ceil(OutNextByte)));
+            f.Record.Tick = Options.Pace ? Clock::TickCountAt(static_cast<uint64_t>(std::ceil(last)))
+                                         : Clock::TickCount();
+            Log(std::move(f.Record));
         }
         size_t due = f.Bytes.size() - OutSent;
         if (Options.Pace) {
             due = 0;
             for (double at = OutNextByte; OutSent + due < f.Bytes.size() && at <= t; at += ByteTime(f.Baud)) ++due;
-        }
-        // Logged before its last bytes go, under the lock: whoever holds the reply finds it logged.
-        if (OutSent + due == f.Bytes.size() && !f.Logged) {
-            f.Record.Tick = Clock::TickCount();
-            Log(f.Record);
-            f.Logged = true;
         }
         size_t written = 0;
         OutBlocked = !WriteOut(f.Bytes.data() + OutSent, due, written);

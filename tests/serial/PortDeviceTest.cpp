@@ -12,9 +12,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -276,6 +278,35 @@ TEST(VanishedDevice, NoSpinWaitsTimeOutAndAnotherDeviceOpens)
     EXPECT_EQ(count, 2);
 }
 
+double ThreadCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The waiting thread reads the device itself while it waits, so it meets the hang-up too.
+TEST(VanishedDevice, DuringAWaitTheWaitNeitherSpinsNorEndsEarly)
+{
+    PtyPair pty;
+    TComPort port(false, true);
+    port.Open(pty.SlavePath());
+    ASSERT_TRUE(port.IsOpen());
+    std::thread puller([&] {
+        Clock::Sleep(30);
+        pty.CloseMaster();
+    });
+    const double cpuBefore = ThreadCpuSeconds();
+    const uint32_t start = Clock::TickCount();
+    uint8_t buffer[8];
+    int32_t count = 0;
+    EXPECT_FALSE(port.WaitPacket(buffer, 8, 400, count));
+    EXPECT_GE(Clock::TickCount() - start, 400u);
+    EXPECT_LT(ThreadCpuSeconds() - cpuBefore, 0.1) << "the wait spun on the hung-up device";
+    puller.join();
+}
+
 TEST(PortList, NeverListsPseudoTerminalsAndKeepsNaturalOrder)
 {
     PtyPair pty;
@@ -293,6 +324,6 @@ TEST(PortList, NeverListsPseudoTerminalsAndKeepsNaturalOrder)
     TComPort port(false, true);
     ASSERT_EQ(port.Ports.size(), ports.size());
     for (size_t i = 0; i < ports.size(); ++i) EXPECT_EQ(port.Ports[i], ports[i].Path);
-    EXPECT_LE(port.FreePorts.size(), port.Ports.size());
+    EXPECT_LE(port.FreePorts().size(), port.Ports.size());
 }
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 namespace {
 const Bytes Abc{0x61, 0x62, 0x63};
@@ -187,6 +188,21 @@ TEST_F(PortTest, WaitTakesAReplyThatComesLater)
     });
     EXPECT_EQ(WaitTake(), (Bytes{9, 9}));
     peer.join();
+}
+
+// During a wait the waiting thread takes the bytes; once it ends, the receive thread must take
+// them again, or a packet that comes between waits would sit unjudged in the driver.
+TEST_F(PortTest, PacketsBetweenWaitsAreStillJudged)
+{
+    std::thread peer([&] {
+        Clock::Sleep(30);
+        pty.Write(Frame({1}));
+    });
+    EXPECT_EQ(WaitTake(), Bytes{1});
+    peer.join();
+    ASSERT_TRUE(pty.Write(Frame({2})));
+    ASSERT_TRUE(trace.WaitJudged(2)) << "nobody read the device after the wait";
+    EXPECT_EQ(Take(), Bytes{2});
 }
 
 TEST_F(PortTest, IncompletePacketIsDroppedAfterTheGap)
