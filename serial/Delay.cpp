@@ -1,9 +1,14 @@
 // Calibrated microsecond busy-wait. The calibration counts loop passes while a marker thread
 // sleeps one second, at the highest priority the process may get so the count is undisturbed.
+// The counting loop yields 1 ms to the marker every 2^20 passes; on a machine that makes such a
+// run in a fraction of a millisecond most of the second is yields, so the passes are divided by
+// the processor time spent counting, not by the whole second, or every delay would run several
+// times short. Processor time also leaves out what other programs took meanwhile.
 #include "serial/Delay.h"
 
 #include "serial/Clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +18,7 @@
 #include <sched.h>
 #include <sys/resource.h>
 #include <thread>
+#include <time.h>
 
 int64_t LoopsPerMicrosecond = 1;
 
@@ -27,6 +33,21 @@ struct SavedPriority {
     sched_param param{};
 };
 SavedPriority Saved;
+
+double ThreadCpuMicros()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
+
+// One pass of both the delay and the calibration: the same work, so that a pass takes as long
+// in either, in every build (unoptimized, a flag read differently would cost several times more).
+bool NextPass(const std::atomic<bool>& stop, int64_t& counter)
+{
+    ++counter;
+    return !stop.load(std::memory_order_relaxed);
+}
 
 // The marker: says it runs, then says when one second of real time has passed.
 class TTmThread {
@@ -60,9 +81,8 @@ void Delay(int32_t microseconds)
                         ? std::numeric_limits<int64_t>::max()
                         : microseconds * LoopsPerMicrosecond;
     int64_t counter = 1;
-    // Read every pass like the calibration's flag, so both loops do the same work per pass.
-    volatile bool stop = false;
-    while (counter < bound && !stop) ++counter;
+    const std::atomic<bool> never{false};
+    while (counter < bound && NextPass(never, counter)) {}
 }
 
 // Linux has no priority classes: the thread's nice value and a real-time scheduling policy
@@ -100,16 +120,18 @@ void CalibrateDelay()
 {
     RaisePriority();
     int64_t counter = 1;
+    double micros = 0;
     std::atomic<bool> started{false}, done{false};
     {
         TTmThread marker(started, done);   // inherits the raised priority
         while (!started.load(std::memory_order_relaxed)) Clock::Sleep(1);
-        while (!done.load(std::memory_order_relaxed)) {
-            ++counter;
+        const double start = ThreadCpuMicros();
+        while (NextPass(done, counter)) {
             if ((counter & YieldMask) == 0) Clock::Sleep(1);   // lets the marker run
         }
+        micros = ThreadCpuMicros() - start;
     }
-    double loops = std::round(static_cast<double>(counter) / 1e6);
+    double loops = std::round(static_cast<double>(counter) / std::max(micros, 1.0));
     LoopsPerMicrosecond = std::isfinite(loops) && loops >= 0 ? static_cast<int64_t>(loops) : 0;
     RestorePriority();
 }
