@@ -23,7 +23,7 @@
 int64_t LoopsPerMicrosecond = 1;
 
 namespace {
-constexpr int64_t YieldMask = (int64_t{1} << 20) - 1;   // a 1 ms pause every 2^20 passes
+constexpr int64_t YieldEvery = int64_t{1} << 20;   // passes between the 1 ms pauses
 constexpr int HighestNice = -20;
 
 struct SavedPriority {
@@ -47,6 +47,12 @@ bool NextPass(const std::atomic<bool>& stop, int64_t& counter)
 {
     ++counter;
     return !stop.load(std::memory_order_relaxed);
+}
+
+// The loop of both: passes until `bound` or until `stop` is set.
+void CountUntil(int64_t bound, const std::atomic<bool>& stop, int64_t& counter)
+{
+    while (counter < bound && NextPass(stop, counter)) {}
 }
 
 // The marker: says it runs, then says when one second of real time has passed.
@@ -82,7 +88,7 @@ void Delay(int32_t microseconds)
                         : microseconds * LoopsPerMicrosecond;
     int64_t counter = 1;
     const std::atomic<bool> never{false};
-    while (counter < bound && NextPass(never, counter)) {}
+    CountUntil(bound, never, counter);
 }
 
 // Linux has no priority classes: the thread's nice value and a real-time scheduling policy
@@ -125,11 +131,13 @@ void CalibrateDelay()
     {
         TTmThread marker(started, done);   // inherits the raised priority
         while (!started.load(std::memory_order_relaxed)) Clock::Sleep(1);
-        const double start = ThreadCpuMicros();
-        while (NextPass(done, counter)) {
-            if ((counter & YieldMask) == 0) Clock::Sleep(1);   // lets the marker run
+        for (;;) {
+            const double start = ThreadCpuMicros();
+            CountUntil(counter + YieldEvery, done, counter);
+            micros += ThreadCpuMicros() - start;
+            if (done.load(std::memory_order_relaxed)) break;
+            Clock::Sleep(1);   // lets the marker run
         }
-        micros = ThreadCpuMicros() - start;
     }
     double loops = std::round(static_cast<double>(counter) / std::max(micros, 1.0));
     LoopsPerMicrosecond = std::isfinite(loops) && loops >= 0 ? static_cast<int64_t>(loops) : 0;
