@@ -2,8 +2,12 @@
 // its wall time with the line's floor: every byte on the wire in both directions at its baud rate
 // (8 data bits, 2 stop bits and the start bit: 11 bits a byte) plus the protocol's own pauses.
 // The load average is printed with the figures: other work on the machine shows in the ratio.
+// The loader write is also replayed by a bare client (BareReplay.h): what the pseudo-terminal and
+// the simulator alone take over the floor, and so what is the program's own.
 //
 // Usage: cli_bench [BIN_DIR]   (default: the folder this program lies in)
+#include "BareReplay.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -136,6 +140,18 @@ void Report(const char* name, const Usage& u, double floorSeconds, const LineTim
                 1000.0 * (u.WallSeconds - floorSeconds) / static_cast<double>(std::max<size_t>(line.Requests, 1)),
                 line.Requests);
 }
+void ReportBare(double seconds, double floorSeconds, const Usage& program, const LineTime& line)
+{
+    if (seconds < 0) {
+        std::printf("bare replay of its requests  failed\n");
+        return;
+    }
+    const double exchanges = static_cast<double>(std::max<size_t>(line.Requests, 1));
+    std::printf("bare replay of its requests  wall %7.2f s  ratio %.4f  over the floor %.3f ms per exchange; "
+                "flasher-cli takes %.3f ms per exchange more\n",
+                seconds, seconds / floorSeconds, 1000.0 * (seconds - floorSeconds) / exchanges,
+                1000.0 * (program.WallSeconds - seconds) / exchanges);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -168,7 +184,13 @@ int main(int argc, char** argv)
                        WriteLargestFonts(dir)},
                       (dir / "write.out").string());
     line = LineSeconds(wire, before);
-    Report("loader write (38400 baud)", write, line.FrameSeconds + line.BurstSeconds, line);
+    const double writeFloor = line.FrameSeconds + line.BurstSeconds;
+    Report("loader write (38400 baud)", write, writeFloor, line);
+
+    std::vector<LoggedFrame> frames = LoggedFrames(wire, before);
+    Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
+    const double bare = ReplayRequests(link, frames);
+    ReportBare(bare, writeFloor, write, line);
     PrintLoad();
 
     kill(sim, SIGTERM);
