@@ -1,6 +1,6 @@
 #include "BareReplay.h"
 
-#include "serial/Serial.h"
+#include "sim/SimFrame.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -37,10 +37,7 @@ bool SetLine(int fd, uint32_t baud)
 
 bool WriteFrame(int fd, const std::vector<uint8_t>& payload)
 {
-    std::vector<uint8_t> frame(3 + payload.size());
-    frame[0] = static_cast<uint8_t>(frame.size());
-    Checksums(payload.data(), static_cast<int32_t>(payload.size()), frame[1], frame[2]);
-    std::copy(payload.begin(), payload.end(), frame.begin() + 3);
+    const std::vector<uint8_t> frame = sim::BuildFrame(payload);
     return write(fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size());
 }
 

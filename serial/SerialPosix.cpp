@@ -300,16 +300,6 @@ void TRecThread::Run()
     }
 }
 
-void TRecThread::BeginWait()
-{
-    ++waiters_;
-}
-
-void TRecThread::EndWait()
-{
-    --waiters_;
-}
-
 void TRecThread::WaitArrival(uint64_t seen, std::chrono::nanoseconds realTimeout)
 {
     if (!Active || deviceGone_) {

@@ -39,8 +39,8 @@ public:
     // come, instead of being woken by the receive loop after it took them. That hand-over costs
     // tens of microseconds on every exchange, at a line's pace some 1 % of a whole transfer.
     // The receive loop takes the device back by itself, within 50 ms of the wait's end.
-    void BeginWait();
-    void EndWait();
+    void BeginWait() { ++waiters_; }
+    void EndWait() { --waiters_; }
     class WaitScope {   // BeginWait .. EndWait on a receiver, if there is one
     public:
         explicit WaitScope(TRecThread* receiver) : receiver_(receiver)
