@@ -1,6 +1,6 @@
 #include "app/MainForm.h"
 
-#include "app/FileDialog.h"
+#include "widgets/FileDialog.h"
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"

@@ -3,7 +3,7 @@
 // installed fonts need, so no caption is clipped.
 #include "app/MainForm.h"
 
-#include "app/WidgetKit.h"
+#include "widgets/WidgetKit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,17 +5,10 @@
 #include "serial/PgmI2c.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
-#include "util/Random.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
-
-std::unique_ptr<TComPort> BoardPort;
-std::unique_ptr<TComPort> I2cPort;
-std::unique_ptr<TI2C> I2cBus;
-std::string BoardPortName;
-std::string LoaderPortName;
 
 namespace {
 constexpr int32_t ResetReplyTimeout = 3000;
@@ -30,66 +23,67 @@ std::vector<uint8_t> Command(uint8_t code, size_t length)
     p[0] = code;
     return p;
 }
+} // namespace
 
-bool Send(const std::vector<uint8_t>& payload)
+TBoardLink::TBoardLink(std::string portName, PacketTrace trace)
+    : BoardPort(std::make_unique<TComPort>(false, true)),
+      I2cPort(std::make_unique<TComPort>(false, true)),
+      I2cBus(std::make_unique<TI2C>(*I2cPort)),
+      BoardPortName(std::move(portName))
+{
+    Random.SeedFromClock();
+    BoardPort->Trace = std::move(trace);
+}
+
+TBoardLink::~TBoardLink()
+{
+    I2cBus.reset();
+    BoardPort.reset();
+    I2cPort.reset();
+}
+
+bool TBoardLink::Send(std::span<const uint8_t> payload)
 {
     return BoardPort->SendPacket(payload.data(), static_cast<int32_t>(payload.size()));
 }
 
-bool ExpectText(const char* expected, int32_t timeout)
+bool TBoardLink::ExpectText(const char* expected, int32_t timeout)
 {
     std::string text;
     return BoardPort->WaitPacketText(text, timeout) && text == expected;
 }
 
 // Sends 0xD0 and waits for its reply, up to `maximum` bytes.
-bool RequestVersion(uint8_t* reply, int32_t maximum, int32_t& count)
+bool TBoardLink::RequestVersion(uint8_t* reply, int32_t maximum, int32_t& count)
 {
     Send(Command(0xD0, 8));
     return BoardPort->WaitPacket(reply, maximum, ShortReplyTimeout, count);
 }
-} // namespace
 
-void BoardLinkStartup()
-{
-    SeedRandomFromClock();
-    BoardPort = std::make_unique<TComPort>(false, true);
-    I2cPort = std::make_unique<TComPort>(false, true);
-    I2cBus = std::make_unique<TI2C>(*I2cPort);
-}
-
-void BoardLinkShutdown()
-{
-    I2cBus.reset();
-    BoardPort.reset();
-    I2cPort.reset();
-    BoardPortName.clear();
-    LoaderPortName.clear();
-}
-
-void OpenBoardPort(bool showErrors, TUserDialogue& ui)
+void TBoardLink::OpenBoardPort(bool showErrors, TUserDialogue& ui)
 {
     BoardPort->Open(BoardPortName);
-    if (showErrors && BoardPort->Error) ui.ShowMessage("Ошибка", "Ошибка коммуникационного порта!", MbError);
+    if (showErrors && BoardPort->Error)
+        ui.ShowMessage({TMessageId::PortError, "Ошибка", "Ошибка коммуникационного порта!", MbError});
 }
 
-void CloseBoardPort() { BoardPort->Open(""); }
+void TBoardLink::CloseBoardPort() { BoardPort->Open(""); }
 
-bool ResetBoard()
+bool TBoardLink::ResetBoard()
 {
     std::vector<uint8_t> p = Command(0x12, 6);
-    for (size_t i = 1; i < p.size(); ++i) p[i] = RandomByte();
+    for (size_t i = 1; i < p.size(); ++i) p[i] = Random.Byte();
     Send(p);
     return ExpectText("RSTOK", ResetReplyTimeout);
 }
 
-bool PingBoard()
+bool TBoardLink::PingBoard()
 {
     Send(Command(0xC8, 8));
     return ExpectText("OK!", ShortReplyTimeout);
 }
 
-bool ConnectBoard()
+bool TBoardLink::ConnectBoard()
 {
     std::array<uint8_t, 1024> burst;
     burst.fill(0x5C);
@@ -105,7 +99,7 @@ bool ConnectBoard()
     return PingBoard();
 }
 
-bool ReadLoaderVersionText(std::string& version)
+bool TBoardLink::ReadLoaderVersionText(std::string& version)
 {
     version.clear();
     Send(Command(0xD0, 8));
@@ -115,7 +109,7 @@ bool ReadLoaderVersionText(std::string& version)
     return true;
 }
 
-bool ReadLoaderVersion(int32_t& major, int32_t& minor)
+bool TBoardLink::ReadLoaderVersion(int32_t& major, int32_t& minor)
 {
     major = minor = 0;
     uint8_t reply[8];
@@ -126,7 +120,7 @@ bool ReadLoaderVersion(int32_t& major, int32_t& minor)
     return true;
 }
 
-bool SendPreamble()
+bool TBoardLink::SendPreamble()
 {
     std::vector<uint8_t> p = Command(0xD5, 1 + FixedBlock.size());
     std::copy(FixedBlock.begin(), FixedBlock.end(), p.begin() + 1);
@@ -134,19 +128,19 @@ bool SendPreamble()
     return ExpectText("OK!", ShortReplyTimeout);
 }
 
-bool ConfirmPreamble()
+bool TBoardLink::ConfirmPreamble()
 {
     Send(Command(0xD6, 16));
     return ExpectText("OK!", ShortReplyTimeout);
 }
 
-bool StartBoard()
+bool TBoardLink::StartBoard()
 {
     Send(Command(0xCD, 8));
     return true;
 }
 
-bool ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block)
+bool TBoardLink::ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block)
 {
     std::vector<uint8_t> p = Command(0xD1, 8);
     p[1] = static_cast<uint8_t>((block * 32) & 0xE0);
@@ -160,7 +154,7 @@ bool ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block)
     return true;
 }
 
-TConnect OpenConnection(TUserDialogue& ui, bool& versionRead)
+TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
 {
     versionRead = false;
     OpenBoardPort(true, ui);
@@ -171,10 +165,10 @@ TConnect OpenConnection(TUserDialogue& ui, bool& versionRead)
     if (ResetBoard())
         Clock::Sleep(ResetPause);
     else
-        ui.ShowMessage("Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo);
+        ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo});
     if (!ConnectBoard()) {
         CloseBoardPort();
-        ui.ShowMessage("Попытка соединения!", "Не удалось соединиться с табло!", MbError);
+        ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", MbError});
         return TConnect::NoBoard;
     }
     std::string version;
@@ -183,10 +177,10 @@ TConnect OpenConnection(TUserDialogue& ui, bool& versionRead)
     return TConnect::Connected;
 }
 
-int32_t LoaderVersionGate()
+TLinkResult TBoardLink::LoaderVersionGate()
 {
     int32_t major = 0, minor = 0;
-    if (!ReadLoaderVersion(major, minor)) return LinkLost;
-    if (major > 3 && !(SendPreamble() && ConfirmPreamble())) return LinkLost;
-    return LinkOk;
+    if (!ReadLoaderVersion(major, minor)) return TLinkResult::Lost;
+    if (major > 3 && !(SendPreamble() && ConfirmPreamble())) return TLinkResult::Lost;
+    return TLinkResult::Ok;
 }

@@ -1,49 +1,86 @@
-// The command protocol with the board's resident programmer: opening the port, reset, break-in,
-// version, the version gate's two commands, start and the configuration area.
+// The command protocol with the board's resident programmer on one port: opening it, reset,
+// break-in, version, the version gate's two commands, start, the configuration area, and the
+// acknowledged 32-byte block transfers (BoardBlocks.cpp).
 #pragma once
 
+#include "serial/Serial.h"
+#include "util/Random.h"
+
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
-class TComPort;
 class TI2C;
 class TUserDialogue;
 
-extern std::unique_ptr<TComPort> BoardPort;
-extern std::unique_ptr<TComPort> I2cPort;   // never opened; carries the two-wire bus
-extern std::unique_ptr<TI2C> I2cBus;
-// The port the user chose; the main window always sets both to the same name.
-extern std::string BoardPortName;
-extern std::string LoaderPortName;
-
-// Board link start-up and shut-down (program start step 4 and its reverse).
-void BoardLinkStartup();
-void BoardLinkShutdown();
-
 // Link result of a block transfer.
-enum LinkResult : int32_t { LinkOk = 0, LinkLost = 1, LinkBad = 2 };
+enum class TLinkResult : int32_t { Ok = 0, Lost = 1, Bad = 2 };
 
 // Reply timeouts of the board's commands, in ms.
 constexpr int32_t ShortReplyTimeout = 2000;
 constexpr int32_t BlockReplyTimeout = 3000;
 
-void OpenBoardPort(bool showErrors, TUserDialogue& ui);
-void CloseBoardPort();
-bool ResetBoard();
-bool PingBoard();
-bool ConnectBoard();
-bool ReadLoaderVersionText(std::string& version);
-bool ReadLoaderVersion(int32_t& major, int32_t& minor);
-bool SendPreamble();
-bool ConfirmPreamble();
-bool StartBoard();
-bool ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block);
+constexpr int32_t BlockSize = 32;
+constexpr int32_t MaxTransferLength = 0xFB00;
+constexpr int32_t AckAttempts = 5;
+constexpr int32_t SilencePause = 2000;   // ms after a block that got no reply at all
 
-// Opens the port, resets (or asks for the board to be switched on), breaks in and reads the
-// loader version into the version line. Anything but Connected: the workflow must stop, its
-// messages were shown and the port is closed. versionRead tells whether the version gate applies.
+using ProgressFn = std::function<void(int32_t percent)>;
+
+// Anything but Connected: the workflow must stop, its messages were shown and the port is closed.
 enum class TConnect { Connected, PortFailed, NoBoard };
-TConnect OpenConnection(TUserDialogue& ui, bool& versionRead);
-// The two extra commands loaders from version 4 on expect; LinkLost when any step fails.
-int32_t LoaderVersionGate();
+
+// One board on one port. Construction is the link's start-up (random source seeded, its port and
+// the two-wire bus's port created, both closed); destruction its shut-down.
+class TBoardLink {
+public:
+    explicit TBoardLink(std::string portName = {}, PacketTrace trace = {});
+    ~TBoardLink();
+    TBoardLink(const TBoardLink&) = delete;
+    TBoardLink& operator=(const TBoardLink&) = delete;
+
+    std::unique_ptr<TComPort> BoardPort;
+    std::unique_ptr<TComPort> I2cPort;   // never opened; carries the two-wire bus
+    std::unique_ptr<TI2C> I2cBus;
+    std::string BoardPortName;           // the port the user chose
+    TRandom Random;
+
+    void OpenBoardPort(bool showErrors, TUserDialogue& ui);
+    void CloseBoardPort();
+    bool ResetBoard();
+    bool PingBoard();
+    bool ConnectBoard();
+    bool ReadLoaderVersionText(std::string& version);
+    bool ReadLoaderVersion(int32_t& major, int32_t& minor);
+    bool SendPreamble();
+    bool ConfirmPreamble();
+    bool StartBoard();
+    bool ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block);
+
+    // Opens the port, resets (or asks for the board to be switched on), breaks in and reads the
+    // loader version into the version line. versionRead tells whether the version gate applies.
+    TConnect OpenConnection(TUserDialogue& ui, bool& versionRead);
+    // The two extra commands loaders from version 4 on expect; Lost when any step fails.
+    TLinkResult LoaderVersionGate();
+
+    // Block transfers. `source` is the whole buffer the data lies in; the last block takes 32
+    // bytes from it, and bytes past its end go out as 0xFF instead of being read out of bounds.
+    TLinkResult ProgramImage(std::span<const uint8_t> source, int32_t length, bool verify, const ProgressFn& progress);
+    TLinkResult ProgramData(std::span<const uint8_t> source, int32_t length, int32_t start,
+                            const ProgressFn& progress, bool verify);
+    TLinkResult WriteFontTable(const uint8_t* table, bool verify, int32_t index);
+    TLinkResult SendPrepare();
+    TLinkResult PrepareProgramming();
+    bool WriteRamBlock(const uint8_t* source, int32_t address);
+    bool ReadRamBlock(uint8_t* dest, int32_t address);
+
+private:
+    bool Send(std::span<const uint8_t> payload);
+    bool ExpectText(const char* expected, int32_t timeout);
+    bool RequestVersion(uint8_t* reply, int32_t maximum, int32_t& count);
+    TLinkResult AcknowledgedExchange(std::span<const uint8_t> payload);
+    TLinkResult TransferBlocks(uint8_t code, std::span<const uint8_t> source, int32_t length, int32_t start,
+                               const ProgressFn& progress);
+};

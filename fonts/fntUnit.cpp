@@ -98,12 +98,12 @@ void BuildFontTable(TFontSet& fonts)
 bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& ui)
 {
     if (!ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount)) {
-        ui.ShowMessage("Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError);
+        ui.ShowMessage({TMessageId::FontsUnreadable, "Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError});
         return false;
     }
     fonts.FontBase = FontBaseAddress;
     if (fonts.FontBase + fonts.FontSize > FontLimit) {
-        ui.ShowMessage("Запись шрифтов!", "Нет места для размещения шрифтов!", MbError);
+        ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", "Нет места для размещения шрифтов!", MbError});
         return false;
     }
     RelocateFonts(fonts.FontBuffer.data(), fonts.FontCount, fonts.FontBase);

@@ -63,12 +63,12 @@ bool Guarded(Operation operation)
 }
 
 // Writes the slot value and reads it back: the read-back decides.
-bool WriteSlot(int32_t index, uint32_t value)
+bool WriteSlot(TLoaderLink& link, int32_t index, uint32_t value)
 {
     auto bytes = LittleEndianBytes(value);
-    if (!WriteFlash(SlotAddress(index), 4, bytes.data())) return false;
+    if (!link.WriteFlash(SlotAddress(index), 4, bytes.data())) return false;
     std::array<uint8_t, 4> readBack{};
-    if (!ReadFlashPaged(SlotAddress(index), 4, readBack.data())) return false;
+    if (!link.ReadFlashPaged(SlotAddress(index), 4, readBack.data())) return false;
     return readBack == bytes;
 }
 } // namespace
@@ -181,30 +181,30 @@ int32_t CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& re
     return DirectoryValid;
 }
 
-bool ReadDirectory(int32_t& status, LoaderDirectory* primary, LoaderDirectory* reference)
+bool ReadDirectory(TLoaderLink& link, int32_t& status, LoaderDirectory* primary, LoaderDirectory* reference)
 {
     status = DirectoryValid;
     LoaderDirectory first, second;
-    if (!ReadFlash(PrimaryDirectoryAddress, DirectorySize, first.Bytes.data())) return false;
+    if (!link.ReadFlash(PrimaryDirectoryAddress, DirectorySize, first.Bytes.data())) return false;
     if (primary) *primary = first;
-    if (!ReadFlash(ReferenceDirectoryAddress, DirectorySize, second.Bytes.data())) return false;
+    if (!link.ReadFlash(ReferenceDirectoryAddress, DirectorySize, second.Bytes.data())) return false;
     if (reference) *reference = second;
     status = CheckDirectory(first, second);
     return true;
 }
 
-bool FormatLoader()
+bool FormatLoader(TLoaderLink& link)
 {
     LoaderDirectory reference, primary;
     BuildDirectory(reference);
     MakePrimaryCopy(primary, reference);
-    if (!WriteFlash(PrimaryDirectoryAddress, DirectorySize, primary.Bytes.data())) return false;
-    if (!WriteFlash(ReferenceDirectoryAddress, DirectorySize, reference.Bytes.data())) return false;
+    if (!link.WriteFlash(PrimaryDirectoryAddress, DirectorySize, primary.Bytes.data())) return false;
+    if (!link.WriteFlash(ReferenceDirectoryAddress, DirectorySize, reference.Bytes.data())) return false;
     int32_t status = DirectoryValid;
-    return ReadDirectory(status) && status == DirectoryValid;
+    return ReadDirectory(link, status) && status == DirectoryValid;
 }
 
-bool ReadBlockHeader(int32_t index, BlockInfo& info, const LoaderDirectory& primary)
+bool ReadBlockHeader(TLoaderLink& link, int32_t index, BlockInfo& info, const LoaderDirectory& primary)
 {
     return Guarded([&] {
         info = BlockInfo{};
@@ -212,37 +212,49 @@ bool ReadBlockHeader(int32_t index, BlockInfo& info, const LoaderDirectory& prim
         uint32_t address = primary.BlockSlot(index);
         info.Empty = TopByte(address) != SlotHoldsData;
         if (info.IsEmpty()) return true;
-        if (!ReadFlash(address, BlockHeaderSize, info.Header.Bytes.data())) return false;
+        if (!link.ReadFlash(address, BlockHeaderSize, info.Header.Bytes.data())) return false;
         info.Empty = info.Header.Descriptor(0).Size == 0 && info.Header.Descriptor(1).Size == 0;
         return true;
     });
 }
 
-bool ReadBlockHeaders(BlockList& infos, const LoaderDirectory& primary, const FlashProgress& progress)
+bool ReadBlockHeaders(TLoaderLink& link, BlockList& infos, const LoaderDirectory& primary, const FlashProgress& progress)
 {
     for (int32_t index = 0; index < BlockCount; ++index) {
-        if (!ReadBlockHeader(index, infos[static_cast<size_t>(index)], primary)) return false;
+        if (!ReadBlockHeader(link, index, infos[static_cast<size_t>(index)], primary)) return false;
         if (progress) progress(PercentHalfEven(index + 1, HeaderProgressDivisor));
     }
     return true;
 }
 
-bool EraseBlock(int32_t index, const LoaderDirectory& primary)
+bool EraseBlock(TLoaderLink& link, int32_t index, const LoaderDirectory& primary)
 {
     return Guarded([&] {
         if (!IndexValid(index)) return false;
-        return WriteSlot(index, primary.BlockSlot(index) | TopByteMask);
+        return WriteSlot(link, index, primary.BlockSlot(index) | TopByteMask);
     });
 }
 
-bool WriteBlock(const TBlockImage& image, int32_t index, const LoaderDirectory& primary, const FlashProgress& progress)
+bool WriteBlock(TLoaderLink& link, const TBlockImage& image, int32_t index, const LoaderDirectory& primary, const FlashProgress& progress)
 {
     return Guarded([&] {
         if (!IndexValid(index) || !ImageFitsBlockArea(image)) return false;
         uint32_t base = primary.BlockSlot(index) & AddressMask;
         for (const SegmentDescriptor& segment : SegmentsToWrite(HeaderOf(image)))
-            if (!WriteFlash(base + segment.Offset, segment.Size, image.data() + segment.Offset, progress)) return false;
-        if (!WriteFlash(base, BlockHeaderSize, image.data(), progress)) return false;
-        return WriteSlot(index, base);
+            if (!link.WriteFlash(base + segment.Offset, segment.Size, image.data() + segment.Offset, progress)) return false;
+        if (!link.WriteFlash(base, BlockHeaderSize, image.data(), progress)) return false;
+        return WriteSlot(link, index, base);
+    });
+}
+
+bool ReadBlockImage(TLoaderLink& link, const BlockHeader& header, uint32_t slot, TBlockImage& image)
+{
+    return Guarded([&] {
+        image.fill(0xFF);
+        std::copy(header.Bytes.begin(), header.Bytes.end(), image.begin());
+        uint32_t base = slot & AddressMask;
+        for (const SegmentDescriptor& s : SegmentsToWrite(header))
+            if (s.FitsBlockArea() && !link.ReadFlash(base + s.Offset, s.Size, image.data() + s.Offset)) return false;
+        return true;
     });
 }

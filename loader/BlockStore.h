@@ -103,20 +103,27 @@ std::vector<SegmentDescriptor> SegmentsToWrite(const BlockHeader& header);
 // True when every segment WriteBlock would write lies inside the block area.
 bool ImageFitsBlockArea(const TBlockImage& image);
 
+// The operations below act on the loader of `link`.
 // Reads both copies; status tells whether they agree. The primary copy is handed out as soon as
 // it has been read.
-bool ReadDirectory(int32_t& status, LoaderDirectory* primary = nullptr, LoaderDirectory* reference = nullptr);
+bool ReadDirectory(TLoaderLink& link, int32_t& status, LoaderDirectory* primary = nullptr,
+                   LoaderDirectory* reference = nullptr);
 int32_t CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& reference);
 // Writes a fresh directory (all blocks empty) and reads it back; true when it reads valid.
-bool FormatLoader();
-bool ReadBlockHeader(int32_t index, BlockInfo& info, const LoaderDirectory& primary);
-bool ReadBlockHeaders(BlockList& infos, const LoaderDirectory& primary, const FlashProgress& progress = {});
+bool FormatLoader(TLoaderLink& link);
+bool ReadBlockHeader(TLoaderLink& link, int32_t index, BlockInfo& info, const LoaderDirectory& primary);
+bool ReadBlockHeaders(TLoaderLink& link, BlockList& infos, const LoaderDirectory& primary,
+                      const FlashProgress& progress = {});
 // Marks block `index` empty in the loader's primary copy; `primary` is not changed.
-bool EraseBlock(int32_t index, const LoaderDirectory& primary);
+bool EraseBlock(TLoaderLink& link, int32_t index, const LoaderDirectory& primary);
 // Writes the image's segments, then its header, then marks the slot; the slot read back decides.
 // An image with a segment outside the block area is refused before anything is written.
-bool WriteBlock(const TBlockImage& image, int32_t index, const LoaderDirectory& primary,
+bool WriteBlock(TLoaderLink& link, const TBlockImage& image, int32_t index, const LoaderDirectory& primary,
                 const FlashProgress& progress = {});
+// Reads a stored block back as WriteBlock wrote it: `header` (already read) and the segments it
+// describes that lie inside the block area, at their offsets; every other byte is 0xFF. `slot`
+// is the block's slot in the primary copy.
+bool ReadBlockImage(TLoaderLink& link, const BlockHeader& header, uint32_t slot, TBlockImage& image);
 void BuildDirectory(LoaderDirectory& reference);
 void MakePrimaryCopy(LoaderDirectory& primary, const LoaderDirectory& reference);
 bool SlotMatches(uint32_t primary, uint32_t reference);

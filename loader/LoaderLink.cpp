@@ -1,19 +1,10 @@
 #include "loader/LoaderLink.h"
 
-#include "board/BoardLink.h"
-#include "serial/Serial.h"
 #include "util/Dialogue.h"
-#include "util/Random.h"
 #include "util/StrUnit.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <ctime>
-#include <vector>
-
-std::unique_ptr<TComPort> LoaderPort;
-std::recursive_mutex LoaderLock;
 
 namespace {
 constexpr int32_t TextReplyLimit = 32;     // bytes of a text reply looked at
@@ -21,60 +12,6 @@ constexpr int32_t BaudReplyLimit = 15;
 constexpr int32_t MaxClockCount = 16;
 constexpr uint8_t HandshakeCode = 0xA0, ReadClockCode = 0xA2, WriteClockCode = 0xA3;
 constexpr uint8_t ReadPagedCode = 0xA5, WriteFlashCode = 0xA6, ReadLinearCode = 0xA7, BaudCode = 0xA9;
-
-// Notification stays off for the whole of a request, whichever way it ends.
-class NotifyOff {
-public:
-    NotifyOff() { SetNotify(false); }
-    ~NotifyOff() { SetNotify(true); }
-    NotifyOff(const NotifyOff&) = delete;
-    NotifyOff& operator=(const NotifyOff&) = delete;
-
-private:
-    static void SetNotify(bool on)
-    {
-        if (LoaderPort) LoaderPort->SetNotify(on);
-    }
-};
-
-bool PortUsable() { return LoaderPort && !LoaderPort->Error; }
-
-// Sends the request and waits for one reply packet, taking at most `maximum` bytes of it.
-// The lock keeps another thread's request from taking this reply.
-bool Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received)
-{
-    received = 0;
-    if (!PortUsable()) return false;
-    std::lock_guard lock(LoaderLock);
-    LoaderPort->SendPacket(request.data(), static_cast<int32_t>(request.size()));
-    return LoaderPort->WaitPacket(reply, maximum, ReplyTimeout, received);
-}
-
-// A request answered by a word: the reply up to its first zero byte must be that word exactly.
-bool TextRequest(const std::vector<uint8_t>& request, const char* expected, int32_t limit)
-{
-    std::array<uint8_t, TextReplyLimit> reply{};
-    int32_t received = 0;
-    if (!Exchange(request, reply.data(), limit, received)) return false;
-    const char* text = reinterpret_cast<const char*>(reply.data());
-    std::string word(text, strnlen(text, static_cast<size_t>(received)));
-    return word == expected;
-}
-
-// A request answered by data: at least `count` bytes must arrive; the first `count` are kept.
-bool DataRequest(const std::vector<uint8_t>& request, uint8_t* buffer, int32_t count)
-{
-    std::array<uint8_t, ChunkSize> reply{};
-    int32_t received = 0;
-    if (!Exchange(request, reply.data(), count, received) || received < count) return false;
-    if (count > 0) std::copy_n(reply.begin(), count, buffer);
-    return true;
-}
-
-void AppendRandom(std::vector<uint8_t>& request, int32_t count)
-{
-    for (int32_t i = 0; i < count; ++i) request.push_back(RandomByte());
-}
 
 std::vector<uint8_t> FlashRequest(uint8_t code, uint32_t address, uint8_t flags)
 {
@@ -87,15 +24,6 @@ bool FlashArgumentsValid(uint32_t address, int32_t count)
     return count >= 0 && count <= ChunkSize && address <= MaxFlashAddress;
 }
 
-bool ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
-{
-    NotifyOff quiet;
-    if (!FlashArgumentsValid(address, count)) return false;
-    std::vector<uint8_t> request = FlashRequest(code, address, flags);
-    request.push_back(static_cast<uint8_t>(count));
-    return DataRequest(request, buffer, count);
-}
-
 uint8_t FromBcd(uint8_t x) { return static_cast<uint8_t>((x & 0x0F) + (x >> 4) * 10); }
 uint8_t ToBcd(uint32_t v) { return static_cast<uint8_t>((v % 10) + (v / 10) * 16); }
 
@@ -104,32 +32,6 @@ uint16_t TwelveHourToDay(uint8_t r)
 {
     uint16_t hour = FromBcd(r & 0x1F) % 12;
     return (r & 0x20) ? hour + 12 : hour;
-}
-
-// The date and time of day for the clock synchronisation; timeouts and pauses never use it.
-TSystemTime SystemLocalTime()
-{
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    TSystemTime t;
-    t.Year = static_cast<uint16_t>(local.tm_year + 1900);
-    t.Month = static_cast<uint16_t>(local.tm_mon + 1);
-    t.DayOfWeek = static_cast<uint16_t>(local.tm_wday);
-    t.Day = static_cast<uint16_t>(local.tm_mday);
-    t.Hour = static_cast<uint16_t>(local.tm_hour);
-    t.Minute = static_cast<uint16_t>(local.tm_min);
-    t.Second = static_cast<uint16_t>(std::min(local.tm_sec, 59));   // a leap second is not a clock value
-    t.Milliseconds = static_cast<uint16_t>(ms);
-    return t;
-}
-
-std::function<TSystemTime()>& LocalTimeSource()
-{
-    static std::function<TSystemTime()> source;
-    return source;
 }
 
 // How a transfer is cut into chunks and which flags they carry.
@@ -184,62 +86,118 @@ bool Transfer(Chunking kind, uint32_t address, int32_t count, const FlashProgres
 }
 } // namespace
 
-void LoaderLinkStartup()
+TLoaderLink::TLoaderLink(std::string portName, PacketTrace trace)
+    : LoaderPort(std::make_unique<TComPort>(false, false)), LoaderPortName(std::move(portName))
 {
-    SeedRandomFromClock();
-    LoaderPort = std::make_unique<TComPort>(false, false);
+    Random.SeedFromClock();
+    LoaderPort->Trace = std::move(trace);
 }
 
-void LoaderLinkShutdown() { LoaderPort.reset(); }
+// Notification stays off for the whole of a request, whichever way it ends.
+class TLoaderLink::NotifyOff {
+public:
+    explicit NotifyOff(TLoaderLink& link) : port_(*link.LoaderPort) { port_.SetNotify(false); }
+    ~NotifyOff() { port_.SetNotify(true); }
+    NotifyOff(const NotifyOff&) = delete;
+    NotifyOff& operator=(const NotifyOff&) = delete;
 
-void OpenLoaderPort(TUserDialogue& ui)
+private:
+    TComPort& port_;
+};
+
+bool TLoaderLink::PortUsable() const { return !LoaderPort->Error; }
+
+// Sends the request and waits for one reply packet, taking at most `maximum` bytes of it.
+// The lock keeps another thread's request from taking this reply.
+bool TLoaderLink::Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received)
 {
-    if (!LoaderPort) return;
+    received = 0;
+    if (!PortUsable()) return false;
+    std::lock_guard lock(LoaderLock);
+    LoaderPort->SendPacket(request.data(), static_cast<int32_t>(request.size()));
+    return LoaderPort->WaitPacket(reply, maximum, ReplyTimeout, received);
+}
+
+// A request answered by a word: the reply up to its first zero byte must be that word exactly.
+bool TLoaderLink::TextRequest(const std::vector<uint8_t>& request, const char* expected, int32_t limit)
+{
+    std::array<uint8_t, TextReplyLimit> reply{};
+    int32_t received = 0;
+    if (!Exchange(request, reply.data(), limit, received)) return false;
+    const char* text = reinterpret_cast<const char*>(reply.data());
+    std::string word(text, strnlen(text, static_cast<size_t>(received)));
+    return word == expected;
+}
+
+// A request answered by data: at least `count` bytes must arrive; the first `count` are kept.
+bool TLoaderLink::DataRequest(const std::vector<uint8_t>& request, uint8_t* buffer, int32_t count)
+{
+    std::array<uint8_t, ChunkSize> reply{};
+    int32_t received = 0;
+    if (!Exchange(request, reply.data(), count, received) || received < count) return false;
+    if (count > 0) std::copy_n(reply.begin(), count, buffer);
+    return true;
+}
+
+void TLoaderLink::AppendRandom(std::vector<uint8_t>& request, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) request.push_back(Random.Byte());
+}
+
+bool TLoaderLink::ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
+{
+    NotifyOff quiet(*this);
+    if (!FlashArgumentsValid(address, count)) return false;
+    std::vector<uint8_t> request = FlashRequest(code, address, flags);
+    request.push_back(static_cast<uint8_t>(count));
+    return DataRequest(request, buffer, count);
+}
+
+void TLoaderLink::OpenLoaderPort(TUserDialogue& ui)
+{
     LoaderPort->Open(LoaderPortName);
-    if (LoaderPort->Error) ui.ShowMessage("Ошибка", "Ошибка коммуникационного порта!", MbError);
+    if (LoaderPort->Error)
+        ui.ShowMessage({TMessageId::PortError, "Ошибка", "Ошибка коммуникационного порта!", MbError});
     LoaderPort->SetBaudIndex(LoaderBaudIndex);
 }
 
-void CloseLoaderPort()
-{
-    if (LoaderPort) LoaderPort->Open("");
-}
+void TLoaderLink::CloseLoaderPort() { LoaderPort->Open(""); }
 
-bool ConnectLoader(int32_t attempts)
+bool TLoaderLink::ConnectLoader(int32_t attempts)
 {
     SetLoaderBaud(LoaderBaudIndex);
-    if (LoaderPort) LoaderPort->SetBaudIndex(LoaderBaudIndex);
+    LoaderPort->SetBaudIndex(LoaderBaudIndex);
     bool result = false;
     for (int32_t i = 0; i < attempts && !result; ++i) result = PingLoader();
     return result;
 }
 
-bool PingLoader()
+bool TLoaderLink::PingLoader()
 {
-    NotifyOff quiet;
+    NotifyOff quiet(*this);
     std::vector<uint8_t> request{HandshakeCode};
     AppendRandom(request, 8);
     return TextRequest(request, "CONOK", TextReplyLimit);
 }
 
-bool SetLoaderBaud(uint8_t index)
+bool TLoaderLink::SetLoaderBaud(uint8_t index)
 {
-    NotifyOff quiet;
+    NotifyOff quiet(*this);
     return TextRequest({BaudCode, index}, "BAUOK", BaudReplyLimit);
 }
 
-bool ReadClockRegisters(uint8_t first, int32_t count, uint8_t* buffer)
+bool TLoaderLink::ReadClockRegisters(uint8_t first, int32_t count, uint8_t* buffer)
 {
-    NotifyOff quiet;
+    NotifyOff quiet(*this);
     if (count < 1 || count > MaxClockCount) return false;
     std::vector<uint8_t> request{ReadClockCode, first, static_cast<uint8_t>(count)};
     AppendRandom(request, 5);
     return DataRequest(request, buffer, count);
 }
 
-bool WriteClockRegisters(uint8_t first, int32_t count, const uint8_t* data)
+bool TLoaderLink::WriteClockRegisters(uint8_t first, int32_t count, const uint8_t* data)
 {
-    NotifyOff quiet;
+    NotifyOff quiet(*this);
     if (count < 1 || count > MaxClockCount) return false;
     std::vector<uint8_t> request{WriteClockCode, first};
     request.insert(request.end(), data, data + count);
@@ -274,7 +232,7 @@ ClockRegisters EncodeClockRegisters(const TSystemTime& time)
     return r;
 }
 
-bool ReadLoaderClock(TSystemTime& time)
+bool TLoaderLink::ReadLoaderClock(TSystemTime& time)
 {
     ClockRegisters r{};
     if (!ReadClockRegisters(0, ClockRegisterCount, r.data())) return false;
@@ -282,61 +240,55 @@ bool ReadLoaderClock(TSystemTime& time)
     return true;
 }
 
-bool WriteLoaderClock(const TSystemTime& time)
+bool TLoaderLink::WriteLoaderClock(const TSystemTime& time)
 {
     ClockRegisters r = EncodeClockRegisters(time);
     return WriteClockRegisters(0, ClockRegisterCount, r.data());
 }
 
-bool SyncLoaderClock() { return WriteLoaderClock(LocalTime()); }
+bool TLoaderLink::SyncLoaderClock() { return WriteLoaderClock(LocalTime()); }
 
-TSystemTime LocalTime()
-{
-    const auto& source = LocalTimeSource();
-    return source ? source() : SystemLocalTime();
-}
+TSystemTime TLoaderLink::LocalTime() const { return LocalTimeSource ? LocalTimeSource() : SystemLocalTime(); }
 
-void SetLocalTimeSource(std::function<TSystemTime()> source) { LocalTimeSource() = std::move(source); }
-
-bool ReadFlashPagedChunk(uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
+bool TLoaderLink::ReadFlashPagedChunk(uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
 {
     return ReadChunk(ReadPagedCode, address, count, flags, buffer);
 }
 
-bool ReadFlashChunk(uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
+bool TLoaderLink::ReadFlashChunk(uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
 {
     return ReadChunk(ReadLinearCode, address, count, flags, buffer);
 }
 
-bool WriteFlashChunk(uint32_t address, int32_t count, uint8_t flags, const uint8_t* data)
+bool TLoaderLink::WriteFlashChunk(uint32_t address, int32_t count, uint8_t flags, const uint8_t* data)
 {
-    NotifyOff quiet;
+    NotifyOff quiet(*this);
     if (!FlashArgumentsValid(address, count)) return false;
     std::vector<uint8_t> request = FlashRequest(WriteFlashCode, address, flags);
     request.insert(request.end(), data, data + count);
     return TextRequest(request, "FLHOK", TextReplyLimit);
 }
 
-bool WriteFlash(uint32_t address, int32_t count, const uint8_t* data, const FlashProgress& progress)
+bool TLoaderLink::WriteFlash(uint32_t address, int32_t count, const uint8_t* data, const FlashProgress& progress)
 {
     return Transfer(Chunking::PagedWrite, address, count, progress,
-                    [data](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
+                    [this, data](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
                         return WriteFlashChunk(a, n, flags, data + done);
                     });
 }
 
-bool ReadFlashPaged(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
+bool TLoaderLink::ReadFlashPaged(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
 {
     return Transfer(Chunking::PagedRead, address, count, progress,
-                    [buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
+                    [this, buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
                         return ReadFlashPagedChunk(a, n, flags, buffer + done);
                     });
 }
 
-bool ReadFlash(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
+bool TLoaderLink::ReadFlash(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
 {
     return Transfer(Chunking::Linear, address, count, progress,
-                    [buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
+                    [this, buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
                         return ReadFlashChunk(a, n, flags, buffer + done);
                     });
 }

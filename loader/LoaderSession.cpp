@@ -12,12 +12,15 @@ bool IndexValid(int32_t index) { return index >= 0 && index < BlockCount; }
 
 std::string BlockNumber(int32_t index) { return std::to_string(index + 1); }
 
-bool Ask(TUserDialogue& ui, const std::string& text, uint32_t flags)
+bool Ask(TUserDialogue& ui, TMessageId id, const std::string& text, uint32_t flags)
 {
-    return ui.ShowMessage("Внимание!", text, flags) == IdYes;
+    return ui.ShowMessage({id, "Внимание!", text, flags}) == IdYes;
 }
 
-void ShowError(TUserDialogue& ui, const std::string& text) { ui.ShowMessage("Ошибка!", text, MbError); }
+void ShowError(TUserDialogue& ui, TMessageId id, const std::string& text)
+{
+    ui.ShowMessage({id, "Ошибка!", text, MbError});
+}
 
 std::string FormatQuestion(int32_t status)
 {
@@ -33,10 +36,14 @@ std::string ClockText(const TSystemTime& time)
            FormatTime({time.Hour, time.Minute, time.Second}, false, false);
 }
 
-TLoaderSession::TLoaderSession(TLoaderView& view, TBlockImage& image) : view_(view), image_(image) {}
-
-void TLoaderSession::RefreshAll()
+TLoaderSession::TLoaderSession(TLoaderLink& link, TLoaderView& view, TBlockImage& image)
+    : link_(link), view_(view), image_(image)
 {
+}
+
+TOutcome TLoaderSession::RefreshAll()
+{
+    formatDeclined_ = false;
     view_.SetClock(NoClockText);
     try {
         ReadLoaderState();
@@ -50,18 +57,19 @@ void TLoaderSession::RefreshAll()
     view_.FillBlockList();
     ShowStatus();
     view_.UpdateButtons();
+    return Ready ? TOutcome::Done : formatDeclined_ ? TOutcome::Declined : TOutcome::LinkLost;
 }
 
 void TLoaderSession::ReadLoaderState()
 {
     blocksRead_ = false;
-    Ready = ConnectLoader(ConnectAttempts);
+    Ready = link_.ConnectLoader(ConnectAttempts);
     if (!Ready) return;
     view_.SetStatus("Чтение");
     ShowProgress(0);
     Ready = false;
     if (!ReadDirectoryOrFormat()) return;
-    Ready = ReadBlockHeaders(Blocks, Directory, [this](int32_t percent) { ShowProgress(percent); });
+    Ready = ReadBlockHeaders(link_, Blocks, Directory, [this](int32_t percent) { ShowProgress(percent); });
     if (!Ready) {
         ShowLinkError();
         return;
@@ -75,13 +83,16 @@ void TLoaderSession::ReadLoaderState()
 bool TLoaderSession::ReadDirectoryOrFormat()
 {
     int32_t status = DirectoryValid;
-    if (!ReadDirectory(status, &Directory)) {
+    if (!ReadDirectory(link_, status, &Directory)) {
         ShowLinkError();
         return false;
     }
     if (status == DirectoryValid) return true;
-    if (view_.ShowMessage("Ошибка!", FormatQuestion(status), MbAskDefaultNo) != IdYes) return false;
-    if (!FormatLoader() || !ReadDirectory(status, &Directory)) {
+    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(status), MbAskDefaultNo}) != IdYes) {
+        formatDeclined_ = true;
+        return false;
+    }
+    if (!FormatLoader(link_) || !ReadDirectory(link_, status, &Directory)) {
         ShowLinkError();
         return false;
     }
@@ -91,131 +102,128 @@ bool TLoaderSession::ReadDirectoryOrFormat()
 bool TLoaderSession::ShowClock()
 {
     TSystemTime time;
-    if (!ReadLoaderClock(time)) return false;
+    if (!link_.ReadLoaderClock(time)) return false;
     view_.SetClock(ClockText(time));
     return true;
 }
 
-TLoaderOutcome TLoaderSession::Erase(int32_t index)
+TOutcome TLoaderSession::Erase(int32_t index)
 {
-    if (!CanChangeBlocks() || !IndexValid(index)) return TLoaderOutcome::Refused;
+    if (!CanChangeBlocks() || !IndexValid(index)) return TOutcome::Refused;
     if (Blocks[index].IsEmpty()) {
-        ShowError(view_, "Блок №" + BlockNumber(index) + " уже пуст!");
-        return TLoaderOutcome::Refused;
+        ShowError(view_, TMessageId::BlockAlreadyEmpty, "Блок №" + BlockNumber(index) + " уже пуст!");
+        return TOutcome::Refused;
     }
-    if (!Ask(view_, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo)) return TLoaderOutcome::Declined;
-    if (!ConnectLoader(ConnectAttempts)) {
+    if (!Ask(view_, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo)) return TOutcome::Declined;
+    if (!link_.ConnectLoader(ConnectAttempts)) {
         LoseLink();
         ShowLinkError();
-        return TLoaderOutcome::Failed;
+        return TOutcome::LinkLost;
     }
-    if (!EraseBlock(index, Directory)) return EraseFailed(index);
+    if (!EraseBlock(link_, index, Directory)) return EraseFailed(index);
     Blocks[index].Empty = 1;
     view_.FillBlockList();
-    return TLoaderOutcome::Done;
+    return TOutcome::Done;
 }
 
-TLoaderOutcome TLoaderSession::EraseAll()
+TOutcome TLoaderSession::EraseAll()
 {
-    if (!CanChangeBlocks()) return TLoaderOutcome::Refused;
-    if (!Ask(view_, "Стереть все блоки?", MbAskDefaultNo)) return TLoaderOutcome::Declined;
-    if (!ConnectLoader(ConnectAttempts)) {
+    if (!CanChangeBlocks()) return TOutcome::Refused;
+    if (!Ask(view_, TMessageId::EraseAllQuestion, "Стереть все блоки?", MbAskDefaultNo)) return TOutcome::Declined;
+    if (!link_.ConnectLoader(ConnectAttempts)) {
         LoseLink();
         ShowLinkError();
-        return TLoaderOutcome::Failed;
+        return TOutcome::LinkLost;
     }
     view_.SetStatus("Стирание");
     for (int32_t index = 0; index < BlockCount; ++index) {
-        if (!EraseBlock(index, Directory)) {
+        if (!EraseBlock(link_, index, Directory)) {
             view_.SetStatus("Ошибка");
-            ShowError(view_, "Не удалось стереть блок №" + BlockNumber(index) + "!");
+            ShowError(view_, TMessageId::EraseFailed, "Не удалось стереть блок №" + BlockNumber(index) + "!");
             LoseLink();
-            return TLoaderOutcome::Failed;
+            return TOutcome::LinkLost;
         }
         Blocks[index].Empty = 1;
         ShowProgress(PercentHalfEven(index + 1, BlockCount));
     }
     view_.FillBlockList();
     ShowStatus();
-    return TLoaderOutcome::Done;
+    return TOutcome::Done;
 }
 
-TLoaderOutcome TLoaderSession::Write(int32_t index, std::string_view name)
+TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
 {
-    if (!CanChangeBlocks()) return TLoaderOutcome::Refused;
-    if (!ConnectLoader(ConnectAttempts)) {
+    if (!CanChangeBlocks()) return TOutcome::Refused;
+    if (!link_.ConnectLoader(ConnectAttempts)) {
         LoseLink();
         ShowLinkError();
-        return TLoaderOutcome::Failed;
+        return TOutcome::LinkLost;
     }
-    if (!IndexValid(index)) return TLoaderOutcome::Refused;
+    if (!IndexValid(index)) return TOutcome::Refused;
     if (Blocks[index].IsEmpty()) {
-        if (!Ask(view_, "Записать данные в блок №" + BlockNumber(index) + "?", MbAskDefaultYes))
-            return TLoaderOutcome::Declined;
-    } else if (TLoaderOutcome erased = EraseBeforeWrite(index); erased != TLoaderOutcome::Done) {
+        if (!Ask(view_, TMessageId::WriteQuestion, "Записать данные в блок №" + BlockNumber(index) + "?", MbAskDefaultYes))
+            return TOutcome::Declined;
+    } else if (TOutcome erased = EraseBeforeWrite(index); erased != TOutcome::Done) {
         return erased;
     }
     view_.SetStatus("Запись");
     SetImageName(image_, TrimBlanks(name));
-    if (!WriteBlock(image_, index, Directory, [this](int32_t percent) { ShowProgress(percent); })) {
-        ConnectLoader(ConnectAttempts);
+    if (!WriteBlock(link_, image_, index, Directory, [this](int32_t percent) { ShowProgress(percent); })) {
+        link_.ConnectLoader(ConnectAttempts);
         LoseLink();
-        ShowError(view_, "Не удалось записать блок №" + BlockNumber(index) + "!");
-        return TLoaderOutcome::Failed;
+        ShowError(view_, TMessageId::WriteFailed, "Не удалось записать блок №" + BlockNumber(index) + "!");
+        return TOutcome::LinkLost;
     }
     Blocks[index].Header = HeaderOf(image_);
     Blocks[index].Empty = 0;
     view_.FillBlockList();
     ShowStatus();
     view_.UpdateButtons();
-    ConnectLoader(ConnectAttempts);
-    return TLoaderOutcome::Done;
+    link_.ConnectLoader(ConnectAttempts);
+    return TOutcome::Done;
 }
 
 // A block that holds data is erased, after one question, before it is written.
-TLoaderOutcome TLoaderSession::EraseBeforeWrite(int32_t index)
+TOutcome TLoaderSession::EraseBeforeWrite(int32_t index)
 {
-    if (!Ask(view_, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo)) return TLoaderOutcome::Declined;
-    if (!EraseBlock(index, Directory)) return EraseFailed(index);
+    if (!Ask(view_, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo)) return TOutcome::Declined;
+    if (!EraseBlock(link_, index, Directory)) return EraseFailed(index);
     Blocks[index].Empty = 1;
-    return TLoaderOutcome::Done;
+    return TOutcome::Done;
 }
 
-TLoaderOutcome TLoaderSession::EraseFailed(int32_t index)
+TOutcome TLoaderSession::EraseFailed(int32_t index)
 {
     LoseLink();
-    ShowError(view_, "Не удалось стереть блок №" + BlockNumber(index) + "!");
-    return TLoaderOutcome::Failed;
+    ShowError(view_, TMessageId::EraseFailed, "Не удалось стереть блок №" + BlockNumber(index) + "!");
+    return TOutcome::LinkLost;
 }
 
-TLoaderOutcome TLoaderSession::Format()
+TOutcome TLoaderSession::Format()
 {
-    if (!Ask(view_, "При форматировании будет потеряна вся информация в загрузчике! Продолжить?", MbAskDefaultNo))
-        return TLoaderOutcome::Declined;
-    Ready = ConnectLoader(ConnectAttempts);
+    if (!Ask(view_, TMessageId::FormatQuestion, "При форматировании будет потеряна вся информация в загрузчике! Продолжить?", MbAskDefaultNo))
+        return TOutcome::Declined;
+    Ready = link_.ConnectLoader(ConnectAttempts);
     bool formatted = false;
     if (Ready) {
         // Whatever happens now, the directory kept from the last refresh may no longer be the loader's.
         blocksRead_ = false;
-        formatted = FormatLoader();
+        formatted = FormatLoader(link_);
     }
     Ready = false;
-    if (formatted) {
-        RefreshAll();
-        return Ready ? TLoaderOutcome::Done : TLoaderOutcome::Failed;
-    }
+    if (formatted) return RefreshAll();
     ShowStatus();
     view_.UpdateButtons();
     ShowLinkError();
-    return TLoaderOutcome::Failed;
+    return TOutcome::LinkLost;
 }
 
 bool TLoaderSession::SyncClock()
 {
-    Ready = ConnectLoader(ConnectAttempts);
+    Ready = link_.ConnectLoader(ConnectAttempts);
     Clock::Sleep(ClockPause);
     if (Ready) {
-        SyncLoaderClock();
+        link_.SyncLoaderClock();
         Clock::Sleep(ClockPause);
         Ready = ShowClock();
     }
@@ -246,7 +254,7 @@ void TLoaderSession::ShowStatus() { view_.SetStatus(Ready ? "OK" : "Ошибка
 
 void TLoaderSession::ShowLinkError()
 {
-    view_.ShowMessage("Ошибка!", "Ошибка соединения с загрузчиком", MbAskDefaultNo);
+    view_.ShowMessage({TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", MbAskDefaultNo});
 }
 
 void TLoaderSession::ShowProgress(int32_t percent)

@@ -21,32 +21,28 @@ public:
     virtual void UpdateButtons() = 0;
 };
 
-// How an operation ended, for a front end that needs more than the messages already shown.
-enum class TLoaderOutcome : int32_t {
-    Done = 0,
-    Failed = 1,      // the loader failed or did not answer; the user has been told
-    Declined = 5,    // a question was answered No; nothing was sent
-    Refused = 6,     // not possible now (not ready, no such block, block already empty)
-};
-
 constexpr const char* NoClockText = "- - - -";
 
 // "13.08.2004 22:22"
 std::string ClockText(const TSystemTime& time);
 
+// Operations end Done, LinkLost (the loader failed or did not answer; the user has been told),
+// Declined (a question was answered No; nothing was sent) or Refused (not possible now: not
+// ready, no such block, block already empty).
 class TLoaderSession {
 public:
-    TLoaderSession(TLoaderView& view, TBlockImage& image);
+    TLoaderSession(TLoaderLink& link, TLoaderView& view, TBlockImage& image);
 
     // Handshake, directory (offering to format a store that is not valid), block headers and the
-    // clock; then the list, status and buttons are redrawn.
-    void RefreshAll();
+    // clock; then the list, status and buttons are redrawn. Done when the session is ready;
+    // Declined when the offer to format was answered No.
+    TOutcome RefreshAll();
     void ReadLoaderState();
     bool ShowClock();
-    TLoaderOutcome Erase(int32_t index);
-    TLoaderOutcome EraseAll();
-    TLoaderOutcome Write(int32_t index, std::string_view name);
-    TLoaderOutcome Format();
+    TOutcome Erase(int32_t index);
+    TOutcome EraseAll();
+    TOutcome Write(int32_t index, std::string_view name);
+    TOutcome Format();
     bool SyncClock();
 
     // Erase, erase all and write act only on a directory and headers that the last refresh read
@@ -69,10 +65,12 @@ private:
     void ShowProgress(int32_t percent);
     void LoseLink();
     bool ReadDirectoryOrFormat();
-    TLoaderOutcome EraseFailed(int32_t index);
-    TLoaderOutcome EraseBeforeWrite(int32_t index);
+    TOutcome EraseFailed(int32_t index);
+    TOutcome EraseBeforeWrite(int32_t index);
 
+    TLoaderLink& link_;
     TLoaderView& view_;
     TBlockImage& image_;
     bool blocksRead_ = false;
+    bool formatDeclined_ = false;   // by the last refresh
 };

@@ -1,6 +1,6 @@
 #include "loaderui/LdCtrl.h"
 
-#include "app/FileDialog.h"
+#include "widgets/FileDialog.h"
 #include "loaderui/LibUnit.h"
 #include "util/IniUnit.h"
 

@@ -3,7 +3,7 @@
 // installed fonts need, so no caption is clipped.
 #include "loaderui/LdCtrl.h"
 
-#include "app/WidgetKit.h"
+#include "widgets/WidgetKit.h"
 #include "loaderui/LibUnit.h"
 
 #include <QFrame>

@@ -33,10 +33,6 @@ int64_t RemainingTicks(const TWaitTimer& timer)
     uint32_t elapsed = Clock::TickCount() - static_cast<uint32_t>(timer.StartTick);
     return std::max<int64_t>(timer.Timeout - static_cast<int64_t>(elapsed), 1);
 }
-
-std::mutex TraceLock;
-std::shared_ptr<PacketTrace> Trace;
-std::atomic<bool> Tracing{false};
 } // namespace
 
 void Checksums(const uint8_t* data, int32_t count, uint8_t& sumA, uint8_t& sumB)
@@ -51,24 +47,6 @@ void Checksums(const uint8_t* data, int32_t count, uint8_t& sumA, uint8_t& sumB)
         if (++k == 8) k = 0;
         sumB = static_cast<uint8_t>(sumB + b);
     }
-}
-
-void SetPacketTrace(PacketTrace trace)
-{
-    std::lock_guard g(TraceLock);
-    Trace = trace ? std::make_shared<PacketTrace>(std::move(trace)) : nullptr;
-    Tracing = Trace != nullptr;
-}
-
-void TracePacket(TraceKind kind, const uint8_t* bytes, size_t count)
-{
-    if (!Tracing) return;
-    std::shared_ptr<PacketTrace> trace;
-    {
-        std::lock_guard g(TraceLock);
-        trace = Trace;
-    }
-    if (trace) (*trace)(kind, bytes, count);
 }
 
 // ---- TWaitTimer ----
@@ -180,10 +158,10 @@ void TRecThread::JudgePacket()
     uint8_t sumA, sumB;
     Checksums(Buffer.Payload, n, sumA, sumB);
     bool valid = n > 0 && sumA == head[1] && sumB == head[2];
-    if (Tracing) {
+    if (Port.Trace) {
         std::vector<uint8_t> frame(head, head + std::min<size_t>(held, 3));
         if (n > 0) frame.insert(frame.end(), Buffer.Payload, Buffer.Payload + n);
-        TracePacket(valid ? TraceKind::Received : TraceKind::ReceivedInvalid, frame.data(), frame.size());
+        Port.Trace(valid ? TraceKind::Received : TraceKind::ReceivedInvalid, frame.data(), frame.size());
     }
     Buffer.Clear();
     Buffer.PacketLength = valid ? static_cast<uint8_t>(n) : 0;
@@ -225,14 +203,14 @@ bool TComPort::SendPacket(const uint8_t* data, int32_t count)
     frame[0] = static_cast<uint8_t>(count + 3);
     Checksums(data, count, frame[1], frame[2]);
     if (count > 0) std::memcpy(frame + 3, data, static_cast<size_t>(count));
-    TracePacket(TraceKind::Sent, frame, static_cast<size_t>(count) + 3);
+    if (Trace) Trace(TraceKind::Sent, frame, static_cast<size_t>(count) + 3);
     return WriteAll(frame, static_cast<size_t>(count) + 3);
 }
 
 bool TComPort::WriteRaw(const uint8_t* data, int32_t count)
 {
     if (!IsOpen() || count < 0) return false;
-    TracePacket(TraceKind::SentRaw, data, static_cast<size_t>(count));
+    if (Trace) Trace(TraceKind::SentRaw, data, static_cast<size_t>(count));
     return count == 0 || WriteAll(data, static_cast<size_t>(count));
 }
 

@@ -53,9 +53,10 @@ private:
 // (valid or not).
 enum class TraceKind { Sent, SentRaw, Received, ReceivedInvalid };
 using PacketTrace = std::function<void(TraceKind kind, const uint8_t* bytes, size_t count)>;
-// Process-wide packet trace (flasher-cli --trace); none by default. Called on the sending thread
-// and on the receive thread.
-void SetPacketTrace(PacketTrace trace);
+
+// Why a port could not be opened, for what a front end advises; the system's own words are in
+// ErrorText.
+enum class TPortFault { None, NotFound, Busy, NoPermission, Other };
 
 class TRecThread;
 
@@ -96,6 +97,10 @@ public:
     const std::vector<std::string>& FreePorts();
     bool Error = false;
     std::string ErrorText;
+    TPortFault Fault = TPortFault::None;   // the class of the last Open's failure
+    // This port's packet trace (flasher-cli --trace), none by default. Set it while the port is
+    // closed; it is called on the sending thread and on the receive thread.
+    PacketTrace Trace;
     std::string PortName;
     TWaitTimer Timer;
     const bool DtrOn;

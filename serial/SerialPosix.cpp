@@ -92,6 +92,16 @@ int OpenExclusive(const std::string& name, int& error)
     return fd;
 }
 
+TPortFault FaultOf(int error)
+{
+    switch (error) {
+    case ENOENT: case ENXIO: case ENODEV: case ENOTDIR: return TPortFault::NotFound;
+    case EBUSY: case EWOULDBLOCK: return TPortFault::Busy;
+    case EACCES: case EPERM: return TPortFault::NoPermission;
+    default: return TPortFault::Other;
+    }
+}
+
 bool WaitWritable(int fd)
 {
     pollfd p{fd, POLLOUT, 0};
@@ -148,6 +158,7 @@ void TComPort::Open(const std::string& name)
     PortName = name;
     if (name.empty()) {
         ErrorText = PortClosedText;
+        Fault = TPortFault::Other;
         Error = true;
         return;
     }
@@ -155,11 +166,13 @@ void TComPort::Open(const std::string& name)
     int fd = OpenExclusive(name, error);
     if (fd < 0) {
         ErrorText = std::strerror(error);
+        Fault = FaultOf(error);
         Error = true;
         return;
     }
     fd_ = fd;
     ErrorText.clear();
+    Fault = TPortFault::None;
     Error = false;
     baud_ = BaudRates[0];
     ConfigureLine(fd_, baud_);   // a refusal is not acted on: the port keeps what the driver took

@@ -90,8 +90,5 @@ private:
     std::atomic<bool> deviceGone_{false};
 };
 
-// The packet trace of SetPacketTrace, if any.
-void TracePacket(TraceKind kind, const uint8_t* bytes, size_t count);
-
 // Linux: sets a line rate that has no B constant (28800) through termios2.
 bool SetCustomBaud(int fd, int32_t baud);

@@ -1,5 +1,8 @@
 // How a workflow talks to its user. The main window, the loader window, the command line and the
 // tests each implement it; the workflows are written once against it.
+//
+// Every message has an identity and a kind besides its Russian caption and text: front ends decide
+// by those (exit statuses, what to ask, what to add), never by reading the text.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +17,63 @@ constexpr int32_t IdOk = 1;
 constexpr int32_t IdYes = 6;
 constexpr int32_t IdNo = 7;
 
+enum class TMessageId {
+    PortError,            // the port could not be opened
+    SwitchBoardOn,        // no answer to the reset: the user switches the board on, then OK
+    NoBoard,              // the break-in found no board
+    ConnectionLost,       // programming, RAM test or configuration read lost the board
+    ProgrammingFailed,    // the board answered "BAD"
+    ProgrammingDone,
+    RamResult,            // the RAM test's count of differing bytes
+    FontsUnreadable,      // the font file was refused
+    FontsDoNotFit,        // the fonts do not fit below the font table
+    LoaderLinkError,      // the loader failed or fell silent
+    FormatOffer,          // the store is not formatted or damaged: format it?
+    FormatQuestion,       // "format" asked for: all blocks will be lost
+    EraseQuestion,
+    EraseAllQuestion,
+    WriteQuestion,        // write into an empty block?
+    BlockAlreadyEmpty,
+    EraseFailed,
+    WriteFailed,
+    ImageRefused,         // a block image file was refused
+    BlockEmpty,           // a block to be read back holds nothing
+    FileWriteFailed,      // a file the program writes could not be written
+};
+
+enum class TMessageKind { Error, Information, Question };
+
+// The kind of every message. A message's box may show more buttons than its kind needs (the
+// loader's link error has Yes and No); the kind says what it means.
+TMessageKind KindOf(TMessageId id);
+
+struct TMessage {
+    TMessageId Id;
+    std::string Caption;
+    std::string Text;
+    uint32_t Flags;   // the box exactly as it is shown: icon, buttons, default button
+
+    TMessageKind Kind() const { return KindOf(Id); }
+    // For a question: whether Yes is the pre-selected answer.
+    bool DefaultYes() const { return (Flags & 0xF00) == 0; }
+};
+
+// How a workflow ended. The front ends derive their exit statuses from it.
+enum class TOutcome {
+    Done,          // finished (a RAM test with differing bytes says so in its count)
+    LinkLost,      // no answer, lost connection, loader link failure
+    BoardBad,      // the board answered "BAD", or the RAM test found differing bytes
+    PortFailed,    // the port could not be opened
+    FileRefused,   // a font or image file was refused
+    Declined,      // a question was answered No; nothing changed
+    Refused,       // not possible now (not ready, no such block, block already empty)
+};
+
 class TUserDialogue {
 public:
     virtual ~TUserDialogue() = default;
     // A modal message box; returns the button pressed (IdOk, IdYes, IdNo).
-    virtual int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) = 0;
+    virtual int32_t ShowMessage(const TMessage& message) = 0;
     // The workflow's state line (main window Label2, loader window Label3).
     virtual void SetStatus(const std::string& text) = 0;
     // Progress 0..100: input off, gauge moved, pending events handled once, input on.

@@ -1,31 +1,20 @@
 #include "util/Random.h"
 
 #include <chrono>
-#include <mutex>
-#include <random>
 
-namespace {
-std::mutex lock;
-std::mt19937& Engine()
+void TRandom::Seed(uint32_t seed)
 {
-    static std::mt19937 engine(5489u);
-    return engine;
-}
-} // namespace
-
-void SeedRandom(uint32_t seed)
-{
-    std::lock_guard g(lock);
-    Engine().seed(seed);
+    std::lock_guard g(lock_);
+    engine_.seed(seed);
 }
 
-void SeedRandomFromClock()
+void TRandom::SeedFromClock()
 {
-    SeedRandom(static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    Seed(static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
 }
 
-uint8_t RandomByte()
+uint8_t TRandom::Byte()
 {
-    std::lock_guard g(lock);
-    return static_cast<uint8_t>(Engine()() >> 24);
+    std::lock_guard g(lock_);
+    return static_cast<uint8_t>(engine_() >> 24);
 }

@@ -1,9 +1,18 @@
-// The program's one random source (reset and preparation tails, handshake filler, RAM pattern).
-// Seedable so that tests can repeat a run.
+// A seedable random source (reset and preparation tails, handshake filler, RAM pattern). Each link
+// owns one, so that two links never share a sequence and tests can repeat a run.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <random>
 
-void SeedRandom(uint32_t seed);
-void SeedRandomFromClock();
-uint8_t RandomByte();
+class TRandom {
+public:
+    void Seed(uint32_t seed);
+    void SeedFromClock();
+    uint8_t Byte();
+
+private:
+    std::mutex lock_;
+    std::mt19937 engine_{5489u};
+};

@@ -2,7 +2,7 @@
 // message boxes and the file dialog from a script, and the requests a simulated board heard.
 #pragma once
 
-#include "app/FileDialog.h"
+#include "widgets/FileDialog.h"
 #include "tests/common/ShownBox.h"
 
 #include <cstdint>

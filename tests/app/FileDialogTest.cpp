@@ -1,6 +1,6 @@
 // The open-file dialog's set-up and answer, the message boxes the flags ask for, and which saved
 // ports count as terminal devices.
-#include "app/FileDialog.h"
+#include "widgets/FileDialog.h"
 #include "app/TerminalDevice.h"
 #include "tests/app/AppTestSupport.h"
 #include "util/Dialogue.h"

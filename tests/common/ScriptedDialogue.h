@@ -13,6 +13,7 @@ class ScriptedDialogue : public TUserDialogue {
 public:
     std::deque<int32_t> Answers;        // for questions; IdNo when the script has run out
     std::vector<ShownBox> Messages;
+    std::vector<TMessageId> Ids;        // of Messages, in order
     std::vector<std::string> Statuses;
     std::vector<std::string> Versions;
     std::vector<std::string> Clocks;
@@ -20,10 +21,12 @@ public:
     std::vector<int32_t> Gauge;
     std::vector<bool> Busy;
 
-    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override
+    // Answered as a person answers the box shown: only a box with Yes and No takes an answer.
+    int32_t ShowMessage(const TMessage& m) override
     {
-        Messages.push_back({caption, text, flags});
-        if ((flags & 0xF) != 4) return IdOk;   // OK-only boxes
+        Messages.push_back({m.Caption, m.Text, m.Flags});
+        Ids.push_back(m.Id);
+        if ((m.Flags & 0xF) != 4) return IdOk;   // OK-only boxes
         if (Answers.empty()) return IdNo;
         int32_t a = Answers.front();
         Answers.pop_front();

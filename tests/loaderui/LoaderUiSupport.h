@@ -4,7 +4,7 @@
 // one.
 #pragma once
 
-#include "app/FileDialog.h"
+#include "widgets/FileDialog.h"
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
 #include "loaderui/LdCtrl.h"

@@ -1,4 +1,4 @@
-#include "app/WidgetKit.h"
+#include "widgets/WidgetKit.h"
 
 #include <QColor>
 #include <QFontMetrics>

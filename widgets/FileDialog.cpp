@@ -1,4 +1,4 @@
-#include "app/FileDialog.h"
+#include "widgets/FileDialog.h"
 
 #include "util/FileUnit.h"
 #include "util/StrUnit.h"

@@ -1,6 +1,6 @@
 // Message boxes in the manner of the flags the workflows pass: the low nibble picks the buttons,
 // the next one the icon, the third the default button; 0x2000 makes the box task-modal.
-#include "app/FileDialog.h"
+#include "widgets/FileDialog.h"
 
 #include "util/Dialogue.h"
 

@@ -1,0 +1,16 @@
+#include "util/Dialogue.h"
+
+TMessageKind KindOf(TMessageId id)
+{
+    switch (id) {
+    case TMessageId::FormatOffer:
+    case TMessageId::FormatQuestion:
+    case TMessageId::EraseQuestion:
+    case TMessageId::EraseAllQuestion:
+    case TMessageId::WriteQuestion: return TMessageKind::Question;
+    case TMessageId::SwitchBoardOn:
+    case TMessageId::ProgrammingDone:
+    case TMessageId::RamResult: return TMessageKind::Information;
+    default: return TMessageKind::Error;
+    }
+}
