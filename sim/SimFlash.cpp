@@ -1,5 +1,7 @@
 #include "sim/SimFlash.h"
 
+#include "util/AtomicFile.h"
+
 #include <cerrno>
 #include <filesystem>
 #include <cstdio>
@@ -35,22 +37,7 @@ bool TSimFlash::Attach(const std::string& path, std::string& error)
 bool TSimFlash::Save(std::string& error)
 {
     if (path_.empty() || !dirty_) return true;
-    std::string temp = path_ + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
-        out.flush();
-        if (!out) {
-            error = temp + ": " + std::strerror(errno);
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path_.c_str()) != 0) {
-        error = path_ + ": " + std::strerror(errno);
-        std::remove(temp.c_str());
-        return false;
-    }
+    if (!ReplaceFile(path_, {reinterpret_cast<const char*>(bytes_.data()), bytes_.size()}, &error)) return false;
     dirty_ = false;
     return true;
 }

@@ -1,5 +1,7 @@
 #include "util/IniUnit.h"
 
+#include "util/AtomicFile.h"
+
 #include "util/Cp1251.h"
 #include "util/FileUnit.h"
 #include "util/StrUnit.h"
@@ -13,8 +15,6 @@
 #include <unistd.h>
 #include <sys/stat.h>
 
-TIniSet IniSet;
-std::string IniFileName = "Mirvolen.ini";
 
 namespace {
 const char* const kSection = "Settings";
@@ -83,14 +83,14 @@ std::string ProgramDir()
 std::string DefaultSettingsPath()
 {
     std::string dir = ProgramDir();
-    if (IsWritableDir(dir)) return dir + "Mirvolen.ini";
+    if (IsWritableDir(dir)) return dir + IniFileName;
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
     std::string base = xdg && *xdg ? xdg : std::string(home ? home : ".") + "/.config";
     mkdir(base.c_str(), 0755);
     std::string own = base + "/flasher/";
     mkdir(own.c_str(), 0755);
-    return own + "Mirvolen.ini";
+    return own + IniFileName;
 }
 
 void LoadIniSet(TIniSet& set, const std::string& path)
@@ -124,26 +124,7 @@ bool SaveIniSet(const TIniSet& set, const std::string& path)
     line("IncludeFont", set.IncludeFont ? "1" : "0");
     line("RomName", set.RomName);
 
-    std::string temp = path + ".tmp";
-    std::string bytes = text.str();
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
-    std::remove(temp.c_str());
-    return false;
-}
-
-void LoadSettings() { LoadIniSet(IniSet, IniFileName); }
-
-void SaveSettings()
-{
-    SaveIniSet(IniSet, IniFileName);
-    IniSet = TIniSet{};
-    IniFileName.clear();
+    return ReplaceFile(path, text.str());
 }
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values)

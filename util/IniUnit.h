@@ -19,8 +19,7 @@ struct TIniSet {
     std::string RomName;
 };
 
-extern TIniSet IniSet;            // the program's one record
-extern std::string IniFileName;   // "Mirvolen.ini" until the start-up puts the folder in front
+constexpr const char* IniFileName = "Mirvolen.ini";
 
 // Folder of the running program's file, with a trailing "/".
 std::string ProgramDir();
@@ -34,9 +33,6 @@ void LoadIniSet(TIniSet& set, const std::string& path);
 // read-only folder, crash) never leaves a truncated file. Returns false when it failed; callers
 // stay silent about it.
 bool SaveIniSet(const TIniSet& set, const std::string& path);
-// The same on the global record and IniFileName: start-up and shut-down.
-void LoadSettings();
-void SaveSettings();
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values);
 void TextToFourInts(std::string_view text, std::array<int32_t, 4>& values);
