@@ -13,6 +13,7 @@
 const int32_t BaudRates[5] = {19200, 28800, 38400, 57600, 115200};
 
 namespace {
+constexpr const char* PortClosedText = "Порт закрыт";
 constexpr int32_t TextArea = 4096;
 // A wait for a reply wakes at least this often (the polling period it replaces), so that a
 // change of the clock's speed by a test is noticed at once.
@@ -195,6 +196,65 @@ void TRecThread::WaitSignalled(uint64_t seen, std::chrono::nanoseconds realTimeo
 
 // ---- TComPort: what does not touch the device ----
 
+TComPort::TComPort(bool rtsOn, bool dtrOn) : DtrOn(dtrOn), RtsOn(rtsOn), device_(std::make_unique<TDevice>())
+{
+    for (const PortInfo& port : EnumeratePorts(false)) Ports.push_back(port.Path);
+}
+
+// The devices of Ports that no other process holds by a lock (see EnumeratePorts). A port is
+// never opened to find out, since opening raises the modem lines of an attached board.
+const std::vector<std::string>& TComPort::FreePorts()
+{
+    if (!freePorts_) {
+        freePorts_.emplace();
+        for (const PortInfo& port : EnumeratePorts())
+            if (port.Free && std::find(Ports.begin(), Ports.end(), port.Path) != Ports.end())
+                freePorts_->push_back(port.Path);
+    }
+    return *freePorts_;
+}
+
+void TComPort::Open(const std::string& name)
+{
+    StopReceiver();
+    CloseDevice();
+    PortName = name;
+    Error = true;
+    if (name.empty()) {
+        ErrorText = PortClosedText;
+        Fault = TPortFault::Other;
+        return;
+    }
+    if (!OpenDevice(name)) return;
+    ErrorText.clear();
+    Fault = TPortFault::None;
+    Error = false;
+    baud_ = BaudRates[0];
+    ConfigureDevice(baud_);
+    ApplyModemLine("DTR", DtrOn);
+    ApplyModemLine("RTS", RtsOn);
+    StartReceiver();
+}
+
+void TComPort::SetDtr(bool on)
+{
+    if (IsOpen()) ApplyModemLine("DTR", on);
+}
+
+void TComPort::SetRts(bool on)
+{
+    if (IsOpen()) ApplyModemLine("RTS", on);
+}
+
+// The field and the seam record every change, whether or not the device has the line.
+void TComPort::ApplyModemLine(const char* line, bool on)
+{
+    bool dtr = std::strcmp(line, "DTR") == 0;
+    (dtr ? Dtr : Rts) = on;
+    SetModemLine(dtr, on);
+    if (OnModemLine) OnModemLine(line, on);
+}
+
 bool TComPort::SendPacket(const uint8_t* data, int32_t count)
 {
     if (!IsOpen()) return false;
@@ -285,7 +345,7 @@ void TComPort::StartReceiver()
     StopReceiver();
     receiver_ = std::make_unique<TRecThread>(*this);
     receiver_->Active = true;
-    if (!receiver_->Start(fd_)) receiver_->Active = false;
+    if (!receiver_->Start(*device_)) receiver_->Active = false;
     std::lock_guard p(receiver_->Buffer.PacketLock);
     receiver_->OnPacket = OnPacket;
 }

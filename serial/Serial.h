@@ -110,14 +110,20 @@ public:
 
 private:
     friend class TRecThread;
+    struct TDevice;   // the platform's handle on the open device (SerialPrivate.h)
+
     void StartReceiver();
     void StopReceiver();
-    bool WriteAll(const uint8_t* data, size_t count);
     bool WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs);
-    void CloseDevice();
     void ApplyModemLine(const char* line, bool on);
+    // The platform's part.
+    bool OpenDevice(const std::string& name);   // false: ErrorText and Fault say why
+    void ConfigureDevice(int32_t baud);
+    void CloseDevice();
+    void SetModemLine(bool dtr, bool on);
+    bool WriteAll(const uint8_t* data, size_t count);
 
-    int fd_ = -1;
+    std::unique_ptr<TDevice> device_;
     int32_t baud_ = 19200;
     std::optional<std::vector<std::string>> freePorts_;
     std::unique_ptr<TRecThread> receiver_;

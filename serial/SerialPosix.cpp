@@ -1,7 +1,6 @@
 // The serial device on POSIX termios: exclusive open, line settings, modem lines, writes, and the
 // receive thread that blocks in poll() on the device and on a wake-up pipe.
 #include "serial/Clock.h"
-#include "serial/PortList.h"
 #include "serial/Serial.h"
 #include "serial/SerialPrivate.h"
 
@@ -18,7 +17,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr const char* PortClosedText = "Порт закрыт";
 // A write that makes no progress for this long (a device that stopped taking bytes) fails.
 constexpr int64_t WriteStallMs = 5000;
 // The receive thread runs above normal so that replies are taken at once; refused without
@@ -115,80 +113,47 @@ bool WaitWritable(int fd)
 
 // ---- TComPort: the device ----
 
-TComPort::TComPort(bool rtsOn, bool dtrOn) : DtrOn(dtrOn), RtsOn(rtsOn)
-{
-    for (const PortInfo& port : EnumeratePorts(false)) Ports.push_back(port.Path);
-}
-
-// FreePorts here: the devices that no other process holds by a lock (flock, as our own Open
-// takes, or a UUCP lock file). A port is never opened to find out, since opening raises the
-// modem lines of an attached board; a program that opens a port without any lock is not seen.
-const std::vector<std::string>& TComPort::FreePorts()
-{
-    if (!freePorts_) {
-        freePorts_.emplace();
-        for (const PortInfo& port : EnumeratePorts())
-            if (port.Free && std::find(Ports.begin(), Ports.end(), port.Path) != Ports.end())
-                freePorts_->push_back(port.Path);
-    }
-    return *freePorts_;
-}
-
 TComPort::~TComPort()
 {
     StopReceiver();
-    if (fd_ >= 0) tcflush(fd_, TCIOFLUSH);
+    if (device_->Fd >= 0) tcflush(device_->Fd, TCIOFLUSH);
     CloseDevice();
+}
+
+bool TComPort::OpenDevice(const std::string& name)
+{
+    int error = 0;
+    device_->Fd = OpenExclusive(name, error);
+    if (device_->Fd >= 0) return true;
+    ErrorText = std::strerror(error);
+    Fault = FaultOf(error);
+    return false;
+}
+
+void TComPort::ConfigureDevice(int32_t baud)
+{
+    ConfigureLine(device_->Fd, baud);   // a refusal is not acted on: the port keeps what the driver took
 }
 
 void TComPort::CloseDevice()
 {
-    if (fd_ < 0) return;
+    int& fd = device_->Fd;
+    if (fd < 0) return;
     // The exclusive flag stays on the terminal while any handle is open (a simulator keeps
     // one), so clear it or our next Open would be refused.
-    ioctl(fd_, TIOCNXCL);
-    close(fd_);
-    fd_ = -1;
-}
-
-void TComPort::Open(const std::string& name)
-{
-    StopReceiver();
-    CloseDevice();
-    PortName = name;
-    if (name.empty()) {
-        ErrorText = PortClosedText;
-        Fault = TPortFault::Other;
-        Error = true;
-        return;
-    }
-    int error = 0;
-    int fd = OpenExclusive(name, error);
-    if (fd < 0) {
-        ErrorText = std::strerror(error);
-        Fault = FaultOf(error);
-        Error = true;
-        return;
-    }
-    fd_ = fd;
-    ErrorText.clear();
-    Fault = TPortFault::None;
-    Error = false;
-    baud_ = BaudRates[0];
-    ConfigureLine(fd_, baud_);   // a refusal is not acted on: the port keeps what the driver took
-    ApplyModemLine("DTR", DtrOn);
-    ApplyModemLine("RTS", RtsOn);
-    StartReceiver();
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+    fd = -1;
 }
 
 bool TComPort::IsOpen() const
 {
-    return fd_ >= 0;
+    return device_->Fd >= 0;
 }
 
 void TComPort::Purge()
 {
-    if (fd_ >= 0) tcflush(fd_, TCIOFLUSH);
+    if (device_->Fd >= 0) tcflush(device_->Fd, TCIOFLUSH);
     if (receiver_) receiver_->Buffer.Clear();
 }
 
@@ -196,53 +161,38 @@ void TComPort::Purge()
 int TComPort::SetBaudRate(int32_t baud)
 {
     baud_ = baud;
-    if (fd_ < 0) return 0;
+    if (device_->Fd < 0) return 0;
     termios tio{};
-    if (tcgetattr(fd_, &tio) != 0) return 0;
-    return ApplySpeed(fd_, tio, baud) ? 1 : 0;
+    if (tcgetattr(device_->Fd, &tio) != 0) return 0;
+    return ApplySpeed(device_->Fd, tio, baud) ? 1 : 0;
 }
 
-void TComPort::SetDtr(bool on)
+// Pseudo-terminals have no modem lines: the ioctl fails there and that is ignored.
+void TComPort::SetModemLine(bool dtr, bool on)
 {
-    if (fd_ < 0) return;
-    ApplyModemLine("DTR", on);
-}
-
-void TComPort::SetRts(bool on)
-{
-    if (fd_ < 0) return;
-    ApplyModemLine("RTS", on);
-}
-
-// Pseudo-terminals have no modem lines: the ioctl fails there and that is ignored, the field
-// and the seam still record the change.
-void TComPort::ApplyModemLine(const char* line, bool on)
-{
-    bool dtr = std::strcmp(line, "DTR") == 0;
-    (dtr ? Dtr : Rts) = on;
     int bit = dtr ? TIOCM_DTR : TIOCM_RTS;
-    ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
-    if (OnModemLine) OnModemLine(line, on);
+    ioctl(device_->Fd, on ? TIOCMBIS : TIOCMBIC, &bit);
 }
 
 // Writes until the driver has taken every byte, then waits until they have left, so a raw
 // burst is paced by the line and never floods the driver.
 bool TComPort::WriteAll(const uint8_t* data, size_t count)
 {
+    const int fd = device_->Fd;
     size_t done = 0;
     while (done < count) {
-        ssize_t n = write(fd_, data + done, count - done);
+        ssize_t n = write(fd, data + done, count - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && errno == EAGAIN) {
-            if (!WaitWritable(fd_)) return false;
+            if (!WaitWritable(fd)) return false;
         } else {
             return false;
         }
     }
-    tcdrain(fd_);
+    tcdrain(fd);
     return true;
 }
 
@@ -253,10 +203,10 @@ TRecThread::~TRecThread()
     Stop();
 }
 
-bool TRecThread::Start(int fd)
+bool TRecThread::Start(const TComPort::TDevice& device)
 {
     if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    fd_ = fd;
+    fd_ = device.Fd;
     stopping_ = false;
     thread_ = std::thread([this] { Run(); });
     return true;

@@ -1,5 +1,6 @@
-// The receive thread of a TComPort, shared between the platform-neutral packet assembly
-// (Serial.cpp) and the platform's receive loop (SerialPosix.cpp). Not for use outside serial/.
+// The private part of TComPort: the platform's handle on the device, and the receive thread, shared
+// between the platform-neutral packet assembly (Serial.cpp) and the platform's receive loop
+// (SerialPosix.cpp). Not for use outside serial/.
 #pragma once
 
 #include "serial/Serial.h"
@@ -12,6 +13,17 @@
 #include <mutex>
 #include <thread>
 
+// ---- The platform's part ----
+#if defined(__unix__)
+// The open device's descriptor; -1 when closed.
+struct TComPort::TDevice {
+    int Fd = -1;
+};
+#include "serial/Termios2.h"
+#else
+#error "serial/ has no device code for this system yet"
+#endif
+
 constexpr size_t RingSize = 65536;
 constexpr size_t MaxChunk = 9001;     // bytes taken from the driver per read
 
@@ -23,7 +35,7 @@ public:
     TRecThread& operator=(const TRecThread&) = delete;
 
     // Platform: starts the thread on the port's open device; Stop ends and joins it.
-    bool Start(int fd);
+    bool Start(const TComPort::TDevice& device);
     void Stop();
 
     // Assembles, judges and keeps packets from one read's worth of bytes.
@@ -78,8 +90,10 @@ private:
     uint64_t arrivals_ = 0;
 
     // Platform part: the receive loop blocks on the device and on a wake-up pipe.
+#if defined(__unix__)
     int fd_ = -1;
     int wake_[2] = {-1, -1};
+#endif
     std::atomic<bool> stopping_{false};
     std::thread thread_;
     // Whoever reads the device holds readLock_ until the bytes are judged, so they are judged
@@ -90,5 +104,3 @@ private:
     std::atomic<bool> deviceGone_{false};
 };
 
-// Linux: sets a line rate that has no B constant (28800) through termios2.
-bool SetCustomBaud(int fd, int32_t baud);

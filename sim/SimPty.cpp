@@ -1,5 +1,7 @@
 #include "sim/SimPty.h"
 
+#include "serial/Termios2.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -80,7 +82,7 @@ uint32_t TSimPty::LineRate() const
     termios t {};
     if (tcgetattr(slave_, &t) != 0) return 0;
     uint32_t rate = RateOfSpeed(cfgetospeed(&t));
-    if (rate == 0 && !ReadLineRate2(slave_, rate)) return 0;
+    if (rate == 0 && !ReadOutputRate(slave_, rate)) return 0;
     return rate;
 }
 

@@ -35,8 +35,4 @@ bool PointLink(const std::string& link, const std::string& target, std::string& 
 // Removes `link` when it still points at `target`.
 void RemoveLink(const std::string& link, const std::string& target);
 
-// termios2 read of a line rate that has no Bxxx constant (28800); in its own file because the
-// kernel's termios header cannot share a unit with the C library's.
-bool ReadLineRate2(int fd, uint32_t& baud);
-
 } // namespace sim

@@ -4,6 +4,7 @@
 
 #include "util/Cp1251.h"
 #include "util/FileUnit.h"
+#include "util/SettingsPlatform.h"
 #include "util/StrUnit.h"
 
 #include <cctype>
@@ -12,8 +13,6 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
-#include <unistd.h>
-#include <sys/stat.h>
 
 
 namespace {
@@ -68,29 +67,12 @@ int32_t IntegerOr(std::string_view text, int32_t def)
     if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return def;
     return static_cast<int32_t>(v);
 }
-
-bool IsWritableDir(const std::string& dir) { return access(dir.c_str(), W_OK | X_OK) == 0; }
 } // namespace
-
-std::string ProgramDir()
-{
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return "./";
-    return FolderOf(std::string_view(buf, static_cast<size_t>(n)));
-}
 
 std::string DefaultSettingsPath()
 {
     std::string dir = ProgramDir();
-    if (IsWritableDir(dir)) return dir + IniFileName;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = xdg && *xdg ? xdg : std::string(home ? home : ".") + "/.config";
-    mkdir(base.c_str(), 0755);
-    std::string own = base + "/flasher/";
-    mkdir(own.c_str(), 0755);
-    return own + IniFileName;
+    return (IsWritableDir(dir) ? dir : UserSettingsDir()) + IniFileName;
 }
 
 void LoadIniSet(TIniSet& set, const std::string& path)

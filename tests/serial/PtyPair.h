@@ -4,6 +4,7 @@
 #pragma once
 
 #include "serial/Serial.h"
+#include "serial/Termios2.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -62,5 +63,9 @@ private:
 
 // CPU time of the port's receive thread ("comport-rx") in clock ticks; -1 when none runs.
 long ReceiverCpuTicks();
-// The output line rate of the terminal behind `fd` (termios2, so 28800 is seen too).
-int32_t OutputRate(int fd);
+// The output line rate of the terminal behind `fd` (termios2, so 28800 is seen too); -1 unknown.
+inline int32_t OutputRate(int fd)
+{
+    uint32_t baud = 0;
+    return ReadOutputRate(fd, baud) ? static_cast<int32_t>(baud) : -1;
+}

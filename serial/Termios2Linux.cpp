@@ -1,10 +1,8 @@
-// Rates without a B constant need the kernel's termios2 and BOTHER. Its header clashes with the C
-// library's <termios.h>, so this lives apart from the rest of the port code.
 #include <asm/termbits.h>
 #include <cstdint>
 #include <sys/ioctl.h>
 
-bool SetCustomBaud(int fd, int32_t baud);
+#include "serial/Termios2.h"
 
 bool SetCustomBaud(int fd, int32_t baud)
 {
@@ -15,4 +13,12 @@ bool SetCustomBaud(int fd, int32_t baud)
     tio.c_ispeed = static_cast<speed_t>(baud);
     tio.c_ospeed = static_cast<speed_t>(baud);
     return ioctl(fd, TCSETS2, &tio) == 0;
+}
+
+bool ReadOutputRate(int fd, uint32_t& baud)
+{
+    struct termios2 tio {};
+    if (ioctl(fd, TCGETS2, &tio) != 0) return false;
+    baud = tio.c_ospeed;
+    return true;
 }
