@@ -7,9 +7,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace {
 speed_t SpeedOf(uint32_t baud)
@@ -58,34 +58,17 @@ bool ReadFrame(int fd)
 }
 } // namespace
 
-std::vector<LoggedFrame> LoggedFrames(const std::string& wireLog, size_t skip)
+double ReplayRequests(const std::string& port, const std::vector<WireLogLine>& log)
 {
-    std::ifstream in(wireLog);
-    std::vector<LoggedFrame> frames;
-    std::string line;
-    for (size_t n = 0; std::getline(in, line); ++n) {
-        std::istringstream fields(line);
-        std::string tick, dir, kind, status, hex;
-        LoggedFrame f;
-        if (n < skip || !(fields >> tick >> dir >> kind >> status >> f.Baud) || kind != "frame") continue;
-        fields >> hex;
-        for (size_t i = 0; i + 1 < hex.size(); i += 2)
-            f.Payload.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-        f.FromProgram = dir == "req";
-        frames.push_back(std::move(f));
-    }
-    return frames;
-}
-
-double ReplayRequests(const std::string& port, const std::vector<LoggedFrame>& frames)
-{
+    std::vector<WireLogLine> frames;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(frames), [](const WireLogLine& l) { return !l.Raw; });
     int fd = open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return -1;
     uint32_t rate = 0;
     bool ok = true;
     const auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; ok && i < frames.size(); ++i) {
-        const LoggedFrame& f = frames[i];
+        const WireLogLine& f = frames[i];
         if (!f.FromProgram) continue;
         if (f.Baud != rate) ok = SetLine(fd, rate = f.Baud);
         const bool answered = i + 1 < frames.size() && !frames[i + 1].FromProgram;

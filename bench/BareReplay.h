@@ -4,21 +4,12 @@
 // this machine; the program's own share of the time over the line's floor is what it takes more.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "tests/common/WireLogFile.h"
+
 #include <string>
 #include <vector>
 
-struct LoggedFrame {
-    bool FromProgram = false;
-    uint32_t Baud = 0;
-    std::vector<uint8_t> Payload;
-};
-
-// The frames of the wire log after its first `skip` lines, in order.
-std::vector<LoggedFrame> LoggedFrames(const std::string& wireLog, size_t skip);
-
-// Sends every request of `frames` on `port` at its logged rate and waits for a reply frame where
-// the log has one. Seconds from the first request to the last reply; negative when the port could
+// Sends every framed request of `log` on `port` at its logged rate and waits for a reply frame
+// where the log has one; bursts are left out. Seconds from the first request to the last reply; negative when the port could
 // not be used or a reply did not come within 3 s.
-double ReplayRequests(const std::string& port, const std::vector<LoggedFrame>& frames);
+double ReplayRequests(const std::string& port, const std::vector<WireLogLine>& log);

@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,42 +63,26 @@ Usage Run(const std::vector<std::string>& argv, const std::string& out)
     return u;
 }
 
-// Seconds the logged bytes take on the line, from the record after `skip` lines on: frames (both
-// directions) and unframed bursts apart.
+// Seconds the logged bytes take on the line: frames (both directions) and unframed bursts apart.
 struct LineTime {
     double FrameSeconds = 0, BurstSeconds = 0;
     size_t Bytes = 0;
     size_t Requests = 0;   // frames from the program: the exchanges the time over the floor is spread on
 };
 
-LineTime LineSeconds(const std::string& wireLog, size_t skip)
+LineTime LineSeconds(const std::vector<WireLogLine>& log)
 {
-    std::ifstream in(wireLog);
-    std::string line;
     LineTime t;
-    for (size_t n = 0; std::getline(in, line); ++n) {
-        if (n < skip) continue;
-        std::istringstream f(line);
-        std::string tick, dir, kind, status, data;
-        double baud = 0;
-        f >> tick >> dir >> kind >> status >> baud >> data;
-        const bool raw = kind == "raw";
-        size_t count = raw ? std::stoul(data) : data.size() / 2 + 3;
-        if (baud <= 0) baud = 19200;
-        t.Bytes += count;
-        if (!raw && dir == "req") ++t.Requests;
-        (raw ? t.BurstSeconds : t.FrameSeconds) += static_cast<double>(count) * 11.0 / baud;
+    for (const WireLogLine& l : log) {
+        const double baud = l.Baud > 0 ? l.Baud : 19200;
+        t.Bytes += l.LineBytes();
+        if (!l.Raw && l.FromProgram) ++t.Requests;
+        (l.Raw ? t.BurstSeconds : t.FrameSeconds) += static_cast<double>(l.LineBytes()) * 11.0 / baud;
     }
     return t;
 }
 
-size_t LineCount(const std::string& path)
-{
-    std::ifstream in(path);
-    size_t n = 0;
-    for (std::string l; std::getline(in, l);) ++n;
-    return n;
-}
+size_t RecordCount(const std::string& wireLog) { return ReadWireLog(wireLog).size(); }
 
 // The largest font file the board takes: 44 fonts are more than the table holds, so 31 fonts and
 // data up to 22784 bytes.
@@ -171,23 +154,23 @@ int main(int argc, char** argv)
     // bytes after the writes ended carries them during that quiet, so the break-in takes the
     // longer of the burst's own line time and the 4000 ms.
     PrintLoad();
-    size_t before = LineCount(wire);
+    size_t before = RecordCount(wire);
     Usage program = Run({cli, "--yes", "program", "--port", link, "--fonts", WriteLargestFonts(dir)},
                         (dir / "program.out").string());
-    LineTime line = LineSeconds(wire, before);
+    LineTime line = LineSeconds(ReadWireLog(wire, before));
     double programFloor = line.FrameSeconds + 3.5 + std::max(line.BurstSeconds, 2.0 + 2.0);
     Report("program (19200 baud)", program, programFloor, line);
 
     Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
-    before = LineCount(wire);
+    before = RecordCount(wire);
     Usage write = Run({cli, "--yes", "loader", "write", "--port", link, "--block", "1", "--fonts",
                        WriteLargestFonts(dir)},
                       (dir / "write.out").string());
-    line = LineSeconds(wire, before);
+    line = LineSeconds(ReadWireLog(wire, before));
     const double writeFloor = line.FrameSeconds + line.BurstSeconds;
     Report("loader write (38400 baud)", write, writeFloor, line);
 
-    std::vector<LoggedFrame> frames = LoggedFrames(wire, before);
+    std::vector<WireLogLine> frames = ReadWireLog(wire, before);
     Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
     const double bare = ReplayRequests(link, frames);
     ReportBare(bare, writeFloor, write, line);

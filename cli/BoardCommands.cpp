@@ -1,19 +1,15 @@
-// program, ramtest, start and config: the main window's board workflows.
-#include "cli/CliCommon.h"
-#include "cli/TerminalDialogue.h"
+#include "cli/BoardCommands.h"
+
 #include "board/BoardLink.h"
-#include "serial/Serial.h"
+#include "board/BoardWorkflows.h"
+#include "cli/TerminalDialogue.h"
 #include "fonts/fntUnit.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
-struct BoardOptions {
-    std::string Port;
-    std::string Fonts;
-};
-
 void PrintRecord(const std::array<uint8_t, 256>& record)
 {
     for (size_t i = 0; i < record.size(); i += 16) {
@@ -22,55 +18,85 @@ void PrintRecord(const std::array<uint8_t, 256>& record)
         std::printf("\n");
     }
 }
-int RunBoard(const GlobalOptions& options, const std::string& port,
-             const std::function<TOutcome(TerminalDialogue&)>& workflow)
+
+// The link on --port for one workflow, destroyed when it ends.
+TOutcome OnBoardLink(const BoardOptions& o, const std::function<TOutcome(TBoardLink&, TerminalDialogue&)>& workflow)
 {
-    return RunWithLinks(options, port, [&] {
-        TerminalDialogue ui(options.Yes, [] { return BoardPort->ErrorText; });
-        return Finish(ui, workflow(ui));
+    TBoardLink link(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
+    TerminalDialogue ui(o.Global.Yes, link.BoardPort.get());
+    return workflow(link, ui);
+}
+
+// A subcommand whose only option is --port.
+void SetupPortOnly(CLI::App& app, const GlobalOptions& global, const char* name, const char* help,
+                   TOutcome (*run)(const BoardOptions&))
+{
+    auto o = std::make_shared<BoardOptions>();
+    CLI::App* command = app.add_subcommand(name, help);
+    AddPortOption(*command, o->Port);
+    command->callback([o, &global, run] {
+        o->Global = global;
+        Finish(run(*o));
     });
 }
 } // namespace
 
-void SetupBoardCommands(CLI::App& app, const GlobalOptions& options, int& status)
+void SetupProgram(CLI::App& app, const GlobalOptions& global)
 {
-    auto board = std::make_shared<BoardOptions>();
-
+    auto o = std::make_shared<ProgramOptions>();
     CLI::App* program = app.add_subcommand("program", "Запись программы: write and verify the firmware (and fonts)");
-    AddPortOption(*program, board->Port);
-    program->add_option("--fonts", board->Fonts, "Also write the extra fonts of this .gly file")->type_name("FILE.gly");
-    program->callback([&options, &status, board] {
-        status = RunBoard(options, board->Port, [&](TerminalDialogue& ui) {
-            auto fonts = std::make_unique<TFontSet>();
-            return ProgramBoard(ui, *fonts, !board->Fonts.empty(), board->Fonts);
-        });
+    AddPortOption(*program, o->Port);
+    program->add_option("--fonts", o->Fonts, "Also write the extra fonts of this .gly file")->type_name("FILE.gly");
+    program->callback([o, &global] {
+        o->Global = global;
+        Finish(RunProgram(*o));
     });
+}
 
-    CLI::App* ramtest = app.add_subcommand("ramtest", "Проверка RAM: write and read back the board's RAM");
-    AddPortOption(*ramtest, board->Port);
-    ramtest->callback([&options, &status, board] {
-        status = RunBoard(options, board->Port, [](TerminalDialogue& ui) {
-            int32_t errors = 0;
-            return TestBoardRam(ui, errors);
-        });
+TOutcome RunProgram(const ProgramOptions& o)
+{
+    return OnBoardLink(o, [&](TBoardLink& link, TerminalDialogue& ui) {
+        auto fonts = std::make_unique<TFontSet>();
+        return ProgramBoard(link, ui, *fonts, !o.Fonts.empty(), o.Fonts);
     });
+}
 
-    CLI::App* start = app.add_subcommand("start", "Запуск табло: start the board's program");
-    AddPortOption(*start, board->Port);
-    start->callback([&options, &status, board] {
-        status = RunBoard(options, board->Port, [](TerminalDialogue& ui) {
-            return StartBoardProgram(ui, true);   // a script needs to know when the port failed
-        });
+void SetupRamTest(CLI::App& app, const GlobalOptions& global)
+{
+    SetupPortOnly(app, global, "ramtest", "Проверка RAM: write and read back the board's RAM", RunRamTest);
+}
+
+TOutcome RunRamTest(const BoardOptions& o)
+{
+    return OnBoardLink(o, [](TBoardLink& link, TerminalDialogue& ui) {
+        int32_t errors = 0;
+        return TestBoardRam(link, ui, errors);
     });
+}
 
-    CLI::App* config = app.add_subcommand("config", "Read the board's configuration area and print it in hex");
-    AddPortOption(*config, board->Port);
-    config->callback([&options, &status, board] {
-        status = RunBoard(options, board->Port, [](TerminalDialogue& ui) {
-            std::array<uint8_t, 256> record{};
-            TOutcome outcome = ReadBoardConfiguration(ui, record);
-            if (outcome == TOutcome::Done) PrintRecord(record);
-            return outcome;
-        });
+void SetupStart(CLI::App& app, const GlobalOptions& global)
+{
+    SetupPortOnly(app, global, "start", "Запуск табло: start the board's program", RunStart);
+}
+
+TOutcome RunStart(const BoardOptions& o)
+{
+    return OnBoardLink(o, [](TBoardLink& link, TerminalDialogue& ui) {
+        return StartBoardProgram(link, ui, true);   // a script needs to know when the port failed
+    });
+}
+
+void SetupConfig(CLI::App& app, const GlobalOptions& global)
+{
+    SetupPortOnly(app, global, "config", "Read the board's configuration area and print it in hex", RunConfig);
+}
+
+TOutcome RunConfig(const BoardOptions& o)
+{
+    return OnBoardLink(o, [](TBoardLink& link, TerminalDialogue& ui) {
+        std::array<uint8_t, 256> record{};
+        TOutcome outcome = ReadBoardConfiguration(link, ui, record);
+        if (outcome == TOutcome::Done) PrintRecord(record);
+        return outcome;
     });
 }

@@ -2,33 +2,29 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <unistd.h>
 
 namespace {
-constexpr const char* kSwitchOn = "Включите табло и нажмите \"OK\"!";
-constexpr const char* kPortError = "Ошибка коммуникационного порта!";
 constexpr int kBarWidth = 40;
-
-bool IsQuestion(uint32_t flags) { return (flags & 0xF) == 4; }
 } // namespace
 
-std::string ExplainPortError(const std::string& osText)
+std::string ExplainPortError(const TComPort& port)
 {
-    if (osText == std::strerror(EACCES) || osText == std::strerror(EPERM))
-        return osText + ". Нет доступа к порту: добавьте пользователя в группу dialout "
-                        "(sudo usermod -aG dialout $USER) и войдите в систему заново.";
-    if (osText == std::strerror(EBUSY) || osText == std::strerror(EWOULDBLOCK))
-        return osText + ". Порт занят другой программой.";
-    return osText;
+    switch (port.Fault) {
+    case TPortFault::NoPermission:
+        return port.ErrorText + ". Нет доступа к порту: добавьте пользователя в группу dialout "
+                                "(sudo usermod -aG dialout $USER) и войдите в систему заново.";
+    case TPortFault::Busy: return port.ErrorText + ". Порт занят другой программой.";
+    default: return port.ErrorText;
+    }
 }
 
-TerminalDialogue::TerminalDialogue(bool assumeYes, std::function<std::string()> portError)
+TerminalDialogue::TerminalDialogue(bool assumeYes, const TComPort* port)
     : assumeYes_(assumeYes),
       interactive_(isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)),
       progressBar_(isatty(STDERR_FILENO)),
-      portError_(std::move(portError))
+      port_(port)
 {
 }
 
@@ -40,13 +36,13 @@ void TerminalDialogue::Say(const std::string& line)
     std::cout << line << std::endl;
 }
 
-int32_t TerminalDialogue::ShowMessage(const std::string& caption, const std::string& text, uint32_t flags)
+int32_t TerminalDialogue::ShowMessage(const TMessage& message)
 {
-    if (IsQuestion(flags)) return Ask(caption + " " + text) ? IdYes : IdNo;
-    std::string line = caption + " " + text;
-    if (text == kPortError && portError_) line.append(" ").append(ExplainPortError(portError_()));
+    std::string line = message.Caption + " " + message.Text;
+    if (message.Kind() == TMessageKind::Question) return Ask(line) ? IdYes : IdNo;
+    if (message.Id == TMessageId::PortError && port_) line.append(" ").append(ExplainPortError(*port_));
     Say(line);
-    if (text == kSwitchOn && !assumeYes_ && interactive_) WaitForEnter();
+    if (message.Id == TMessageId::SwitchBoardOn && !assumeYes_ && interactive_) WaitForEnter();
     return IdOk;
 }
 
@@ -58,7 +54,6 @@ bool TerminalDialogue::Ask(const std::string& question)
     }
     if (!interactive_) {
         Say(question + " нет");
-        declined_ = true;
         return false;
     }
     EndProgressLine();
@@ -67,7 +62,6 @@ bool TerminalDialogue::Ask(const std::string& question)
     std::getline(std::cin, answer);
     bool yes = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer.rfind("д", 0) == 0 ||
                                    answer.rfind("Д", 0) == 0);
-    declined_ = declined_ || !yes;
     return yes;
 }
 

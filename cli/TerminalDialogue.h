@@ -2,24 +2,25 @@
 // terminal, questions answered by --yes, by the user on a terminal, or No without one.
 #pragma once
 
+#include "serial/Serial.h"
 #include "util/Dialogue.h"
 
-#include <functional>
 #include <string>
 
 class TerminalDialogue : public TUserDialogue {
 public:
-    TerminalDialogue(bool assumeYes, std::function<std::string()> portError);
+    // `port` is the link's port whose failure to open a port error explains; may be null.
+    TerminalDialogue(bool assumeYes, const TComPort* port);
     ~TerminalDialogue() override;
 
-    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override;
+    // A question returns IdYes or IdNo; any other message is printed and returns IdOk, whatever
+    // buttons its box has.
+    int32_t ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void ShowProgress(int32_t percent) override;
     void MoveGauge(int32_t percent) override { ShowProgress(percent); }
     void SetVersion(const std::string& text) override;
     void SetClock(const std::string& text) override;
-
-    bool Declined() const { return declined_; }
 
 private:
     bool Ask(const std::string& question);
@@ -32,9 +33,8 @@ private:
     bool progressBar_;      // stderr is a terminal
     bool barShown_ = false;
     int32_t lastPercent_ = -1;
-    bool declined_ = false;
-    std::function<std::string()> portError_;
+    const TComPort* port_;
 };
 
-// The OS's reason a port could not be opened, with what to do about it.
-std::string ExplainPortError(const std::string& osText);
+// Why `port` could not be opened, in the system's words, with what to do about it.
+std::string ExplainPortError(const TComPort& port);

@@ -1,5 +1,8 @@
 // flasher-cli: the tool's workflows from a terminal, for scripted work and production lines.
-#include "cli/CliCommon.h"
+#include "cli/BoardCommands.h"
+#include "cli/ExitStatus.h"
+#include "cli/LoaderCommands.h"
+#include "cli/PortsCommand.h"
 
 #include "serial/Clock.h"
 
@@ -24,21 +27,23 @@ int main(int argc, char** argv)
     ApplyClockScaleFromEnvironment();
     CLI::App app{"Service tool for LED display boards: firmware, RAM test, start, loader blocks and clock."};
     app.require_subcommand(1);
-    GlobalOptions options;
-    app.add_flag("-y,--yes", options.Yes, "Answer Yes to every question and do not wait for Enter");
-    app.add_option("--trace", options.Trace, "Write one line per packet (time, direction, hex) to FILE")
-        ->type_name("FILE");
-    int status = 0;
-    SetupPortsCommand(app, status);
-    SetupBoardCommands(app, options, status);
-    SetupLoaderCommands(app, options, status);
+    GlobalOptions global;
+    SetupGlobalOptions(app, global);
+    SetupPorts(app);
+    SetupProgram(app, global);
+    SetupRamTest(app, global);
+    SetupStart(app, global);
+    SetupConfig(app, global);
+    SetupLoader(app, global);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
         return app.exit(e);
+    } catch (const CLI::RuntimeError& e) {
+        return e.get_exit_code();   // a workflow's outcome, through Finish
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return ExitUsage;
     }
-    return status;
+    return 0;
 }

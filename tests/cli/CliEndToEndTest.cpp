@@ -1,31 +1,23 @@
 // flasher-cli as a separate process against board-sim as a separate process.
 #include "tests/cli/Processes.h"
+#include "tests/common/WireLogFile.h"
+
+#include "serial/Serial.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-struct Request {
-    bool Raw = false;
-    std::vector<uint8_t> Payload;
-    uint8_t Command() const { return Raw ? 0x5C : Payload.empty() ? 0 : Payload[0]; }
-};
-
-std::vector<uint8_t> FromHex(const std::string& hex)
-{
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
 constexpr uint32_t BlockArea(int block) { return 3696 + 33792 * static_cast<uint32_t>(block - 1); }
 } // namespace
 
@@ -33,8 +25,9 @@ class CliTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("cli-" + std::to_string(getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');   // a parameterised test's "Name/0"
+        dir = fs::temp_directory_path() / ("cli-" + std::to_string(getpid()) + "-" + name);
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -59,27 +52,21 @@ protected:
     // Pauses run 100 times faster; reply timeouts stay real unless `fastTimeouts`.
     RunResult Cli(std::vector<std::string> args, bool fastTimeouts = false)
     {
+        return CliScaled(std::move(args), fastTimeouts ? "100,100" : "100");
+    }
+    // FLASHER_CLOCK_SCALE=`scale`.
+    RunResult CliScaled(std::vector<std::string> args, const std::string& scale)
+    {
         args.insert(args.begin(), FLASHER_CLI);
-        return RunProcess(args, {fastTimeouts ? "FLASHER_CLOCK_SCALE=100,100" : "FLASHER_CLOCK_SCALE=100"});
+        return RunProcess(args, {"FLASHER_CLOCK_SCALE=" + scale});
     }
 
-    std::vector<Request> Requests() const
+    std::vector<WireLogLine> WireLog() const { return ReadWireLog(Path("wire.log")); }
+    size_t CountRequests(uint8_t code) const { return ::CountRequests(WireLog(), code); }
+    size_t RequestTotal() const
     {
-        std::vector<Request> found;
-        std::ifstream in(Path("wire.log"));
-        std::string tick, dir, kind, status, baud, data;
-        while (in >> tick >> dir >> kind >> status >> baud) {
-            std::getline(in, data);
-            if (dir != "req") continue;
-            data.erase(0, data.find_first_not_of(' '));
-            found.push_back({kind == "raw", kind == "raw" ? std::vector<uint8_t>{} : FromHex(data)});
-        }
-        return found;
-    }
-    size_t CountRequests(uint8_t code) const
-    {
-        auto r = Requests();
-        return static_cast<size_t>(std::count_if(r.begin(), r.end(), [code](const Request& q) { return q.Command() == code; }));
+        auto log = WireLog();
+        return static_cast<size_t>(std::count_if(log.begin(), log.end(), [](const WireLogLine& l) { return l.FromProgram; }));
     }
     std::vector<uint8_t> Flash(uint32_t address, uint32_t count) const
     {
@@ -187,6 +174,13 @@ TEST_F(CliTest, WriteDumpAndWriteBackAreByteIdentical)
     RunResult d = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("block1.img")});
     ASSERT_EQ(d.Status, 0) << d.Out;
     EXPECT_EQ(fs::file_size(Path("block1.img")), 65536u);
+    RunResult nowhere = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("missing/block1.img")});
+    EXPECT_EQ(nowhere.Status, 4) << nowhere.Out;
+    EXPECT_NE(nowhere.Out.find("Не удалось записать файл "), std::string::npos) << nowhere.Out;
+    RunResult empty = Cli({"loader", "dump", "--port", port, "--block", "4", "--out", Path("block4.img")});
+    EXPECT_EQ(empty.Status, 1) << empty.Out;
+    EXPECT_NE(empty.Out.find("Блок №4 пуст!"), std::string::npos) << empty.Out;
+    EXPECT_FALSE(fs::exists(Path("block4.img")));
     RunResult back = Cli({"--yes", "loader", "write", "--port", port, "--block", "2", "--image", Path("block1.img")});
     ASSERT_EQ(back.Status, 0) << back.Out;
     RunResult list = Cli({"loader", "list", "--port", port});
@@ -254,10 +248,10 @@ TEST_F(CliTest, RefusedFontFileSendsNothing)
     RunResult r = Cli({"program", "--port", port, "--fonts", WriteFontFile(false)});
     EXPECT_EQ(r.Status, 4);
     EXPECT_NE(r.Out.find("Не удалось загрузить шрифты!"), std::string::npos) << r.Out;
-    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(RequestTotal(), 0u);
     RunResult image = Cli({"--yes", "loader", "write", "--port", port, "--block", "1", "--image", Path("none.img")});
     EXPECT_EQ(image.Status, 4) << image.Out;
-    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(RequestTotal(), 0u);
 }
 
 TEST_F(CliTest, MissingPortExits3)
@@ -297,3 +291,110 @@ TEST_F(CliTest, UsageErrorsExit64)
     EXPECT_EQ(help.Status, 0);
     EXPECT_NE(help.Out.find("--image"), std::string::npos);
 }
+
+TEST_F(CliTest, TraceLinesNameThePort)
+{
+    StartSim();
+    RunResult r = Cli({"--trace", Path("trace.txt"), "loader", "list", "--port", port});
+    EXPECT_EQ(r.Status, 5) << r.Out;   // the store is not formatted: the offer is answered No
+    std::ifstream trace(Path("trace.txt"));
+    size_t lines = 0;
+    for (std::string line; std::getline(trace, line); ++lines) {
+        // "12:34:56.789 /dev/pts/3 > 05 ..." or "... < ..."
+        ASSERT_GT(line.size(), 13u) << line;
+        EXPECT_EQ(line[2], ':');
+        EXPECT_EQ(line[8], '.');
+        EXPECT_EQ(line.compare(12, port.size() + 2, " " + port + " "), 0) << line;
+        char direction = line[12 + port.size() + 2];
+        EXPECT_TRUE(direction == '>' || direction == '<') << line;
+    }
+    EXPECT_GT(lines, 2u);
+}
+
+TEST_F(CliTest, BusyPortIsExplained)
+{
+    StartSim();
+    TComPort holder(false, true);
+    holder.Open(port);
+    ASSERT_FALSE(holder.Error) << holder.ErrorText;
+    RunResult r = Cli({"loader", "list", "--port", port});
+    EXPECT_EQ(r.Status, 3) << r.Out;
+    EXPECT_NE(r.Out.find("Ошибка коммуникационного порта! "), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find(". Порт занят другой программой."), std::string::npos) << r.Out;
+    EXPECT_EQ(Cli({"start", "--port", port}).Status, 3);
+    holder.Open("");
+    EXPECT_EQ(RequestTotal(), 0u);
+}
+
+// The loader falls silent while a `loader list` refresh reads the store. However the questions
+// are answered, the run reports the lost connection (status 1) and writes nothing: the silence is
+// never taken for an unformatted store to be formatted.
+struct SilenceSpot {
+    const char* Name;
+    uint8_t Command;
+    int From;   // the first request of Command that gets no answer
+};
+
+// Requests of 0xA7, 32 bytes each: the primary directory copy (66), the reference copy (66),
+// then the headers of the blocks that hold data.
+const SilenceSpot kSilenceSpots[] = {
+    {"PrimaryDirectory", 0xA7, 1},
+    {"ReferenceDirectory", 0xA7, 67},
+    {"BlockHeader", 0xA7, 133},
+    {"Clock", 0xA2, 1},
+};
+
+class LoaderFallsSilent : public CliTest, public testing::WithParamInterface<std::tuple<SilenceSpot, bool>> {
+protected:
+    // A formatted store with block 1 written, made once and copied for each case.
+    static void SetUpTestSuite()
+    {
+        storeDir = fs::temp_directory_path() / ("cli-" + std::to_string(getpid()) + "-store");
+        fs::remove_all(storeDir);
+        fs::create_directories(storeDir);
+        std::string flash = (storeDir / "flash.bin").string();
+        BackgroundProcess sim({BOARD_SIM, "--clock-scale", "100", "--flash", flash});
+        auto run = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {FLASHER_CLI, "--yes"});
+            args.insert(args.end(), {"--port", sim.FirstLine()});
+            return RunProcess(args, {"FLASHER_CLOCK_SCALE=100"});
+        };
+        ASSERT_EQ(run({"loader", "format"}).Status, 0);
+        ASSERT_EQ(run({"loader", "write", "--block", "1", "--name", "Табло"}).Status, 0);
+    }
+    static void TearDownTestSuite() { fs::remove_all(storeDir); }
+
+    static std::vector<uint8_t> FileBytes(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    static inline fs::path storeDir;
+};
+
+TEST_P(LoaderFallsSilent, ExitsOneAndWritesNothing)
+{
+    const auto& [spot, yes] = GetParam();
+    fs::copy_file(storeDir / "flash.bin", Path("flash.bin"));
+    const std::vector<uint8_t> before = FileBytes(Path("flash.bin"));
+    char fault[32];
+    std::snprintf(fault, sizeof fault, "%02X:%d:-1:silent", spot.Command, spot.From);
+    StartSim({"--fault", fault});
+    std::vector<std::string> args = {"loader", "list", "--port", port};
+    if (yes) args.insert(args.begin(), "--yes");
+    // Only the one unanswered request waits out its timeout, shortened tenfold.
+    RunResult r = CliScaled(args, "100,10");
+    StopSim();
+    EXPECT_EQ(r.Status, 1) << r.Out;
+    EXPECT_NE(r.Out.find("Ошибка соединения с загрузчиком"), std::string::npos) << r.Out;
+    EXPECT_EQ(CountRequests(spot.Command), static_cast<size_t>(spot.From)) << "silent at another request";
+    EXPECT_EQ(CountRequests(0xA6), 0u);
+    EXPECT_EQ(FileBytes(Path("flash.bin")), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refresh, LoaderFallsSilent, testing::Combine(testing::ValuesIn(kSilenceSpots), testing::Bool()),
+                         [](const testing::TestParamInfo<LoaderFallsSilent::ParamType>& info) {
+                             return std::string(std::get<0>(info.param).Name) +
+                                    (std::get<1>(info.param) ? "_Yes" : "_NoTerminal");
+                         });

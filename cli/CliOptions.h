@@ -1,0 +1,26 @@
+// What every flasher-cli subcommand shares: the options given before it, its --port, and how its
+// callback ends the program with the workflow's outcome.
+#pragma once
+
+#include "cli/TraceFile.h"
+#include "util/Dialogue.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+
+struct GlobalOptions {
+    bool Yes = false;
+    std::shared_ptr<TTraceFile> Trace;   // --trace FILE; null when the run is not traced
+};
+
+// -y/--yes and --trace on the program itself. A trace file that cannot be written is a usage error.
+void SetupGlobalOptions(CLI::App& app, GlobalOptions& global);
+
+// `--port DEV`, required.
+CLI::Option* AddPortOption(CLI::App& command, std::string& port);
+
+// The end of a subcommand's callback: anything but Done leaves flasher-cli with its exit status
+// (CLI::RuntimeError, which CLI11 turns into that status without printing).
+void Finish(TOutcome outcome);
