@@ -7,6 +7,8 @@
 #include "tests/loader/LoaderFixture.h"
 
 #include <memory>
+#include <thread>
+#include <tuple>
 
 namespace {
 constexpr uint32_t ReferenceAddress = 2160576;
@@ -319,4 +321,53 @@ TEST_F(BlockStoreTest, HangUpDuringAWriteLeavesTheStoreAsItWas)
         EXPECT_EQ(blocks[k].Empty, before[k].Empty) << k;
         EXPECT_EQ(blocks[k].Header.Bytes, before[k].Header.Bytes) << k;
     }
+}
+
+// A second board on a line of its own: its link reads its loader while this fixture's link reads
+// this one, and neither sees the other's clock or directory.
+TEST_F(BlockStoreTest, TwoLinksReadTheirOwnLoadersAtOnce)
+{
+    Format();   // the other loader's flash stays fresh
+    TBoardSim otherSim;
+    ASSERT_TRUE(otherSim.Start());
+    TLoaderLink other(otherSim.SlavePath());
+    TRecordingView otherView;
+    other.OpenLoaderPort(otherView);
+    ASSERT_FALSE(other.LoaderPort->Error) << other.LoaderPort->ErrorText;
+    sim.SetClock(2021, 3, 4, 5, 6, 7);
+    otherSim.SetClock(2022, 8, 9, 10, 11, 12);
+    sim.ClearWireLog();
+
+    struct Reading {
+        bool Ok = false;
+        TSystemTime Time;
+        int32_t Status = -1;
+        LoaderDirectory Directory;
+    };
+    auto read = [](TLoaderLink& l, Reading& r) {
+        r.Ok = l.ConnectLoader(6) && l.ReadLoaderClock(r.Time) && ReadDirectory(l, r.Status, &r.Directory);
+    };
+    Reading mine, theirs;
+    std::thread reader([&] { read(other, theirs); });
+    read(*link, mine);
+    reader.join();
+    other.CloseLoaderPort();
+
+    ASSERT_TRUE(mine.Ok);
+    ASSERT_TRUE(theirs.Ok);
+    // The clocks run with the ticks: the minutes may have moved on, the hour not.
+    EXPECT_EQ(std::tie(mine.Time.Year, mine.Time.Month, mine.Time.Day, mine.Time.Hour),
+              std::make_tuple(uint16_t{2021}, uint16_t{3}, uint16_t{4}, uint16_t{5}));
+    EXPECT_EQ(std::tie(theirs.Time.Year, theirs.Time.Month, theirs.Time.Day, theirs.Time.Hour),
+              std::make_tuple(uint16_t{2022}, uint16_t{8}, uint16_t{9}, uint16_t{10}));
+    EXPECT_EQ(mine.Status, DirectoryValid);
+    EXPECT_EQ(mine.Directory.Bytes, directory.Bytes);
+    EXPECT_EQ(theirs.Status, DirectoryUnformatted);
+    // Each loader heard one whole reading, the same requests in the same order.
+    std::vector<uint8_t> mineHeard, theirsHeard;
+    for (const WireRecord& r : Requests()) mineHeard.push_back(r.Command());
+    for (const WireRecord& r : otherSim.WireLog())
+        if (r.FromProgram && !r.Raw) theirsHeard.push_back(r.Command());
+    EXPECT_EQ(theirsHeard, mineHeard);
+    EXPECT_EQ(mineHeard.size(), 2u + 1 + 2 * 66);
 }
