@@ -1,5 +1,5 @@
-// A running simulated board on a pseudo-terminal, the board link started on it, and a scripted
-// user. Pauses run 20 times faster; reply timeouts stay real unless a test speeds them up. A
+// A running simulated board on a pseudo-terminal, a board link of the fixture's own on it, and a
+// scripted user. Pauses run 20 times faster; reply timeouts stay real unless a test speeds them up. A
 // pseudo-terminal takes the break-in burst far faster than a line would, and the board must still
 // hear the burst end a quiet second before the ping: at 20 times that second is 50 ms of slack.
 #pragma once
@@ -31,12 +31,11 @@ protected:
     {
         sim = std::make_unique<TBoardSim>(options);
         ASSERT_TRUE(sim->Start());
-        BoardLinkStartup();
-        BoardPortName = LoaderPortName = sim->SlavePath();
+        link = std::make_unique<TBoardLink>(sim->SlavePath());
     }
     void StopSim()
     {
-        BoardLinkShutdown();
+        link.reset();
         sim.reset();
     }
     void Restart(const SimOptions& options)
@@ -81,10 +80,11 @@ protected:
     void Connect()
     {
         bool versionRead = false;
-        ASSERT_EQ(OpenConnection(ui, versionRead), TConnect::Connected);
+        ASSERT_EQ(link->OpenConnection(ui, versionRead), TConnect::Connected);
     }
 
     std::unique_ptr<TBoardSim> sim;
+    std::unique_ptr<TBoardLink> link;
     ScriptedDialogue ui;
 };
 

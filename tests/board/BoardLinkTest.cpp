@@ -1,6 +1,5 @@
 #include "tests/board/BoardFixture.h"
 
-#include "board/BoardBlocks.h"
 #include "firmware/Firmware.h"
 
 #include <numeric>
@@ -40,10 +39,10 @@ TEST_P(VersionGateTest, LabelAndGate)
     if (!c.versionReply) FastTimeoutsFor(0xD0, 1, 1);
     if (c.malformed) sim->AddFault({0xD0, 1, -1, FaultKind::Malformed});
     bool versionRead = false;
-    ASSERT_EQ(OpenConnection(ui, versionRead), TConnect::Connected);
+    ASSERT_EQ(link->OpenConnection(ui, versionRead), TConnect::Connected);
     EXPECT_EQ(ui.Versions, std::vector<std::string>{c.label});
-    int32_t gate = versionRead ? LoaderVersionGate() : LinkOk;
-    EXPECT_EQ(gate, LinkOk);
+    TLinkResult gate = versionRead ? link->LoaderVersionGate() : TLinkResult::Ok;
+    EXPECT_EQ(gate, TLinkResult::Ok);
     std::vector<uint8_t> expected = kCatch;
     expected.insert(expected.end(), c.gate.begin(), c.gate.end());
     EXPECT_EQ(Requests(), expected);
@@ -70,15 +69,15 @@ TEST_F(BoardFixture, SilentResetAsksOnceThenBreaksInAnyway)
 
 TEST_F(BoardFixture, BreakInBurstsForTwoSecondsThenWaitsTwo)
 {
-    BoardPort->Open(BoardPortName);
+    link->BoardPort->Open(link->BoardPortName);
     uint32_t start = Clock::TickCount();
-    ASSERT_TRUE(ConnectBoard());
+    ASSERT_TRUE(link->ConnectBoard());
     EXPECT_GE(Clock::TickCount() - start, 4000u);
     auto log = sim->WireLog();
     auto burst = std::find_if(log.begin(), log.end(), [](const WireRecord& r) { return r.FromProgram && r.Raw; });
     ASSERT_NE(burst, log.end());
     EXPECT_GE(burst->RawCount, 1024u);
-    CloseBoardPort();
+    link->CloseBoardPort();
 }
 
 TEST_F(BoardFixture, NoPingAfterBreakInStopsWithThePortClosed)
@@ -86,27 +85,27 @@ TEST_F(BoardFixture, NoPingAfterBreakInStopsWithThePortClosed)
     sim->AddFault({0xC8, 1, -1, FaultKind::Silent});
     FastTimeoutsFor(0xC8, 1, -1);
     bool versionRead = true;
-    EXPECT_EQ(OpenConnection(ui, versionRead), TConnect::NoBoard);
+    EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::NoBoard);
     EXPECT_FALSE(versionRead);
     EXPECT_EQ(ui.Messages.back(), (ShownBox{"Попытка соединения!", "Не удалось соединиться с табло!", MbError}));
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
     EXPECT_EQ(Requests(), (std::vector<uint8_t>{0x12, 0x5C, 0xC8}));
 }
 
 TEST_F(BoardFixture, MissingPortShowsThePortError)
 {
-    BoardPortName = "/dev/nonexistent-flasher-port";
+    link->BoardPortName = "/dev/nonexistent-flasher-port";
     bool versionRead = false;
-    EXPECT_EQ(OpenConnection(ui, versionRead), TConnect::PortFailed);
+    EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::PortFailed);
     EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
 }
 
 TEST_F(BoardFixture, ImageGoesOutBlockByBlockWithProgress)
 {
     Connect();
     std::vector<int32_t> progress;
-    ASSERT_EQ(ProgramImage(FirmwareImage, 9728, false, [&](int32_t p) { progress.push_back(p); }), LinkOk);
+    ASSERT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](int32_t p) { progress.push_back(p); }), TLinkResult::Ok);
     auto blocks = RequestsWith(0xC9);
     ASSERT_EQ(blocks.size(), 304u);
     for (size_t k = 0; k < blocks.size(); ++k) {
@@ -126,14 +125,14 @@ TEST_F(BoardFixture, DataBlocksCoverTheLengthAndNeverReadPastTheSource)
     Connect();
     std::vector<uint8_t> data(100);
     std::iota(data.begin(), data.end(), 1);
-    ASSERT_EQ(ProgramData(data, 100, 0xA600, nullptr, false), LinkOk);
+    ASSERT_EQ(link->ProgramData(data, 100, 0xA600, nullptr, false), TLinkResult::Ok);
     auto blocks = RequestsWith(0xCE);
     ASSERT_EQ(blocks.size(), 4u);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(AddressOf(blocks[k]), 0xA600 + 32 * k);
     EXPECT_EQ(blocks[3].Payload[3 + 3], 100);    // last data byte
     EXPECT_EQ(blocks[3].Payload[3 + 4], 0xFF);   // past the source
-    EXPECT_EQ(ProgramData(data, 0, 0xA600, nullptr, false), LinkOk);
-    EXPECT_EQ(ProgramData(data, -5, 0xA600, nullptr, false), LinkOk);
+    EXPECT_EQ(link->ProgramData(data, 0, 0xA600, nullptr, false), TLinkResult::Ok);
+    EXPECT_EQ(link->ProgramData(data, -5, 0xA600, nullptr, false), TLinkResult::Ok);
     EXPECT_EQ(RequestsWith(0xCE).size(), 4u);
 }
 
@@ -141,8 +140,8 @@ TEST_F(BoardFixture, BadOnAVerifyBlockEndsTheTransferAtOnce)
 {
     Connect();
     sim->AddFault({0xCA, 10, 1, FaultKind::Bad});
-    ASSERT_EQ(ProgramImage(FirmwareImage, 9728, false, nullptr), LinkOk);
-    EXPECT_EQ(ProgramImage(FirmwareImage, 9728, true, nullptr), LinkBad);
+    ASSERT_EQ(link->ProgramImage(FirmwareImage, 9728, false, nullptr), TLinkResult::Ok);
+    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, true, nullptr), TLinkResult::Bad);
     auto verify = RequestsWith(0xCA);
     ASSERT_EQ(verify.size(), 10u);
     EXPECT_EQ(AddressOf(verify.back()), 9 * 32);
@@ -152,7 +151,7 @@ TEST_F(BoardFixture, PreparationAnsweredBadTwiceSendsTwoDifferentTails)
 {
     Connect();
     sim->AddFault({0xD2, 1, 2, FaultKind::Bad});
-    EXPECT_EQ(PrepareProgramming(), LinkBad);
+    EXPECT_EQ(link->PrepareProgramming(), TLinkResult::Bad);
     auto prepares = RequestsWith(0xD2);
     ASSERT_EQ(prepares.size(), 2u);
     for (const auto& p : prepares) {
@@ -170,7 +169,7 @@ TEST_F(BoardFixture, SilentBoardGetsFiveAttemptsWithWaitsAndPauses)
     sim->AddFault({0xC9, 1, -1, FaultKind::Silent});
     std::vector<int32_t> progress;
     uint32_t start = Clock::TickCount();
-    EXPECT_EQ(ProgramImage(FirmwareImage, 9728, false, [&](int32_t p) { progress.push_back(p); }), LinkLost);
+    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](int32_t p) { progress.push_back(p); }), TLinkResult::Lost);
     EXPECT_GE(Clock::TickCount() - start, 5u * (3000 + 2000));
     auto attempts = RequestsWith(0xC9);
     ASSERT_EQ(attempts.size(), 5u);
@@ -184,7 +183,7 @@ TEST_F(BoardFixture, UnexpectedRepliesAreRetriedWithoutPause)
     Clock::SetScale(10);   // a pause of 2000 ms would show as 200 ms of real time
     sim->AddFault({0xC9, 1, -1, FaultKind::WrongCase});
     uint32_t start = Clock::TickCount();
-    EXPECT_EQ(ProgramImage(FirmwareImage, 9728, false, nullptr), LinkLost);
+    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, false, nullptr), TLinkResult::Lost);
     EXPECT_LT(Clock::TickCount() - start, 2000u);
     EXPECT_EQ(RequestsWith(0xC9).size(), 5u);
 }
@@ -194,7 +193,7 @@ TEST_F(BoardFixture, CorruptedReplyIsRepeatedThenSucceeds)
     Connect();
     FastTimeoutsFor(0xC9, 3, 1, 100, 10);   // the corrupted reply is dropped: its wait times out
     sim->AddFault({0xC9, 3, 1, FaultKind::CorruptSum});
-    EXPECT_EQ(ProgramImage(FirmwareImage, 9728, false, nullptr), LinkOk);
+    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, false, nullptr), TLinkResult::Ok);
     auto blocks = RequestsWith(0xC9);
     ASSERT_EQ(blocks.size(), 305u);
     EXPECT_EQ(blocks[2].Payload, blocks[3].Payload);   // block 3 sent twice
@@ -208,7 +207,7 @@ TEST_F(BoardFixture, LateReplyIsTakenByTheNextWait)
     // reply to the request before it. At 10 times the pause leaves 100 ms of slack either side.
     FastTimeoutsFor(0xC9, 2, 1, 10, 10);
     sim->AddFault({0xC9, 2, 1, FaultKind::Late, 4000});
-    EXPECT_EQ(ProgramImage(FirmwareImage, 9728, false, nullptr), LinkOk);
+    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, false, nullptr), TLinkResult::Ok);
     auto blocks = RequestsWith(0xC9);
     ASSERT_GE(blocks.size(), 305u);
     EXPECT_EQ(blocks[1].Payload, blocks[2].Payload);
@@ -219,9 +218,9 @@ TEST_F(BoardFixture, RamBlocksMaskTheAddressAndCheckTheReplyKind)
 {
     Connect();
     auto data = Block(0x5A);
-    ASSERT_TRUE(WriteRamBlock(data.data(), 0x1234));
+    ASSERT_TRUE(link->WriteRamBlock(data.data(), 0x1234));
     std::vector<uint8_t> back(32);
-    ASSERT_TRUE(ReadRamBlock(back.data(), 0x1234));
+    ASSERT_TRUE(link->ReadRamBlock(back.data(), 0x1234));
     EXPECT_EQ(back, data);
     auto writes = RequestsWith(0xD3);
     ASSERT_EQ(writes.size(), 1u);
@@ -232,7 +231,7 @@ TEST_F(BoardFixture, RamBlocksMaskTheAddressAndCheckTheReplyKind)
     EXPECT_EQ(AddressOf(reads[0]), 0x1220);
     sim->AddFault({0xD4, 1, 1, FaultKind::Malformed});
     std::vector<uint8_t> untouched(32, 0xEE);
-    EXPECT_FALSE(ReadRamBlock(untouched.data(), 0));
+    EXPECT_FALSE(link->ReadRamBlock(untouched.data(), 0));
     EXPECT_EQ(untouched, std::vector<uint8_t>(32, 0xEE));
 }
 
@@ -241,8 +240,8 @@ TEST_F(BoardFixture, FontTableGoesToFF00)
     Connect();
     auto table = Block(0xFF);
     table[0] = 3;
-    ASSERT_EQ(WriteFontTable(table.data(), false, 0), LinkOk);
-    ASSERT_EQ(WriteFontTable(table.data(), true, 0), LinkOk);
+    ASSERT_EQ(link->WriteFontTable(table.data(), false, 0), TLinkResult::Ok);
+    ASSERT_EQ(link->WriteFontTable(table.data(), true, 0), TLinkResult::Ok);
     EXPECT_EQ(AddressOf(RequestsWith(0xCE).at(0)), 0xFF00);
     EXPECT_EQ(AddressOf(RequestsWith(0xCF).at(0)), 0xFF00);
     EXPECT_EQ(sim->DataMemory()[0xFF00], 3);
@@ -250,13 +249,13 @@ TEST_F(BoardFixture, FontTableGoesToFF00)
 
 TEST_F(BoardFixture, ResetsCarryFreshRandomBytes)
 {
-    BoardPort->Open(BoardPortName);
-    ASSERT_TRUE(ResetBoard());
+    link->BoardPort->Open(link->BoardPortName);
+    ASSERT_TRUE(link->ResetBoard());
     sim->SetBoardOn(true);
-    ASSERT_TRUE(ResetBoard());
+    ASSERT_TRUE(link->ResetBoard());
     auto resets = RequestsWith(0x12);
     ASSERT_EQ(resets.size(), 2u);
     EXPECT_EQ(resets[0].Payload.size(), 6u);
     EXPECT_NE(resets[0].Payload, resets[1].Payload);
-    CloseBoardPort();
+    link->CloseBoardPort();
 }

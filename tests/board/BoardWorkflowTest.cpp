@@ -40,7 +40,7 @@ protected:
 TEST_F(WorkflowFixture, FullProgramWithFontsInWireOrder)
 {
     std::string file = WriteFontFile(2, 40);   // 1064 bytes of font data
-    EXPECT_EQ(ProgramBoard(ui, *fonts, true, "  " + file + "\t"), TOutcome::Done);
+    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, true, "  " + file + "\t"), TOutcome::Done);
     ASSERT_EQ(fonts->FontSize, 1064);
     size_t fontBlocks = (1064 + 31) / 32;
     std::vector<uint8_t> expected = {0x12, 0x5C, 0xC8, 0xD0, 0xD0, 0xD5, 0xD6, 0xD2};
@@ -61,13 +61,13 @@ TEST_F(WorkflowFixture, FullProgramWithFontsInWireOrder)
                                                      "Сверка шрифтов", "OK"}));
     EXPECT_EQ(ui.Messages, std::vector<ShownBox>{kDone});
     EXPECT_EQ(ui.Progress.back(), 100);
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
     std::filesystem::remove(file);
 }
 
 TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
 {
-    EXPECT_EQ(ProgramBoard(ui, *fonts, false, "/no/such/file.gly"), TOutcome::Done);
+    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, false, "/no/such/file.gly"), TOutcome::Done);
     auto requests = Requests();
     EXPECT_EQ(std::count(requests.begin(), requests.end(), 0xCE), 0);
     EXPECT_EQ(requests.back(), 0xCA);
@@ -76,7 +76,7 @@ TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
 
 TEST_F(WorkflowFixture, MissingFontFileStopsBeforeThePortIsTouched)
 {
-    EXPECT_EQ(ProgramBoard(ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
+    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
     EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_TRUE(ui.Statuses.empty());
@@ -97,11 +97,11 @@ TEST_P(ProgramFailureTest, ReportsAndClosesThePort)
     const FailureCase& c = GetParam();
     if (c.fault.Kind == FaultKind::Silent) FastTimeoutsFor(c.fault.Command, c.fault.From, -1);
     sim->AddFault(c.fault);
-    EXPECT_EQ(ProgramBoard(ui, *fonts, false, ""), c.outcome);
+    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, false, ""), c.outcome);
     EXPECT_EQ(ui.Statuses.back(), c.status);
     EXPECT_EQ(ui.Messages.back(), c.message);
     EXPECT_EQ(Requests().back(), c.lastRequest);
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, ProgramFailureTest, testing::Values(
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, ProgramFailureTest, testing::Values(
 TEST_F(WorkflowFixture, FailedGateStillPassesThroughProgrammingStatus)
 {
     sim->AddFault({0xD6, 1, 1, FaultKind::WrongCase});
-    EXPECT_EQ(ProgramBoard(ui, *fonts, false, ""), TOutcome::LinkLost);
+    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, false, ""), TOutcome::LinkLost);
     EXPECT_EQ(ui.Statuses, (std::vector<std::string>{"Программирование", "Нет соединения"}));
     EXPECT_TRUE(RequestsWith(0xD2).empty());
 }
@@ -122,7 +122,7 @@ TEST_F(WorkflowFixture, FailedGateStillPassesThroughProgrammingStatus)
 TEST_F(WorkflowFixture, FaithfulRamHasNoErrors)
 {
     int32_t errors = -1;
-    EXPECT_EQ(TestBoardRam(ui, errors), TOutcome::Done);
+    EXPECT_EQ(TestBoardRam(*link, ui, errors), TOutcome::Done);
     EXPECT_EQ(errors, 0);
     EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: 0", MbInfo}}));
     EXPECT_EQ(ui.Statuses, (std::vector<std::string>{"Запись RAM", "Чтение RAM", "RAM, ошибок: 0"}));
@@ -132,14 +132,14 @@ TEST_F(WorkflowFixture, FaithfulRamHasNoErrors)
     EXPECT_EQ(ui.Busy, (std::vector<bool>{true, false, true, false}));
     EXPECT_EQ(RequestsWith(0xD3).size(), 1024u);
     EXPECT_EQ(RequestsWith(0xD4).size(), 1024u);
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
 }
 
 TEST_F(WorkflowFixture, RamThatReadsZerosCountsTheNonZeroPatternBytes)
 {
     sim->AddFault({0xD4, 1, -1, FaultKind::ZeroData});
     int32_t errors = -1;
-    EXPECT_EQ(TestBoardRam(ui, errors), TOutcome::BoardBad);
+    EXPECT_EQ(TestBoardRam(*link, ui, errors), TOutcome::BoardBad);
     auto ram = sim->Ram();
     int32_t nonZero = static_cast<int32_t>(std::count_if(ram.begin(), ram.end(), [](uint8_t b) { return b != 0; }));
     EXPECT_EQ(errors, nonZero);
@@ -153,55 +153,55 @@ TEST_F(WorkflowFixture, RamSilentAtWriteBlock100)
     FastTimeoutsFor(0xD3, 100, -1);
     sim->AddFault({0xD3, 100, -1, FaultKind::Silent});
     int32_t errors = -1;
-    EXPECT_EQ(TestBoardRam(ui, errors), TOutcome::LinkLost);
+    EXPECT_EQ(TestBoardRam(*link, ui, errors), TOutcome::LinkLost);
     EXPECT_EQ(RequestsWith(0xD3).size(), 104u);
     EXPECT_TRUE(RequestsWith(0xD4).empty());
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
     EXPECT_EQ(ui.Messages.back(), (ShownBox{"Проверка RAM!", "Соединение потеряно!", MbError}));
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
 }
 
 TEST_F(WorkflowFixture, EachRamTestUsesANewPattern)
 {
     int32_t errors = 0;
-    ASSERT_EQ(TestBoardRam(ui, errors), TOutcome::Done);
+    ASSERT_EQ(TestBoardRam(*link, ui, errors), TOutcome::Done);
     auto first = sim->Ram();
-    ASSERT_EQ(StartBoardProgram(ui, false), TOutcome::Done);   // running again: it answers the reset
-    ASSERT_EQ(TestBoardRam(ui, errors), TOutcome::Done);
+    ASSERT_EQ(StartBoardProgram(*link, ui, false), TOutcome::Done);   // running again: it answers the reset
+    ASSERT_EQ(TestBoardRam(*link, ui, errors), TOutcome::Done);
     EXPECT_NE(sim->Ram(), first);
 }
 
 TEST_F(WorkflowFixture, ConfigurationReadSendsEightBlocks)
 {
     std::array<uint8_t, 256> record{};
-    EXPECT_EQ(ReadBoardConfiguration(ui, record), TOutcome::Done);
+    EXPECT_EQ(ReadBoardConfiguration(*link, ui, record), TOutcome::Done);
     std::vector<uint8_t> expected = Repeat({0x5C, 0xC8}, 0xD1, 8);
     EXPECT_EQ(Requests(), expected);
     auto reads = RequestsWith(0xD1);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(reads[i].Payload[1], 0x20 * i);
     EXPECT_EQ(record[0], 255);
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
 }
 
 TEST_F(WorkflowFixture, ConfigurationReadFailure)
 {
     sim->AddFault({0xD1, 3, 1, FaultKind::Malformed});
     std::array<uint8_t, 256> record{};
-    EXPECT_EQ(ReadBoardConfiguration(ui, record), TOutcome::LinkLost);
+    EXPECT_EQ(ReadBoardConfiguration(*link, ui, record), TOutcome::LinkLost);
     EXPECT_EQ(ui.Messages.back(), (ShownBox{"Чтение конфигурации!", "Соединение потеряно!", MbError}));
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(link->BoardPort->IsOpen());
 }
 
 TEST_F(WorkflowFixture, StartSendsExactlyOnePacket)
 {
-    EXPECT_EQ(StartBoardProgram(ui, false), TOutcome::Done);
+    EXPECT_EQ(StartBoardProgram(*link, ui, false), TOutcome::Done);
     auto starts = RequestsWith(0xCD);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].Payload, (std::vector<uint8_t>{0xCD, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Requests().size(), 1u);
-    EXPECT_FALSE(BoardPort->IsOpen());
-    BoardPortName = "";
-    EXPECT_EQ(StartBoardProgram(ui, false), TOutcome::PortFailed);
+    EXPECT_FALSE(link->BoardPort->IsOpen());
+    link->BoardPortName = "";
+    EXPECT_EQ(StartBoardProgram(*link, ui, false), TOutcome::PortFailed);
     EXPECT_TRUE(ui.Messages.empty());
 }

@@ -1,5 +1,6 @@
 #include "GlyFiles.h"
 #include "fonts/fntUnit.h"
+#include "tests/common/ScriptedDialogue.h"
 #include "util/Dialogue.h"
 
 #include <gtest/gtest.h>
@@ -8,28 +9,8 @@
 #include <vector>
 
 namespace {
-struct Shown {
-    std::string Caption, Text;
-    uint32_t Flags;
-    bool operator==(const Shown&) const = default;
-};
-
-// Records every box the preparation shows; the preparation asks no questions.
-class RecordingDialogue : public TUserDialogue {
-public:
-    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override
-    {
-        Messages.push_back({caption, text, flags});
-        return IdOk;
-    }
-    void SetStatus(const std::string&) override {}
-    void ShowProgress(int32_t) override {}
-
-    std::vector<Shown> Messages;
-};
-
-const Shown ReadRefused{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError};
-const Shown NoRoom{"Запись шрифтов!", "Нет места для размещения шрифтов!", MbError};
+const ShownBox ReadRefused{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError};
+const ShownBox NoRoom{"Запись шрифтов!", "Нет места для размещения шрифтов!", MbError};
 
 class FontPreparation : public testing::Test {
 protected:
@@ -37,7 +18,7 @@ protected:
     bool Prepare(const std::string& name) { return PrepareFonts(*Fonts, name, Ui); }
 
     TempFolder Folder;
-    RecordingDialogue Ui;
+    ScriptedDialogue Ui;   // the preparation asks no questions
     std::unique_ptr<TFontSet> Fonts = std::make_unique<TFontSet>();
 };
 
@@ -61,7 +42,8 @@ TEST_F(FontPreparation, LargestDataFitsBelowTheTableAndIsRelocated)
 TEST_F(FontPreparation, OneByteTooManyHasNoRoom)
 {
     EXPECT_FALSE(Prepare(FontFile(2, FontLimit - FontBaseAddress + 1)));
-    EXPECT_EQ(Ui.Messages, std::vector<Shown>{NoRoom});
+    EXPECT_EQ(Ui.Messages, std::vector<ShownBox>{NoRoom});
+    EXPECT_EQ(Ui.Ids, std::vector<TMessageId>{TMessageId::FontsDoNotFit});
 }
 
 TEST_F(FontPreparation, NoFontsGiveEmptyTable)
@@ -96,7 +78,8 @@ TEST_P(UnreadableFontFile, ReadMessageOnceAndStop)
     const Bytes& contents = GetParam().Contents;
     const std::string name = contents.empty() ? Folder.PathOf("absent.gly") : Folder.Write("font.gly", contents);
     EXPECT_FALSE(Prepare(name));
-    EXPECT_EQ(Ui.Messages, std::vector<Shown>{ReadRefused});
+    EXPECT_EQ(Ui.Messages, std::vector<ShownBox>{ReadRefused});
+    EXPECT_EQ(Ui.Ids, std::vector<TMessageId>{TMessageId::FontsUnreadable});
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, UnreadableFontFile, testing::Values(

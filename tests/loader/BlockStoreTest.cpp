@@ -7,6 +7,8 @@
 #include "tests/loader/LoaderFixture.h"
 
 #include <memory>
+#include <thread>
+#include <tuple>
 
 namespace {
 constexpr uint32_t ReferenceAddress = 2160576;
@@ -51,21 +53,21 @@ class BlockStoreTest : public LoaderFixture {
 protected:
     void Format()
     {
-        ASSERT_TRUE(ConnectLoader(6));
-        ASSERT_TRUE(FormatLoader());
+        ASSERT_TRUE(link->ConnectLoader(6));
+        ASSERT_TRUE(FormatLoader(*link));
         Reread();
     }
     // The primary copy in memory is not changed by erase and write: read it again.
     void Reread()
     {
         int32_t status = -1;
-        ASSERT_TRUE(ReadDirectory(status, &directory));
+        ASSERT_TRUE(ReadDirectory(*link, status, &directory));
         ASSERT_EQ(status, DirectoryValid);
     }
     BlockList ReadBlocks()
     {
         BlockList blocks{};
-        EXPECT_TRUE(ReadBlockHeaders(blocks, directory));
+        EXPECT_TRUE(ReadBlockHeaders(*link, blocks, directory));
         return blocks;
     }
     std::vector<WrittenRange> WrittenRanges() const
@@ -88,17 +90,17 @@ protected:
 TEST_F(BlockStoreTest, FormatWritesBothCopiesExactly)
 {
     int32_t status = -1;
-    ASSERT_TRUE(ConnectLoader(6));
-    ASSERT_TRUE(ReadDirectory(status));
+    ASSERT_TRUE(link->ConnectLoader(6));
+    ASSERT_TRUE(ReadDirectory(*link, status));
     EXPECT_EQ(status, DirectoryUnformatted);   // fresh flash
 
-    ASSERT_TRUE(FormatLoader());
+    ASSERT_TRUE(FormatLoader(*link));
     DirectoryBytes primary = ExpectedPrimaryCopy(), reference = ExpectedReferenceCopy();
     EXPECT_EQ(Flash(0, 2112), std::vector<uint8_t>(primary.begin(), primary.end()));
     EXPECT_EQ(Flash(ReferenceAddress, 2112), std::vector<uint8_t>(reference.begin(), reference.end()));
 
     LoaderDirectory read, readReference;
-    ASSERT_TRUE(ReadDirectory(status, &read, &readReference));
+    ASSERT_TRUE(ReadDirectory(*link, status, &read, &readReference));
     EXPECT_EQ(status, DirectoryValid);
     for (int32_t k = 0; k < BlockCount; ++k) EXPECT_EQ(read.BlockSlot(k), 0xFF000000u | AreaOf(k)) << k;
     EXPECT_EQ(read.BlockSlot(0), 0xFF000E70u);
@@ -118,7 +120,7 @@ TEST_P(DirectoryStatusTest, ReadsTheStatus)
     Format();
     sim.WriteFlashBytes(GetParam().address, GetParam().bytes);
     int32_t status = -1;
-    ASSERT_TRUE(ReadDirectory(status));
+    ASSERT_TRUE(ReadDirectory(*link, status));
     EXPECT_EQ(status, GetParam().status);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, DirectoryStatusTest, testing::Values(
@@ -137,7 +139,7 @@ TEST_F(BlockStoreTest, FreshStoreListsEightEmptyBlocksWithoutReadingTheirAreas)
     sim.ClearWireLog();
     BlockList blocks{};
     std::vector<int32_t> progress;
-    ASSERT_TRUE(ReadBlockHeaders(blocks, directory, [&](int32_t p) { progress.push_back(p); }));
+    ASSERT_TRUE(ReadBlockHeaders(*link, blocks, directory, [&](int32_t p) { progress.push_back(p); }));
     for (const BlockInfo& block : blocks) EXPECT_TRUE(block.IsEmpty());
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(progress, (std::vector<int32_t>{3, 6, 9, 12, 16, 19, 22, 25}));
@@ -165,7 +167,7 @@ TEST_F(BlockStoreTest, WriteSendsSegmentsThenHeaderThenSlot)
     auto image = ThreeSegmentImage("Три");
     sim.ClearWireLog();
     std::vector<int32_t> progress;
-    ASSERT_TRUE(WriteBlock(*image, 2, directory, [&](int32_t p) { progress.push_back(p); }));
+    ASSERT_TRUE(WriteBlock(*link, *image, 2, directory, [&](int32_t p) { progress.push_back(p); }));
 
     uint32_t base = AreaOf(2);
     EXPECT_EQ(WrittenRanges(), (std::vector<WrittenRange>{
@@ -198,7 +200,7 @@ TEST_F(BlockStoreTest, ImageWithoutFontsWritesTheFirmwareAndTheHeaderOnly)
     auto image = std::make_unique<TBlockImage>();
     ASSERT_TRUE(BuildBlockImage(*fonts, *image));
     sim.ClearWireLog();
-    ASSERT_TRUE(WriteBlock(*image, 0, directory));
+    ASSERT_TRUE(WriteBlock(*link, *image, 0, directory));
     uint32_t base = AreaOf(0);
     EXPECT_EQ(WrittenRanges(), (std::vector<WrittenRange>{{base + 528, 9728}, {base, 518}, {528, 4}}));
 }
@@ -208,8 +210,8 @@ TEST_F(BlockStoreTest, SlotReadBackDecides)
     Format();
     auto image = ThreeSegmentImage("a");
     sim.AddFault({0xA5, 1, -1, FaultKind::ZeroData});
-    EXPECT_FALSE(WriteBlock(*image, 1, directory));
-    EXPECT_FALSE(EraseBlock(1, directory));
+    EXPECT_FALSE(WriteBlock(*link, *image, 1, directory));
+    EXPECT_FALSE(EraseBlock(*link, 1, directory));
 }
 
 struct SegmentFailureCase {
@@ -227,7 +229,7 @@ TEST_P(WriteFailureTest, LeavesThePreviousSlotMark)
     auto image = ThreeSegmentImage("b");
     sim.ClearWireLog();
     sim.AddFault({0xA6, GetParam().failingWrite, 1, FaultKind::WrongCase});
-    EXPECT_FALSE(WriteBlock(*image, 3, directory));
+    EXPECT_FALSE(WriteBlock(*link, *image, 3, directory));
     EXPECT_EQ(Flash(SlotAddress(3), 4), slotBefore);
     EXPECT_EQ(Requests(0xA6).size(), static_cast<size_t>(GetParam().failingWrite));
 }
@@ -253,7 +255,7 @@ TEST_P(BlockAreaTest, SegmentsOutsideTheBlockAreaAreRefusedBeforeWriting)
     if (GetParam().fits) return;
     Format();
     sim.ClearWireLog();
-    EXPECT_FALSE(WriteBlock(*image, 0, directory));
+    EXPECT_FALSE(WriteBlock(*link, *image, 0, directory));
     EXPECT_TRUE(Requests().empty());
 }
 INSTANTIATE_TEST_SUITE_P(Cases, BlockAreaTest, testing::Values(
@@ -266,10 +268,10 @@ TEST_F(BlockStoreTest, EraseMarksTheSlotOnlyAndLeavesTheArea)
 {
     Format();
     auto image = ThreeSegmentImage("d");
-    ASSERT_TRUE(WriteBlock(*image, 5, directory));
+    ASSERT_TRUE(WriteBlock(*link, *image, 5, directory));
     std::vector<uint8_t> area = Flash(AreaOf(5), 2200);
     sim.ClearWireLog();
-    ASSERT_TRUE(EraseBlock(5, directory));
+    ASSERT_TRUE(EraseBlock(*link, 5, directory));
     EXPECT_EQ(WrittenRanges(), (std::vector<WrittenRange>{{548, 4}}));
     EXPECT_EQ(Flash(SlotAddress(5), 4), LittleEndian(0xFF000000u | AreaOf(5)));
     EXPECT_EQ(Flash(AreaOf(5), 2200), area);
@@ -283,9 +285,9 @@ TEST_F(BlockStoreTest, BlockOperationsRefuseIndexesOutsideTheStore)
     auto image = ThreeSegmentImage("e");
     BlockInfo info;
     sim.ClearWireLog();
-    EXPECT_FALSE(EraseBlock(8, directory));
-    EXPECT_FALSE(WriteBlock(*image, -1, directory));
-    EXPECT_FALSE(ReadBlockHeader(8, info, directory));
+    EXPECT_FALSE(EraseBlock(*link, 8, directory));
+    EXPECT_FALSE(WriteBlock(*link, *image, -1, directory));
+    EXPECT_FALSE(ReadBlockHeader(*link, 8, info, directory));
     EXPECT_TRUE(Requests().empty());
 }
 
@@ -293,7 +295,7 @@ TEST_F(BlockStoreTest, HangUpDuringAWriteLeavesTheStoreAsItWas)
 {
     Format();
     auto first = ThreeSegmentImage("первый");
-    ASSERT_TRUE(WriteBlock(*first, 0, directory));
+    ASSERT_TRUE(WriteBlock(*link, *first, 0, directory));
     Reread();
     BlockList before = ReadBlocks();
     ASSERT_FALSE(before[0].IsEmpty());
@@ -302,21 +304,70 @@ TEST_F(BlockStoreTest, HangUpDuringAWriteLeavesTheStoreAsItWas)
     sim.ClearWireLog();
     sim.AddFault({0xA6, 20, 1, FaultKind::HangUp});
     ShortReplyTimeouts();   // the request that finds the line gone waits for nothing
-    EXPECT_FALSE(WriteBlock(*second, 6, directory));
+    EXPECT_FALSE(WriteBlock(*link, *second, 6, directory));
     Clock::SetScale(100);
 
     ASSERT_TRUE(sim.Reconnect());
     OpenOnSim();
-    ASSERT_TRUE(ConnectLoader(6));
+    ASSERT_TRUE(link->ConnectLoader(6));
     int32_t status = -1;
     LoaderDirectory after;
-    ASSERT_TRUE(ReadDirectory(status, &after));
+    ASSERT_TRUE(ReadDirectory(*link, status, &after));
     EXPECT_EQ(status, DirectoryValid);
     EXPECT_EQ(after.Bytes, directory.Bytes);
     BlockList blocks{};
-    ASSERT_TRUE(ReadBlockHeaders(blocks, after));
+    ASSERT_TRUE(ReadBlockHeaders(*link, blocks, after));
     for (int32_t k = 0; k < BlockCount; ++k) {
         EXPECT_EQ(blocks[k].Empty, before[k].Empty) << k;
         EXPECT_EQ(blocks[k].Header.Bytes, before[k].Header.Bytes) << k;
     }
+}
+
+// A second board on a line of its own: its link reads its loader while this fixture's link reads
+// this one, and neither sees the other's clock or directory.
+TEST_F(BlockStoreTest, TwoLinksReadTheirOwnLoadersAtOnce)
+{
+    Format();   // the other loader's flash stays fresh
+    TBoardSim otherSim;
+    ASSERT_TRUE(otherSim.Start());
+    TLoaderLink other(otherSim.SlavePath());
+    TRecordingView otherView;
+    other.OpenLoaderPort(otherView);
+    ASSERT_FALSE(other.LoaderPort->Error) << other.LoaderPort->ErrorText;
+    sim.SetClock(2021, 3, 4, 5, 6, 7);
+    otherSim.SetClock(2022, 8, 9, 10, 11, 12);
+    sim.ClearWireLog();
+
+    struct Reading {
+        bool Ok = false;
+        TSystemTime Time;
+        int32_t Status = -1;
+        LoaderDirectory Directory;
+    };
+    auto read = [](TLoaderLink& l, Reading& r) {
+        r.Ok = l.ConnectLoader(6) && l.ReadLoaderClock(r.Time) && ReadDirectory(l, r.Status, &r.Directory);
+    };
+    Reading mine, theirs;
+    std::thread reader([&] { read(other, theirs); });
+    read(*link, mine);
+    reader.join();
+    other.CloseLoaderPort();
+
+    ASSERT_TRUE(mine.Ok);
+    ASSERT_TRUE(theirs.Ok);
+    // The clocks run with the ticks: the minutes may have moved on, the hour not.
+    EXPECT_EQ(std::tie(mine.Time.Year, mine.Time.Month, mine.Time.Day, mine.Time.Hour),
+              std::make_tuple(uint16_t{2021}, uint16_t{3}, uint16_t{4}, uint16_t{5}));
+    EXPECT_EQ(std::tie(theirs.Time.Year, theirs.Time.Month, theirs.Time.Day, theirs.Time.Hour),
+              std::make_tuple(uint16_t{2022}, uint16_t{8}, uint16_t{9}, uint16_t{10}));
+    EXPECT_EQ(mine.Status, DirectoryValid);
+    EXPECT_EQ(mine.Directory.Bytes, directory.Bytes);
+    EXPECT_EQ(theirs.Status, DirectoryUnformatted);
+    // Each loader heard one whole reading, the same requests in the same order.
+    std::vector<uint8_t> mineHeard, theirsHeard;
+    for (const WireRecord& r : Requests()) mineHeard.push_back(r.Command());
+    for (const WireRecord& r : otherSim.WireLog())
+        if (r.FromProgram && !r.Raw) theirsHeard.push_back(r.Command());
+    EXPECT_EQ(theirsHeard, mineHeard);
+    EXPECT_EQ(mineHeard.size(), 2u + 1 + 2 * 66);
 }

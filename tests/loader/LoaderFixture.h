@@ -1,45 +1,42 @@
-// A simulated board with its loader on a pseudo-terminal, and the loader link opened on it.
+// A simulated board with its loader on a pseudo-terminal, and a loader link of its own opened on it.
 // Pauses run 100 times faster; reply timeouts keep their real length unless a test is about one.
 #pragma once
 
-#include "board/BoardLink.h"
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 #include "sim/BoardSim.h"
-#include "util/Random.h"
 #include "tests/loader/Printers.h"
 #include "tests/loader/RecordingView.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 class LoaderFixture : public testing::Test {
 protected:
     void SetUp() override
     {
         Clock::SetScale(100);
-        SeedRandom(7);
         ASSERT_TRUE(sim.Start());
-        LoaderLinkStartup();
+        link = std::make_unique<TLoaderLink>(sim.SlavePath());
+        link->Random.Seed(7);
         OpenOnSim();
     }
     void TearDown() override
     {
-        CloseLoaderPort();
-        LoaderLinkShutdown();
-        LoaderPortName.clear();
+        if (link) link->CloseLoaderPort();
+        link.reset();
         sim.Stop();
-        SetLocalTimeSource({});
         Clock::Reset();
     }
 
     void OpenOnSim()
     {
-        LoaderPortName = sim.SlavePath();
-        OpenLoaderPort(view);
-        ASSERT_FALSE(LoaderPort->Error) << LoaderPort->ErrorText;
+        link->LoaderPortName = sim.SlavePath();
+        link->OpenLoaderPort(view);
+        ASSERT_FALSE(link->LoaderPort->Error) << link->LoaderPort->ErrorText;
     }
 
     // Reply timeouts as short as pauses: only for tests about a timeout.
@@ -61,5 +58,6 @@ protected:
     std::vector<uint8_t> Flash(uint32_t address, uint32_t count) const { return sim.Flash(address, count); }
 
     TBoardSim sim;
+    std::unique_ptr<TLoaderLink> link;
     TRecordingView view;
 };

@@ -79,9 +79,9 @@ TEST_P(FlashChunkingTest, ChunksFlagsAndData)
     sim.ClearWireLog();
 
     std::vector<uint8_t> buffer(static_cast<size_t>(c.count), 0);
-    bool ok = c.op == Op::Write       ? WriteFlash(c.address, c.count, data.data())
-              : c.op == Op::ReadPaged ? ReadFlashPaged(c.address, c.count, buffer.data())
-                                      : ReadFlash(c.address, c.count, buffer.data());
+    bool ok = c.op == Op::Write       ? link->WriteFlash(c.address, c.count, data.data())
+              : c.op == Op::ReadPaged ? link->ReadFlashPaged(c.address, c.count, buffer.data())
+                                      : link->ReadFlash(c.address, c.count, buffer.data());
     ASSERT_TRUE(ok);
 
     std::vector<ChunkOnWire> sent;
@@ -124,9 +124,9 @@ TEST_P(FlashProgressTest, ReportsEachNewWholePercentage)
     std::vector<uint8_t> buffer(static_cast<size_t>(c.count), 0x5A);
     std::vector<int32_t> seen;
     FlashProgress progress = [&](int32_t p) { seen.push_back(p); };
-    bool ok = c.op == Op::Write       ? WriteFlash(c.address, c.count, buffer.data(), progress)
-              : c.op == Op::ReadPaged ? ReadFlashPaged(c.address, c.count, buffer.data(), progress)
-                                      : ReadFlash(c.address, c.count, buffer.data(), progress);
+    bool ok = c.op == Op::Write       ? link->WriteFlash(c.address, c.count, buffer.data(), progress)
+              : c.op == Op::ReadPaged ? link->ReadFlashPaged(c.address, c.count, buffer.data(), progress)
+                                      : link->ReadFlash(c.address, c.count, buffer.data(), progress);
     ASSERT_TRUE(ok);
     EXPECT_EQ(seen, c.progress);
 }
@@ -149,13 +149,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, FlashProgressTest, testing::Values(
 
 struct RefusedCase {
     const char* name;
-    bool (*request)();
+    bool (*request)(TLoaderLink&);
 };
 class RefusedRequestTest : public LoaderFixture, public testing::WithParamInterface<RefusedCase> {};
 TEST_P(RefusedRequestTest, FailsAndSendsNothing)
 {
     sim.ClearWireLog();
-    EXPECT_FALSE(GetParam().request());
+    EXPECT_FALSE(GetParam().request(*link));
     EXPECT_TRUE(Requests().empty());
 }
 
@@ -163,15 +163,15 @@ namespace {
 uint8_t scratch[64];
 }
 INSTANTIATE_TEST_SUITE_P(Cases, RefusedRequestTest, testing::Values(
-    RefusedCase{"ReadClockCount0", [] { return ReadClockRegisters(0, 0, scratch); }},
-    RefusedCase{"ReadClockCount17", [] { return ReadClockRegisters(0, 17, scratch); }},
-    RefusedCase{"WriteClockCount0", [] { return WriteClockRegisters(0, 0, scratch); }},
-    RefusedCase{"WriteClockCount17", [] { return WriteClockRegisters(0, 17, scratch); }},
-    RefusedCase{"ReadPagedCount33", [] { return ReadFlashPagedChunk(0, 33, 0x02, scratch); }},
-    RefusedCase{"ReadCountNegative", [] { return ReadFlashChunk(0, -1, 0x02, scratch); }},
-    RefusedCase{"WriteCount33", [] { return WriteFlashChunk(0, 33, 0x06, scratch); }},
-    RefusedCase{"AddressPast24Bits", [] { return ReadFlashChunk(0x1000000, 4, 0x06, scratch); }},
-    RefusedCase{"PortClosed", [] { CloseLoaderPort(); return PingLoader(); }}),
+    RefusedCase{"ReadClockCount0", [](TLoaderLink& l) { return l.ReadClockRegisters(0, 0, scratch); }},
+    RefusedCase{"ReadClockCount17", [](TLoaderLink& l) { return l.ReadClockRegisters(0, 17, scratch); }},
+    RefusedCase{"WriteClockCount0", [](TLoaderLink& l) { return l.WriteClockRegisters(0, 0, scratch); }},
+    RefusedCase{"WriteClockCount17", [](TLoaderLink& l) { return l.WriteClockRegisters(0, 17, scratch); }},
+    RefusedCase{"ReadPagedCount33", [](TLoaderLink& l) { return l.ReadFlashPagedChunk(0, 33, 0x02, scratch); }},
+    RefusedCase{"ReadCountNegative", [](TLoaderLink& l) { return l.ReadFlashChunk(0, -1, 0x02, scratch); }},
+    RefusedCase{"WriteCount33", [](TLoaderLink& l) { return l.WriteFlashChunk(0, 33, 0x06, scratch); }},
+    RefusedCase{"AddressPast24Bits", [](TLoaderLink& l) { return l.ReadFlashChunk(0x1000000, 4, 0x06, scratch); }},
+    RefusedCase{"PortClosed", [](TLoaderLink& l) { l.CloseLoaderPort(); return l.PingLoader(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoaderFixture, FailedChunkStopsTheTransfer)
@@ -179,31 +179,31 @@ TEST_F(LoaderFixture, FailedChunkStopsTheTransfer)
     sim.AddFault({0xA6, 1, -1, FaultKind::WrongCase});
     sim.ClearWireLog();
     std::vector<uint8_t> data(100, 0x11);
-    EXPECT_FALSE(WriteFlash(0, 100, data.data()));
+    EXPECT_FALSE(link->WriteFlash(0, 100, data.data()));
     EXPECT_EQ(Requests(0xA6).size(), 1u);
 }
 
 TEST_F(LoaderFixture, OpenFailureIsShownAndTheLinkStaysShut)
 {
-    LoaderPortName = "/dev/nonexistent-loader-port";
+    link->LoaderPortName = "/dev/nonexistent-loader-port";
     view.Forget();
-    OpenLoaderPort(view);
-    EXPECT_TRUE(LoaderPort->Error);
-    EXPECT_EQ(view.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
-    EXPECT_EQ(LoaderPort->BaudRate(), 38400);
-    EXPECT_FALSE(ConnectLoader(6));
+    link->OpenLoaderPort(view);
+    EXPECT_TRUE(link->LoaderPort->Error);
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
+    EXPECT_EQ(link->LoaderPort->BaudRate(), 38400);
+    EXPECT_FALSE(link->ConnectLoader(6));
 }
 
 TEST_F(LoaderFixture, ConnectAsksForTheRateThenHandshakes)
 {
     sim.ClearWireLog();
-    ASSERT_TRUE(ConnectLoader(6));
+    ASSERT_TRUE(link->ConnectLoader(6));
     auto requests = Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].Payload, (std::vector<uint8_t>{0xA9, 0x02}));
     EXPECT_EQ(requests[1].Command(), 0xA0);
     EXPECT_EQ(requests[1].Payload.size(), 9u);
-    EXPECT_EQ(LoaderPort->BaudRate(), 38400);
+    EXPECT_EQ(link->LoaderPort->BaudRate(), 38400);
 }
 
 TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
@@ -212,7 +212,7 @@ TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
     sim.SetLoaderOn(false);
     sim.ClearWireLog();
     uint32_t start = Clock::TickCount();
-    EXPECT_FALSE(ConnectLoader(6));
+    EXPECT_FALSE(link->ConnectLoader(6));
     // The rate request and every handshake waited the whole reply timeout.
     EXPECT_GE(Clock::TickCount() - start, 7u * ReplyTimeout);
     auto requests = Requests();
@@ -225,7 +225,7 @@ TEST_F(LoaderFixture, HandshakeRetriesUntilTheLoaderAnswers)
 {
     sim.AddFault({0xA0, 1, 2, FaultKind::WrongCase});
     sim.ClearWireLog();
-    EXPECT_TRUE(ConnectLoader(6));
+    EXPECT_TRUE(link->ConnectLoader(6));
     EXPECT_EQ(Requests(0xA0).size(), 3u);
 }
 
@@ -240,15 +240,12 @@ TEST_P(HandshakeReplyTest, JudgesTheWordUpToItsZeroByte)
 {
     TReplyPeer peer(GetParam().reply);
     TRecordingView view;
-    LoaderLinkStartup();
-    LoaderPortName = peer.Path();
-    OpenLoaderPort(view);
-    ASSERT_FALSE(LoaderPort->Error);
-    EXPECT_EQ(PingLoader(), GetParam().accepted);
+    TLoaderLink link(peer.Path());
+    link.OpenLoaderPort(view);
+    ASSERT_FALSE(link.LoaderPort->Error);
+    EXPECT_EQ(link.PingLoader(), GetParam().accepted);
     EXPECT_EQ(peer.Requests(), 1);
-    CloseLoaderPort();
-    LoaderLinkShutdown();
-    LoaderPortName.clear();
+    link.CloseLoaderPort();
 }
 INSTANTIATE_TEST_SUITE_P(Cases, HandshakeReplyTest, testing::Values(
     ReplyCase{"Word", {'C', 'O', 'N', 'O', 'K'}, true},
@@ -263,23 +260,20 @@ TEST(DataReply, ShorterThanTheCountFails)
 {
     TReplyPeer peer(std::vector<uint8_t>(7, 0x42));
     TRecordingView view;
-    LoaderLinkStartup();
-    LoaderPortName = peer.Path();
-    OpenLoaderPort(view);
+    TLoaderLink link(peer.Path());
+    link.OpenLoaderPort(view);
     uint8_t buffer[8] = {};
-    EXPECT_FALSE(ReadFlashChunk(0, 8, 0x06, buffer));
-    EXPECT_TRUE(ReadFlashChunk(0, 7, 0x06, buffer));
+    EXPECT_FALSE(link.ReadFlashChunk(0, 8, 0x06, buffer));
+    EXPECT_TRUE(link.ReadFlashChunk(0, 7, 0x06, buffer));
     EXPECT_EQ(buffer[6], 0x42);
     EXPECT_EQ(buffer[7], 0x00);
-    CloseLoaderPort();
-    LoaderLinkShutdown();
-    LoaderPortName.clear();
+    link.CloseLoaderPort();
 }
 
 TEST_F(LoaderFixture, WrongCaseHandshakeIsNoHandshake)
 {
     sim.AddFault({0xA0, 1, -1, FaultKind::WrongCase});
-    EXPECT_FALSE(PingLoader());
+    EXPECT_FALSE(link->PingLoader());
 }
 
 struct ClockReadCase {
@@ -294,7 +288,7 @@ TEST_P(LoaderClockReadTest, ReadsDateAndHour)
     sim.SetTwelveHourClock(GetParam().twelveHour);
     sim.SetClock(2023, 12, 31, GetParam().hour, 30, 0);
     TSystemTime time;
-    ASSERT_TRUE(ReadLoaderClock(time));
+    ASSERT_TRUE(link->ReadLoaderClock(time));
     EXPECT_EQ(time.Year, 2023);
     EXPECT_EQ(time.Month, 12);
     EXPECT_EQ(time.Day, 31);
@@ -314,12 +308,12 @@ TEST_F(LoaderFixture, ClockWriteSendsTheRegistersInBcd)
 {
     TSystemTime time = MakeTime(2023, 12, 31, 21, 45, 9, 3);   // day of week wrong on purpose: taken from the date
     sim.ClearWireLog();
-    ASSERT_TRUE(WriteLoaderClock(time));
+    ASSERT_TRUE(link->WriteLoaderClock(time));
     auto requests = Requests(0xA3);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Payload, (std::vector<uint8_t>{0xA3, 0, 0x09, 0x45, 0x21, 7, 0x31, 0x12, 0x23, 0}));
     TSystemTime back;
-    ASSERT_TRUE(ReadLoaderClock(back));
+    ASSERT_TRUE(link->ReadLoaderClock(back));
     EXPECT_EQ(std::tie(back.Year, back.Month, back.Day, back.DayOfWeek, back.Hour),
               std::make_tuple(uint16_t{2023}, uint16_t{12}, uint16_t{31}, uint16_t{0}, uint16_t{21}));
 }
@@ -329,15 +323,15 @@ TEST_F(LoaderFixture, ClockReadFailureLeavesTheTimeAlone)
     sim.AddFault({0xA2, 1, 1, FaultKind::Malformed});
     TSystemTime time;
     time.Year = 1999;
-    EXPECT_FALSE(ReadLoaderClock(time));
+    EXPECT_FALSE(link->ReadLoaderClock(time));
     EXPECT_EQ(time.Year, 1999);
 }
 
 TEST_F(LoaderFixture, SyncWritesTheComputersLocalTime)
 {
-    SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 5); });
+    link->LocalTimeSource = [] { return MakeTime(2004, 8, 13, 22, 22, 5); };
     sim.ClearWireLog();
-    ASSERT_TRUE(SyncLoaderClock());
+    ASSERT_TRUE(link->SyncLoaderClock());
     auto requests = Requests(0xA3);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Payload, (std::vector<uint8_t>{0xA3, 0, 0x05, 0x22, 0x22, 5, 0x13, 0x08, 0x04, 0}));

@@ -38,45 +38,46 @@ protected:
     {
         LoaderFixture::SetUp();
         ASSERT_TRUE(BuildBlockImage(*fonts, *image));
-        view.Session = &session;
-        session.Shown = true;
-        SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 0); });
+        session = std::make_unique<TLoaderSession>(*link, view, *image);
+        view.Session = session.get();
+        session->Shown = true;
+        link->LocalTimeSource = [] { return MakeTime(2004, 8, 13, 22, 22, 0); };
     }
 
     // A formatted loader with the session's list read from it, and the view's record cleared.
     void Refreshed(std::initializer_list<int32_t> blocksWithData = {})
     {
-        ASSERT_TRUE(ConnectLoader(6));
-        ASSERT_TRUE(FormatLoader());
+        ASSERT_TRUE(link->ConnectLoader(6));
+        ASSERT_TRUE(FormatLoader(*link));
         int32_t status = -1;
         LoaderDirectory directory;
-        ASSERT_TRUE(ReadDirectory(status, &directory));
+        ASSERT_TRUE(ReadDirectory(*link, status, &directory));
         for (int32_t index : blocksWithData) {
             SetImageName(*image, "Блок " + std::to_string(index + 1));
-            ASSERT_TRUE(WriteBlock(*image, index, directory));
+            ASSERT_TRUE(WriteBlock(*link, *image, index, directory));
         }
-        session.RefreshAll();
-        ASSERT_TRUE(session.CanChangeBlocks());
+        ASSERT_EQ(session->RefreshAll(), TOutcome::Done);
+        ASSERT_TRUE(session->CanChangeBlocks());
         view.Forget();
         sim.ClearWireLog();
     }
 
     std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
     std::unique_ptr<TBlockImage> image = std::make_unique<TBlockImage>();
-    TLoaderSession session{view, *image};
+    std::unique_ptr<TLoaderSession> session;
 };
 
 TEST_F(LoaderSessionTest, RefreshListsBlocksAndReadsTheClock)
 {
     Refreshed({1});
     sim.SetClock(2004, 8, 13, 22, 22, 0);
-    session.RefreshAll();
-    EXPECT_TRUE(view.Boxes.empty());
+    EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
+    EXPECT_TRUE(view.Messages.empty());
     EXPECT_EQ(view.Events.front(), "clock:- - - -");
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Чтение", "OK"}));
     EXPECT_EQ(view.Progress, (std::vector<int32_t>{0, 3, 6, 9, 12, 16, 19, 22, 25, 100}));
-    ASSERT_EQ(view.ClockTexts.size(), 2u);
-    EXPECT_EQ(view.ClockTexts[1].substr(0, 14), "13.08.2004 22:");
+    ASSERT_EQ(view.Clocks.size(), 2u);
+    EXPECT_EQ(view.Clocks[1].substr(0, 14), "13.08.2004 22:");
     EXPECT_EQ(view.Rows[0], Row(1, "<ПУСТО>"));
     EXPECT_EQ(view.Rows[1], Row(2, "Блок 2", "9728"));
     EXPECT_TRUE(view.ButtonsEnabled);
@@ -93,15 +94,15 @@ TEST_F(LoaderSessionTest, UntrustedHeaderIsShownWithinItsField)
     for (size_t i = 128; i < 140; ++i) header[i] = 0xFF;
     sim.WriteFlashBytes(3696 + 33792, header);
     sim.WriteFlashBytes(SlotAddress(1) + 3, {0x00});
-    session.RefreshAll();
+    EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
     EXPECT_EQ(view.Rows[1], Row(2, std::string(63, 'A'), "131070"));
 }
 
 TEST_F(LoaderSessionTest, FirstRefreshShowsNoProgress)
 {
-    session.Shown = false;
+    session->Shown = false;
     Refreshed();
-    session.RefreshAll();
+    EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
     EXPECT_TRUE(view.Progress.empty());
 }
 
@@ -109,9 +110,9 @@ TEST_F(LoaderSessionTest, SwitchedOffLoaderGivesNoMessage)
 {
     ShortReplyTimeouts();
     sim.SetLoaderOn(false);
-    session.RefreshAll();
-    EXPECT_TRUE(view.Boxes.empty());
-    EXPECT_EQ(view.ClockTexts, (std::vector<std::string>{"- - - -"}));
+    EXPECT_EQ(session->RefreshAll(), TOutcome::LinkLost);
+    EXPECT_TRUE(view.Messages.empty());
+    EXPECT_EQ(view.Clocks, (std::vector<std::string>{"- - - -"}));
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Ошибка"}));
     EXPECT_EQ(view.Rows, AllRows("Нет данных"));
     EXPECT_FALSE(view.ButtonsEnabled);
@@ -119,7 +120,7 @@ TEST_F(LoaderSessionTest, SwitchedOffLoaderGivesNoMessage)
     sim.SetLoaderOn(true);
     Clock::SetScale(100);
     view.Answers = {IdYes};
-    session.RefreshAll();
+    EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
     EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
 }
 
@@ -134,26 +135,26 @@ TEST_P(UnformattedStoreTest, OffersToFormat)
 {
     const UnformattedCase& c = GetParam();
     if (c.damaged) {
-        ASSERT_TRUE(ConnectLoader(6));
-        ASSERT_TRUE(FormatLoader());
+        ASSERT_TRUE(link->ConnectLoader(6));
+        ASSERT_TRUE(FormatLoader(*link));
         sim.WriteFlashBytes(528 + 3, {0x7F});
     }
     sim.ClearWireLog();
     view.Answers = {c.answer};
-    session.RefreshAll();
-    ASSERT_EQ(view.Boxes.size(), 1u);
-    EXPECT_EQ(view.Boxes[0], (ShownBox{"Ошибка!", c.question, MbAskDefaultNo}));
+    EXPECT_EQ(session->RefreshAll(), c.answer == IdYes ? TOutcome::Done : TOutcome::Declined);
+    ASSERT_EQ(view.Messages.size(), 1u);
+    EXPECT_EQ(view.Messages[0], (ShownBox{"Ошибка!", c.question, MbAskDefaultNo}));
     if (c.answer == IdYes) {
         EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
         EXPECT_EQ(view.Statuses.back(), "OK");
         EXPECT_TRUE(view.ButtonsEnabled);
         int32_t status = -1;
-        ASSERT_TRUE(ReadDirectory(status));
+        ASSERT_TRUE(ReadDirectory(*link, status));
         EXPECT_EQ(status, DirectoryValid);
     } else {
         EXPECT_EQ(view.Rows, AllRows("Нет данных"));
         EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Чтение", "Ошибка"}));
-        EXPECT_EQ(view.ClockTexts, (std::vector<std::string>{"- - - -"}));
+        EXPECT_EQ(view.Clocks, (std::vector<std::string>{"- - - -"}));
         EXPECT_FALSE(view.ButtonsEnabled);
         EXPECT_TRUE(Requests(0xA6).empty());
     }
@@ -169,8 +170,8 @@ TEST_F(LoaderSessionTest, WriteIntoAnEmptyBlockAsksToWrite)
 {
     Refreshed();
     view.Answers = {IdYes};
-    EXPECT_EQ(session.Write(0, "  Вокзал\t"), TLoaderOutcome::Done);
-    EXPECT_EQ(view.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
+    EXPECT_EQ(session->Write(0, "  Вокзал\t"), TOutcome::Done);
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Запись", "OK"}));
     EXPECT_EQ(view.Rows[0], Row(1, "Вокзал", "9728"));
     EXPECT_EQ(Requests().back().Command(), 0xA0);   // the handshake after the write
@@ -181,10 +182,10 @@ TEST_F(LoaderSessionTest, WriteIntoABlockThatHoldsDataAsksOnlyToErase)
 {
     Refreshed({1});
     view.Answers = {IdYes};
-    EXPECT_EQ(session.Write(1, "Новое"), TLoaderOutcome::Done);
-    EXPECT_EQ(view.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
+    EXPECT_EQ(session->Write(1, "Новое"), TOutcome::Done);
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
     EXPECT_EQ(view.Rows[1], Row(2, "Новое", "9728"));
-    EXPECT_EQ(session.Blocks[1].Header.Name(), "Новое");
+    EXPECT_EQ(session->Blocks[1].Header.Name(), "Новое");
     // Erase (the slot marked empty) comes before the data.
     auto writes = Requests(0xA6);
     ASSERT_FALSE(writes.empty());
@@ -195,8 +196,8 @@ TEST_F(LoaderSessionTest, WriteIntoABlockThatHoldsDataAsksOnlyToErase)
 TEST_F(LoaderSessionTest, DecliningAWriteSendsNoFlashRequest)
 {
     Refreshed({1});
-    EXPECT_EQ(session.Write(1, "x"), TLoaderOutcome::Declined);
-    EXPECT_EQ(session.Write(0, "x"), TLoaderOutcome::Declined);
+    EXPECT_EQ(session->Write(1, "x"), TOutcome::Declined);
+    EXPECT_EQ(session->Write(0, "x"), TOutcome::Declined);
     EXPECT_TRUE(Requests(0xA6).empty());
     EXPECT_TRUE(Requests(0xA5).empty());
 }
@@ -205,9 +206,9 @@ TEST_F(LoaderSessionTest, LongNameIsWrittenAs63Characters)
 {
     Refreshed();
     view.Answers = {IdYes};
-    ASSERT_EQ(session.Write(2, Repeat("Я", 70)), TLoaderOutcome::Done);
+    ASSERT_EQ(session->Write(2, Repeat("Я", 70)), TOutcome::Done);
     EXPECT_EQ(Flash(3696 + 2 * 33792, 1), (std::vector<uint8_t>{63}));
-    EXPECT_EQ(session.Blocks[2].Header.Name(), Repeat("Я", 63));
+    EXPECT_EQ(session->Blocks[2].Header.Name(), Repeat("Я", 63));
     EXPECT_EQ(view.Rows[2], Row(3, Repeat("Я", 63), "9728"));
 }
 
@@ -216,9 +217,9 @@ TEST_F(LoaderSessionTest, FailedWriteLosesTheLink)
     Refreshed();
     sim.AddFault({0xA6, 1, -1, FaultKind::WrongCase});
     view.Answers = {IdYes};
-    EXPECT_EQ(session.Write(4, "x"), TLoaderOutcome::Failed);
-    EXPECT_EQ(view.Boxes.back(), (ShownBox{"Ошибка!", "Не удалось записать блок №5!", MbError}));
-    EXPECT_FALSE(session.Ready);
+    EXPECT_EQ(session->Write(4, "x"), TOutcome::LinkLost);
+    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось записать блок №5!", MbError}));
+    EXPECT_FALSE(session->Ready);
     EXPECT_FALSE(view.ButtonsEnabled);
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Запись", "Ошибка"}));
 }
@@ -226,8 +227,8 @@ TEST_F(LoaderSessionTest, FailedWriteLosesTheLink)
 TEST_F(LoaderSessionTest, EraseOfAnEmptyBlockSendsNothing)
 {
     Refreshed();
-    EXPECT_EQ(session.Erase(2), TLoaderOutcome::Refused);
-    EXPECT_EQ(view.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", MbError}}));
+    EXPECT_EQ(session->Erase(2), TOutcome::Refused);
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", MbError}}));
     EXPECT_TRUE(Requests().empty());
 }
 
@@ -235,8 +236,8 @@ TEST_F(LoaderSessionTest, EraseAsksThenMarksTheBlockEmpty)
 {
     Refreshed({3});
     view.Answers = {IdYes};
-    EXPECT_EQ(session.Erase(3), TLoaderOutcome::Done);
-    EXPECT_EQ(view.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №4?", MbAskDefaultNo}}));
+    EXPECT_EQ(session->Erase(3), TOutcome::Done);
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №4?", MbAskDefaultNo}}));
     EXPECT_EQ(view.Rows[3], Row(4, "<ПУСТО>"));
     EXPECT_EQ(view.Events.back(), "fill");
     EXPECT_EQ(Flash(SlotAddress(3) + 3, 1), (std::vector<uint8_t>{0xFF}));
@@ -246,8 +247,8 @@ TEST_F(LoaderSessionTest, EraseAllReportsEightSteps)
 {
     Refreshed({0, 6});
     view.Answers = {IdYes};
-    EXPECT_EQ(session.EraseAll(), TLoaderOutcome::Done);
-    EXPECT_EQ(view.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
+    EXPECT_EQ(session->EraseAll(), TOutcome::Done);
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
     EXPECT_EQ(view.Progress, (std::vector<int32_t>{12, 25, 38, 50, 62, 75, 88, 100}));
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Стирание", "OK"}));
     EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
@@ -260,9 +261,9 @@ TEST_F(LoaderSessionTest, EraseAllStopsAtTheFailingBlock)
     auto rowsBefore = view.Rows;
     sim.AddFault({0xA6, 5, 1, FaultKind::WrongCase});
     view.Answers = {IdYes};
-    EXPECT_EQ(session.EraseAll(), TLoaderOutcome::Failed);
+    EXPECT_EQ(session->EraseAll(), TOutcome::LinkLost);
     EXPECT_EQ(view.Progress, (std::vector<int32_t>{12, 25, 38, 50}));
-    EXPECT_EQ(view.Boxes.back(), (ShownBox{"Ошибка!", "Не удалось стереть блок №5!", MbError}));
+    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось стереть блок №5!", MbError}));
     EXPECT_EQ(view.Events, (std::vector<std::string>{"box:Стереть все блоки?", "status:Стирание", "progress:12",
                                                      "progress:25", "progress:38", "progress:50", "status:Ошибка",
                                                      "box:Не удалось стереть блок №5!", "status:Ошибка",
@@ -275,8 +276,8 @@ TEST_F(LoaderSessionTest, FormatAsksThenRefreshes)
 {
     Refreshed({2});
     view.Answers = {IdYes};
-    EXPECT_EQ(session.Format(), TLoaderOutcome::Done);
-    EXPECT_EQ(view.Boxes, (std::vector<ShownBox>{{"Внимание!", FormatQuestionText, MbAskDefaultNo}}));
+    EXPECT_EQ(session->Format(), TOutcome::Done);
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", FormatQuestionText, MbAskDefaultNo}}));
     EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
     EXPECT_EQ(view.Statuses.back(), "OK");
     EXPECT_EQ(Flash(SlotAddress(2) + 3, 1), (std::vector<uint8_t>{0xFF}));
@@ -285,9 +286,9 @@ TEST_F(LoaderSessionTest, FormatAsksThenRefreshes)
 TEST_F(LoaderSessionTest, DeclinedFormatSendsNothing)
 {
     Refreshed({2});
-    EXPECT_EQ(session.Format(), TLoaderOutcome::Declined);
+    EXPECT_EQ(session->Format(), TOutcome::Declined);
     EXPECT_TRUE(Requests().empty());
-    EXPECT_TRUE(session.CanChangeBlocks());
+    EXPECT_TRUE(session->CanChangeBlocks());
 }
 
 TEST_F(LoaderSessionTest, FailedFormatShowsTheLinkError)
@@ -295,19 +296,19 @@ TEST_F(LoaderSessionTest, FailedFormatShowsTheLinkError)
     Refreshed({2});
     sim.AddFault({0xA6, 1, -1, FaultKind::WrongCase});
     view.Answers = {IdYes};
-    EXPECT_EQ(session.Format(), TLoaderOutcome::Failed);
-    EXPECT_EQ(view.Boxes.back(), (ShownBox{"Ошибка!", LinkError, MbAskDefaultNo}));
+    EXPECT_EQ(session->Format(), TOutcome::LinkLost);
+    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", LinkError, MbAskDefaultNo}));
     EXPECT_EQ(view.Statuses.back(), "Ошибка");
-    EXPECT_FALSE(session.CanChangeBlocks());
+    EXPECT_FALSE(session->CanChangeBlocks());
 }
 
 TEST_F(LoaderSessionTest, SyncSetsTheLoaderToTheComputersTime)
 {
     Clock::SetScale(10);   // the loader's clock runs with the ticks: keep the minute in reach
     Refreshed();
-    EXPECT_TRUE(session.SyncClock());
-    EXPECT_TRUE(view.Boxes.empty());
-    EXPECT_EQ(view.ClockTexts, (std::vector<std::string>{"13.08.2004 22:22"}));
+    EXPECT_TRUE(session->SyncClock());
+    EXPECT_TRUE(view.Messages.empty());
+    EXPECT_EQ(view.Clocks, (std::vector<std::string>{"13.08.2004 22:22"}));
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"OK"}));
     EXPECT_EQ(view.Events.back(), "buttons:on");
     ASSERT_EQ(Requests(0xA3).size(), 1u);
@@ -318,8 +319,8 @@ TEST_F(LoaderSessionTest, SyncWithoutAnswerShowsNoMessage)
     Refreshed();
     ShortReplyTimeouts();
     sim.SetLoaderOn(false);
-    EXPECT_FALSE(session.SyncClock());
-    EXPECT_TRUE(view.Boxes.empty());
+    EXPECT_FALSE(session->SyncClock());
+    EXPECT_TRUE(view.Messages.empty());
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Ошибка"}));
     EXPECT_FALSE(view.ButtonsEnabled);
 }
@@ -333,28 +334,28 @@ class BeforeRefreshTest : public LoaderSessionTest, public testing::WithParamInt
 TEST_P(BeforeRefreshTest, BlockOperationsAreRefused)
 {
     if (GetParam().loaderAnswersRefresh) {
-        session.RefreshAll();   // unformatted store, format declined
+        EXPECT_EQ(session->RefreshAll(), TOutcome::Declined);   // unformatted store, format declined
     } else {
         ShortReplyTimeouts();
         sim.SetLoaderOn(false);
-        session.RefreshAll();
+        EXPECT_EQ(session->RefreshAll(), TOutcome::LinkLost);
         sim.SetLoaderOn(true);
         Clock::SetScale(100);
     }
-    ASSERT_TRUE(session.SyncClock());   // the clock answers: ready, but nothing was listed
-    EXPECT_TRUE(session.Ready);
-    EXPECT_FALSE(session.CanChangeBlocks());
+    ASSERT_TRUE(session->SyncClock());   // the clock answers: ready, but nothing was listed
+    EXPECT_TRUE(session->Ready);
+    EXPECT_FALSE(session->CanChangeBlocks());
     EXPECT_FALSE(view.ButtonsEnabled);
 
     view.Forget();
     sim.ClearWireLog();
     view.Answers = {IdYes, IdYes, IdYes};
-    EXPECT_EQ(session.Erase(0), TLoaderOutcome::Refused);
-    EXPECT_EQ(session.EraseAll(), TLoaderOutcome::Refused);
-    EXPECT_EQ(session.Write(0, "x"), TLoaderOutcome::Refused);
-    EXPECT_TRUE(view.Boxes.empty());
+    EXPECT_EQ(session->Erase(0), TOutcome::Refused);
+    EXPECT_EQ(session->EraseAll(), TOutcome::Refused);
+    EXPECT_EQ(session->Write(0, "x"), TOutcome::Refused);
+    EXPECT_TRUE(view.Messages.empty());
     EXPECT_TRUE(Requests().empty());
-    EXPECT_EQ(session.BlockRowTexts(1), Row(1, "Нет данных"));
+    EXPECT_EQ(session->BlockRowTexts(1), Row(1, "Нет данных"));
 }
 INSTANTIATE_TEST_SUITE_P(Cases, BeforeRefreshTest, testing::Values(
     BeforeRefreshCase{"NoAnswer", false},
@@ -364,9 +365,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, BeforeRefreshTest, testing::Values(
 TEST_F(LoaderSessionTest, NewSessionRefusesBlockOperations)
 {
     sim.ClearWireLog();
-    session.Ready = true;
-    EXPECT_EQ(session.Erase(0), TLoaderOutcome::Refused);
-    EXPECT_EQ(session.Write(0, "x"), TLoaderOutcome::Refused);
+    session->Ready = true;
+    EXPECT_EQ(session->Erase(0), TOutcome::Refused);
+    EXPECT_EQ(session->Write(0, "x"), TOutcome::Refused);
     EXPECT_TRUE(Requests().empty());
 }
 
@@ -378,6 +379,7 @@ TEST(LoaderSessionTexts, ClockAndDataSize)
     auto image = std::make_unique<TBlockImage>();
     ASSERT_TRUE(BuildBlockImage(*fonts, *image));
     TRecordingView view;
-    TLoaderSession session(view, *image);
+    TLoaderLink link;
+    TLoaderSession session(link, view, *image);
     EXPECT_EQ(session.DataSizeText(), "Размер данных: 9728");
 }

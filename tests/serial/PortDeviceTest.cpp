@@ -24,7 +24,7 @@
 namespace {
 using Lines = std::vector<std::pair<std::string, bool>>;
 
-struct OpenFailCase { const char* name; int error; };
+struct OpenFailCase { const char* name; int error; TPortFault fault; };
 class OpenFailureTest : public testing::TestWithParam<OpenFailCase> {};
 TEST_P(OpenFailureTest, ReportsTheReasonAndStaysClosed)
 {
@@ -38,6 +38,7 @@ TEST_P(OpenFailureTest, ReportsTheReasonAndStaysClosed)
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.Error);
     EXPECT_EQ(port.ErrorText, GetParam().error ? std::strerror(GetParam().error) : "Порт закрыт");
+    EXPECT_EQ(port.Fault, GetParam().fault);
     EXPECT_EQ(port.PortName, GetParam().name);
     uint8_t buffer[4];
     int32_t count = 5;
@@ -45,9 +46,9 @@ TEST_P(OpenFailureTest, ReportsTheReasonAndStaysClosed)
     EXPECT_EQ(count, 0);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, OpenFailureTest, testing::Values(
-    OpenFailCase{"", 0},
-    OpenFailCase{"/dev/no-such-serial-port", ENOENT},
-    OpenFailCase{"/dev/null", ENOTTY}));
+    OpenFailCase{"", 0, TPortFault::Other},
+    OpenFailCase{"/dev/no-such-serial-port", ENOENT, TPortFault::NotFound},
+    OpenFailCase{"/dev/null", ENOTTY, TPortFault::Other}));
 
 TEST(PortOpen, SuccessClearsTheError)
 {
@@ -58,6 +59,7 @@ TEST(PortOpen, SuccessClearsTheError)
     EXPECT_TRUE(port.IsOpen());
     EXPECT_FALSE(port.Error);
     EXPECT_EQ(port.ErrorText, "");
+    EXPECT_EQ(port.Fault, TPortFault::None);
     EXPECT_EQ(port.PortName, pty.SlavePath());
 }
 
@@ -88,6 +90,7 @@ TEST(PortOpen, PortHeldByAnotherProcessGivesTheSystemsText)
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.Error);
     EXPECT_EQ(port.ErrorText, std::strerror(EBUSY));
+    EXPECT_EQ(port.Fault, TPortFault::Busy);
 
     close(release[1]);
     waitpid(child, nullptr, 0);
@@ -105,6 +108,7 @@ TEST(PortOpen, TwoPortObjectsCannotShareADevice)
     second.Open(pty.SlavePath());
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(second.ErrorText, std::strerror(EBUSY));
+    EXPECT_EQ(second.Fault, TPortFault::Busy);
 
     first.Open("");
     second.Open(pty.SlavePath());

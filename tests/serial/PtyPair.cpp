@@ -68,19 +68,14 @@ Bytes Concat(Bytes a, const Bytes& b)
     return a;
 }
 
-TraceRecorder::TraceRecorder()
+PacketTrace TraceRecorder::Sink()
 {
-    SetPacketTrace([this](TraceKind kind, const uint8_t* bytes, size_t count) {
+    return [this](TraceKind kind, const uint8_t* bytes, size_t count) {
         std::lock_guard g(lock_);
         entries_.push_back({kind, Bytes(bytes, bytes + count)});
         if (kind == TraceKind::Received || kind == TraceKind::ReceivedInvalid) ++judged_;
         changed_.notify_all();
-    });
-}
-
-TraceRecorder::~TraceRecorder()
-{
-    SetPacketTrace(nullptr);
+    };
 }
 
 bool TraceRecorder::WaitJudged(size_t count, std::chrono::milliseconds timeout)

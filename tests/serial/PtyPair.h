@@ -1,5 +1,5 @@
 // A pseudo-terminal pair for the port tests: the test plays the far end on the master, the port
-// opens the slave's path. Also a recorder of the packet trace, which tells a test when the
+// opens the slave's path. Also a recorder of a port's packet trace, which tells a test when the
 // receive thread has judged a frame.
 #pragma once
 
@@ -45,11 +45,10 @@ struct TraceEntry {
     Bytes Frame;
 };
 
-// Installs itself as the process's packet trace for its lifetime.
+// Records what a port traces once its Sink() is the port's Trace; it must outlive that port.
 class TraceRecorder {
 public:
-    TraceRecorder();
-    ~TraceRecorder();
+    PacketTrace Sink();
     // Waits until the receive thread has judged `count` frames (valid or not) in all.
     bool WaitJudged(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
     std::vector<TraceEntry> Entries();

@@ -19,6 +19,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(pty.Ok());
+        port.Trace = trace.Sink();
         port.Open(pty.SlavePath());
         ASSERT_FALSE(port.Error) << port.ErrorText;
     }
@@ -39,7 +40,7 @@ protected:
         return Bytes(buffer, buffer + count);
     }
 
-    TraceRecorder trace;
+    TraceRecorder trace;   // outlives the port, whose receive thread reports to it
     PtyPair pty;
     TComPort port{false, true};
 };
@@ -276,6 +277,22 @@ TEST_F(PortTest, TraceRecordsWhatGoesOut)
     EXPECT_EQ(entries[0].Frame, AbcFrame);
     EXPECT_EQ(entries[1].Kind, TraceKind::SentRaw);
     EXPECT_EQ(entries[1].Frame, (Bytes{0x5C, 0x5C}));
+}
+
+TEST_F(PortTest, TraceIsThePortsOwn)
+{
+    PtyPair otherPty;
+    ASSERT_TRUE(otherPty.Ok());
+    TComPort other(false, true);
+    other.Open(otherPty.SlavePath());
+    ASSERT_FALSE(other.Error) << other.ErrorText;
+    ASSERT_TRUE(other.SendPacket(Abc.data(), 3));
+    ASSERT_TRUE(otherPty.Write(AbcFrame));
+    uint8_t buffer[8];
+    int32_t count = 0;
+    ASSERT_TRUE(other.WaitPacket(buffer, 8, LongWait, count));
+    other.Open("");   // closed: its receive thread has finished judging
+    EXPECT_TRUE(trace.Entries().empty());
 }
 
 TEST(ClosedPort, DoesNothingAndFailsSends)

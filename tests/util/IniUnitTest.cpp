@@ -133,6 +133,17 @@ TEST_F(IniFile, FailedSaveLeavesTheOldFileIntact)
     EXPECT_EQ(Read(), kEmptyFile);
 }
 
+// The owners of a settings record load and save it at this path.
+TEST(SettingsPath, BesideTheProgramWhenItsFolderIsWritable)
+{
+    const std::string dir = ProgramDir();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_EQ(fs::path(dir) / "", fs::read_symlink("/proc/self/exe").parent_path() / "");
+    if (access(dir.c_str(), W_OK) != 0) GTEST_SKIP() << "the test program's folder is read-only";
+    EXPECT_EQ(DefaultSettingsPath(), dir + "Mirvolen.ini");
+}
+
 struct IntsCase { const char* text; Ints values; };
 class TextToFourIntsTest : public testing::TestWithParam<IntsCase> {};
 TEST_P(TextToFourIntsTest, Converts)
