@@ -27,7 +27,8 @@ namespace {
 // What the loader link told the user, for the error output.
 void PrintMessages(const ScriptedDialogue& console)
 {
-    for (const ShownBox& box : console.Messages) std::fprintf(stderr, "%s: %s\n", box.Caption.c_str(), box.Text.c_str());
+    for (const ShownBox& box : console.Messages)
+        std::fprintf(stderr, "%s: %s\n", box.Caption.c_str(), box.Text.c_str());
 }
 
 struct StoredBlock {
