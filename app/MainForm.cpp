@@ -1,14 +1,15 @@
 #include "app/MainForm.h"
 
-#include "widgets/FileDialog.h"
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
-#include "loaderui/LoaderWorkflow.h"
 #include "fonts/fntUnit.h"
+#include "loader/LoaderLink.h"
+#include "loaderui/LoaderWorkflow.h"
 #include "serial/Serial.h"
 #include "util/IniUnit.h"
 #include "util/StrUnit.h"
+#include "widgets/FileDialog.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -35,8 +36,10 @@ constexpr int HighestThreadNice = -15;
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-TMainFlashForm::TMainFlashForm(std::string commandLinePort, QWidget* parent)
-    : QWidget(parent), Fonts(std::make_unique<TFontSet>()), commandLinePort_(TrimBlanks(commandLinePort))
+TMainFlashForm::TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& settings, std::string commandLinePort,
+                               QWidget* parent)
+    : QWidget(parent), Fonts(std::make_unique<TFontSet>()), board_(board), loader_(loader), settings_(settings),
+      commandLinePort_(TrimBlanks(commandLinePort))
 {
     CreateControls();
     FormCreate();
@@ -47,15 +50,6 @@ TMainFlashForm::TMainFlashForm(std::string commandLinePort, QWidget* parent)
 
 TMainFlashForm::~TMainFlashForm() = default;
 
-template <typename Work> void TMainFlashForm::RunWorkflow(Work work)
-{
-    // A click handled inside the progress callback's message pass must not start a second workflow.
-    if (busy_) return;
-    busy_ = true;
-    work();
-    busy_ = false;
-}
-
 void TMainFlashForm::FormCreate()
 {
     Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
@@ -65,8 +59,8 @@ void TMainFlashForm::FormCreate()
 void TMainFlashForm::FormShow()
 {
     FillPortList();
-    Edit2->setText(Text(IniSet.FontFile));
-    CheckBox2->setChecked(IniSet.IncludeFont);
+    Edit2->setText(Text(settings_.FontFile));
+    CheckBox2->setChecked(settings_.IncludeFont);
     PlaceAtSavedPosition();
     SetHighPriority();
 }
@@ -74,10 +68,9 @@ void TMainFlashForm::FormShow()
 void TMainFlashForm::FillPortList()
 {
     ComboBox1->clear();
-    if (BoardPort)
-        for (const std::string& port : BoardPort->Ports) ComboBox1->addItem(Text(port));
+    for (const std::string& port : board_.BoardPort->Ports) ComboBox1->addItem(Text(port));
     // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
-    QString saved = Text(TrimBlanks(IniSet.Port));
+    QString saved = Text(TrimBlanks(settings_.Port));
     if (ComboBox1->findText(saved, Qt::MatchFixedString) < 0 && IsTerminalDevice(saved.toStdString()))
         ComboBox1->addItem(saved);
     QString given = Text(commandLinePort_);
@@ -87,42 +80,46 @@ void TMainFlashForm::FillPortList()
     ComboBox1->setCurrentIndex(ComboBox1->findText(saved, Qt::MatchFixedString));
     if (!given.isEmpty()) ComboBox1->setCurrentIndex(ComboBox1->findText(given, Qt::MatchFixedString));
     int i = std::max(ComboBox1->currentIndex(), 0);
-    BoardPortName = i < ComboBox1->count() ? ComboBox1->itemText(i).toStdString() : std::string();
-    LoaderPortName = BoardPortName;
+    UsePort(i < ComboBox1->count() ? ComboBox1->itemText(i).toStdString() : std::string());
     ComboBox1->view()->setMinimumWidth(ComboBox1->view()->sizeHintForColumn(0) + 8);
 }
 
 // Left and top as saved, unless that point is on no screen (a monitor since removed).
 void TMainFlashForm::PlaceAtSavedPosition()
 {
-    QPoint topLeft(IniSet.Position[0], IniSet.Position[1]);
+    QPoint topLeft(settings_.Position[0], settings_.Position[1]);
     if (QGuiApplication::screenAt(topLeft) || topLeft.isNull()) move(topLeft);
 }
 
 void TMainFlashForm::FormHide()
 {
-    IniSet.FontFile = Edit2->text().toStdString();
-    IniSet.IncludeFont = CheckBox2->isChecked();
+    settings_.FontFile = Edit2->text().toStdString();
+    settings_.IncludeFont = CheckBox2->isChecked();
     // A port given on the command line is for this run only.
     bool givenPort = ComboBox1->currentText().compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
-    if (ComboBox1->currentIndex() >= 0 && !givenPort) IniSet.Port = ComboBox1->currentText().toStdString();
+    if (ComboBox1->currentIndex() >= 0 && !givenPort) settings_.Port = ComboBox1->currentText().toStdString();
     QRect bounds = frameGeometry();
-    IniSet.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
+    settings_.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
 }
 
 void TMainFlashForm::ComboBox1Click()
 {
     int i = ComboBox1->currentIndex();
     if (i < 0 || i >= ComboBox1->count()) return;
-    BoardPortName = ComboBox1->itemText(i).toStdString();
-    LoaderPortName = BoardPortName;
+    UsePort(ComboBox1->itemText(i).toStdString());
+}
+
+void TMainFlashForm::UsePort(const std::string& name)
+{
+    board_.BoardPortName = name;
+    loader_.LoaderPortName = name;
 }
 
 void TMainFlashForm::Button1Click()
 {
-    RunWorkflow([this] {
+    work_.Run([this] {
         IncludeFonts = CheckBox2->isChecked();
-        ProgramBoard(*this, *Fonts, IncludeFonts, Edit2->text().toStdString());
+        ProgramBoard(board_, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
     });
 }
 
@@ -130,39 +127,39 @@ void TMainFlashForm::Button2Click() { close(); }
 
 void TMainFlashForm::Button3Click()
 {
-    RunWorkflow([this] { StartBoardProgram(*this, false); });
+    work_.Run([this] { StartBoardProgram(board_, *this, false); });
 }
 
 void TMainFlashForm::Button4Click()
 {
-    RunWorkflow([this] {
+    work_.Run([this] {
         if (OpenFileDialog("Файл шрифтов для прошивки", "Файлы шрифтов для прошивки (*.gly)|*.gly",
-                           IniSet.LastFontDir, true, false, IniSet.FontFile, 0))
-            Edit2->setText(Text(IniSet.FontFile));
+                           settings_.LastFontDir, true, false, settings_.FontFile, 0))
+            Edit2->setText(Text(settings_.FontFile));
     });
 }
 
 void TMainFlashForm::Button5Click()
 {
-    RunWorkflow([this] {
+    work_.Run([this] {
         std::array<uint8_t, 256> record{};
-        ReadBoardConfiguration(*this, record);
+        ReadBoardConfiguration(board_, *this, record);
     });
 }
 
 void TMainFlashForm::Button7Click()
 {
-    RunWorkflow([this] {
+    work_.Run([this] {
         IncludeFonts = CheckBox2->isChecked();
-        RunLoaderWorkflow(this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
+        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
     });
 }
 
 void TMainFlashForm::Button10Click()
 {
-    RunWorkflow([this] {
+    work_.Run([this] {
         int32_t errors = 0;
-        TestBoardRam(*this, errors);
+        TestBoardRam(board_, *this, errors);
     });
 }
 
@@ -173,9 +170,9 @@ void TMainFlashForm::SetHighPriority()
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
 }
 
-int32_t TMainFlashForm::ShowMessage(const std::string& caption, const std::string& text, uint32_t flags)
+int32_t TMainFlashForm::ShowMessage(const TMessage& message)
 {
-    return ShowMessageBox(this, caption, text, flags);
+    return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
 }
 
 void TMainFlashForm::SetStatus(const std::string& text) { Label2->setText(Text(text)); }
@@ -184,28 +181,17 @@ void TMainFlashForm::SetVersion(const std::string& text) { Label5->setText(Text(
 
 void TMainFlashForm::ShowProgress(int32_t percent)
 {
-    SetInputEnabled(false);
+    work_.SetInputEnabled(false);
     MoveGauge(percent);
-    SetInputEnabled(true);
+    work_.SetInputEnabled(true);
 }
 
-void TMainFlashForm::SetBusy(bool busy) { SetInputEnabled(!busy); }
+void TMainFlashForm::SetBusy(bool busy) { work_.SetInputEnabled(!busy); }
 
 void TMainFlashForm::MoveGauge(int32_t percent)
 {
     Gauge1->setValue(percent);
     QCoreApplication::processEvents();
-}
-
-void TMainFlashForm::SetInputEnabled(bool enabled)
-{
-    // Disabling the window drops the keyboard focus; give it back afterwards.
-    if (!enabled && isEnabled()) focusBeforeDisable_ = focusWidget();
-    setEnabled(enabled);
-    if (enabled && focusBeforeDisable_) {
-        if (isActiveWindow()) focusBeforeDisable_->setFocus();
-        focusBeforeDisable_ = nullptr;
-    }
 }
 
 void TMainFlashForm::showEvent(QShowEvent* event)
@@ -219,7 +205,7 @@ void TMainFlashForm::showEvent(QShowEvent* event)
 void TMainFlashForm::closeEvent(QCloseEvent* event)
 {
     // Closing during a workflow would pull the window from under it; the workflow ends first.
-    if (busy_) {
+    if (work_.Busy()) {
         event->ignore();
         return;
     }

@@ -1,10 +1,11 @@
 // The main window: port choice, font options, and the buttons that start the board workflows.
-// It is the workflows' user: status and version lines, the gauge, message boxes.
+// It is the workflows' user: status and version lines, the gauge, message boxes. It acts on the
+// board and loader links and the settings record it is given; their owner outlives it.
 #pragma once
 
 #include "util/Dialogue.h"
+#include "widgets/WindowWork.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
@@ -18,7 +19,10 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class TBoardLink;
+class TLoaderLink;
 struct TFontSet;
+struct TIniSet;
 
 class TMainFlashForm : public QWidget, public TUserDialogue {
     Q_OBJECT
@@ -26,7 +30,8 @@ class TMainFlashForm : public QWidget, public TUserDialogue {
 public:
     // commandLinePort: a port to add to the list and select (a simulated board's pseudo-terminal);
     // it is never stored as the saved port.
-    explicit TMainFlashForm(std::string commandLinePort = {}, QWidget* parent = nullptr);
+    TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& settings, std::string commandLinePort = {},
+                   QWidget* parent = nullptr);
     ~TMainFlashForm() override;
 
     // Handlers.
@@ -44,7 +49,7 @@ public:
     void SetHighPriority();
 
     // The workflows' user.
-    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override;
+    int32_t ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void ShowProgress(int32_t percent) override;
     void SetVersion(const std::string& text) override;
@@ -52,7 +57,7 @@ public:
     void MoveGauge(int32_t percent) override;
 
     // Whether a workflow runs now.
-    bool Busy() const { return busy_; }
+    bool Busy() const { return work_.Busy(); }
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -87,13 +92,14 @@ private:
     void ConnectHandlers();
     void FillPortList();
     void PlaceAtSavedPosition();
-    void SetInputEnabled(bool enabled);
-    // Runs a workflow unless one runs already.
-    template <typename Work> void RunWorkflow(Work work);
+    // Both links work on the port the user chose.
+    void UsePort(const std::string& name);
 
+    TBoardLink& board_;
+    TLoaderLink& loader_;
+    TIniSet& settings_;
     std::string commandLinePort_;
-    bool busy_ = false;
+    TWindowWork work_{*this};
     bool shown_ = false;
     bool hidden_ = false;
-    QPointer<QWidget> focusBeforeDisable_;
 };

@@ -1,12 +1,11 @@
 // flasher: the window program. Start-up and shut-down run in a fixed order: the settings before
-// anything else, the window last; at the end the reverse, with the settings written after the
-// window has stored its state in them.
+// anything else, then the delay calibration, the board link, the loader link and the window last;
+// at the end the reverse, with the settings written after the window has stored its state in them.
 #include "app/MainForm.h"
 #include "board/BoardLink.h"
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
 #include "util/IniUnit.h"
-#include "util/Random.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -70,10 +69,13 @@ void ScheduleScreenshot(TMainFlashForm& form, const std::string& file)
     });
 }
 
-int RunWindow(int& argc, char** argv, const TOptions& options)
+int RunWindow(int& argc, char** argv, const TOptions& options, TIniSet& settings)
 {
+    // Declared in start-up order, so they end in the reverse: window, loader link, board link.
+    TBoardLink board;
+    TLoaderLink loader;
     QApplication app(argc, argv);
-    TMainFlashForm form(options.Port);
+    TMainFlashForm form(board, loader, settings, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
     int status = app.exec();
@@ -90,17 +92,13 @@ int main(int argc, char** argv)
         return options.Bad ? 2 : 0;
     }
 
-    IniFileName = DefaultSettingsPath();
-    LoadSettings();
+    const std::string settingsPath = DefaultSettingsPath();
+    TIniSet settings;
+    LoadIniSet(settings, settingsPath);
     CalibrateDelay();
-    BoardLinkStartup();
-    LoaderLinkStartup();
-    SeedRandomFromClock();
 
-    int status = RunWindow(argc, argv, options);
+    int status = RunWindow(argc, argv, options, settings);
 
-    LoaderLinkShutdown();
-    BoardLinkShutdown();
-    SaveSettings();
+    SaveIniSet(settings, settingsPath);
     return status;
 }

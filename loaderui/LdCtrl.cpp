@@ -1,8 +1,8 @@
 #include "loaderui/LdCtrl.h"
 
-#include "widgets/FileDialog.h"
 #include "loaderui/LibUnit.h"
 #include "util/IniUnit.h"
+#include "widgets/FileDialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,7 +19,8 @@ constexpr std::array<long double, BlockColumns> BlockColumnProportions{0.1L, 0.7
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-TLoadForm::TLoadForm(TBlockImage& image, QWidget* owner) : QDialog(owner), Session(*this, image)
+TLoadForm::TLoadForm(TLoaderLink& link, TBlockImage& image, QWidget* owner)
+    : QDialog(owner), Session(link, *this, image)
 {
     CreateControls();
     FormCreate();
@@ -29,14 +30,6 @@ TLoadForm::TLoadForm(TBlockImage& image, QWidget* owner) : QDialog(owner), Sessi
 }
 
 TLoadForm::~TLoadForm() = default;
-
-template <typename Work> void TLoadForm::RunOperation(Work work)
-{
-    if (busy_) return;
-    busy_ = true;
-    work();
-    busy_ = false;
-}
 
 void TLoadForm::FormCreate()
 {
@@ -51,7 +44,7 @@ void TLoadForm::FormCreate()
 
 void TLoadForm::FormShow()
 {
-    RunOperation([this] {
+    work_.Run([this] {
         Label1->setText(Text(Session.DataSizeText()));
         Session.RefreshAll();
         Grid->SelectRow(1);
@@ -63,7 +56,7 @@ bool TLoadForm::FormCloseQuery()
 {
     // Closing is always allowed, with the result OK; only an operation still running holds it off
     // until it has ended (the window would vanish while the loader is still being written).
-    if (busy_) return false;
+    if (work_.Busy()) return false;
     setResult(QDialog::Accepted);
     return true;
 }
@@ -77,37 +70,37 @@ void TLoadForm::Button1Click() { done(QDialog::Accepted); }
 
 void TLoadForm::Button2Click()
 {
-    RunOperation([this] { Session.RefreshAll(); });
+    work_.Run([this] { Session.RefreshAll(); });
 }
 
 void TLoadForm::Button3Click()
 {
-    RunOperation([this] { Session.Erase(Grid->Row() - 1); });
+    work_.Run([this] { Session.Erase(Grid->Row() - 1); });
 }
 
 void TLoadForm::Button4Click()
 {
-    RunOperation([this] { Session.EraseAll(); });
+    work_.Run([this] { Session.EraseAll(); });
 }
 
 void TLoadForm::Button5Click()
 {
-    RunOperation([this] { Session.Write(Grid->Row() - 1, Edit1->text().toStdString()); });
+    work_.Run([this] { Session.Write(Grid->Row() - 1, Edit1->text().toStdString()); });
 }
 
 void TLoadForm::Button6Click()
 {
-    RunOperation([this] { Session.Format(); });
+    work_.Run([this] { Session.Format(); });
 }
 
 void TLoadForm::Button8Click()
 {
-    RunOperation([this] { Session.SyncClock(); });
+    work_.Run([this] { Session.SyncClock(); });
 }
 
-int32_t TLoadForm::ShowMessage(const std::string& caption, const std::string& text, uint32_t flags)
+int32_t TLoadForm::ShowMessage(const TMessage& message)
 {
-    return MsgBox(this, text, caption, flags);
+    return MsgBox(this, message.Text, message.Caption, message.Flags);
 }
 
 void TLoadForm::SetStatus(const std::string& text) { Label3->setText(Text(text)); }
@@ -116,10 +109,10 @@ void TLoadForm::SetClock(const std::string& text) { Label4->setText(Text(text));
 
 void TLoadForm::ShowProgress(int32_t percent)
 {
-    SetInputEnabled(false);
+    work_.SetInputEnabled(false);
     Gauge1->setValue(percent);
     QCoreApplication::processEvents();
-    SetInputEnabled(true);
+    work_.SetInputEnabled(true);
 }
 
 void TLoadForm::FillBlockList()
@@ -138,17 +131,6 @@ void TLoadForm::UpdateButtons()
     Button5->setEnabled(canChange);
 }
 
-void TLoadForm::SetInputEnabled(bool enabled)
-{
-    // Disabling the window drops the keyboard focus; give it back afterwards.
-    if (!enabled && isEnabled()) focusBeforeDisable_ = focusWidget();
-    setEnabled(enabled);
-    if (enabled && focusBeforeDisable_) {
-        if (isActiveWindow()) focusBeforeDisable_->setFocus();
-        focusBeforeDisable_ = nullptr;
-    }
-}
-
 void TLoadForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -157,11 +139,11 @@ void TLoadForm::showEvent(QShowEvent* event)
     FormShow();
 }
 
-bool OpenLoaderWindow(TBlockImage& image, QWidget* owner)
+bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TIniSet& settings, QWidget* owner)
 {
-    TLoadForm form(image, owner);
-    form.Edit1->setText(Text(IniSet.RomName));
+    TLoadForm form(link, image, owner);
+    form.Edit1->setText(Text(settings.RomName));
     bool ok = form.exec() == QDialog::Accepted;
-    IniSet.RomName = form.Edit1->text().toStdString();
+    settings.RomName = form.Edit1->text().toStdString();
     return ok;
 }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "loader/LoaderSession.h"
+#include "widgets/WindowWork.h"
 
 #include <QDialog>
-#include <QPointer>
 
 #include <cstdint>
 #include <string>
@@ -18,13 +18,15 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class TTableGrid;
+struct TIniSet;
 
 class TLoadForm : public QDialog, public TLoaderView {
     Q_OBJECT
 
 public:
-    // image: the block image to write; not owned, only its name field is written.
-    explicit TLoadForm(TBlockImage& image, QWidget* owner = nullptr);
+    // link: the loader link whose port is open; image: the block image to write. Neither is
+    // owned; only the image's name field is written.
+    TLoadForm(TLoaderLink& link, TBlockImage& image, QWidget* owner = nullptr);
     ~TLoadForm() override;
 
     // Handlers.
@@ -40,7 +42,7 @@ public:
     void Button8Click();
 
     // The session's window.
-    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override;
+    int32_t ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void SetClock(const std::string& text) override;
     void ShowProgress(int32_t percent) override;
@@ -48,7 +50,7 @@ public:
     void UpdateButtons() override;
 
     // Whether a loader operation runs now (the window is closed only between operations).
-    bool Busy() const { return busy_; }
+    bool Busy() const { return work_.Busy(); }
 
     TLoaderSession Session;
 
@@ -82,17 +84,12 @@ private:
     void LayOutControls();
     void SetTabOrder();
     void ConnectHandlers();
-    void SetInputEnabled(bool enabled);
-    // Runs a loader operation unless one runs already (a click handled inside the progress
-    // callback's message pass must not start a second one).
-    template <typename Work> void RunOperation(Work work);
 
-    bool busy_ = false;
+    TWindowWork work_{*this};
     bool shown_ = false;
-    QPointer<QWidget> focusBeforeDisable_;
 };
 
-// Shows the loader window on `image` modally (the loader port is open). Edit1 starts with the
-// saved block name, which takes whatever the user left in Edit1 when the window closes. True when
-// the window was closed with OK, which every way of closing it gives.
-bool OpenLoaderWindow(TBlockImage& image, QWidget* owner = nullptr);
+// Shows the loader window on `image` modally (the link's port is open). Edit1 starts with the
+// settings' block name (RomName), which takes whatever the user left in Edit1 when the window
+// closes. True when the window was closed with OK, which every way of closing it gives.
+bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TIniSet& settings, QWidget* owner = nullptr);

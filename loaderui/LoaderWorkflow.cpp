@@ -20,22 +20,22 @@ bool PrepareImageFonts(TUserDialogue& ui, TFontSet& fonts, bool includeFonts, co
 }
 } // namespace
 
-void RunLoaderWorkflow(QWidget* owner, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
-                       const std::string& fontFile)
+void RunLoaderWorkflow(TLoaderLink& link, TIniSet& settings, QWidget* owner, TUserDialogue& ui, TFontSet& fonts,
+                       bool includeFonts, const std::string& fontFile)
 {
     if (!PrepareImageFonts(ui, fonts, includeFonts, fontFile)) return;
     // 64 KiB: on the heap, not on the window thread's stack.
     auto image = std::make_unique<TBlockImage>();
     if (!BuildBlockImage(fonts, *image)) {
         // Prepared fonts always fit a block; this guards against font fields set some other way.
-        ui.ShowMessage("Запись шрифтов!", "Нет места для размещения шрифтов!", MbError);
+        ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", "Нет места для размещения шрифтов!", MbError});
         return;
     }
-    OpenLoaderPort(ui);
-    if (!LoaderPort || LoaderPort->Error) {
-        CloseLoaderPort();
+    link.OpenLoaderPort(ui);
+    if (link.LoaderPort->Error) {
+        link.CloseLoaderPort();
         return;
     }
-    OpenLoaderWindow(*image, owner);
-    CloseLoaderPort();
+    OpenLoaderWindow(link, *image, settings, owner);
+    link.CloseLoaderPort();
 }

@@ -5,11 +5,14 @@
 #include <string>
 
 class QWidget;
+class TLoaderLink;
 class TUserDialogue;
 struct TFontSet;
+struct TIniSet;
 
 // Fonts included: the font file is prepared into `fonts` (a failure has been shown, and nothing
 // else happens). Not included: the font sizes are set to 0, so the image carries no font data.
 // A port that does not open has been reported by the loader link; no window is shown then.
-void RunLoaderWorkflow(QWidget* owner, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
-                       const std::string& fontFile);
+// The window works on `link` and keeps its block name in `settings`.
+void RunLoaderWorkflow(TLoaderLink& link, TIniSet& settings, QWidget* owner, TUserDialogue& ui, TFontSet& fonts,
+                       bool includeFonts, const std::string& fontFile);

@@ -139,13 +139,13 @@ TEST_F(WindowTest, NothingIsClipped)
 
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
 {
-    LoadIniSet(IniSet, "/nonexistent-folder/Mirvolen.ini");
-    BoardPort->Ports = {sim.SlavePath(), "/dev/ttyFAKE9"};
+    LoadIniSet(settings, "/nonexistent-folder/Mirvolen.ini");
+    board.BoardPort->Ports = {sim.SlavePath(), "/dev/ttyFAKE9"};
     TMainFlashForm& f = Open();
     EXPECT_EQ(f.ComboBox1->count(), 2);
     EXPECT_EQ(f.ComboBox1->currentIndex(), -1);
-    EXPECT_EQ(BoardPortName, sim.SlavePath());
-    EXPECT_EQ(LoaderPortName, sim.SlavePath());
+    EXPECT_EQ(board.BoardPortName, sim.SlavePath());
+    EXPECT_EQ(loader.LoaderPortName, sim.SlavePath());
     EXPECT_TRUE(f.Edit2->text().isEmpty());
     EXPECT_FALSE(f.CheckBox2->isChecked());
 
@@ -167,15 +167,15 @@ TEST_P(SavedPort, IsLookedUpTrimmedAndIgnoringCase)
 {
     SparePty spare;
     ASSERT_FALSE(spare.Path().empty());
-    BoardPort->Ports = {"/dev/ttyFAKE0", sim.SlavePath()};
-    IniSet.Port = GetParam().Saved(sim.SlavePath(), spare.Path());
+    board.BoardPort->Ports = {"/dev/ttyFAKE0", sim.SlavePath()};
+    settings.Port = GetParam().Saved(sim.SlavePath(), spare.Path());
     TMainFlashForm& f = Open();
 
     EXPECT_EQ(f.ComboBox1->count(), GetParam().Count);
     EXPECT_EQ(f.ComboBox1->currentIndex(), GetParam().Index);
     std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim.SlavePath();
-    EXPECT_EQ(BoardPortName, used);
-    EXPECT_EQ(LoaderPortName, used);
+    EXPECT_EQ(board.BoardPortName, used);
+    EXPECT_EQ(loader.LoaderPortName, used);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -194,11 +194,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
 {
-    BoardPort->Ports = {};
+    board.BoardPort->Ports = {};
     TMainFlashForm& f = Open();
     EXPECT_EQ(f.ComboBox1->count(), 0);
-    EXPECT_EQ(BoardPortName, "");
-    EXPECT_EQ(LoaderPortName, "");
+    EXPECT_EQ(board.BoardPortName, "");
+    EXPECT_EQ(loader.LoaderPortName, "");
 
     f.Button3Click();   // the board start passes over the port silently
     EXPECT_TRUE(user.Boxes.empty());
@@ -210,29 +210,29 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
 {
     TBoardSim other;
     ASSERT_TRUE(other.Start());
-    BoardPort->Ports = {sim.SlavePath(), other.SlavePath()};
-    IniSet.Port = sim.SlavePath();
+    board.BoardPort->Ports = {sim.SlavePath(), other.SlavePath()};
+    settings.Port = sim.SlavePath();
     TMainFlashForm& f = Open();
     ASSERT_EQ(f.ComboBox1->currentIndex(), 0);
 
     QTest::keyClick(f.ComboBox1, Qt::Key_Down);
-    EXPECT_EQ(BoardPortName, other.SlavePath());
-    EXPECT_EQ(LoaderPortName, other.SlavePath());
+    EXPECT_EQ(board.BoardPortName, other.SlavePath());
+    EXPECT_EQ(loader.LoaderPortName, other.SlavePath());
 
     f.Button3Click();
     EXPECT_EQ(RequestsHeard(other, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(RequestsHeard(sim).empty());
     f.close();
-    EXPECT_EQ(IniSet.Port, other.SlavePath());
+    EXPECT_EQ(settings.Port, other.SlavePath());
 }
 
 TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
 {
-    IniSet.Port = sim.SlavePath();
-    IniSet.FontFile = "/fonts/old.gly";
-    IniSet.IncludeFont = true;
-    IniSet.Position = {50, 60, 0, 0};
-    IniSet.LastDir = "/kept/";
+    settings.Port = sim.SlavePath();
+    settings.FontFile = "/fonts/old.gly";
+    settings.IncludeFont = true;
+    settings.Position = {50, 60, 0, 0};
+    settings.LastDir = "/kept/";
     TMainFlashForm& f = Open();
     EXPECT_EQ(Text(f.Edit2->text()), "/fonts/old.gly");
     EXPECT_TRUE(f.CheckBox2->isChecked());
@@ -243,39 +243,39 @@ TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
     f.move(30, 40);
     EXPECT_TRUE(f.close());
     QRect bounds = f.frameGeometry();
-    EXPECT_EQ(IniSet.FontFile, "/fonts/new.gly");
-    EXPECT_FALSE(IniSet.IncludeFont);
-    EXPECT_EQ(IniSet.Port, sim.SlavePath());
-    EXPECT_EQ(IniSet.Position, (std::array<int32_t, 4>{30, 40, 30 + bounds.width(), 40 + bounds.height()}));
-    EXPECT_EQ(IniSet.LastDir, "/kept/");
+    EXPECT_EQ(settings.FontFile, "/fonts/new.gly");
+    EXPECT_FALSE(settings.IncludeFont);
+    EXPECT_EQ(settings.Port, sim.SlavePath());
+    EXPECT_EQ(settings.Position, (std::array<int32_t, 4>{30, 40, 30 + bounds.width(), 40 + bounds.height()}));
+    EXPECT_EQ(settings.LastDir, "/kept/");
 }
 
 TEST_F(WindowTest, ClosingWithoutSelectionKeepsTheSavedPort)
 {
-    IniSet.Port = "/dev/ttyGONE7";
+    settings.Port = "/dev/ttyGONE7";
     TMainFlashForm& f = Open();
     ASSERT_EQ(f.ComboBox1->currentIndex(), -1);
     f.close();
-    EXPECT_EQ(IniSet.Port, "/dev/ttyGONE7");
+    EXPECT_EQ(settings.Port, "/dev/ttyGONE7");
 }
 
 TEST_F(WindowTest, CommandLinePortIsSelectedButNotSaved)
 {
-    BoardPort->Ports = {"/dev/ttyFAKE0"};
-    IniSet.Port = "/dev/ttyFAKE0";
+    board.BoardPort->Ports = {"/dev/ttyFAKE0"};
+    settings.Port = "/dev/ttyFAKE0";
     TMainFlashForm& f = Open(sim.SlavePath());
     EXPECT_EQ(f.ComboBox1->count(), 2);
     EXPECT_EQ(Text(f.ComboBox1->currentText()), sim.SlavePath());
-    EXPECT_EQ(BoardPortName, sim.SlavePath());
-    EXPECT_EQ(LoaderPortName, sim.SlavePath());
+    EXPECT_EQ(board.BoardPortName, sim.SlavePath());
+    EXPECT_EQ(loader.LoaderPortName, sim.SlavePath());
     f.close();
-    EXPECT_EQ(IniSet.Port, "/dev/ttyFAKE0");
+    EXPECT_EQ(settings.Port, "/dev/ttyFAKE0");
 }
 
 TEST_F(WindowTest, BrowseCancelledChangesNothing)
 {
-    IniSet.FontFile = "/fonts/old.gly";
-    IniSet.LastFontDir = "/fonts/";
+    settings.FontFile = "/fonts/old.gly";
+    settings.LastFontDir = "/fonts/";
     TMainFlashForm& f = Open();
     f.Edit2->setText("typed by hand");
     user.Choices.push_back(std::nullopt);
@@ -291,28 +291,20 @@ TEST_F(WindowTest, BrowseCancelledChangesNothing)
     EXPECT_TRUE(d.HideReadOnly);
     EXPECT_FALSE(d.Several);
     EXPECT_EQ(Text(f.Edit2->text()), "typed by hand");
-    EXPECT_EQ(IniSet.FontFile, "/fonts/old.gly");
-    EXPECT_EQ(IniSet.LastFontDir, "/fonts/");
+    EXPECT_EQ(settings.FontFile, "/fonts/old.gly");
+    EXPECT_EQ(settings.LastFontDir, "/fonts/");
 }
 
 TEST_F(WindowTest, BrowseConfirmedStoresTheFileAndItsFolder)
 {
-    IniSet.FontFile = "/fonts/old.gly";
-    IniSet.LastFontDir = "/fonts/";
+    settings.FontFile = "/fonts/old.gly";
+    settings.LastFontDir = "/fonts/";
     TMainFlashForm& f = Open();
     user.Choices.push_back(std::vector<std::string>{"/home/tech/шрифты/big.gly"});
     f.Button4Click();
-    EXPECT_EQ(IniSet.FontFile, "/home/tech/шрифты/big.gly");
-    EXPECT_EQ(IniSet.LastFontDir, "/home/tech/шрифты/");
+    EXPECT_EQ(settings.FontFile, "/home/tech/шрифты/big.gly");
+    EXPECT_EQ(settings.LastFontDir, "/home/tech/шрифты/");
     EXPECT_EQ(Text(f.Edit2->text()), "/home/tech/шрифты/big.gly");
-}
-
-TEST_F(WindowTest, LoaderButtonDoesNothingYet)
-{
-    TMainFlashForm& f = Open();
-    QTest::mouseClick(f.Button7, Qt::LeftButton);
-    EXPECT_TRUE(user.Boxes.empty());
-    EXPECT_TRUE(sim.WireLog().empty());
 }
 
 TEST_F(WindowTest, ExitButtonClosesTheWindowAndStoresItsState)
@@ -321,7 +313,7 @@ TEST_F(WindowTest, ExitButtonClosesTheWindowAndStoresItsState)
     f.CheckBox2->setChecked(true);
     QTest::mouseClick(f.Button2, Qt::LeftButton);
     EXPECT_FALSE(f.isVisible());
-    EXPECT_TRUE(IniSet.IncludeFont);
+    EXPECT_TRUE(settings.IncludeFont);
 }
 
 TEST_F(WindowTest, HighPriorityIsAttemptedAndFailuresIgnored)

@@ -1,9 +1,11 @@
 // A main window on a simulated board: the board's pseudo-terminal is the only listed port, the
-// settings record starts empty, pauses run faster and a script answers the user's boxes.
+// settings record starts empty, pauses run faster and a script answers the user's boxes. The
+// fixture owns the window's links and settings record, as the program does.
 #pragma once
 
 #include "app/MainForm.h"
 #include "board/BoardLink.h"
+#include "loader/LoaderLink.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 #include "sim/BoardSim.h"
@@ -22,25 +24,21 @@ protected:
     void SetUp() override
     {
         Clock::SetScale(20);   // 50 ms of slack for the break-in's quiet second on a loaded machine
-        IniSet = TIniSet{};
         ASSERT_TRUE(sim.Start()) << sim.ErrorText();
-        BoardLinkStartup();
-        BoardPort->Ports = {sim.SlavePath()};
+        board.BoardPort->Ports = {sim.SlavePath()};
     }
 
     void TearDown() override
     {
         if (HasFailure()) PrintWireLog(sim);
         form.reset();
-        BoardLinkShutdown();
-        IniSet = TIniSet{};
         Clock::Reset();
     }
 
     // Creates and shows the window (FormCreate, then FormShow).
     TMainFlashForm& Open(const std::string& commandLinePort = {})
     {
-        form = std::make_unique<TMainFlashForm>(commandLinePort);
+        form = std::make_unique<TMainFlashForm>(board, loader, settings, commandLinePort);
         form->show();
         // Showing raised this thread's priority (where allowed). The simulated board's thread
         // keeps the normal one, and on a loaded machine it would then fall behind the program's
@@ -53,5 +51,8 @@ protected:
 
     ScriptedUser user;
     TBoardSim sim;
+    TBoardLink board;
+    TLoaderLink loader;
+    TIniSet settings;
     std::unique_ptr<TMainFlashForm> form;
 };

@@ -36,7 +36,7 @@ TEST_P(Programming, EndsWithItsStateAndOneBox)
     EXPECT_EQ(LabelText(f.Label2), GetParam().Status);
     EXPECT_EQ(user.Boxes, std::vector<ShownBox>{GetParam().Box});
     EXPECT_EQ(LabelText(f.Label5), "Загрузчик v4.0");
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(f.Busy());
 }
@@ -151,7 +151,7 @@ TEST_P(RamTest, CountsTheDifferingBytes)
     EXPECT_EQ(LabelText(f.Label2), "RAM, ошибок: " + count);
     EXPECT_EQ(f.Gauge1->value(), 100);
     EXPECT_TRUE(f.isEnabled());
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, RamTest, ::testing::Bool(),
@@ -169,7 +169,7 @@ TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
     EXPECT_EQ(CountOf(heard, 0xD3), 99u + 5u);   // block 100 tried five times
     EXPECT_EQ(CountOf(heard, 0xD4), 0u);
     EXPECT_TRUE(f.isEnabled());
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
 }
 
 TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
@@ -179,7 +179,7 @@ TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
     EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
 }
 
 TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
@@ -188,5 +188,5 @@ TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
     f.Button5Click();
     EXPECT_EQ(RequestsHeard(sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
     EXPECT_TRUE(user.Boxes.empty());
-    EXPECT_FALSE(BoardPort->IsOpen());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
 }

@@ -3,11 +3,11 @@
 #include "loader/LoaderLink.h"
 #include "loaderui/LibUnit.h"
 #include "serial/Serial.h"
+#include "tests/common/ModalWindow.h"
 #include "tests/common/SystemTimes.h"
 #include "tests/loaderui/LoaderUiSupport.h"
 #include "util/IniUnit.h"
 
-#include <QApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -75,7 +75,7 @@ protected:
 
 TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
 {
-    TLoadForm window(*image);
+    TLoadForm window(link, *image);
     EXPECT_EQ(Text(window.windowTitle()), "Управление загрузчиком");
     EXPECT_TRUE(window.windowFlags() & Qt::CustomizeWindowHint);
     EXPECT_FALSE(window.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
@@ -320,7 +320,7 @@ TEST_F(LoadFormTest, SyncSetsTheLoaderClockToTheComputersTime)
 {
     PrepareStore();
     sim.SetClock(2001, 1, 1, 0, 0, 0);
-    SetLocalTimeSource(LocalNow);
+    link.LocalTimeSource = LocalNow;
     Open();
     EXPECT_EQ(Text(form->Label4->text()), "1.01.2001 0:00");
     form->Button8->click();
@@ -333,7 +333,7 @@ TEST_F(LoadFormTest, SyncSetsTheLoaderClockToTheComputersTime)
 // block buttons stay off and the list shows no data.
 TEST_F(LoadFormTest, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
 {
-    SetLocalTimeSource(LocalNow);
+    link.LocalTimeSource = LocalNow;
     user.Answers = {IdNo};
     Open();
     form->Button8->click();
@@ -379,24 +379,20 @@ class OpenLoaderWindowTest : public LoaderWindowTest, public ::testing::WithPara
 TEST_P(OpenLoaderWindowTest, EveryWayOfClosingGivesOkAndStoresTheName)
 {
     PrepareStore();
-    IniSet.RomName = "Старое имя";
+    settings.RomName = "Старое имя";
     std::string shownName;
     bool modal = false;
-    QTimer act;
-    act.setSingleShot(true);
-    QObject::connect(&act, &QTimer::timeout, [&] {
-        auto* window = qobject_cast<TLoadForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(window, nullptr);
-        modal = window->isModal();
-        shownName = Text(window->Edit1->text());
-        window->Edit1->setText(QString::fromUtf8("Новое имя"));
-        GetParam().Close(*window);
+    WhenModalShows<TLoadForm> act([&](TLoadForm& window) {
+        modal = window.isModal();
+        shownName = Text(window.Edit1->text());
+        window.Edit1->setText(QString::fromUtf8("Новое имя"));
+        GetParam().Close(window);
     });
-    act.start(0);
-    EXPECT_TRUE(OpenLoaderWindow(*image));
+    EXPECT_TRUE(OpenLoaderWindow(link, *image, settings));
+    EXPECT_TRUE(act.Shown());
     EXPECT_TRUE(modal);
     EXPECT_EQ(shownName, "Старое имя");
-    EXPECT_EQ(IniSet.RomName, "Новое имя");
+    EXPECT_EQ(settings.RomName, "Новое имя");
 }
 
 INSTANTIATE_TEST_SUITE_P(

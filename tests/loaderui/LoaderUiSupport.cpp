@@ -1,15 +1,10 @@
 #include "tests/loaderui/LoaderUiSupport.h"
 
-#include "board/BoardLink.h"
 #include "loader/BlockStore.h"
-#include "loader/LoaderLink.h"
 #include "loaderui/LibUnit.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
-#include "util/IniUnit.h"
-#include "util/Random.h"
 
-#include <QApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,47 +30,41 @@ std::string Text(const QString& s) { return s.toStdString(); }
 void LoaderWindowTest::SetUp()
 {
     Clock::SetScale(100);
-    SeedRandom(11);
-    IniSet = TIniSet{};
+    link.Random.Seed(11);
     ASSERT_TRUE(sim.Start()) << sim.ErrorText();
-    LoaderLinkStartup();
-    LoaderPortName = sim.SlavePath();
-    OpenLoaderPort(portUser);
-    ASSERT_FALSE(LoaderPort->Error) << LoaderPort->ErrorText;
+    link.LoaderPortName = sim.SlavePath();
+    link.OpenLoaderPort(portUser);
+    ASSERT_FALSE(link.LoaderPort->Error) << link.LoaderPort->ErrorText;
     ASSERT_TRUE(BuildBlockImage(*fonts, *image));
 }
 
 void LoaderWindowTest::TearDown()
 {
     form.reset();
-    CloseLoaderPort();
-    LoaderLinkShutdown();
-    LoaderPortName.clear();
+    link.CloseLoaderPort();
     sim.Stop();
-    SetLocalTimeSource({});
-    IniSet = TIniSet{};
     Clock::Reset();
 }
 
 void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithData)
 {
-    ASSERT_TRUE(ConnectLoader(ConnectAttempts));
-    ASSERT_TRUE(FormatLoader());
+    ASSERT_TRUE(link.ConnectLoader(ConnectAttempts));
+    ASSERT_TRUE(FormatLoader(link));
     int32_t status = -1;
     LoaderDirectory directory;
-    ASSERT_TRUE(ReadDirectory(status, &directory));
+    ASSERT_TRUE(ReadDirectory(link, status, &directory));
     ASSERT_EQ(status, DirectoryValid);
     for (int32_t index : blocksWithData) {
         TBlockImage stored = *image;
         SetImageName(stored, "Блок " + std::to_string(index + 1));
-        ASSERT_TRUE(WriteBlock(stored, index, directory));
+        ASSERT_TRUE(WriteBlock(link, stored, index, directory));
     }
     sim.ClearWireLog();
 }
 
 TLoadForm& LoaderWindowTest::Open()
 {
-    form = std::make_unique<TLoadForm>(*image);
+    form = std::make_unique<TLoadForm>(link, *image);
     form->show();
     return *form;
 }

@@ -1,16 +1,19 @@
 // What the loader window tests share: a QApplication on the offscreen platform, a user who answers
-// the message boxes from a script, and a loader window on a simulated board with its loader port
-// open. Pauses run 100 times faster; reply timeouts keep their real length unless a test is about
-// one.
+// the message boxes from a script, and a loader window on a simulated board with the fixture's own
+// loader link, its port open. Pauses run 100 times faster; reply timeouts keep their real length
+// unless a test is about one.
 #pragma once
 
-#include "widgets/FileDialog.h"
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
+#include "loader/LoaderLink.h"
 #include "loaderui/LdCtrl.h"
 #include "sim/BoardSim.h"
+#include "tests/common/ScriptedDialogue.h"
 #include "tests/common/ShownBox.h"
 #include "util/Dialogue.h"
+#include "util/IniUnit.h"
+#include "widgets/FileDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -42,19 +45,6 @@ private:
     TMessageHandler previous_;
 };
 
-// A user for the workflow's own messages (the main window's part).
-class TestUser : public TUserDialogue {
-public:
-    std::vector<ShownBox> Boxes;
-    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t flags) override
-    {
-        Boxes.push_back({caption, text, flags});
-        return IdOk;
-    }
-    void SetStatus(const std::string&) override {}
-    void ShowProgress(int32_t) override {}
-};
-
 std::string Text(const QString& s);
 
 class LoaderWindowTest : public ::testing::Test {
@@ -77,8 +67,11 @@ protected:
     BlockHeader StoredHeader(int32_t index) const;
 
     ScriptedBoxes user;
-    TestUser portUser;
+    // The user of the workflow's own messages (the main window's part).
+    ScriptedDialogue portUser;
     TBoardSim sim;
+    TLoaderLink link;
+    TIniSet settings;
     std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
     std::unique_ptr<TBlockImage> image = std::make_unique<TBlockImage>();
     std::unique_ptr<TLoadForm> form;

@@ -1,15 +1,16 @@
 // Takes the picture of the loader window for the documentation: a simulated loader with a few
 // stored blocks, the window opened on it as the program opens it, grabbed into a PNG file.
 //   xvfb-run -a build/bin/loader-window-shot docs/loader-window.png
-#include "board/BoardLink.h"
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
+#include "loader/BlockStore.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LdCtrl.h"
 #include "loaderui/LibUnit.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 #include "sim/BoardSim.h"
+#include "tests/common/ScriptedDialogue.h"
 #include "util/Dialogue.h"
 
 #include <QApplication>
@@ -23,16 +24,12 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so"; }
 
 namespace {
-class Console : public TUserDialogue {
-public:
-    int32_t ShowMessage(const std::string& caption, const std::string& text, uint32_t) override
-    {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return IdNo;
-    }
-    void SetStatus(const std::string&) override {}
-    void ShowProgress(int32_t) override {}
-};
+// What the loader link told the user, for the error output.
+void PrintMessages(const ScriptedDialogue& console)
+{
+    for (const ShownBox& box : console.Messages)
+        std::fprintf(stderr, "%s: %s\n", box.Caption.c_str(), box.Text.c_str());
+}
 
 struct StoredBlock {
     int32_t Index;
@@ -41,20 +38,20 @@ struct StoredBlock {
 };
 
 // A formatted loader holding these blocks.
-bool StoreBlocks(TFontSet& fonts, TBlockImage& image)
+bool StoreBlocks(TLoaderLink& link, TFontSet& fonts, TBlockImage& image)
 {
     const StoredBlock blocks[] = {{0, "Вокзал, табло прибытия", 0}, {1, "Перрон 2", 4096}, {4, "Касса, крупный шрифт", 11520}};
-    if (!ConnectLoader(ConnectAttempts) || !FormatLoader()) return false;
+    if (!link.ConnectLoader(ConnectAttempts) || !FormatLoader(link)) return false;
     int32_t status = -1;
     LoaderDirectory directory;
-    if (!ReadDirectory(status, &directory) || status != DirectoryValid) return false;
+    if (!ReadDirectory(link, status, &directory) || status != DirectoryValid) return false;
     for (const StoredBlock& b : blocks) {
         fonts.FontSize = b.FontSize;
         fonts.FontCount = b.FontSize ? 2 : 0;
         fonts.FontBase = b.FontSize ? FontBaseAddress : 0;
         if (!BuildBlockImage(fonts, image)) return false;
         SetImageName(image, b.Name);
-        if (!WriteBlock(image, b.Index, directory)) return false;
+        if (!WriteBlock(link, image, b.Index, directory)) return false;
     }
     return true;
 }
@@ -74,21 +71,21 @@ int main(int argc, char** argv)
         return 1;
     }
     sim.SetClock(2005, 5, 11, 14, 30, 0);
-    LoaderLinkStartup();
-    LoaderPortName = sim.SlavePath();
-    Console console;
-    OpenLoaderPort(console);
+    TLoaderLink link(sim.SlavePath());
+    ScriptedDialogue console;
+    link.OpenLoaderPort(console);
+    PrintMessages(console);
 
     auto fonts = std::make_unique<TFontSet>();
     auto image = std::make_unique<TBlockImage>();
-    bool ok = !LoaderPort->Error && StoreBlocks(*fonts, *image);
+    bool ok = !link.LoaderPort->Error && StoreBlocks(link, *fonts, *image);
     if (ok) {
         // The image the window would write: firmware without fonts.
         fonts->FontSize = fonts->FontCount = fonts->FontBase = 0;
         ok = BuildBlockImage(*fonts, *image);
     }
     if (ok) {
-        TLoadForm window(*image);
+        TLoadForm window(link, *image);
         window.Edit1->setText(QString::fromUtf8("Вокзал, табло прибытия"));
         window.show();
         window.Grid->SelectRow(2);
@@ -98,8 +95,7 @@ int main(int argc, char** argv)
     } else {
         std::fprintf(stderr, "the simulated loader could not be prepared\n");
     }
-    CloseLoaderPort();
-    LoaderLinkShutdown();
+    link.CloseLoaderPort();
     sim.Stop();
     return ok ? 0 : 1;
 }

@@ -1,18 +1,16 @@
 // "В загрузчик" from the font preparation to the closed port: the block image as the loader
 // window writes it into the simulated loader, and the paths that show no window.
-#include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LibUnit.h"
 #include "loaderui/LoaderWorkflow.h"
 #include "serial/Serial.h"
+#include "tests/common/ModalWindow.h"
 #include "tests/fonts/GlyFiles.h"
 #include "tests/loaderui/LoaderUiSupport.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -24,27 +22,21 @@ protected:
         LoaderWindowTest::SetUp();
         PrepareStore();
         // The workflow opens the port itself.
-        CloseLoaderPort();
+        link.CloseLoaderPort();
         sim.ClearWireLog();
     }
 
     // Runs the workflow; when the loader window shows, `act` runs in it and the window is closed.
     void Run(bool includeFonts, const std::string& fontFile, std::function<void(TLoadForm&)> act = {})
     {
-        QTimer inWindow;
-        inWindow.setInterval(0);
-        QObject::connect(&inWindow, &QTimer::timeout, [&] {
-            auto* window = qobject_cast<TLoadForm*>(QApplication::activeModalWidget());
-            if (!window) return;
-            inWindow.stop();
-            windowShown = true;
-            dataSize = Text(window->Label1->text());
-            if (act) act(*window);
-            window->Button1->click();
+        WhenModalShows<TLoadForm> inWindow([&](TLoadForm& window) {
+            dataSize = Text(window.Label1->text());
+            if (act) act(window);
+            window.Button1->click();
         });
-        inWindow.start();
-        RunLoaderWorkflow(nullptr, portUser, *fonts, includeFonts, fontFile);
-        portOpenAfter = LoaderPort->IsOpen();
+        RunLoaderWorkflow(link, settings, nullptr, portUser, *fonts, includeFonts, fontFile);
+        windowShown = inWindow.Shown();
+        portOpenAfter = link.LoaderPort->IsOpen();
     }
 
     // Writes the image into block 1 from inside the window.
@@ -73,7 +65,7 @@ TEST_F(LoaderWorkflowTest, WithoutFontsTheImageCarriesTheFirmwareAndAnEmptyFontT
     fonts->FontBase = 0xA600;
     Run(false, "/no/such/fonts.gly", [this](TLoadForm& w) { WriteBlock1(w, user); });
 
-    EXPECT_TRUE(portUser.Boxes.empty());
+    EXPECT_TRUE(portUser.Messages.empty());
     EXPECT_TRUE(windowShown);
     EXPECT_EQ(dataSize, "Размер данных: 9728");
     EXPECT_EQ(fonts->FontSize, 0);
@@ -97,7 +89,7 @@ TEST_F(LoaderWorkflowTest, WithFontsTheImageCarriesFontDataAndTheirTable)
     std::string file = folder.Write("three.gly", FontFile(3, 2000).Contents());
     Run(true, file, [this](TLoadForm& w) { WriteBlock1(w, user); });
 
-    EXPECT_TRUE(portUser.Boxes.empty());
+    EXPECT_TRUE(portUser.Messages.empty());
     EXPECT_EQ(dataSize, "Размер данных: 11728");
     BlockHeader stored = StoredHeader(0);
     EXPECT_EQ(stored.Descriptor(0), (SegmentDescriptor{528, 9728, 0x8000}));
@@ -117,16 +109,16 @@ TEST_F(LoaderWorkflowTest, WithFontsTheImageCarriesFontDataAndTheirTable)
 TEST_F(LoaderWorkflowTest, AnUnreadableFontFileStopsBeforeThePort)
 {
     Run(true, "/no/such/fonts.gly");
-    EXPECT_EQ(portUser.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
+    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
     EXPECT_FALSE(windowShown);
     EXPECT_TRUE(Requests().empty());
 }
 
 TEST_F(LoaderWorkflowTest, APortThatDoesNotOpenShowsNoWindow)
 {
-    LoaderPortName = "/dev/no-such-port";
+    link.LoaderPortName = "/dev/no-such-port";
     Run(false, "");
-    EXPECT_EQ(portUser.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
+    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
     EXPECT_FALSE(windowShown);
     EXPECT_FALSE(portOpenAfter);
 }
