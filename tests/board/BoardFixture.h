@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 class BoardFixture : public testing::Test {
 protected:
@@ -54,6 +56,18 @@ protected:
             codes.push_back(code);
         }
         return codes;
+    }
+    // The simulator logs a request once its serving thread has read it, which may be after a
+    // workflow that ends right after sending has returned: waits (at most 2 s) for `count`.
+    std::vector<WireRecord> AwaitRequestsWith(uint8_t code, size_t count) const
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        std::vector<WireRecord> found = RequestsWith(code);
+        while (found.size() < count && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            found = RequestsWith(code);
+        }
+        return found;
     }
     std::vector<WireRecord> RequestsWith(uint8_t code) const
     {

@@ -196,7 +196,7 @@ TEST_F(WorkflowFixture, ConfigurationReadFailure)
 TEST_F(WorkflowFixture, StartSendsExactlyOnePacket)
 {
     EXPECT_EQ(StartBoardProgram(*link, ui, false), TOutcome::Done);
-    auto starts = RequestsWith(0xCD);
+    auto starts = AwaitRequestsWith(0xCD, 1);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].Payload, (std::vector<uint8_t>{0xCD, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Requests().size(), 1u);
