@@ -1,12 +1,11 @@
-// The operating system's part of the delay calibration: priorities and the thread's CPU clock.
+// The operating system's part of the delay calibration: priorities (the CPU clock is inline in
+// DelayPlatform.h).
 #include "serial/Delay.h"
-#include "serial/DelayPlatform.h"
 
 #include <cerrno>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
-#include <time.h>
 
 namespace {
 constexpr int HighestNice = -20;
@@ -20,13 +19,6 @@ struct SavedPriority {
 SavedPriority Saved;
 
 } // namespace
-
-double ThreadCpuMicros()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
-}
 
 // Linux has no priority classes: the thread's nice value and a real-time scheduling policy
 // stand in. Without privilege both are refused, which is ignored.
