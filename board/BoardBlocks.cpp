@@ -31,7 +31,6 @@ std::array<uint8_t, BlockSize> TakeBlock(std::span<const uint8_t> source, size_t
         std::copy_n(source.begin() + offset, std::min<size_t>(BlockSize, source.size() - offset), block.begin());
     return block;
 }
-
 } // namespace
 
 // One block sent until the board acknowledges it, says "BAD", or five attempts ran out. The
@@ -69,13 +68,14 @@ TLinkResult TBoardLink::TransferBlocks(uint8_t code, std::span<const uint8_t> so
     return TLinkResult::Ok;
 }
 
-TLinkResult TBoardLink::ProgramImage(std::span<const uint8_t> source, int32_t length, bool verify, const ProgressFn& progress)
+TLinkResult TBoardLink::ProgramImage(std::span<const uint8_t> source, int32_t length, bool verify,
+                                     const ProgressFn& progress)
 {
     return TransferBlocks(verify ? 0xCA : 0xC9, source, length, 0, progress);
 }
 
-TLinkResult TBoardLink::ProgramData(std::span<const uint8_t> source, int32_t length, int32_t start, const ProgressFn& progress,
-                    bool verify)
+TLinkResult TBoardLink::ProgramData(std::span<const uint8_t> source, int32_t length, int32_t start,
+                                    const ProgressFn& progress, bool verify)
 {
     return TransferBlocks(verify ? 0xCF : 0xCE, source, length, start, progress);
 }

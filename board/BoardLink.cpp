@@ -63,8 +63,7 @@ bool TBoardLink::RequestVersion(uint8_t* reply, int32_t maximum, int32_t& count)
 void TBoardLink::OpenBoardPort(bool showErrors, TUserDialogue& ui)
 {
     BoardPort->Open(BoardPortName);
-    if (showErrors && BoardPort->Error)
-        ui.ShowMessage({TMessageId::PortError, "Ошибка", "Ошибка коммуникационного порта!", MbError});
+    if (showErrors && BoardPort->Error) ui.ShowMessage(PortErrorMessage());
 }
 
 void TBoardLink::CloseBoardPort() { BoardPort->Open(""); }
@@ -154,6 +153,14 @@ bool TBoardLink::ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block
     return true;
 }
 
+bool TBoardLink::ConnectBoardOrReport(TUserDialogue& ui)
+{
+    if (ConnectBoard()) return true;
+    CloseBoardPort();
+    ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", MbError});
+    return false;
+}
+
 TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
 {
     versionRead = false;
@@ -166,11 +173,7 @@ TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
         Clock::Sleep(ResetPause);
     else
         ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo});
-    if (!ConnectBoard()) {
-        CloseBoardPort();
-        ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", MbError});
-        return TConnect::NoBoard;
-    }
+    if (!ConnectBoardOrReport(ui)) return TConnect::NoBoard;
     std::string version;
     versionRead = ReadLoaderVersionText(version);
     ui.SetVersion(versionRead ? "Загрузчик v" + version : "Загрузчик v1.0");

@@ -59,6 +59,8 @@ public:
     bool StartBoard();
     bool ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block);
 
+    // ConnectBoard; when no board answers, closes the port and says so.
+    bool ConnectBoardOrReport(TUserDialogue& ui);
     // Opens the port, resets (or asks for the board to be switched on), breaks in and reads the
     // loader version into the version line. versionRead tells whether the version gate applies.
     TConnect OpenConnection(TUserDialogue& ui, bool& versionRead);
@@ -67,7 +69,8 @@ public:
 
     // Block transfers. `source` is the whole buffer the data lies in; the last block takes 32
     // bytes from it, and bytes past its end go out as 0xFF instead of being read out of bounds.
-    TLinkResult ProgramImage(std::span<const uint8_t> source, int32_t length, bool verify, const ProgressFn& progress);
+    TLinkResult ProgramImage(std::span<const uint8_t> source, int32_t length, bool verify,
+                             const ProgressFn& progress);
     TLinkResult ProgramData(std::span<const uint8_t> source, int32_t length, int32_t start,
                             const ProgressFn& progress, bool verify);
     TLinkResult WriteFontTable(const uint8_t* table, bool verify, int32_t index);

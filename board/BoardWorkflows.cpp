@@ -48,7 +48,8 @@ TOutcome ReportProgramming(TUserDialogue& ui, TLinkResult result)
     }
     if (result == TLinkResult::Bad) {
         ui.SetStatus("Ошибка");
-        ui.ShowMessage({TMessageId::ProgrammingFailed, "Сверка!", "Программирование было выполнено с ошибками!", MbError});
+        ui.ShowMessage(
+            {TMessageId::ProgrammingFailed, "Сверка!", "Программирование было выполнено с ошибками!", MbError});
         return TOutcome::BoardBad;
     }
     ui.SetStatus("OK");
@@ -82,7 +83,8 @@ bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
 }
 } // namespace
 
-TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts, const std::string& fontFile)
+TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
+                      const std::string& fontFile)
 {
     if (includeFonts && !PrepareFonts(fonts, fontFile, ui)) return TOutcome::FileRefused;
     bool versionRead = false;
@@ -134,11 +136,7 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
         link.CloseBoardPort();
         return TOutcome::PortFailed;
     }
-    if (!link.ConnectBoard()) {
-        link.CloseBoardPort();
-        ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", MbError});
-        return TOutcome::LinkLost;
-    }
+    if (!link.ConnectBoardOrReport(ui)) return TOutcome::LinkLost;
     record.fill(0);
     for (int32_t i = 0; i < 8; ++i) {
         uint8_t block[32];

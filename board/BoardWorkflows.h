@@ -13,7 +13,8 @@ struct TFontSet;
 
 // "Запись программы": programs and verifies the firmware and, when includeFonts, the fonts of
 // fontFile and the font table. `fonts` receives the prepared fonts.
-TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts, const std::string& fontFile);
+TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
+                      const std::string& fontFile);
 
 // "Проверка RAM": writes a random pattern into the board's 32 KiB of RAM and reads it back;
 // errors receives the number of differing bytes.

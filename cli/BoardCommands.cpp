@@ -34,10 +34,7 @@ void SetupPortOnly(CLI::App& app, const GlobalOptions& global, const char* name,
     auto o = std::make_shared<BoardOptions>();
     CLI::App* command = app.add_subcommand(name, help);
     AddPortOption(*command, o->Port);
-    command->callback([o, &global, run] {
-        o->Global = global;
-        Finish(run(*o));
-    });
+    CallRun(*command, o, global, run);
 }
 } // namespace
 
@@ -47,10 +44,7 @@ void SetupProgram(CLI::App& app, const GlobalOptions& global)
     CLI::App* program = app.add_subcommand("program", "Запись программы: write and verify the firmware (and fonts)");
     AddPortOption(*program, o->Port);
     program->add_option("--fonts", o->Fonts, "Also write the extra fonts of this .gly file")->type_name("FILE.gly");
-    program->callback([o, &global] {
-        o->Global = global;
-        Finish(RunProgram(*o));
-    });
+    CallRun(*program, o, global, RunProgram);
 }
 
 TOutcome RunProgram(const ProgramOptions& o)

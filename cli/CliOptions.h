@@ -24,3 +24,15 @@ CLI::Option* AddPortOption(CLI::App& command, std::string& port);
 // The end of a subcommand's callback: anything but Done leaves flasher-cli with its exit status
 // (CLI::RuntimeError, which CLI11 turns into that status without printing).
 void Finish(TOutcome outcome);
+
+// The subcommand's callback: its options get the global ones parsed before it, then `run` does the
+// work and Finish ends the program with its outcome.
+template <typename Options>
+void CallRun(CLI::App& command, std::shared_ptr<Options> options, const GlobalOptions& global,
+             TOutcome (*run)(const Options&))
+{
+    command.callback([options = std::move(options), &global, run] {
+        options->Global = global;
+        Finish(run(*options));
+    });
+}

@@ -124,10 +124,7 @@ void SetupLoader(CLI::App& app, const GlobalOptions& global)
 void SetupLoaderList(CLI::App& loader, const GlobalOptions& global)
 {
     auto o = std::make_shared<LoaderOptions>();
-    AddLoaderCommand(loader, "list", "List the eight blocks and the clock", *o)->callback([o, &global] {
-        o->Global = global;
-        Finish(RunLoaderList(*o));
-    });
+    CallRun(*AddLoaderCommand(loader, "list", "List the eight blocks and the clock", *o), o, global, RunLoaderList);
 }
 
 TOutcome RunLoaderList(const LoaderOptions& o)
@@ -141,16 +138,15 @@ TOutcome RunLoaderList(const LoaderOptions& o)
 void SetupLoaderWrite(CLI::App& loader, const GlobalOptions& global)
 {
     auto o = std::make_shared<LoaderWriteOptions>();
-    CLI::App* write = AddLoaderCommand(loader, "write", "Write the firmware (and fonts) or a dumped image into a block", *o);
+    CLI::App* write =
+        AddLoaderCommand(loader, "write", "Write the firmware (and fonts) or a dumped image into a block", *o);
     AddBlockOption(*write, o->Block)->required();
     write->add_option("--name", o->Name, "Name stored with the block (63 characters at most)");
-    auto* fontsOption = write->add_option("--fonts", o->Fonts, "Include the extra fonts of this .gly file")->type_name("FILE.gly");
+    auto* fontsOption =
+        write->add_option("--fonts", o->Fonts, "Include the extra fonts of this .gly file")->type_name("FILE.gly");
     write->add_option("--image", o->Image, "Store a 65536-byte block image saved by `loader dump`")
         ->type_name("FILE")->excludes(fontsOption);
-    write->callback([o, &global] {
-        o->Global = global;
-        Finish(RunLoaderWrite(*o));
-    });
+    CallRun(*write, o, global, RunLoaderWrite);
 }
 
 TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
@@ -170,11 +166,10 @@ void SetupLoaderErase(CLI::App& loader, const GlobalOptions& global)
     CLI::App* erase = AddLoaderCommand(loader, "erase", "Erase one block or all of them", *o);
     auto* blockOption = AddBlockOption(*erase, o->Block);
     blockOption->excludes(erase->add_flag("--all", o->All, "Erase all eight blocks"));
-    erase->callback([o, &global] {
+    erase->parse_complete_callback([o] {
         if (o->Block == 0 && !o->All) throw CLI::RequiredError("--block or --all");
-        o->Global = global;
-        Finish(RunLoaderErase(*o));
     });
+    CallRun(*erase, o, global, RunLoaderErase);
 }
 
 TOutcome RunLoaderErase(const LoaderEraseOptions& o)
@@ -187,10 +182,8 @@ TOutcome RunLoaderErase(const LoaderEraseOptions& o)
 void SetupLoaderFormat(CLI::App& loader, const GlobalOptions& global)
 {
     auto o = std::make_shared<LoaderOptions>();
-    AddLoaderCommand(loader, "format", "Format the loader's block store (all blocks are lost)", *o)->callback([o, &global] {
-        o->Global = global;
-        Finish(RunLoaderFormat(*o));
-    });
+    CallRun(*AddLoaderCommand(loader, "format", "Format the loader's block store (all blocks are lost)", *o), o, global,
+            RunLoaderFormat);
 }
 
 TOutcome RunLoaderFormat(const LoaderOptions& o)
@@ -203,12 +196,10 @@ TOutcome RunLoaderFormat(const LoaderOptions& o)
 void SetupLoaderClock(CLI::App& loader, const GlobalOptions& global)
 {
     auto o = std::make_shared<LoaderClockOptions>();
-    CLI::App* clock = AddLoaderCommand(loader, "clock", "Show the loader's clock; --sync sets it to this computer's time", *o);
+    CLI::App* clock =
+        AddLoaderCommand(loader, "clock", "Show the loader's clock; --sync sets it to this computer's time", *o);
     clock->add_flag("--sync", o->Sync, "Set the loader's clock to the local time first");
-    clock->callback([o, &global] {
-        o->Global = global;
-        Finish(RunLoaderClock(*o));
-    });
+    CallRun(*clock, o, global, RunLoaderClock);
 }
 
 TOutcome RunLoaderClock(const LoaderClockOptions& o)
@@ -224,10 +215,7 @@ void SetupLoaderDump(CLI::App& loader, const GlobalOptions& global)
     CLI::App* dump = AddLoaderCommand(loader, "dump", "Read a stored block back into a 65536-byte image file", *o);
     AddBlockOption(*dump, o->Block)->required();
     dump->add_option("--out", o->Out, "Image file to write")->required()->type_name("FILE");
-    dump->callback([o, &global] {
-        o->Global = global;
-        Finish(RunLoaderDump(*o));
-    });
+    CallRun(*dump, o, global, RunLoaderDump);
 }
 
 TOutcome RunLoaderDump(const LoaderDumpOptions& o)

@@ -95,6 +95,11 @@ void BuildFontTable(TFontSet& fonts)
     }
 }
 
+void ShowFontsDoNotFit(TUserDialogue& ui)
+{
+    ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", "Нет места для размещения шрифтов!", MbError});
+}
+
 bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& ui)
 {
     if (!ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount)) {
@@ -103,7 +108,7 @@ bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& u
     }
     fonts.FontBase = FontBaseAddress;
     if (fonts.FontBase + fonts.FontSize > FontLimit) {
-        ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", "Нет места для размещения шрифтов!", MbError});
+        ShowFontsDoNotFit(ui);
         return false;
     }
     RelocateFonts(fonts.FontBuffer.data(), fonts.FontCount, fonts.FontBase);

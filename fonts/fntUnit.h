@@ -51,6 +51,9 @@ void RelocateFonts(uint8_t* buffer, int32_t count, int32_t base);
 // (FontBase / 256 + 2 * (k - 1)), 0xFF elsewhere. Never more than MaxFonts entries.
 void BuildFontTable(TFontSet& fonts);
 
+// "Нет места для размещения шрифтов!": the fonts do not fit below the font table.
+void ShowFontsDoNotFit(TUserDialogue& ui);
+
 // Reads fileName into fonts, places it at FontBaseAddress and relocates it. On false the user has
 // been told why ("Чтение шрифтов!" for an unreadable or refused file, "Запись шрифтов!" for data
 // that does not fit below FontLimit) and the calling workflow stops.

@@ -218,7 +218,8 @@ bool ReadBlockHeader(TLoaderLink& link, int32_t index, BlockInfo& info, const Lo
     });
 }
 
-bool ReadBlockHeaders(TLoaderLink& link, BlockList& infos, const LoaderDirectory& primary, const FlashProgress& progress)
+bool ReadBlockHeaders(TLoaderLink& link, BlockList& infos, const LoaderDirectory& primary,
+                      const FlashProgress& progress)
 {
     for (int32_t index = 0; index < BlockCount; ++index) {
         if (!ReadBlockHeader(link, index, infos[static_cast<size_t>(index)], primary)) return false;
@@ -235,13 +236,15 @@ bool EraseBlock(TLoaderLink& link, int32_t index, const LoaderDirectory& primary
     });
 }
 
-bool WriteBlock(TLoaderLink& link, const TBlockImage& image, int32_t index, const LoaderDirectory& primary, const FlashProgress& progress)
+bool WriteBlock(TLoaderLink& link, const TBlockImage& image, int32_t index, const LoaderDirectory& primary,
+                const FlashProgress& progress)
 {
     return Guarded([&] {
         if (!IndexValid(index) || !ImageFitsBlockArea(image)) return false;
         uint32_t base = primary.BlockSlot(index) & AddressMask;
         for (const SegmentDescriptor& segment : SegmentsToWrite(HeaderOf(image)))
-            if (!link.WriteFlash(base + segment.Offset, segment.Size, image.data() + segment.Offset, progress)) return false;
+            if (!link.WriteFlash(base + segment.Offset, segment.Size, image.data() + segment.Offset, progress))
+                return false;
         if (!link.WriteFlash(base, BlockHeaderSize, image.data(), progress)) return false;
         return WriteSlot(link, index, base);
     });

@@ -34,6 +34,18 @@ uint16_t TwelveHourToDay(uint8_t r)
     return (r & 0x20) ? hour + 12 : hour;
 }
 
+// Notification stays off for the whole of a request, whichever way it ends.
+class NotifyOff {
+public:
+    explicit NotifyOff(TComPort& port) : port_(port) { port_.SetNotify(false); }
+    ~NotifyOff() { port_.SetNotify(true); }
+    NotifyOff(const NotifyOff&) = delete;
+    NotifyOff& operator=(const NotifyOff&) = delete;
+
+private:
+    TComPort& port_;
+};
+
 // How a transfer is cut into chunks and which flags they carry.
 enum class Chunking { PagedWrite, PagedRead, Linear };
 
@@ -93,26 +105,12 @@ TLoaderLink::TLoaderLink(std::string portName, PacketTrace trace)
     LoaderPort->Trace = std::move(trace);
 }
 
-// Notification stays off for the whole of a request, whichever way it ends.
-class TLoaderLink::NotifyOff {
-public:
-    explicit NotifyOff(TLoaderLink& link) : port_(*link.LoaderPort) { port_.SetNotify(false); }
-    ~NotifyOff() { port_.SetNotify(true); }
-    NotifyOff(const NotifyOff&) = delete;
-    NotifyOff& operator=(const NotifyOff&) = delete;
-
-private:
-    TComPort& port_;
-};
-
-bool TLoaderLink::PortUsable() const { return !LoaderPort->Error; }
-
 // Sends the request and waits for one reply packet, taking at most `maximum` bytes of it.
 // The lock keeps another thread's request from taking this reply.
 bool TLoaderLink::Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received)
 {
     received = 0;
-    if (!PortUsable()) return false;
+    if (LoaderPort->Error) return false;
     std::lock_guard lock(LoaderLock);
     LoaderPort->SendPacket(request.data(), static_cast<int32_t>(request.size()));
     return LoaderPort->WaitPacket(reply, maximum, ReplyTimeout, received);
@@ -146,7 +144,7 @@ void TLoaderLink::AppendRandom(std::vector<uint8_t>& request, int32_t count)
 
 bool TLoaderLink::ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
 {
-    NotifyOff quiet(*this);
+    NotifyOff quiet(*LoaderPort);
     if (!FlashArgumentsValid(address, count)) return false;
     std::vector<uint8_t> request = FlashRequest(code, address, flags);
     request.push_back(static_cast<uint8_t>(count));
@@ -156,8 +154,7 @@ bool TLoaderLink::ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8
 void TLoaderLink::OpenLoaderPort(TUserDialogue& ui)
 {
     LoaderPort->Open(LoaderPortName);
-    if (LoaderPort->Error)
-        ui.ShowMessage({TMessageId::PortError, "Ошибка", "Ошибка коммуникационного порта!", MbError});
+    if (LoaderPort->Error) ui.ShowMessage(PortErrorMessage());
     LoaderPort->SetBaudIndex(LoaderBaudIndex);
 }
 
@@ -174,7 +171,7 @@ bool TLoaderLink::ConnectLoader(int32_t attempts)
 
 bool TLoaderLink::PingLoader()
 {
-    NotifyOff quiet(*this);
+    NotifyOff quiet(*LoaderPort);
     std::vector<uint8_t> request{HandshakeCode};
     AppendRandom(request, 8);
     return TextRequest(request, "CONOK", TextReplyLimit);
@@ -182,13 +179,13 @@ bool TLoaderLink::PingLoader()
 
 bool TLoaderLink::SetLoaderBaud(uint8_t index)
 {
-    NotifyOff quiet(*this);
+    NotifyOff quiet(*LoaderPort);
     return TextRequest({BaudCode, index}, "BAUOK", BaudReplyLimit);
 }
 
 bool TLoaderLink::ReadClockRegisters(uint8_t first, int32_t count, uint8_t* buffer)
 {
-    NotifyOff quiet(*this);
+    NotifyOff quiet(*LoaderPort);
     if (count < 1 || count > MaxClockCount) return false;
     std::vector<uint8_t> request{ReadClockCode, first, static_cast<uint8_t>(count)};
     AppendRandom(request, 5);
@@ -197,7 +194,7 @@ bool TLoaderLink::ReadClockRegisters(uint8_t first, int32_t count, uint8_t* buff
 
 bool TLoaderLink::WriteClockRegisters(uint8_t first, int32_t count, const uint8_t* data)
 {
-    NotifyOff quiet(*this);
+    NotifyOff quiet(*LoaderPort);
     if (count < 1 || count > MaxClockCount) return false;
     std::vector<uint8_t> request{WriteClockCode, first};
     request.insert(request.end(), data, data + count);
@@ -262,7 +259,7 @@ bool TLoaderLink::ReadFlashChunk(uint32_t address, int32_t count, uint8_t flags,
 
 bool TLoaderLink::WriteFlashChunk(uint32_t address, int32_t count, uint8_t flags, const uint8_t* data)
 {
-    NotifyOff quiet(*this);
+    NotifyOff quiet(*LoaderPort);
     if (!FlashArgumentsValid(address, count)) return false;
     std::vector<uint8_t> request = FlashRequest(WriteFlashCode, address, flags);
     request.insert(request.end(), data, data + count);

@@ -90,8 +90,6 @@ public:
     bool ReadFlash(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress = {});
 
 private:
-    class NotifyOff;
-    bool PortUsable() const;
     bool Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received);
     bool TextRequest(const std::vector<uint8_t>& request, const char* expected, int32_t limit);
     bool DataRequest(const std::vector<uint8_t>& request, uint8_t* buffer, int32_t count);

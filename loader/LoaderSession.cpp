@@ -22,6 +22,11 @@ void ShowError(TUserDialogue& ui, TMessageId id, const std::string& text)
     ui.ShowMessage({id, "Ошибка!", text, MbError});
 }
 
+bool AskErase(TUserDialogue& ui, int32_t index)
+{
+    return Ask(ui, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo);
+}
+
 std::string FormatQuestion(int32_t status)
 {
     return std::string(status == DirectoryUnformatted ? "Загрузчик не форматирован! "
@@ -114,7 +119,7 @@ TOutcome TLoaderSession::Erase(int32_t index)
         ShowError(view_, TMessageId::BlockAlreadyEmpty, "Блок №" + BlockNumber(index) + " уже пуст!");
         return TOutcome::Refused;
     }
-    if (!Ask(view_, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo)) return TOutcome::Declined;
+    if (!AskErase(view_, index)) return TOutcome::Declined;
     if (!link_.ConnectLoader(ConnectAttempts)) {
         LoseLink();
         ShowLinkError();
@@ -161,7 +166,8 @@ TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
     }
     if (!IndexValid(index)) return TOutcome::Refused;
     if (Blocks[index].IsEmpty()) {
-        if (!Ask(view_, TMessageId::WriteQuestion, "Записать данные в блок №" + BlockNumber(index) + "?", MbAskDefaultYes))
+        if (!Ask(view_, TMessageId::WriteQuestion, "Записать данные в блок №" + BlockNumber(index) + "?",
+                 MbAskDefaultYes))
             return TOutcome::Declined;
     } else if (TOutcome erased = EraseBeforeWrite(index); erased != TOutcome::Done) {
         return erased;
@@ -186,7 +192,7 @@ TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
 // A block that holds data is erased, after one question, before it is written.
 TOutcome TLoaderSession::EraseBeforeWrite(int32_t index)
 {
-    if (!Ask(view_, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo)) return TOutcome::Declined;
+    if (!AskErase(view_, index)) return TOutcome::Declined;
     if (!EraseBlock(link_, index, Directory)) return EraseFailed(index);
     Blocks[index].Empty = 1;
     return TOutcome::Done;
@@ -201,7 +207,8 @@ TOutcome TLoaderSession::EraseFailed(int32_t index)
 
 TOutcome TLoaderSession::Format()
 {
-    if (!Ask(view_, TMessageId::FormatQuestion, "При форматировании будет потеряна вся информация в загрузчике! Продолжить?", MbAskDefaultNo))
+    if (!Ask(view_, TMessageId::FormatQuestion,
+             "При форматировании будет потеряна вся информация в загрузчике! Продолжить?", MbAskDefaultNo))
         return TOutcome::Declined;
     Ready = link_.ConnectLoader(ConnectAttempts);
     bool formatted = false;

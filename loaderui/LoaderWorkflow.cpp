@@ -28,7 +28,7 @@ void RunLoaderWorkflow(TLoaderLink& link, TIniSet& settings, QWidget* owner, TUs
     auto image = std::make_unique<TBlockImage>();
     if (!BuildBlockImage(fonts, *image)) {
         // Prepared fonts always fit a block; this guards against font fields set some other way.
-        ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", "Нет места для размещения шрифтов!", MbError});
+        ShowFontsDoNotFit(ui);
         return;
     }
     link.OpenLoaderPort(ui);

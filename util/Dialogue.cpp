@@ -1,5 +1,10 @@
 #include "util/Dialogue.h"
 
+TMessage PortErrorMessage()
+{
+    return {TMessageId::PortError, "Ошибка", "Ошибка коммуникационного порта!", MbError};
+}
+
 TMessageKind KindOf(TMessageId id)
 {
     switch (id) {

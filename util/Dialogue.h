@@ -58,6 +58,9 @@ struct TMessage {
     bool DefaultYes() const { return (Flags & 0xF00) == 0; }
 };
 
+// The box both links show when their port cannot be opened.
+TMessage PortErrorMessage();
+
 // How a workflow ended. The front ends derive their exit statuses from it.
 enum class TOutcome {
     Done,          // finished (a RAM test with differing bytes says so in its count)
