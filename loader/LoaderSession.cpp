@@ -48,10 +48,10 @@ TLoaderSession::TLoaderSession(TLoaderLink& link, TLoaderView& view, TBlockImage
 
 TOutcome TLoaderSession::RefreshAll()
 {
-    formatDeclined_ = false;
     view_.SetClock(NoClockText);
+    TOutcome read = TOutcome::LinkLost;
     try {
-        ReadLoaderState();
+        read = ReadLoaderState();
     } catch (...) {
         // The window stays usable; Ready keeps the value the reading had reached.
     }
@@ -62,46 +62,45 @@ TOutcome TLoaderSession::RefreshAll()
     view_.FillBlockList();
     ShowStatus();
     view_.UpdateButtons();
-    return Ready ? TOutcome::Done : formatDeclined_ ? TOutcome::Declined : TOutcome::LinkLost;
+    return Ready ? TOutcome::Done : read == TOutcome::Declined ? TOutcome::Declined : TOutcome::LinkLost;
 }
 
-void TLoaderSession::ReadLoaderState()
+TOutcome TLoaderSession::ReadLoaderState()
 {
     blocksRead_ = false;
     Ready = link_.ConnectLoader(ConnectAttempts);
-    if (!Ready) return;
+    if (!Ready) return TOutcome::LinkLost;
     view_.SetStatus("Чтение");
     ShowProgress(0);
     Ready = false;
-    if (!ReadDirectoryOrFormat()) return;
+    if (TOutcome directory = ReadDirectoryOrFormat(); directory != TOutcome::Done) return directory;
     Ready = ReadBlockHeaders(link_, Blocks, Directory, [this](int32_t percent) { ShowProgress(percent); });
     if (!Ready) {
         ShowLinkError();
-        return;
+        return TOutcome::LinkLost;
     }
     blocksRead_ = true;
     ShowProgress(100);
+    return TOutcome::Done;
 }
 
 // Reads the directory into Directory; a store that is not valid is formatted when the user
-// agrees. True when Directory holds a valid copy.
-bool TLoaderSession::ReadDirectoryOrFormat()
+// agrees. Done when Directory holds a valid copy; Declined when the user did not agree.
+TOutcome TLoaderSession::ReadDirectoryOrFormat()
 {
     int32_t status = DirectoryValid;
     if (!ReadDirectory(link_, status, &Directory)) {
         ShowLinkError();
-        return false;
+        return TOutcome::LinkLost;
     }
-    if (status == DirectoryValid) return true;
-    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(status), MbAskDefaultNo}) != IdYes) {
-        formatDeclined_ = true;
-        return false;
-    }
+    if (status == DirectoryValid) return TOutcome::Done;
+    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(status), MbAskDefaultNo}) != IdYes)
+        return TOutcome::Declined;
     if (!FormatLoader(link_) || !ReadDirectory(link_, status, &Directory)) {
         ShowLinkError();
-        return false;
+        return TOutcome::LinkLost;
     }
-    return status == DirectoryValid;
+    return status == DirectoryValid ? TOutcome::Done : TOutcome::LinkLost;
 }
 
 bool TLoaderSession::ShowClock()

@@ -37,7 +37,9 @@ public:
     // clock; then the list, status and buttons are redrawn. Done when the session is ready;
     // Declined when the offer to format was answered No.
     TOutcome RefreshAll();
-    void ReadLoaderState();
+    // Handshake, directory and block headers: Done when all were read, Declined when the offer to
+    // format was answered No.
+    TOutcome ReadLoaderState();
     bool ShowClock();
     TOutcome Erase(int32_t index);
     TOutcome EraseAll();
@@ -64,7 +66,7 @@ private:
     void ShowLinkError();
     void ShowProgress(int32_t percent);
     void LoseLink();
-    bool ReadDirectoryOrFormat();
+    TOutcome ReadDirectoryOrFormat();
     TOutcome EraseFailed(int32_t index);
     TOutcome EraseBeforeWrite(int32_t index);
 
@@ -72,5 +74,4 @@ private:
     TLoaderView& view_;
     TBlockImage& image_;
     bool blocksRead_ = false;
-    bool formatDeclined_ = false;   // by the last refresh
 };
