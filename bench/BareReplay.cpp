@@ -58,17 +58,17 @@ bool ReadFrame(int fd)
 }
 } // namespace
 
-double ReplayRequests(const std::string& port, const std::vector<WireLogLine>& log)
+double ReplayRequests(const std::string& port, const std::vector<WireRecord>& log)
 {
-    std::vector<WireLogLine> frames;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(frames), [](const WireLogLine& l) { return !l.Raw; });
+    std::vector<WireRecord> frames;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(frames), [](const WireRecord& l) { return !l.Raw; });
     int fd = open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return -1;
     uint32_t rate = 0;
     bool ok = true;
     const auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; ok && i < frames.size(); ++i) {
-        const WireLogLine& f = frames[i];
+        const WireRecord& f = frames[i];
         if (!f.FromProgram) continue;
         if (f.Baud != rate) ok = SetLine(fd, rate = f.Baud);
         const bool answered = i + 1 < frames.size() && !frames[i + 1].FromProgram;

@@ -12,4 +12,4 @@
 // Sends every framed request of `log` on `port` at its logged rate and waits for a reply frame
 // where the log has one; bursts are left out. Seconds from the first request to the last reply; negative when the port could
 // not be used or a reply did not come within 3 s.
-double ReplayRequests(const std::string& port, const std::vector<WireLogLine>& log);
+double ReplayRequests(const std::string& port, const std::vector<WireRecord>& log);

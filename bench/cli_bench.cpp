@@ -70,14 +70,15 @@ struct LineTime {
     size_t Requests = 0;   // frames from the program: the exchanges the time over the floor is spread on
 };
 
-LineTime LineSeconds(const std::vector<WireLogLine>& log)
+LineTime LineSeconds(const std::vector<WireRecord>& log)
 {
     LineTime t;
-    for (const WireLogLine& l : log) {
+    for (const WireRecord& l : log) {
         const double baud = l.Baud > 0 ? l.Baud : 19200;
-        t.Bytes += l.LineBytes();
+        const size_t bytes = l.Raw ? l.RawCount : l.Payload.size() + 3;   // a frame's length and sums too
+        t.Bytes += bytes;
         if (!l.Raw && l.FromProgram) ++t.Requests;
-        (l.Raw ? t.BurstSeconds : t.FrameSeconds) += static_cast<double>(l.LineBytes()) * 11.0 / baud;
+        (l.Raw ? t.BurstSeconds : t.FrameSeconds) += static_cast<double>(bytes) * 11.0 / baud;
     }
     return t;
 }
@@ -170,7 +171,7 @@ int main(int argc, char** argv)
     const double writeFloor = line.FrameSeconds + line.BurstSeconds;
     Report("loader write (38400 baud)", write, writeFloor, line);
 
-    std::vector<WireLogLine> frames = ReadWireLog(wire, before);
+    std::vector<WireRecord> frames = ReadWireLog(wire, before);
     Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
     const double bare = ReplayRequests(link, frames);
     ReportBare(bare, writeFloor, write, line);

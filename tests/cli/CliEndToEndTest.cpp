@@ -61,12 +61,12 @@ protected:
         return RunProcess(args, {"FLASHER_CLOCK_SCALE=" + scale});
     }
 
-    std::vector<WireLogLine> WireLog() const { return ReadWireLog(Path("wire.log")); }
+    std::vector<WireRecord> WireLog() const { return ReadWireLog(Path("wire.log")); }
     size_t CountRequests(uint8_t code) const { return ::CountRequests(WireLog(), code); }
     size_t RequestTotal() const
     {
         auto log = WireLog();
-        return static_cast<size_t>(std::count_if(log.begin(), log.end(), [](const WireLogLine& l) { return l.FromProgram; }));
+        return static_cast<size_t>(std::count_if(log.begin(), log.end(), [](const WireRecord& l) { return l.FromProgram; }));
     }
     std::vector<uint8_t> Flash(uint32_t address, uint32_t count) const
     {

@@ -17,11 +17,12 @@ bool ParseHex(const std::string& hex, std::vector<uint8_t>& bytes)
     return true;
 }
 
-bool ParseLine(const std::string& text, WireLogLine& line)
+bool ParseLine(const std::string& text, WireRecord& line)
 {
     std::istringstream fields(text);
     std::string dir, kind, status, data;
     if (!(fields >> line.Tick >> dir >> kind >> status >> line.Baud)) return false;
+    line.FirstTick = line.Tick;
     fields >> data;   // an empty payload leaves nothing after the rate
     line.FromProgram = dir == "req";
     line.Raw = kind == "raw";
@@ -32,13 +33,13 @@ bool ParseLine(const std::string& text, WireLogLine& line)
 }
 } // namespace
 
-std::vector<WireLogLine> ReadWireLog(const std::string& path, size_t skip)
+std::vector<WireRecord> ReadWireLog(const std::string& path, size_t skip)
 {
     std::ifstream in(path);
-    std::vector<WireLogLine> lines;
+    std::vector<WireRecord> lines;
     std::string text;
     while (std::getline(in, text)) {
-        WireLogLine line;
+        WireRecord line;
         try {
             if (ParseLine(text, line)) lines.push_back(std::move(line));
         } catch (const std::exception&) {
@@ -49,9 +50,9 @@ std::vector<WireLogLine> ReadWireLog(const std::string& path, size_t skip)
     return lines;
 }
 
-size_t CountRequests(const std::vector<WireLogLine>& lines, uint8_t code)
+size_t CountRequests(const std::vector<WireRecord>& lines, uint8_t code)
 {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [code](const WireLogLine& l) {
-        return l.FromProgram && l.Command() == code;
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [code](const WireRecord& l) {
+        return l.FromProgram && !l.Raw && l.Command() == code;
     }));
 }
