@@ -2,10 +2,7 @@
 
 #include "util/AtomicFile.h"
 
-#include <cerrno>
 #include <filesystem>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <system_error>
 

@@ -8,7 +8,6 @@
 #include "util/StrUnit.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
