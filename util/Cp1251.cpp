@@ -38,19 +38,36 @@ void AppendUtf8(std::string& out, uint32_t cp)
     }
 }
 
-// Decodes one UTF-8 sequence at s[i]; returns false (consuming one byte) when it is malformed.
+// Bytes of the sequence a lead byte starts; the 5- and 6-byte forms of early UTF-8 are counted
+// so that each is one malformed sequence. 0: a continuation byte or 0xFE/0xFF, malformed alone.
+int SequenceLength(unsigned char c)
+{
+    if (c < 0x80) return 1;
+    if (c < 0xC0) return 0;
+    if (c < 0xE0) return 2;
+    if (c < 0xF0) return 3;
+    if (c < 0xF8) return 4;
+    if (c < 0xFC) return 5;
+    return c < 0xFE ? 6 : 0;
+}
+
+// The smallest code point each length may carry: anything less is an overlong form, which would
+// smuggle "/" or a control character past a check made on the UTF-8 text.
+constexpr uint32_t kLeastOfLength[] = {0, 0, 0x80, 0x800, 0x10000};
+
+// Decodes one UTF-8 sequence at s[i], consuming it (up to the first byte that cannot continue it).
+// False for a malformed one: cut short, overlong, a surrogate, or past U+10FFFF.
 bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp)
 {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    ++i;
-    if (extra < 0) return false;
-    cp = extra == 0 ? c : c & (0x3F >> extra);
-    for (int k = 0; k < extra; ++k) {
+    const unsigned char c = static_cast<unsigned char>(s[i++]);
+    const int length = SequenceLength(c);
+    if (length == 0) return false;
+    cp = length == 1 ? c : c & (0x7Fu >> length);
+    for (int k = 1; k < length; ++k) {
         if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return false;
         cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
     }
-    return true;
+    return length <= 4 && cp >= kLeastOfLength[length] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
 }
 
 char EncodeOne(uint32_t cp)
