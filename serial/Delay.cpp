@@ -21,19 +21,27 @@ int64_t LoopsPerMicrosecond = 1;
 
 namespace {
 constexpr int64_t YieldEvery = int64_t{1} << 20;   // passes between the 1 ms pauses
+
+// The delay's pass count lives in memory the compiler must read and write on every pass: a plain
+// local one lets an optimiser see that the loop has no effect and drop it (clang -O2 did).
+using TPassCounter = volatile int64_t;
+
 // One pass of both the delay and the calibration: the same work, so that a pass takes as long
 // in either, in every build (unoptimized, a flag read differently would cost several times more).
-bool NextPass(const std::atomic<bool>& stop, int64_t& counter)
+bool NextPass(const std::atomic<bool>& stop, TPassCounter& counter)
 {
-    ++counter;
+    counter = counter + 1;
     return !stop.load(std::memory_order_relaxed);
 }
 
 // The loop of both: passes until `bound` or until `stop` is set.
-void CountUntil(int64_t bound, const std::atomic<bool>& stop, int64_t& counter)
+void CountUntil(int64_t bound, const std::atomic<bool>& stop, TPassCounter& counter)
 {
     while (counter < bound && NextPass(stop, counter)) {}
 }
+
+// The delay's stop flag: never set, but a flag of the same kind as the calibration's marker.
+std::atomic<bool> NeverStop{false};
 
 // The marker: says it runs, then says when one second of real time has passed.
 class TTmThread {
@@ -66,15 +74,14 @@ void Delay(int32_t microseconds)
     int64_t bound = LoopsPerMicrosecond > std::numeric_limits<int64_t>::max() / microseconds
                         ? std::numeric_limits<int64_t>::max()
                         : microseconds * LoopsPerMicrosecond;
-    int64_t counter = 1;
-    const std::atomic<bool> never{false};
-    CountUntil(bound, never, counter);
+    TPassCounter counter = 1;
+    CountUntil(bound, NeverStop, counter);
 }
 
 void CalibrateDelay()
 {
     RaisePriority();
-    int64_t counter = 1;
+    TPassCounter counter = 1;
     double micros = 0;
     std::atomic<bool> started{false}, done{false};
     {
