@@ -5,12 +5,12 @@
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "util/AtomicFile.h"
+#include "util/InputFile.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <vector>
 
 namespace {
 // Columns line up on a terminal by characters, not bytes.
@@ -34,14 +34,18 @@ void PrintBlockList(const TLoaderSession& session)
     }
 }
 
-bool ReadImageFile(const std::string& path, TBlockImage& image)
+// Empty when `path` holds a block image that can be written; otherwise why not.
+std::string ReadImageFile(const std::string& path, TBlockImage& image)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    if (!in.good() && !in.eof()) return false;
-    if (bytes.size() != image.size()) return false;
+    std::vector<uint8_t> bytes;
+    if (TFileProblem problem = ReadInputFile(path, image.size(), bytes); problem != TFileProblem::None)
+        return FileProblemText(problem, image.size());
+    if (bytes.size() != image.size())
+        return "размер файла " + std::to_string(bytes.size()) + " байт, а образ блока занимает ровно " +
+               std::to_string(image.size()) + " байт";
     std::copy(bytes.begin(), bytes.end(), image.begin());
-    return ImageFitsBlockArea(image);
+    if (!ImageFitsBlockArea(image)) return "заголовок образа описывает данные за пределами блока";
+    return {};
 }
 
 // The image `loader write` stores: a dumped image file, or the firmware with optional fonts.
@@ -49,8 +53,10 @@ TOutcome PrepareImage(const LoaderWriteOptions& o, TBlockImage& image)
 {
     TerminalDialogue ui(o.Global.Yes, nullptr);
     if (!o.Image.empty()) {
-        if (ReadImageFile(o.Image, image)) return TOutcome::Done;
-        ui.ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + o.Image, MbError});
+        std::string reason = ReadImageFile(o.Image, image);
+        if (reason.empty()) return TOutcome::Done;
+        ui.ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + o.Image + ": " + reason,
+                        MbError});
         return TOutcome::FileRefused;
     }
     auto fonts = std::make_unique<TFontSet>();

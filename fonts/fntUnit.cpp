@@ -3,10 +3,9 @@
 #include "util/Dialogue.h"
 #include "util/StrUnit.h"
 
+#include "util/InputFile.h"
+
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -14,21 +13,6 @@ constexpr size_t FixedHeaderSize = 32;
 constexpr int32_t EntriesPerFont = FontOffsetTableSize / 2;
 
 int32_t Word(const uint8_t* p) { return p[0] | p[1] << 8; }
-
-// At most FontFileLimit + 1 bytes: enough to tell a file that is too large without reading it all.
-// Only regular files: a pipe or a device picked by mistake must not block or stream forever.
-bool LoadFontFile(const std::string& name, std::vector<uint8_t>& bytes)
-{
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(name, ec)) return false;
-    std::ifstream file(name, std::ios::binary);
-    if (!file) return false;
-    bytes.resize(FontFileLimit + 1);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (file.bad()) return false;
-    bytes.resize(static_cast<size_t>(file.gcount()));
-    return true;
-}
 
 // An entry that would pass 0xFFFF after relocation would wrap to a wrong board address.
 bool FitsBoardAddresses(const uint8_t* data, int32_t count, int32_t base)
@@ -39,38 +23,72 @@ bool FitsBoardAddresses(const uint8_t* data, int32_t count, int32_t base)
     return true;
 }
 
-bool ReadChecked(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
-                 int32_t& count)
+std::string ByteCount(int64_t count) { return std::to_string(count) + " байт"; }
+
+// Our line beside a fixed text: which file, and why.
+std::string FileLine(const std::string& fileName, const std::string& reason)
 {
-    std::vector<uint8_t> file;
-    if (!LoadFontFile(TrimBlanks(fileName), file)) return false;
-    if (file.size() < FixedHeaderSize) return false;
-    if (file.size() > static_cast<size_t>(FontFileLimit)) return false;
-    if (file[0] != 0x07 || file[1] != 0xFF) return false;
+    const std::string name = TrimBlanks(fileName);
+    return name.empty() ? reason : name + ": " + reason;
+}
+
+// Empty when the file's contents pass; otherwise why not, in the interface's words.
+std::string ContentProblem(const std::vector<uint8_t>& file, int32_t capacity, int32_t& dataSize, int32_t& count)
+{
+    if (file.size() < FixedHeaderSize) return "файл короче заголовка (" + ByteCount(FixedHeaderSize) + ")";
+    if (file[0] != 0x07 || file[1] != 0xFF) return "это не файл шрифтов: нет подписи 07 FF в начале";
     const int32_t fileSize = static_cast<int32_t>(file.size());
     const int32_t headerSize = Word(&file[3]);
-    if (headerSize < static_cast<int32_t>(FixedHeaderSize) || headerSize > fileSize) return false;
+    if (headerSize < static_cast<int32_t>(FixedHeaderSize) || headerSize > fileSize)
+        return "неверный размер заголовка: " + ByteCount(headerSize) + " при файле в " + ByteCount(fileSize);
 
     dataSize = fileSize - headerSize;
     count = file[2];
-    const uint8_t* data = file.data() + headerSize;
-    if (count > MaxFonts) return false;
-    if (513 * count > dataSize) return false;   // each font: its offset table and at least one byte
-    if (dataSize > capacity) return false;
-    if (!FitsBoardAddresses(data, count, FontBaseAddress)) return false;
-    std::copy_n(data, dataSize, buffer);
+    if (count > MaxFonts)
+        return "шрифтов в файле " + std::to_string(count) + ", а таблица шрифтов вмещает " + std::to_string(MaxFonts);
+    // Each font: its offset table and at least one byte.
+    if (513 * count > dataSize)
+        return "данных " + ByteCount(dataSize) + ", а " + std::to_string(count) + " шрифтам нужно не меньше " +
+               ByteCount(513 * count);
+    if (dataSize > capacity) return "данных " + ByteCount(dataSize) + ", а буфер вмещает " + ByteCount(capacity);
+    if (!FitsBoardAddresses(file.data() + headerSize, count, FontBaseAddress))
+        return "таблица смещений шрифта выходит за адрес FFFF";
+    return {};
+}
+
+bool ReadChecked(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
+                 int32_t& count, std::string& reason)
+{
+    const std::string name = TrimBlanks(fileName);
+    if (name.empty()) {
+        reason = "файл шрифтов не указан";
+        return false;
+    }
+    std::vector<uint8_t> file;
+    if (TFileProblem problem = ReadInputFile(name, FontFileLimit, file); problem != TFileProblem::None) {
+        reason = FileProblemText(problem, FontFileLimit);
+        return false;
+    }
+    reason = ContentProblem(file, capacity, dataSize, count);
+    if (!reason.empty()) return false;
+    const size_t headerSize = file.size() - static_cast<size_t>(dataSize);   // the data runs to the end
+    std::copy_n(file.data() + headerSize, dataSize, buffer);
     return true;
 }
 } // namespace
 
 bool ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
-                  int32_t& count)
+                  int32_t& count, std::string* reason)
 {
+    std::string why;
+    bool read = false;
     try {
-        return ReadChecked(buffer, capacity, fileName, dataSize, count);
+        read = ReadChecked(buffer, capacity, fileName, dataSize, count, why);
     } catch (...) {
-        return false;   // out of memory or a file-layer failure: refused like any unreadable file
+        why = "не хватает памяти";   // the only thing that throws here
     }
+    if (reason) *reason = why;
+    return read;
 }
 
 void RelocateFonts(uint8_t* buffer, int32_t count, int32_t base)
@@ -95,20 +113,25 @@ void BuildFontTable(TFontSet& fonts)
     }
 }
 
-void ShowFontsDoNotFit(TUserDialogue& ui)
+void ShowFontsDoNotFit(TUserDialogue& ui, const std::string& detail)
 {
-    ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", "Нет места для размещения шрифтов!", MbError});
+    std::string text = "Нет места для размещения шрифтов!";
+    if (!detail.empty()) text += "\n" + detail;
+    ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", text, MbError});
 }
 
 bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& ui)
 {
-    if (!ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount)) {
-        ui.ShowMessage({TMessageId::FontsUnreadable, "Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError});
+    std::string reason;
+    if (!ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount, &reason)) {
+        ui.ShowMessage({TMessageId::FontsUnreadable, "Чтение шрифтов!",
+                        "Не удалось загрузить шрифты!\n" + FileLine(fileName, reason), MbError});
         return false;
     }
     fonts.FontBase = FontBaseAddress;
     if (fonts.FontBase + fonts.FontSize > FontLimit) {
-        ShowFontsDoNotFit(ui);
+        ShowFontsDoNotFit(ui, FileLine(fileName, "данных шрифтов " + ByteCount(fonts.FontSize) + ", а места для них " +
+                                  ByteCount(FontLimit - fonts.FontBase)));
         return false;
     }
     RelocateFonts(fonts.FontBuffer.data(), fonts.FontCount, fonts.FontBase);

@@ -39,9 +39,11 @@ struct TFontSet {
 // capacity bytes. True when the file passed every check. dataSize and count receive S and N once
 // the signature and header size have passed, so after a later failure they hold the refused file's
 // values; the buffer is only written on success. Refused besides malformed files: more than MaxFonts fonts, and
-// an offset-table entry that would pass 0xFFFF once relocated to FontBaseAddress. Shows nothing.
+// an offset-table entry that would pass 0xFFFF once relocated to FontBaseAddress. The file is read
+// as every file the user names is (a regular file of at most FontFileLimit bytes). Shows nothing;
+// on false, `reason` (if given) says why in the interface's words.
 bool ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
-                  int32_t& count);
+                  int32_t& count, std::string* reason = nullptr);
 
 // Turns the first count * 256 little-endian offsets of buffer into board addresses (offset + base),
 // stored high byte first as the board reads them. Count 0 changes nothing.
@@ -51,10 +53,12 @@ void RelocateFonts(uint8_t* buffer, int32_t count, int32_t base);
 // (FontBase / 256 + 2 * (k - 1)), 0xFF elsewhere. Never more than MaxFonts entries.
 void BuildFontTable(TFontSet& fonts);
 
-// "Нет места для размещения шрифтов!": the fonts do not fit below the font table.
-void ShowFontsDoNotFit(TUserDialogue& ui);
+// "Нет места для размещения шрифтов!": the fonts do not fit below the font table. A `detail` line
+// of our own, when given, follows the fixed text.
+void ShowFontsDoNotFit(TUserDialogue& ui, const std::string& detail = {});
 
 // Reads fileName into fonts, places it at FontBaseAddress and relocates it. On false the user has
 // been told why ("Чтение шрифтов!" for an unreadable or refused file, "Запись шрифтов!" for data
-// that does not fit below FontLimit) and the calling workflow stops.
+// that does not fit below FontLimit; each fixed text followed by a line with the file's name and
+// the reason) and the calling workflow stops.
 bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& ui);

@@ -98,7 +98,7 @@ TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
     f.Edit2->setText("/nonexistent-folder/fonts.gly");
     f.Button1Click();
 
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", 0x2010}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден", 0x2010}}));
     EXPECT_TRUE(sim.WireLog().empty());
     EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
 }

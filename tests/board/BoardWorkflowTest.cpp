@@ -77,7 +77,7 @@ TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
 TEST_F(WorkflowFixture, MissingFontFileStopsBeforeThePortIsTouched)
 {
     EXPECT_EQ(ProgramBoard(*link, ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/file.gly: файл не найден", MbError}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_TRUE(ui.Statuses.empty());
 }

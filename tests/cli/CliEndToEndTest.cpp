@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -251,6 +252,81 @@ TEST_F(CliTest, RefusedFontFileSendsNothing)
     EXPECT_EQ(RequestTotal(), 0u);
     RunResult image = Cli({"--yes", "loader", "write", "--port", port, "--block", "1", "--image", Path("none.img")});
     EXPECT_EQ(image.Status, 4) << image.Out;
+    EXPECT_EQ(RequestTotal(), 0u);
+}
+
+// Files refused before a byte is read and before the port is opened: a folder, a pipe nobody
+// writes to (a plain open waits for a writer for ever), a device without end, and a file far larger
+// than any image or font file (sparse, so it costs no disk).
+enum class OddFile { Folder, Fifo, DevZero, Huge };
+const char* const kOddFileNames[] = {"Folder", "Fifo", "DevZero", "Huge"};
+
+struct FileCommand {
+    const char* Name;
+    std::vector<std::string> Args;   // the file's name follows
+    uint32_t Limit;                  // the largest file the command takes
+};
+
+const FileCommand kFileCommands[] = {
+    {"LoaderWriteImage", {"--yes", "loader", "write", "--block", "1", "--image"}, 65536},
+    {"LoaderWriteFonts", {"--yes", "loader", "write", "--block", "1", "--fonts"}, 32768},
+    {"ProgramFonts", {"program", "--fonts"}, 32768},
+};
+
+class OddFileRefused : public CliTest, public testing::WithParamInterface<std::tuple<OddFile, FileCommand>> {
+protected:
+    std::string Make(OddFile kind) const
+    {
+        switch (kind) {
+        case OddFile::Folder: return dir.string();
+        case OddFile::Fifo: return mkfifo(Path("fifo").c_str(), 0600) == 0 ? Path("fifo") : "";
+        case OddFile::DevZero: return "/dev/zero";
+        case OddFile::Huge:
+            std::ofstream(Path("huge")).close();
+            fs::resize_file(Path("huge"), 100u << 20);
+            return Path("huge");
+        }
+        return {};
+    }
+};
+
+TEST_P(OddFileRefused, ExitsFourNamingTheFileAndSendsNothing)
+{
+    const auto& [kind, command] = GetParam();
+    StartSim();
+    const std::string file = Make(kind);
+    ASSERT_FALSE(file.empty());
+    std::vector<std::string> args = {"/usr/bin/timeout", "60", FLASHER_CLI};
+    args.insert(args.end(), command.Args.begin(), command.Args.end());
+    args.insert(args.end(), {file, "--port", port});
+    RunResult r = RunProcess(args, {"FLASHER_CLOCK_SCALE=100"});
+    EXPECT_EQ(r.Status, 4) << r.Out;   // 124: it hung until `timeout` ended it
+    const std::string reason = kind == OddFile::Huge
+                                   ? "файл больше допустимого (" + std::to_string(command.Limit) + " байт)"
+                                   : "это не обычный файл";
+    EXPECT_NE(r.Out.find(file + ": " + reason + "\n"), std::string::npos) << r.Out;
+    EXPECT_EQ(RequestTotal(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, OddFileRefused,
+                         testing::Combine(testing::Values(OddFile::Folder, OddFile::Fifo, OddFile::DevZero, OddFile::Huge),
+                                          testing::ValuesIn(kFileCommands)),
+                         [](const testing::TestParamInfo<OddFileRefused::ParamType>& info) {
+                             return std::string(kOddFileNames[static_cast<int>(std::get<0>(info.param))]) + "_" +
+                                    std::get<1>(info.param).Name;
+                         });
+
+// A regular file of the wrong size or contents: the image's reason names the size it must have.
+TEST_F(CliTest, ImageOfAnotherSizeIsRefusedWithTheSizeExpected)
+{
+    StartSim();
+    std::ofstream(Path("short.img"), std::ios::binary) << std::string(1000, '\xFF');
+    RunResult r = Cli({"--yes", "loader", "write", "--port", port, "--block", "1", "--image", Path("short.img")});
+    EXPECT_EQ(r.Status, 4) << r.Out;
+    EXPECT_NE(r.Out.find("Файл образа не подходит: " + Path("short.img") +
+                         ": размер файла 1000 байт, а образ блока занимает ровно 65536 байт"),
+              std::string::npos)
+        << r.Out;
     EXPECT_EQ(RequestTotal(), 0u);
 }
 

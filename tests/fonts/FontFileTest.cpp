@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 constexpr int32_t Untouched = -7;
@@ -76,17 +77,21 @@ struct RefuseCase {
     Bytes Contents;
     bool OutValuesSet;           // failed after the header was read: S and N hold the file's values
     int32_t DataSize, Count;
+    const char* Reason;          // what the reason says
 };
 
 class RefusedFontFile : public FontReader, public testing::WithParamInterface<RefuseCase> {};
 
-TEST_P(RefusedFontFile, RefusedWithBufferKept)
+TEST_P(RefusedFontFile, RefusedWithBufferKeptAndTheReasonGiven)
 {
     const RefuseCase& c = GetParam();
-    EXPECT_FALSE(Read(Folder.Write("font.gly", c.Contents)));
+    std::string reason;
+    EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, Folder.Write("font.gly", c.Contents), DataSize, Count,
+                              &reason));
     EXPECT_EQ(DataSize, c.OutValuesSet ? c.DataSize : Untouched);
     EXPECT_EQ(Count, c.OutValuesSet ? c.Count : Untouched);
     EXPECT_TRUE(BufferUntouchedFrom(0));
+    EXPECT_EQ(reason, c.Reason);
 }
 
 Bytes Truncated(Bytes bytes, size_t size)
@@ -103,16 +108,24 @@ GlyFile WithSignature(GlyFile gly, uint8_t first, uint8_t second)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RefusedFontFile, testing::Values(
-    RefuseCase{"Empty", {}, false, 0, 0},
-    RefuseCase{"ShorterThanFixedHeader", Truncated(FontFile(0, 0).Contents(), 31), false, 0, 0},
-    RefuseCase{"File32769", FontFile(1, 32769 - 32).Contents(), false, 0, 0},
-    RefuseCase{"SignatureSwapped", WithSignature(FontFile(1, 600), 0xFF, 0x07).Contents(), false, 0, 0},
-    RefuseCase{"HeaderSize31", WithHeaderSize(FontFile(1, 600), 31).Contents(), false, 0, 0},
-    RefuseCase{"HeaderPastEndOfFile", Truncated(WithHeaderSize(FontFile(0, 0), 40).Contents(), 36), false, 0, 0},
-    RefuseCase{"OneByteShortOfTwoFonts", FontFile(2, 513 * 2 - 1).Contents(), true, 1025, 2},
-    RefuseCase{"TablesOnlyNoFontBytes", FontFile(1, 512).Contents(), true, 512, 1},
-    RefuseCase{"ThirtyTwoFonts", FontFile(32, 513 * 32).Contents(), true, 513 * 32, 32},
-    RefuseCase{"EntryRelocatingPastFFFF", FirstEntry(0x5A00).Contents(), true, 600, 1},
+    RefuseCase{"Empty", {}, false, 0, 0, "файл короче заголовка (32 байт)"},
+    RefuseCase{"ShorterThanFixedHeader", Truncated(FontFile(0, 0).Contents(), 31), false, 0, 0,
+               "файл короче заголовка (32 байт)"},
+    RefuseCase{"File32769", FontFile(1, 32769 - 32).Contents(), false, 0, 0, "файл больше допустимого (32768 байт)"},
+    RefuseCase{"SignatureSwapped", WithSignature(FontFile(1, 600), 0xFF, 0x07).Contents(), false, 0, 0,
+               "это не файл шрифтов: нет подписи 07 FF в начале"},
+    RefuseCase{"HeaderSize31", WithHeaderSize(FontFile(1, 600), 31).Contents(), false, 0, 0,
+               "неверный размер заголовка: 31 байт при файле в 631 байт"},
+    RefuseCase{"HeaderPastEndOfFile", Truncated(WithHeaderSize(FontFile(0, 0), 40).Contents(), 36), false, 0, 0,
+               "неверный размер заголовка: 40 байт при файле в 36 байт"},
+    RefuseCase{"OneByteShortOfTwoFonts", FontFile(2, 513 * 2 - 1).Contents(), true, 1025, 2,
+               "данных 1025 байт, а 2 шрифтам нужно не меньше 1026 байт"},
+    RefuseCase{"TablesOnlyNoFontBytes", FontFile(1, 512).Contents(), true, 512, 1,
+               "данных 512 байт, а 1 шрифтам нужно не меньше 513 байт"},
+    RefuseCase{"ThirtyTwoFonts", FontFile(32, 513 * 32).Contents(), true, 513 * 32, 32,
+               "шрифтов в файле 32, а таблица шрифтов вмещает 31"},
+    RefuseCase{"EntryRelocatingPastFFFF", FirstEntry(0x5A00).Contents(), true, 600, 1,
+               "таблица смещений шрифта выходит за адрес FFFF"},
     RefuseCase{"LastEntryRelocatingPastFFFF",
                [] {
                    GlyFile gly = FontFile(2, 1100);
@@ -120,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RefusedFontFile, testing::Values(
                    gly.Data[1023] = 0xFF;
                    return gly.Contents();
                }(),
-               true, 1100, 2}),
+               true, 1100, 2, "таблица смещений шрифта выходит за адрес FFFF"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(FontReader, MissingFileRefused)
@@ -130,12 +143,26 @@ TEST_F(FontReader, MissingFileRefused)
     EXPECT_EQ(Count, Untouched);
 }
 
-TEST_F(FontReader, FolderAndEmptyNameRefused)
+// What is not a regular file is refused at once, without a byte read: a pipe nobody writes to
+// would block a plain open, a device would stream without end.
+TEST_F(FontReader, WhatIsNotARegularFileIsRefused)
 {
-    EXPECT_FALSE(Read(Folder.Path.string()));
-    EXPECT_FALSE(Read(""));
-    EXPECT_FALSE(Read(" \t "));
+    const std::string fifo = Folder.PathOf("fifo.gly");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& name : {Folder.Path.string(), fifo, std::string("/dev/zero")}) {
+        std::string reason;
+        EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, name, DataSize, Count, &reason)) << name;
+        EXPECT_EQ(reason, "это не обычный файл") << name;
+    }
+    std::string reason;
+    EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, Folder.PathOf("absent.gly"), DataSize, Count, &reason));
+    EXPECT_EQ(reason, "файл не найден");
+    for (const char* empty : {"", " \t "}) {
+        EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, empty, DataSize, Count, &reason));
+        EXPECT_EQ(reason, "файл шрифтов не указан");
+    }
     EXPECT_TRUE(BufferUntouchedFrom(0));
+    EXPECT_EQ(DataSize, Untouched);
 }
 
 TEST_F(FontReader, BlanksAndTabsAroundNameIgnored)

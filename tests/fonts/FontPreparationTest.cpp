@@ -12,6 +12,13 @@ namespace {
 const ShownBox ReadRefused{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError};
 const ShownBox NoRoom{"Запись шрифтов!", "Нет места для размещения шрифтов!", MbError};
 
+// The fixed box with our line (the file and the reason) under its text.
+ShownBox WithLine(ShownBox box, const std::string& line)
+{
+    box.Text += "\n" + line;
+    return box;
+}
+
 class FontPreparation : public testing::Test {
 protected:
     bool Prepare(const GlyFile& gly) { return Prepare(Folder.Write("font.gly", gly.Contents())); }
@@ -42,7 +49,8 @@ TEST_F(FontPreparation, LargestDataFitsBelowTheTableAndIsRelocated)
 TEST_F(FontPreparation, OneByteTooManyHasNoRoom)
 {
     EXPECT_FALSE(Prepare(FontFile(2, FontLimit - FontBaseAddress + 1)));
-    EXPECT_EQ(Ui.Messages, std::vector<ShownBox>{NoRoom});
+    EXPECT_EQ(Ui.Messages, std::vector<ShownBox>{WithLine(NoRoom, Folder.PathOf("font.gly") +
+                                                                      ": данных шрифтов 22785 байт, а места для них 22784 байт")});
     EXPECT_EQ(Ui.Ids, std::vector<TMessageId>{TMessageId::FontsDoNotFit});
 }
 
@@ -69,30 +77,32 @@ TEST_F(FontPreparation, BlanksAroundTheNameStillFindTheFile)
 struct UnreadableCase {
     const char* Name;
     Bytes Contents;   // empty: no file at all
+    const char* Reason;
 };
 
 class UnreadableFontFile : public FontPreparation, public testing::WithParamInterface<UnreadableCase> {};
 
-TEST_P(UnreadableFontFile, ReadMessageOnceAndStop)
+TEST_P(UnreadableFontFile, ReadMessageOnceWithTheReasonAndStop)
 {
     const Bytes& contents = GetParam().Contents;
     const std::string name = contents.empty() ? Folder.PathOf("absent.gly") : Folder.Write("font.gly", contents);
-    EXPECT_FALSE(Prepare(name));
-    EXPECT_EQ(Ui.Messages, std::vector<ShownBox>{ReadRefused});
+    EXPECT_FALSE(Prepare(" " + name + "\t"));
+    EXPECT_EQ(Ui.Messages, std::vector<ShownBox>{WithLine(ReadRefused, name + ": " + GetParam().Reason)});
     EXPECT_EQ(Ui.Ids, std::vector<TMessageId>{TMessageId::FontsUnreadable});
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, UnreadableFontFile, testing::Values(
-    UnreadableCase{"Missing", {}},
-    UnreadableCase{"ThirtyTwoFonts", FontFile(32, 513 * 32).Contents()},
+    UnreadableCase{"Missing", {}, "файл не найден"},
+    UnreadableCase{"ThirtyTwoFonts", FontFile(32, 513 * 32).Contents(), "шрифтов в файле 32, а таблица шрифтов вмещает 31"},
     UnreadableCase{"EntryRelocatingPastFFFF",
                    [] {
                        GlyFile gly = FontFile(1, 600);
                        gly.Data[510] = 0x00;
                        gly.Data[511] = 0x5A;
                        return gly.Contents();
-                   }()},
+                   }(),
+                   "таблица смещений шрифта выходит за адрес FFFF"},
     // Too large for the file limit, so refused by the reader before the placement check.
-    UnreadableCase{"File32769", FontFile(1, 32769 - 32).Contents()}),
+    UnreadableCase{"File32769", FontFile(1, 32769 - 32).Contents(), "файл больше допустимого (32768 байт)"}),
     [](const auto& info) { return std::string(info.param.Name); });
 } // namespace

@@ -109,7 +109,7 @@ TEST_F(LoaderWorkflowTest, WithFontsTheImageCarriesFontDataAndTheirTable)
 TEST_F(LoaderWorkflowTest, AnUnreadableFontFileStopsBeforeThePort)
 {
     Run(true, "/no/such/fonts.gly");
-    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError}}));
+    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/fonts.gly: файл не найден", MbError}}));
     EXPECT_FALSE(windowShown);
     EXPECT_TRUE(Requests().empty());
 }
