@@ -2,6 +2,7 @@
 // anything else, then the delay calibration, the board link, the loader link and the window last;
 // at the end the reverse, with the settings written after the window has stored its state in them.
 #include "app/MainForm.h"
+#include "app/SettingsSave.h"
 #include "board/BoardLink.h"
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
@@ -69,12 +70,11 @@ void ScheduleScreenshot(TMainFlashForm& form, const std::string& file)
     });
 }
 
-int RunWindow(int& argc, char** argv, const TOptions& options, TIniSet& settings)
+int RunWindow(QApplication& app, const TOptions& options, TIniSet& settings)
 {
     // Declared in start-up order, so they end in the reverse: window, loader link, board link.
     TBoardLink board;
     TLoaderLink loader;
-    QApplication app(argc, argv);
     TMainFlashForm form(board, loader, settings, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
@@ -96,9 +96,12 @@ int main(int argc, char** argv)
     TIniSet settings;
     LoadIniSet(settings, settingsPath);
     CalibrateDelay();
+    // Outlives the window and the links, so that a failed save of the settings can be told in a box.
+    QApplication app(argc, argv);
 
-    int status = RunWindow(argc, argv, options, settings);
+    int status = RunWindow(app, options, settings);
 
-    SaveIniSet(settings, settingsPath);
+    // A screenshot run has nobody at the screen to close a box.
+    SaveSettings(settings, settingsPath, options.Screenshot.empty());
     return status;
 }

@@ -1,9 +1,14 @@
 #include "util/AtomicFile.h"
 
+#include "util/FileUnit.h"
+
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -17,19 +22,76 @@ bool WriteAll(int fd, std::string_view bytes)
     }
     return true;
 }
+
+// The file a save replaces: a symbolic link's target, so that the link stays a link. Empty with
+// `reason` when there is none.
+std::string TargetOf(const std::string& path, std::string& reason)
+{
+    struct stat link {};
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved)) return resolved;
+    reason = "ссылка ведёт к несуществующему файлу";
+    return {};
+}
+
+// Empty when `path` may be replaced: it does not exist yet, or it is a regular file the user
+// lets us write. The owner's write bit counts even for the superuser, whom access checks let
+// write anything: a file the user made read-only is not to be replaced by a writable one.
+std::string Refusal(const std::string& path, struct stat& existing, bool& exists)
+{
+    exists = stat(path.c_str(), &existing) == 0;
+    if (!exists) return errno == ENOENT ? std::string() : std::strerror(errno);
+    if (!S_ISREG(existing.st_mode)) return "это не обычный файл";
+    if (!(existing.st_mode & S_IWUSR) || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+        return "файл только для чтения";
+    return {};
+}
+
+// The new file takes the old one's permissions (and owner, which only the superuser may give
+// away), before a byte is in it. A file system without permissions refuses; that is no reason
+// to lose the save.
+void TakeOver(int fd, const struct stat& existing)
+{
+    [[maybe_unused]] int mode = fchmod(fd, existing.st_mode & 07777);
+    [[maybe_unused]] int owner = fchown(fd, existing.st_uid, existing.st_gid);
+}
+
+// The rename itself on the disk, not only in memory.
+void SyncFolderOf(const std::string& path)
+{
+    std::string folder = FolderOf(path);
+    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
 } // namespace
 
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* error)
 {
-    std::string temp = path + ".tmp";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    std::string reason;
+    const std::string target = TargetOf(path, reason);
+    struct stat existing {};
+    bool exists = false;
+    if (reason.empty()) reason = Refusal(target, existing, exists);
+    if (!reason.empty()) {
+        if (error) *error = path + ": " + reason;
+        return false;
+    }
+    std::string temp = target + ".tmp";
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 && exists) TakeOver(fd, existing);
     bool ok = fd >= 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
     int saved = errno;
     if (fd >= 0 && close(fd) != 0 && ok) {
         ok = false;
         saved = errno;
     }
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+    if (ok && std::rename(temp.c_str(), target.c_str()) == 0) {
+        SyncFolderOf(target);
+        return true;
+    }
     if (ok) saved = errno;
     if (error) *error = (fd < 0 ? temp : path) + ": " + std::strerror(saved);
     if (fd >= 0) std::remove(temp.c_str());

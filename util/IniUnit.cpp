@@ -1,15 +1,14 @@
 #include "util/IniUnit.h"
 
 #include "util/AtomicFile.h"
-
 #include "util/Cp1251.h"
 #include "util/FileUnit.h"
+#include "util/InputFile.h"
 #include "util/SettingsPlatform.h"
 #include "util/StrUnit.h"
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <sstream>
 
@@ -71,13 +70,15 @@ int32_t IntegerOr(std::string_view text, int32_t def)
 std::string DefaultSettingsPath()
 {
     std::string dir = ProgramDir();
-    return (IsWritableDir(dir) ? dir : UserSettingsDir()) + IniFileName;
+    if (!IsWritableDir(dir)) dir = UserSettingsDir();
+    return dir.empty() ? std::string() : dir + IniFileName;
 }
 
 void LoadIniSet(TIniSet& set, const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return;
+    std::vector<uint8_t> bytes;
+    if (path.empty() || ReadInputFile(path, SettingsFileLimit, bytes) != TFileProblem::None) return;
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
     auto values = ReadSection(in);
     TextToFourInts(ValueOf(values, "Position"), set.Position);
     set.LastDir = ValueOf(values, "LastDir");
@@ -89,8 +90,12 @@ void LoadIniSet(TIniSet& set, const std::string& path)
     set.RomName = ValueOf(values, "RomName");
 }
 
-bool SaveIniSet(const TIniSet& set, const std::string& path)
+bool SaveIniSet(const TIniSet& set, const std::string& path, std::string* error)
 {
+    if (path.empty()) {
+        if (error) *error = "нет папки для файла настроек: не найдена домашняя папка пользователя";
+        return false;
+    }
     std::ostringstream text;
     auto line = [&text](std::string_view key, std::string_view value) {
         text << key << '=' << Utf8ToCp1251(value) << "\r\n";
@@ -105,7 +110,7 @@ bool SaveIniSet(const TIniSet& set, const std::string& path)
     line("IncludeFont", set.IncludeFont ? "1" : "0");
     line("RomName", set.RomName);
 
-    return ReplaceFile(path, text.str());
+    return ReplaceFile(path, text.str(), error);
 }
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values)

@@ -25,14 +25,18 @@ constexpr const char* IniFileName = "Mirvolen.ini";
 std::string ProgramDir();
 // Where the settings live: the program's folder when it is writable, otherwise the user's
 // configuration folder (created on demand), so an installed program still keeps its settings.
+// Empty when the user has no home folder to hold one: then there is no settings file.
 std::string DefaultSettingsPath();
 
-// A missing, unreadable or malformed file leaves the fields it could not read empty.
+// A missing, unreadable or malformed file (or an empty path) leaves the fields it could not read
+// empty. Read as every file the user names is: a regular file, at most SettingsFileLimit bytes.
 void LoadIniSet(TIniSet& set, const std::string& path);
-// Writes a temporary file beside the old one and renames it over it, so a failed save (full disk,
-// read-only folder, crash) never leaves a truncated file. Returns false when it failed; callers
-// stay silent about it.
-bool SaveIniSet(const TIniSet& set, const std::string& path);
+constexpr size_t SettingsFileLimit = 1 << 20;
+// Writes a temporary file beside the old one and renames it over it (ReplaceFile), so a failed
+// save (full disk, read-only folder, crash) never leaves a truncated file, and a file the user
+// made read-only is not written. False when it failed, with `error` (if given) saying why; the
+// front end tells the user.
+bool SaveIniSet(const TIniSet& set, const std::string& path, std::string* error = nullptr);
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values);
 void TextToFourInts(std::string_view text, std::array<int32_t, 4>& values);

@@ -3,8 +3,20 @@
 #include "util/SettingsPlatform.h"
 
 #include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+bool IsAbsolute(const char* path) { return path && path[0] == '/'; }
+
+// The home folder of the account the program runs as, from the user database.
+const char* AccountHome()
+{
+    const passwd* account = getpwuid(geteuid());
+    return account ? account->pw_dir : nullptr;
+}
+} // namespace
 
 std::string ProgramDir()
 {
@@ -16,11 +28,18 @@ std::string ProgramDir()
 
 bool IsWritableDir(const std::string& dir) { return access(dir.c_str(), W_OK | X_OK) == 0; }
 
+std::string ConfigBase(const char* xdgConfigHome, const char* home, const char* accountHome)
+{
+    if (IsAbsolute(xdgConfigHome)) return xdgConfigHome;
+    if (IsAbsolute(home)) return std::string(home) + "/.config";
+    if (IsAbsolute(accountHome)) return std::string(accountHome) + "/.config";
+    return {};
+}
+
 std::string UserSettingsDir()
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = xdg && *xdg ? xdg : std::string(home ? home : ".") + "/.config";
+    std::string base = ConfigBase(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), AccountHome());
+    if (base.empty()) return {};
     mkdir(base.c_str(), 0755);
     std::string own = base + "/flasher/";
     mkdir(own.c_str(), 0755);

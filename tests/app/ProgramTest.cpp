@@ -1,7 +1,9 @@
 // The real program from start to end: it loads the settings beside it, shows the window on the
 // saved port, and at the end writes back what the window stored. Run in its own folder, where it
 // keeps its settings file, with its hidden screenshot option to end it.
+#include "app/SettingsSave.h"
 #include "sim/BoardSim.h"
+#include "tests/app/AppTestSupport.h"
 #include "tests/fonts/GlyFiles.h"
 #include "util/IniUnit.h"
 
@@ -9,6 +11,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -26,13 +30,19 @@ protected:
     int Run(const std::string& arguments)
     {
         std::string command = "QT_QPA_PLATFORM=offscreen timeout 120 " + (folder.Path / "flasher").string() +
-                              " --screenshot " + Shot() + " " + arguments + " >/dev/null 2>&1";
+                              " --screenshot " + Shot() + " " + arguments + " >" + Output() + " 2>&1";
         int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     std::string Ini() const { return (folder.Path / "Mirvolen.ini").string(); }
     std::string Shot() const { return (folder.Path / "shot.png").string(); }
+    std::string Output() const { return (folder.Path / "output.txt").string(); }
+    std::string Said() const
+    {
+        std::ifstream in(Output());
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
 
     TBoardSim sim;
     TempFolder folder;
@@ -91,4 +101,45 @@ TEST_F(ProgramRun, HelpAndBadOptions)
     EXPECT_EQ(Run("--help"), 0);
     EXPECT_FALSE(fs::exists(Ini()));   // nothing started
     EXPECT_EQ(Run("--port"), 2);
+}
+
+// The user made the settings read-only: the run leaves them as they are and says so once.
+TEST_F(ProgramRun, ReadOnlySettingsAreKeptAndTheFailedSaveIsSaid)
+{
+    TIniSet saved;
+    saved.Port = "/dev/ttyUSB7";
+    ASSERT_TRUE(SaveIniSet(saved, Ini()));
+    chmod(Ini().c_str(), 0444);
+    std::ifstream in(Ini(), std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), {});
+
+    ASSERT_EQ(Run("--port " + sim.SlavePath()), 0);
+    std::ifstream after(Ini(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
+    struct stat info {};
+    ASSERT_EQ(stat(Ini().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0444u);
+    const std::string said = Said();
+    const std::string line = "Настройки не сохранены: " + Ini() + ": файл только для чтения";
+    EXPECT_NE(said.find(line), std::string::npos) << said;
+    EXPECT_EQ(said.find(line), said.rfind(line)) << said;
+}
+
+TEST(SettingsSave, AFailedSaveIsShownOnceWhenSomeoneIsThere)
+{
+    TempFolder folder;
+    const std::string ini = (folder.Path / "Mirvolen.ini").string();
+    TIniSet settings;
+    ASSERT_TRUE(SaveSettings(settings, ini, true));
+    chmod(ini.c_str(), 0444);
+    ScriptedUser user;
+    settings.RomName = "lost";
+    EXPECT_FALSE(SaveSettings(settings, ini, false));
+    EXPECT_TRUE(user.Boxes.empty());
+    EXPECT_FALSE(SaveSettings(settings, ini, true));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{
+                              {"Ошибка!", "Настройки не сохранены: " + ini + ": файл только для чтения", 0x2010}}));
+    TIniSet after;
+    LoadIniSet(after, ini);
+    EXPECT_EQ(after.RomName, "");
 }

@@ -1,5 +1,6 @@
 #include "util/Cp1251.h"
 #include "util/IniUnit.h"
+#include "util/SettingsPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -132,6 +133,74 @@ TEST_F(IniFile, FailedSaveLeavesTheOldFileIntact)
     EXPECT_FALSE(SaveIniSet(s, path));
     EXPECT_EQ(Read(), kEmptyFile);
 }
+
+// The user's choice about the file stands: a read-only file stays as it is, a private one private.
+TEST_F(IniFile, SaveKeepsTheFilesPermissionsAndLeavesAReadOnlyFileAlone)
+{
+    Write(kEmptyFile);
+    TIniSet s;
+    s.RomName = "new";
+    chmod(path.c_str(), 0600);
+    std::string error;
+    ASSERT_TRUE(SaveIniSet(s, path, &error)) << error;
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    Write(kEmptyFile);
+    chmod(path.c_str(), 0444);
+    EXPECT_FALSE(SaveIniSet(s, path, &error));
+    EXPECT_EQ(error, path + ": файл только для чтения");
+    EXPECT_EQ(Read(), kEmptyFile);
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0444u);
+}
+
+TEST_F(IniFile, NoSettingsPathLoadsNothingAndSaveSaysWhy)
+{
+    TIniSet s;
+    s.Port = "COM1";
+    LoadIniSet(s, "");
+    EXPECT_EQ(s.Port, "COM1");
+    std::string error;
+    EXPECT_FALSE(SaveIniSet(s, "", &error));
+    EXPECT_NE(error, "");
+}
+
+// A pipe in the settings file's place must not hold the program's start up.
+TEST_F(IniFile, WhatIsNotARegularFileReadsAsEmpty)
+{
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    TIniSet s = Load();
+    EXPECT_TRUE(s.Port.empty());
+    std::string error;
+    EXPECT_FALSE(SaveIniSet(s, path, &error));
+    EXPECT_EQ(error, path + ": это не обычный файл");
+}
+
+struct ConfigBaseCase {
+    const char* name;
+    const char* xdg;
+    const char* home;
+    const char* account;
+    std::string base;
+};
+class SettingsFolder : public testing::TestWithParam<ConfigBaseCase> {};
+TEST_P(SettingsFolder, ComesFromAnAbsolutePathOrIsNone)
+{
+    const ConfigBaseCase& c = GetParam();
+    EXPECT_EQ(ConfigBase(c.xdg, c.home, c.account), c.base);
+}
+INSTANTIATE_TEST_SUITE_P(Environment, SettingsFolder, testing::Values(
+    ConfigBaseCase{"XdgFirst", "/xdg", "/home/u", "/home/a", "/xdg"},
+    ConfigBaseCase{"Home", nullptr, "/home/u", "/home/a", "/home/u/.config"},
+    ConfigBaseCase{"RelativeXdgIgnored", "cfg", "/home/u", "/home/a", "/home/u/.config"},
+    ConfigBaseCase{"NoHomeTakesTheAccounts", nullptr, nullptr, "/home/a", "/home/a/.config"},
+    ConfigBaseCase{"EmptyHomeTakesTheAccounts", "", "", "/home/a", "/home/a/.config"},
+    ConfigBaseCase{"RelativeHomeTakesTheAccounts", nullptr, ".", "/home/a", "/home/a/.config"},
+    ConfigBaseCase{"NoneAtAll", nullptr, nullptr, nullptr, ""},
+    ConfigBaseCase{"RelativeEverywhere", "x", "y", "z", ""}),
+    [](const testing::TestParamInfo<ConfigBaseCase>& info) { return std::string(info.param.name); });
 
 // The owners of a settings record load and save it at this path.
 TEST(SettingsPath, BesideTheProgramWhenItsFolderIsWritable)

@@ -1,0 +1,16 @@
+#include "app/SettingsSave.h"
+
+#include "util/Dialogue.h"
+#include "widgets/FileDialog.h"
+
+#include <cstdio>
+
+bool SaveSettings(const TIniSet& settings, const std::string& path, bool showBox)
+{
+    std::string error;
+    if (SaveIniSet(settings, path, &error)) return true;
+    const std::string text = "Настройки не сохранены: " + error;
+    std::fprintf(stderr, "flasher: %s\n", text.c_str());
+    if (showBox) ShowMessageBox(nullptr, "Ошибка!", text, MbError);
+    return false;
+}
