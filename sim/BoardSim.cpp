@@ -181,7 +181,9 @@ void TBoardSim::ClearWireLog()
 
 void TBoardSim::SetWireListener(std::function<void(const WireRecord&)> listener)
 {
-    std::lock_guard guard(impl_->Lock);
+    // Not under Lock: a call in progress may be waiting for it.
+    std::lock_guard guard(impl_->ListenerLock);
+    impl_->Listening = static_cast<bool>(listener);
     impl_->Listener = std::move(listener);
 }
 
@@ -223,8 +225,6 @@ void TBoardSim::WriteFlashBytes(uint32_t address, const std::vector<uint8_t>& by
     Impl& s = *impl_;
     std::lock_guard guard(s.Lock);
     s.Loader.Flash().WriteLinear(address, bytes);
-    s.SaveDue = static_cast<double>(s.Now() + FlashSaveDelay);
-    s.Wake();
 }
 
 uint32_t TBoardSim::LoaderBaud() const

@@ -52,9 +52,9 @@ enum class BoardPhase { Off, Running, BreakIn, Programmer };
 struct SimOptions {
     bool Pace = false;              // bytes both ways no faster than the line rate (11 bits/byte)
     std::string LinkPath;           // optional symlink to the slave path (kept across Reconnect)
-    // Optional: flash kept in this file across runs. Loaded at Start (a missing file is fresh
-    // flash; one of another size is refused); saved atomically (temporary file, rename) once the
-    // writes pause for 100 clock ms, and at Stop, so a block of 2000 chunk writes is one save.
+    // Optional: flash kept in this file across runs. Loaded at Start (a missing file is created
+    // erased; one of another size is refused); every flash write is in the file at once (it is
+    // mapped), so a simulator killed at any moment leaves there what the loader had received.
     std::string FlashFile;
     char VersionMajor = '4', VersionMinor = '0';   // digits sent in the 0xD0 reply (0x09, major, minor)
     bool KeepWireLog = true;        // false: records go only to the listener (a long board-sim run)
@@ -87,8 +87,10 @@ public:
 
     std::vector<WireRecord> WireLog() const;   // copy, thread-safe
     void ClearWireLog();
-    // Called on the serving thread for every record as it is logged (board-sim's --wire-log),
-    // with the simulator's lock held: the listener must not call back into the simulator.
+    // Called on the serving thread for every record logged (board-sim's --wire-log), in the order
+    // they were logged, without the simulator's lock held: it may call the simulator, but not this
+    // setter. A request is heard before its reply and a reply before its first byte goes out.
+    // Returns once a call in progress has ended: the old listener is not called after that.
     void SetWireListener(std::function<void(const WireRecord&)> listener);
 
     // Memories (copies / direct writes; thread-safe)

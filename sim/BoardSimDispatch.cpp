@@ -8,8 +8,23 @@
 
 void TBoardSim::Impl::Log(WireRecord record)
 {
-    if (Listener) Listener(record);
+    if (Listening) Unheard.push_back(record);
     if (Options.KeepWireLog) Records.push_back(std::move(record));
+}
+
+bool TBoardSim::Impl::TellListener(std::unique_lock<std::mutex>& guard)
+{
+    if (Unheard.empty()) return false;
+    std::vector<WireRecord> records;
+    records.swap(Unheard);
+    guard.unlock();
+    {
+        std::lock_guard listening(ListenerLock);
+        if (Listener)
+            for (const WireRecord& r : records) Listener(r);
+    }
+    guard.lock();
+    return true;
 }
 
 void TBoardSim::Impl::HandleEvents(std::vector<sim::LineEvent>& events)
@@ -84,11 +99,8 @@ void TBoardSim::Impl::Dispatch(const std::vector<uint8_t>& request, uint64_t at)
     const uint32_t replyBaud = loader ? Loader.Baud() : ProgrammerBaud;
     bool answer = loader ? Loader.Handle(request, at / 1000, reply) : Board.Handle(request, reply);
     if (reply.Restart) Loader.Restart();
-    if (loader) {
-        // "BAUOK" goes out at the old rate; the next request must come at the new one.
-        Loader.ApplyPendingBaud();
-        if (command == 0xA6 && answer) SaveDue = static_cast<double>(at + FlashSaveDelay);
-    }
+    // "BAUOK" goes out at the old rate; the next request must come at the new one.
+    if (loader) Loader.ApplyPendingBaud();
     if (!answer) return;
     if (faulted && !sim::ShapeReply(fault.Kind, command, reply)) return;
     double due = static_cast<double>(at);

@@ -1,5 +1,7 @@
 // Inside of TBoardSim, shared by its API (BoardSim.cpp), its serving thread (BoardSimServe.cpp)
-// and its request dispatch (BoardSimDispatch.cpp). Everything here is guarded by Lock.
+// and its request dispatch (BoardSimDispatch.cpp). Everything here is guarded by Lock, except the
+// listener, guarded by ListenerLock. The two are never held the other way round: the serving
+// thread lets go of Lock before it calls the listener, which may take Lock.
 #pragma once
 
 #include "sim/BoardSim.h"
@@ -11,13 +13,13 @@
 
 #include <poll.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 
 constexpr uint32_t ProgrammerBaud = 19200;   // the resident programmer never changes its rate
-constexpr uint64_t FlashSaveDelay = 100000;  // clock microseconds after a flash write before the file is saved
 
 struct TBoardSim::Impl {
     explicit Impl(SimOptions options);
@@ -40,7 +42,6 @@ struct TBoardSim::Impl {
     bool NextInputDeadline(double& deadline) const;
     bool NextOutputDeadline(uint64_t now, double& deadline, bool& last) const;
     void Await(pollfd* fds, nfds_t count, bool timed, double deadline, bool exact);
-    void SaveFlashIfDue(uint64_t now, bool force);
     bool OpenLine();
     void HangUpLine();
     void DoReconnect();
@@ -52,6 +53,10 @@ struct TBoardSim::Impl {
     void Dispatch(const std::vector<uint8_t>& request, uint64_t at);
     void QueueReply(const sim::SimReply& reply, uint32_t baud, double due, bool corruptSum);
     void Log(WireRecord record);
+    // Hands the records logged since the last call to the listener, with Lock let go meanwhile.
+    // False when there were none (Lock was held throughout).
+    bool TellListener(std::unique_lock<std::mutex>& guard);
+    void SendHeardOutput(uint64_t now, std::unique_lock<std::mutex>& guard);
 
     const SimOptions Options;
     mutable std::mutex Lock;
@@ -67,6 +72,9 @@ struct TBoardSim::Impl {
     std::string Error;
 
     std::vector<WireRecord> Records;
+    std::vector<WireRecord> Unheard;   // logged, not handed to the listener yet
+    std::atomic<bool> Listening{false};
+    std::mutex ListenerLock;
     std::function<void(const WireRecord&)> Listener;
 
     // Bytes heard, in the chunks they were read in. Byte i of a chunk is in (its last bit
@@ -99,8 +107,6 @@ struct TBoardSim::Impl {
     double OutNextByte = 0;            // paced: when the next byte of the front frame is complete
     bool OutBlocked = false;           // the master took no more: wait until it is writable
     double OutputLineFree = 0;
-
-    double SaveDue = -1;               // when the flash file is next written; -1 none pending
 
     std::thread Thread;
     int WakeRead = -1, WakeWrite = -1;

@@ -35,7 +35,7 @@ void SetupOptions(CLI::App& app, SimCli& cli)
     app.add_option("--link", cli.Sim.LinkPath, "Also make a symbolic link PATH to the slave device (re-pointed after a hang-up)")
         ->type_name("PATH");
     app.add_flag("--pace", cli.Sim.Pace, "Carry bytes both ways no faster than the line rate the program set (11 bits a byte)");
-    app.add_option("--flash", cli.Sim.FlashFile, "Keep the loader's flash in FILE: loaded at start, saved after writes")
+    app.add_option("--flash", cli.Sim.FlashFile, "Keep the loader's flash in FILE: loaded at start (created erased if missing), every write in it at once")
         ->type_name("FILE");
     app.add_option("--version", cli.Version, "Loader version reported to 0xD0, as MAJOR.MINOR digits (default 4.0)")
         ->type_name("MAJOR.MINOR");

@@ -1,6 +1,6 @@
 // The serving thread: waits on the master and a wake-up pipe, carries bytes both ways (paced to
 // the line rate when asked), and runs the timers of the line (frame gap, break-in quiet, late
-// replies, flash saves).
+// replies).
 //
 // Pacing. A pseudo-terminal has no line: the slave takes whatever the program writes into the
 // kernel's buffer (tens of KiB) at once, and tcdrain on a slave returns at once too, so the
@@ -213,6 +213,7 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
             f.Record.Tick = Options.Pace ? Clock::TickCountAt(static_cast<uint64_t>(std::ceil(last)))
                                          : Clock::TickCount();
             Log(std::move(f.Record));
+            if (!Unheard.empty()) return;   // the listener hears of it before its first byte goes out
         }
         size_t due = f.Bytes.size() - OutSent;
         if (Options.Pace) {
@@ -231,12 +232,10 @@ void TBoardSim::Impl::SendDueOutput(uint64_t now)
     }
 }
 
-void TBoardSim::Impl::SaveFlashIfDue(uint64_t now, bool force)
+void TBoardSim::Impl::SendHeardOutput(uint64_t now, std::unique_lock<std::mutex>& guard)
 {
-    if (SaveDue < 0 || (!force && static_cast<double>(now) < SaveDue)) return;
-    SaveDue = -1;
-    std::string error;
-    if (!Loader.Flash().Save(error)) Error = error;
+    do SendDueOutput(now);
+    while (TellListener(guard) && Pty.IsOpen());
 }
 
 // The byte of the front chunk at which the receiver may next have something to do: the one that
@@ -280,7 +279,6 @@ bool TBoardSim::Impl::NextDeadline(uint64_t now, double& deadline, bool& exact) 
     if (NextInputDeadline(t)) consider(t);
     uint64_t receiverTime = 0;
     if (Receiver.NextDeadline(receiverTime)) consider(static_cast<double>(receiverTime));
-    if (SaveDue >= 0) consider(SaveDue);
     if (ReadResumes > now) consider(static_cast<double>(ReadResumes));
     bool last = false;
     exact = false;
@@ -362,7 +360,7 @@ void TBoardSim::Impl::Serve()
         if (ReconnectWanted) DoReconnect();
         uint64_t now = Now();
         // Bytes that are due go first: they are what the program is waiting for.
-        if (Pty.IsOpen()) SendDueOutput(now);
+        if (Pty.IsOpen()) SendHeardOutput(now, guard);
         if (Pty.IsOpen()) {
             if (ReadResumes <= now) {
                 ReadMaster();
@@ -370,8 +368,8 @@ void TBoardSim::Impl::Serve()
             }
             FeedDueInput(now);
         }
-        if (Pty.IsOpen()) SendDueOutput(now);
-        SaveFlashIfDue(now, false);
+        if (Pty.IsOpen()) SendHeardOutput(now, guard);
+        TellListener(guard);
 
         pollfd fds[2] = {{WakeRead, POLLIN, 0}, {Pty.Master(), 0, 0}};
         if (ReadResumes <= now) fds[1].events |= POLLIN;
@@ -392,5 +390,4 @@ void TBoardSim::Impl::Serve()
         }
         if (fds[1].revents & POLLOUT) OutBlocked = false;
     }
-    SaveFlashIfDue(Now(), true);
 }

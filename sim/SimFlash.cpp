@@ -1,42 +1,68 @@
 #include "sim/SimFlash.h"
 
 #include "util/AtomicFile.h"
+#include "util/InputFile.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sim {
 
-TSimFlash::TSimFlash() : bytes_(FlashSize, 0xFF) {}
+TSimFlash::TSimFlash() : memory_(FlashSize, 0xFF), bytes_(memory_.data()) {}
+
+TSimFlash::~TSimFlash() { Unmap(); }
 
 bool TSimFlash::Attach(const std::string& path, std::string& error)
 {
-    path_ = path;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return true;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be read";
+    std::vector<uint8_t> bytes;
+    const TFileProblem problem = ReadInputFile(path, FlashSize, bytes);
+    if (problem == TFileProblem::Missing) {
+        // Made whole before it is used: a file cut short would be refused at the next start.
+        if (!ReplaceFile(path, std::string(FlashSize, '\xFF'), &error)) return false;
+    } else if (problem != TFileProblem::None) {
+        error = path + ": " + FileProblemText(problem, FlashSize);
         return false;
-    }
-    std::vector<uint8_t> data(FlashSize);
-    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (static_cast<size_t>(in.gcount()) != FlashSize || in.peek() != std::ifstream::traits_type::eof()) {
+    } else if (bytes.size() != FlashSize) {
         // Not ours, or cut short: refuse rather than overwrite it on the first write.
         error = path + ": not a flash image of " + std::to_string(FlashSize) + " bytes";
         return false;
     }
-    bytes_ = std::move(data);
+    return MapFile(path, error);
+}
+
+bool TSimFlash::MapFile(const std::string& path, std::string& error)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    void* mapping = MAP_FAILED;
+    // Looked at again on the handle that is mapped: the file may have changed since it was read.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) == FlashSize)
+        mapping = ::mmap(nullptr, FlashSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    const int mapError = errno;
+    ::close(fd);
+    if (mapping == MAP_FAILED) {
+        error = path + ": cannot be mapped (" + std::strerror(mapError) + ")";
+        return false;
+    }
+    Unmap();
+    mapping_ = mapping;
+    bytes_ = static_cast<uint8_t*>(mapping);
+    memory_ = {};
     return true;
 }
 
-bool TSimFlash::Save(std::string& error)
+void TSimFlash::Unmap()
 {
-    if (path_.empty() || !dirty_) return true;
-    if (!ReplaceFile(path_, {reinterpret_cast<const char*>(bytes_.data()), bytes_.size()}, &error)) return false;
-    dirty_ = false;
-    return true;
+    if (mapping_) ::munmap(mapping_, FlashSize);
+    mapping_ = nullptr;
 }
 
 uint32_t TSimFlash::PagedAddress(uint32_t address, uint32_t i)
@@ -57,21 +83,19 @@ bool TSimFlash::WritePaged(uint32_t address, const std::vector<uint8_t>& data)
 {
     if (address >= FlashSize) return false;
     for (uint32_t i = 0; i < data.size(); ++i) bytes_[PagedAddress(address, i)] = data[i];
-    dirty_ = true;
     return true;
 }
 
 bool TSimFlash::ReadLinear(uint32_t address, uint32_t count, std::vector<uint8_t>& out) const
 {
     if (address >= FlashSize || count > FlashSize - address) return false;
-    out.assign(bytes_.begin() + address, bytes_.begin() + address + count);
+    out.assign(bytes_ + address, bytes_ + address + count);
     return true;
 }
 
 void TSimFlash::WriteLinear(uint32_t address, const std::vector<uint8_t>& data)
 {
     for (size_t i = 0; i < data.size() && address + i < FlashSize; ++i) bytes_[address + i] = data[i];
-    dirty_ = true;
 }
 
 } // namespace sim

@@ -15,12 +15,15 @@ constexpr uint32_t FlashSize = FlashPageSize * FlashPages;
 class TSimFlash {
 public:
     TSimFlash();
-    // Loads the file when it exists (it must hold exactly the flash); a missing file is fresh
-    // flash. Later saves go to that file.
+    ~TSimFlash();
+    TSimFlash(const TSimFlash&) = delete;
+    TSimFlash& operator=(const TSimFlash&) = delete;
+
+    // Keeps the flash in the file at `path` from now on: an existing file must hold exactly the
+    // flash and becomes its contents; a missing one is created erased. The file is mapped, so
+    // every write is in it at once and a simulator killed at any moment leaves in it exactly
+    // what the loader had received. On false the flash is as it was.
     bool Attach(const std::string& path, std::string& error);
-    // Saves atomically (temporary file, then rename) when something changed since the last save.
-    bool Save(std::string& error);
-    bool Dirty() const { return dirty_; }
 
     // Page-bounded access stays inside the page of `address`, wrapping at its end, as the chip's
     // page buffer does; linear access runs on across pages. False past the end of the flash.
@@ -31,9 +34,11 @@ public:
 
 private:
     static uint32_t PagedAddress(uint32_t address, uint32_t i);
-    std::vector<uint8_t> bytes_;
-    std::string path_;
-    bool dirty_ = false;
+    bool MapFile(const std::string& path, std::string& error);
+    void Unmap();
+    std::vector<uint8_t> memory_;   // the flash while no file keeps it
+    uint8_t* bytes_;                // memory_ or the file's mapping
+    void* mapping_ = nullptr;
 };
 
 } // namespace sim

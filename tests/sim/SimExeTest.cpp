@@ -2,9 +2,11 @@
 // the wire log from the command line, a clean end on SIGTERM.
 #include "SimFixture.h"
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,6 +68,13 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    void Kill()
+    {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
     std::string ReadAll()
     {
         std::string all;
@@ -102,12 +111,12 @@ protected:
         Clock::Reset();
     }
 
-    Bytes Ask(const Bytes& payload)
+    Bytes Ask(const Bytes& payload, int32_t timeoutTicks = 3000)
     {
         EXPECT_TRUE(port.SendPacket(payload.data(), static_cast<int32_t>(payload.size())));
         uint8_t buffer[256];
         int32_t count = 0;
-        if (!port.WaitPacket(buffer, sizeof buffer, 3000, count)) return {};
+        if (!port.WaitPacket(buffer, sizeof buffer, timeoutTicks, count)) return {};
         return Bytes(buffer, buffer + count);
     }
 
@@ -169,6 +178,38 @@ TEST_F(BoardSimExeTest, HangUpFaultBringsANewDeviceWhosePathIsPrinted)
     EXPECT_EQ(Ask(Request(0x12, 6)), Text("RSTOK"));
     port.Open("");
     EXPECT_EQ(board.Terminate(), 0);
+}
+
+// The board's clock runs at real time here, so the write that used to reach the file only 100 ms
+// after the last one would be missing; the test's own clock runs fast, so its waits are long.
+TEST_F(BoardSimExeTest, KilledRightAfterItsLastReplyTheFlashFileHoldsTheWrite)
+{
+    const std::string flash = base + ".flash";
+    BoardSimProcess board({"--link", link, "--flash", flash});
+    ASSERT_FALSE(board.ReadLine().empty());
+    port.Open(link);
+    ASSERT_FALSE(port.Error) << port.ErrorText;
+    port.SetBaudIndex(2);   // the loader's rate
+    Bytes written;
+    // Two pages in chunks of 16 bytes: none crosses a page's end, where a chunk would wrap.
+    for (uint32_t chunk = 0; chunk < 66; ++chunk) {
+        const uint32_t address = 3696 + 16 * chunk;
+        Bytes request = {0xA6, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
+                         static_cast<uint8_t>(address), 0x06};
+        for (uint32_t i = 0; i < 16; ++i) request.push_back(static_cast<uint8_t>(chunk * 7 + i));
+        written.insert(written.end(), request.begin() + 5, request.end());
+        ASSERT_EQ(Ask(request, 100000), Text("FLHOK")) << "chunk " << chunk;
+    }
+    board.Kill();
+    port.Open("");
+
+    std::ifstream in(flash, std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), {}};
+    std::filesystem::remove(flash);
+    ASSERT_EQ(file.size(), 528u * 4096u);
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), file.begin() + 3696));
+    EXPECT_EQ(file[3695], 0xFF);
+    EXPECT_EQ(file[3696 + written.size()], 0xFF);
 }
 
 TEST_F(BoardSimExeTest, HelpExplainsEveryOption)

@@ -2,6 +2,8 @@
 // pacing to the line rate.
 #include "SimFixture.h"
 
+#include <mutex>
+
 namespace {
 
 using LineTest = SimFixture;
@@ -48,6 +50,28 @@ TEST_F(LineTest, ListenerSeesEveryRecordAsItIsLogged)
     EXPECT_EQ(sim->WireLog().size(), 2u);
     sim->ClearWireLog();
     EXPECT_TRUE(sim->WireLog().empty());
+}
+
+// The listener runs without the simulator's lock, so it may ask the simulator (a test switching
+// faults or reading the log as requests come); each record is in the log by the time it is heard,
+// and the reply is heard before the program has it.
+TEST_F(LineTest, ListenerMayCallTheSimulator)
+{
+    std::vector<size_t> logged;   // the log's length as each record was heard
+    std::mutex lock;
+    sim->SetWireListener([&](const WireRecord&) {
+        size_t size = sim->WireLog().size();
+        std::lock_guard g(lock);
+        logged.push_back(size);
+    });
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Ask(Request(0x12, 6)), Text("RSTOK"));
+        std::lock_guard g(lock);
+        EXPECT_EQ(logged.size(), 2u * (i + 1));
+    }
+    sim->SetWireListener(nullptr);
+    std::lock_guard g(lock);
+    for (size_t k = 0; k < logged.size(); ++k) EXPECT_GE(logged[k], k + 1) << k;
 }
 
 // Paced at a tenth of real time: a healthy exchange is never near a timeout, and each line
