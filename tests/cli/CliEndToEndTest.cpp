@@ -178,6 +178,12 @@ TEST_F(CliTest, WriteDumpAndWriteBackAreByteIdentical)
     RunResult nowhere = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("missing/block1.img")});
     EXPECT_EQ(nowhere.Status, 4) << nowhere.Out;
     EXPECT_NE(nowhere.Out.find("Не удалось записать файл "), std::string::npos) << nowhere.Out;
+    fs::copy_file(Path("block1.img"), Path("kept.img"));
+    fs::permissions(Path("kept.img"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    RunResult readOnly = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("kept.img")});
+    EXPECT_EQ(readOnly.Status, 4) << readOnly.Out;   // a file the user made read-only is not replaced
+    EXPECT_TRUE(fs::status(Path("kept.img")).permissions() == (fs::perms::owner_read | fs::perms::group_read |
+                                                                fs::perms::others_read));
     RunResult empty = Cli({"loader", "dump", "--port", port, "--block", "4", "--out", Path("block4.img")});
     EXPECT_EQ(empty.Status, 1) << empty.Out;
     EXPECT_NE(empty.Out.find("Блок №4 пуст!"), std::string::npos) << empty.Out;
