@@ -7,7 +7,7 @@ bool IsWritableDir(const std::string& dir);
 // The user's own folder for the settings (created if missing), with a trailing separator; empty
 // when the user has none.
 std::string UserSettingsDir();
-// The configuration folder the user's folder for the settings goes into: $XDG_CONFIG_HOME, else
+// POSIX: the configuration folder the user's folder for the settings goes into: $XDG_CONFIG_HOME, else
 // the home folder's ".config" ($HOME, else the account's home folder). Only absolute paths count:
 // a relative one would put the settings wherever the program happened to be started. Empty when
 // there is none.

@@ -178,6 +178,7 @@ TEST_F(IniFile, WhatIsNotARegularFileReadsAsEmpty)
     EXPECT_EQ(error, path + ": это не обычный файл");
 }
 
+#if defined(__unix__)   // where a user's configuration folder is found on POSIX systems
 struct ConfigBaseCase {
     const char* name;
     const char* xdg;
@@ -201,6 +202,7 @@ INSTANTIATE_TEST_SUITE_P(Environment, SettingsFolder, testing::Values(
     ConfigBaseCase{"NoneAtAll", nullptr, nullptr, nullptr, ""},
     ConfigBaseCase{"RelativeEverywhere", "x", "y", "z", ""}),
     [](const testing::TestParamInfo<ConfigBaseCase>& info) { return std::string(info.param.name); });
+#endif
 
 // The owners of a settings record load and save it at this path.
 TEST(SettingsPath, BesideTheProgramWhenItsFolderIsWritable)
