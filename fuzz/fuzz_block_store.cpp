@@ -120,6 +120,9 @@ int32_t ExpectedStatus(const LoaderDirectory& p, const LoaderDirectory& r)
         if (!matches(BlockSlotsOffset + 4 * static_cast<size_t>(k))) return DirectoryDamaged;
     for (int32_t j = 0; j < ReservedSlotCount; ++j)
         if (!matches(ReservedSlotsOffset + 4 * static_cast<size_t>(j))) return DirectoryDamaged;
+    for (int32_t k = 0; k < BlockCount; ++k)   // each block in its own area of the layout
+        if ((r.BlockSlot(k) & 0xFFFFFF) != BlockAreaStart + BlockAreaSize * static_cast<uint32_t>(k))
+            return DirectoryDamaged;
     if (p.Bytes[2110] != 0 || p.Bytes[2111] != 0) return DirectoryDamaged;
     return DirectoryValid;
 }
