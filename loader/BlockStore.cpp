@@ -177,6 +177,12 @@ int32_t CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& re
     if (!ChecksumMatches(reference)) return DirectoryDamaged;
     for (size_t offset : CheckedNumberOffsets())
         if (!SlotMatches(primary.Number(offset), reference.Number(offset))) return DirectoryDamaged;
+    // Copies that agree can still send a block elsewhere than its own area, over a directory copy
+    // or another block, and a write there would destroy them. Only the layout's areas are written
+    // by a format, so any other address is damage.
+    for (int32_t k = 0; k < BlockCount; ++k)
+        if ((reference.BlockSlot(k) & AddressMask) != BlockAreaStart + BlockAreaSize * static_cast<uint32_t>(k))
+            return DirectoryDamaged;
     if (primary.Bytes[DirectorySumAOffset] != 0 || primary.Bytes[DirectorySumBOffset] != 0) return DirectoryDamaged;
     return DirectoryValid;
 }

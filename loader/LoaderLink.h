@@ -43,6 +43,7 @@ ClockRegisters EncodeClockRegisters(const TSystemTime& time);
 class TLoaderLink {
 public:
     explicit TLoaderLink(std::string portName = {}, PacketTrace trace = {});
+    virtual ~TLoaderLink() = default;
     TLoaderLink(const TLoaderLink&) = delete;
     TLoaderLink& operator=(const TLoaderLink&) = delete;
 
@@ -89,8 +90,12 @@ public:
     bool ReadFlashPaged(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress = {});
     bool ReadFlash(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress = {});
 
+protected:
+    // One request out on LoaderPort and one reply back. Virtual only so that the block store can be
+    // driven over an in-memory flash (the fuzz targets) with every request exactly as it goes out.
+    virtual bool Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received);
+
 private:
-    bool Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received);
     bool TextRequest(const std::vector<uint8_t>& request, const char* expected, int32_t limit);
     bool DataRequest(const std::vector<uint8_t>& request, uint8_t* buffer, int32_t count);
     void AppendRandom(std::vector<uint8_t>& request, int32_t count);

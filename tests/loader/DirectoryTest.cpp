@@ -83,6 +83,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, CheckDirectoryTest, testing::Values(
               DirectoryDamaged},
     CheckCase{"ReferenceSlotWithMark",
               [](LoaderDirectory&, LoaderDirectory& r) { r.Bytes[528 + 3] = 0xFF; Reseal(r); }, DirectoryDamaged},
+    CheckCase{"BlockAreaMovedOverThePrimaryCopy",
+              [](LoaderDirectory& p, LoaderDirectory& r) {
+                  p.SetNumber(BlockSlotsOffset, 0xFF000070);
+                  r.SetNumber(BlockSlotsOffset, 0x00000070);
+                  Reseal(r);
+              },
+              DirectoryDamaged},
+    CheckCase{"BlockAreaMovedOntoAnotherBlock",
+              [](LoaderDirectory& p, LoaderDirectory& r) {
+                  p.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
+                  r.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
+                  Reseal(r);
+              },
+              DirectoryDamaged},
     CheckCase{"PrimaryCheckBytesSet", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[2111] = 0x01; },
               DirectoryDamaged},
     CheckCase{"PrimaryFillerIsNotChecked", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[100] = 0x00; },
