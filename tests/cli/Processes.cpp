@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,36 +31,70 @@ int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& 
     out = fds[0];
     return pid;
 }
+
+int ExitStatus(int pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 } // namespace
 
-RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                     std::chrono::milliseconds limit)
 {
+    using Steady = std::chrono::steady_clock;
     RunResult result;
+    const Steady::time_point start = Steady::now();
     int out = -1;
     int pid = Spawn(argv, env, out);
     if (pid < 0) return result;
     char buf[4096];
-    ssize_t n;
-    while ((n = read(out, buf, sizeof buf)) > 0) result.Out.append(buf, static_cast<size_t>(n));
+    for (;;) {
+        int wait = -1;
+        if (limit > limit.zero()) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(start + limit - Steady::now());
+            if (left <= left.zero()) {
+                result.TimedOut = true;
+                kill(pid, SIGKILL);
+                break;
+            }
+            wait = static_cast<int>(left.count());
+        }
+        pollfd p{out, POLLIN, 0};
+        if (poll(&p, 1, wait) <= 0) continue;
+        ssize_t n = read(out, buf, sizeof buf);
+        if (n <= 0) break;
+        result.Out.append(buf, static_cast<size_t>(n));
+    }
     close(out);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Status = ExitStatus(pid);
+    result.Elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
     return result;
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
 {
     pid_ = Spawn(argv, {}, out_);
-    char c;
-    while (pid_ > 0 && read(out_, &c, 1) == 1 && c != '\n') firstLine_ += c;
+    firstLine_ = NextLine();
 }
 
-BackgroundProcess::~BackgroundProcess()
+std::string BackgroundProcess::NextLine()
 {
-    if (pid_ <= 0) return;
+    std::string line;
+    char c;
+    while (pid_ > 0 && read(out_, &c, 1) == 1 && c != '\n') line += c;
+    return line;
+}
+
+BackgroundProcess::~BackgroundProcess() { Stop(); }
+
+int BackgroundProcess::Stop()
+{
+    if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    int status = ExitStatus(pid_);
     close(out_);
+    pid_ = -1;
+    return status;
 }
