@@ -1,6 +1,7 @@
 #include "tests/cli/Processes.h"
 
 #include <cstdlib>
+#include <string>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,26 +9,48 @@
 #include <unistd.h>
 
 namespace {
-// Forks `argv` with stdout on a pipe; returns the pid and the pipe's read end.
-int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int& out)
+// The environment with `extra` (NAME=VALUE) added, replacing a variable of the same name.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& extra)
 {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& x : extra) replaced = replaced || x.compare(0, name.size(), name) == 0;
+        if (!replaced) env.push_back(entry);
+    }
+    env.insert(env.end(), extra.begin(), extra.end());
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Forks `argv` with stdout on a pipe; returns the pid and the pipe's read end. Everything the
+// child needs is made before the fork: tests fork from several threads, and a child of a
+// threaded process must not allocate.
+int Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, int& out)
+{
+    std::vector<std::string> env = EnvironmentWith(extraEnv);
+    std::vector<char*> args = Pointers(argv), envp = Pointers(env);
     int fds[2];
-    if (pipe(fds) != 0) return -1;
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1;
     int pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
-        int null = open("/dev/null", O_RDONLY);
+        int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
         dup2(null, STDIN_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
+        execve(args[0], args.data(), envp.data());
         _exit(127);
     }
     close(fds[1]);
+    if (pid < 0) close(fds[0]);
     out = fds[0];
     return pid;
 }
