@@ -228,14 +228,17 @@ bool TLoaderSession::SyncClock()
 {
     Ready = link_.ConnectLoader(ConnectAttempts);
     Clock::Sleep(ClockPause);
+    bool set = false;
     if (Ready) {
-        link_.SyncLoaderClock();
+        // Ready follows the handshake and the clock read alone, as the window shows it; whether
+        // the loader took the time is the caller's to report.
+        set = link_.SyncLoaderClock();
         Clock::Sleep(ClockPause);
         Ready = ShowClock();
     }
     ShowStatus();
     view_.UpdateButtons();
-    return Ready;
+    return set && Ready;
 }
 
 std::array<std::string, 3> TLoaderSession::BlockRowTexts(int32_t row) const

@@ -45,6 +45,7 @@ public:
     TOutcome EraseAll();
     TOutcome Write(int32_t index, std::string_view name);
     TOutcome Format();
+    // True when the loader acknowledged the time and its clock was read back.
     bool SyncClock();
 
     // Erase, erase all and write act only on a directory and headers that the last refresh read

@@ -1,65 +1,123 @@
 #include "tests/cli/Processes.h"
 
 #include <cstdlib>
+#include <string>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-// Forks `argv` with stdout on a pipe; returns the pid and the pipe's read end.
-int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int& out)
+// The environment with `extra` (NAME=VALUE) added, replacing a variable of the same name.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& extra)
 {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& x : extra) replaced = replaced || x.compare(0, name.size(), name) == 0;
+        if (!replaced) env.push_back(entry);
+    }
+    env.insert(env.end(), extra.begin(), extra.end());
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Forks `argv` with stdout on a pipe; returns the pid and the pipe's read end. Everything the
+// child needs is made before the fork: tests fork from several threads, and a child of a
+// threaded process must not allocate.
+int Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, int& out)
+{
+    std::vector<std::string> env = EnvironmentWith(extraEnv);
+    std::vector<char*> args = Pointers(argv), envp = Pointers(env);
     int fds[2];
-    if (pipe(fds) != 0) return -1;
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1;
     int pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
-        int null = open("/dev/null", O_RDONLY);
+        int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
         dup2(null, STDIN_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
+        execve(args[0], args.data(), envp.data());
         _exit(127);
     }
     close(fds[1]);
+    if (pid < 0) close(fds[0]);
     out = fds[0];
     return pid;
 }
+
+int ExitStatus(int pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 } // namespace
 
-RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                     std::chrono::milliseconds limit)
 {
+    using Steady = std::chrono::steady_clock;
     RunResult result;
+    const Steady::time_point start = Steady::now();
     int out = -1;
     int pid = Spawn(argv, env, out);
     if (pid < 0) return result;
     char buf[4096];
-    ssize_t n;
-    while ((n = read(out, buf, sizeof buf)) > 0) result.Out.append(buf, static_cast<size_t>(n));
+    for (;;) {
+        int wait = -1;
+        if (limit > limit.zero()) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(start + limit - Steady::now());
+            if (left <= left.zero()) {
+                result.TimedOut = true;
+                kill(pid, SIGKILL);
+                break;
+            }
+            wait = static_cast<int>(left.count());
+        }
+        pollfd p{out, POLLIN, 0};
+        if (poll(&p, 1, wait) <= 0) continue;
+        ssize_t n = read(out, buf, sizeof buf);
+        if (n <= 0) break;
+        result.Out.append(buf, static_cast<size_t>(n));
+    }
     close(out);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Status = ExitStatus(pid);
+    result.Elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
     return result;
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
 {
     pid_ = Spawn(argv, {}, out_);
-    char c;
-    while (pid_ > 0 && read(out_, &c, 1) == 1 && c != '\n') firstLine_ += c;
+    firstLine_ = NextLine();
 }
 
-BackgroundProcess::~BackgroundProcess()
+std::string BackgroundProcess::NextLine()
 {
-    if (pid_ <= 0) return;
+    std::string line;
+    char c;
+    while (pid_ > 0 && read(out_, &c, 1) == 1 && c != '\n') line += c;
+    return line;
+}
+
+BackgroundProcess::~BackgroundProcess() { Stop(); }
+
+int BackgroundProcess::Stop()
+{
+    if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    int status = ExitStatus(pid_);
     close(out_);
+    pid_ = -1;
+    return status;
 }

@@ -314,6 +314,18 @@ TEST_F(LoaderSessionTest, SyncSetsTheLoaderToTheComputersTime)
     ASSERT_EQ(Requests(0xA3).size(), 1u);
 }
 
+// The clock read back still answers, so the window stays ready; but the time was not set, and a
+// caller that reports the outcome must not report success.
+TEST_F(LoaderSessionTest, SyncRefusedByTheLoaderFails)
+{
+    Refreshed();
+    sim.AddFault({0xA3, 1, 1, FaultKind::Bad});
+    EXPECT_FALSE(session->SyncClock());
+    EXPECT_TRUE(view.Messages.empty());
+    EXPECT_EQ(view.Statuses, (std::vector<std::string>{"OK"}));
+    EXPECT_TRUE(session->Ready);
+}
+
 TEST_F(LoaderSessionTest, SyncWithoutAnswerShowsNoMessage)
 {
     Refreshed();
