@@ -6,6 +6,7 @@
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
 #include "util/IniUnit.h"
+#include "widgets/Translation.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -75,6 +76,7 @@ int RunWindow(int& argc, char** argv, const TOptions& options, TIniSet& settings
     TBoardLink board;
     TLoaderLink loader;
     QApplication app(argc, argv);
+    InstallQtTranslation(app);
     TMainFlashForm form(board, loader, settings, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
