@@ -46,9 +46,15 @@ TMainFlashForm::TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& 
     LayOutControls();
     SetTabOrder();
     ConnectHandlers();
+    board_.BoardPort->StopRequest = &stop_;
+    loader_.LoaderPort->StopRequest = &stop_;
 }
 
-TMainFlashForm::~TMainFlashForm() = default;
+TMainFlashForm::~TMainFlashForm()
+{
+    board_.BoardPort->StopRequest = nullptr;
+    loader_.LoaderPort->StopRequest = nullptr;
+}
 
 void TMainFlashForm::FormCreate()
 {
@@ -115,24 +121,49 @@ void TMainFlashForm::UsePort(const std::string& name)
     loader_.LoaderPortName = name;
 }
 
+void TMainFlashForm::RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow)
+{
+    if (work_.Busy()) return;
+    stop_ = false;
+    TOutcome outcome = TOutcome::Done;
+    work_.Run([&] { outcome = workflow(); });
+    if (!stop_) return;
+    stop_ = false;
+    if (outcome != TOutcome::Done) {
+        std::string where = "Работа остановлена: " + Label2->text().toStdString() + ", " +
+                            std::to_string(Gauge1->value()) + "%.";
+        ShowMessageBox(this, "Внимание!", where + "\n" + StoppedBoardWorkNote(work), MbInfo);
+    }
+    close();
+}
+
+// Closing while a workflow runs: it is stopped after the current exchange if the user agrees.
+bool TMainFlashForm::AskToStop()
+{
+    return ShowMessageBox(this, "Внимание!",
+                          "Идёт работа с табло. Остановить её и закрыть программу?\n"
+                          "Работа закончится после текущего обмена, порт будет закрыт.",
+                          MbAskDefaultNo) == IdYes;
+}
+
 void TMainFlashForm::Button1Click()
 {
-    work_.Run([this] {
-        IncludeFonts = CheckBox2->isChecked();
-        ProgramBoard(board_, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
-    });
+    IncludeFonts = CheckBox2->isChecked();
+    std::string fontFile = Edit2->text().toStdString();
+    RunBoardWork(TBoardWork::Program,
+                 [this, fontFile] { return ProgramBoard(board_, *this, *Fonts, IncludeFonts, fontFile); });
 }
 
 void TMainFlashForm::Button2Click() { close(); }
 
 void TMainFlashForm::Button3Click()
 {
-    work_.Run([this] { StartBoardProgram(board_, *this, false); });
+    RunBoardWork(TBoardWork::Start, [this] { return StartBoardProgram(board_, *this, false); });
 }
 
 void TMainFlashForm::Button4Click()
 {
-    work_.Run([this] {
+    work_.RunHere([this] {
         if (OpenFileDialog("Файл шрифтов для прошивки", "Файлы шрифтов для прошивки (*.gly)|*.gly",
                            settings_.LastFontDir, true, false, settings_.FontFile, 0))
             Edit2->setText(Text(settings_.FontFile));
@@ -141,15 +172,16 @@ void TMainFlashForm::Button4Click()
 
 void TMainFlashForm::Button5Click()
 {
-    work_.Run([this] {
+    RunBoardWork(TBoardWork::Configuration, [this] {
         std::array<uint8_t, 256> record{};
-        ReadBoardConfiguration(board_, *this, record);
+        return ReadBoardConfiguration(board_, *this, record);
     });
 }
 
+// The loader window is a workflow of its own, on this thread; its operations run on a worker.
 void TMainFlashForm::Button7Click()
 {
-    work_.Run([this] {
+    work_.RunHere([this] {
         IncludeFonts = CheckBox2->isChecked();
         RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
     });
@@ -157,9 +189,9 @@ void TMainFlashForm::Button7Click()
 
 void TMainFlashForm::Button10Click()
 {
-    work_.Run([this] {
+    RunBoardWork(TBoardWork::RamTest, [this] {
         int32_t errors = 0;
-        TestBoardRam(board_, *this, errors);
+        return TestBoardRam(board_, *this, errors);
     });
 }
 
@@ -170,28 +202,37 @@ void TMainFlashForm::SetHighPriority()
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
 }
 
+// Called on the worker thread; the window's widgets are touched on the window's thread only.
 int32_t TMainFlashForm::ShowMessage(const TMessage& message)
 {
-    return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+    // A stopped workflow's failures are the stop's doing: the user hears of the stop instead.
+    // Asked again on this thread: the stop may come while the box waits to be shown.
+    return work_.OnWindowThread([&] {
+        if (stop_) return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
+        return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+    });
 }
 
-void TMainFlashForm::SetStatus(const std::string& text) { Label2->setText(Text(text)); }
-
-void TMainFlashForm::SetVersion(const std::string& text) { Label5->setText(Text(text)); }
-
-void TMainFlashForm::ShowProgress(int32_t percent)
+void TMainFlashForm::SetStatus(const std::string& text)
 {
-    work_.SetInputEnabled(false);
-    MoveGauge(percent);
-    work_.SetInputEnabled(true);
+    work_.Post([this, text = Text(text)] { Label2->setText(text); });
 }
 
-void TMainFlashForm::SetBusy(bool busy) { work_.SetInputEnabled(!busy); }
+void TMainFlashForm::SetVersion(const std::string& text)
+{
+    work_.Post([this, text = Text(text)] { Label5->setText(text); });
+}
+
+void TMainFlashForm::ShowProgress(int32_t percent) { MoveGauge(percent); }
+
+void TMainFlashForm::SetBusy(bool busy)
+{
+    work_.Post([this, busy] { work_.SetInputEnabled(!busy); });
+}
 
 void TMainFlashForm::MoveGauge(int32_t percent)
 {
-    Gauge1->setValue(percent);
-    QCoreApplication::processEvents();
+    work_.Post([this, percent] { Gauge1->setValue(percent); });
 }
 
 void TMainFlashForm::showEvent(QShowEvent* event)
@@ -204,9 +245,11 @@ void TMainFlashForm::showEvent(QShowEvent* event)
 
 void TMainFlashForm::closeEvent(QCloseEvent* event)
 {
-    // Closing during a workflow would pull the window from under it; the workflow ends first.
+    // Closing during a workflow would pull the window from under it: the workflow is stopped
+    // first, if the user wants, and the window closes when it has ended.
     if (work_.Busy()) {
         event->ignore();
+        if (!stop_ && AskToStop()) stop_ = true;
         return;
     }
     if (!hidden_) {

@@ -54,7 +54,7 @@ protected:
     {
         QObject::connect(form->Gauge1, &QProgressBar::valueChanged, [this](int value) {
             gauge.push_back(value);
-            enabledAtGauge.push_back(form->isEnabled());
+            busyAtGauge.push_back(form->Busy());
         });
     }
     void Select(int row)
@@ -70,7 +70,7 @@ protected:
     }
 
     std::vector<int> gauge;
-    std::vector<bool> enabledAtGauge;
+    std::vector<bool> busyAtGauge;
 };
 
 TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
@@ -265,7 +265,7 @@ TEST_F(LoadFormTest, ALongNameIsTrimmedAndCutTo63Characters)
     EXPECT_EQ(form->Edit1->text().size(), 74);
 }
 
-TEST_F(LoadFormTest, EraseAllMovesTheGaugeWithTheWindowDisabled)
+TEST_F(LoadFormTest, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
 {
     PrepareStore({0, 2, 5});
     Open();
@@ -274,7 +274,7 @@ TEST_F(LoadFormTest, EraseAllMovesTheGaugeWithTheWindowDisabled)
     form->Button4->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
     EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
-    EXPECT_EQ(enabledAtGauge, std::vector<bool>(8, false));
+    EXPECT_EQ(busyAtGauge, std::vector<bool>(8, true));
     EXPECT_TRUE(form->isEnabled());
     EXPECT_EQ(Rows(), AllRows(Empty));
     EXPECT_EQ(Text(form->Label3->text()), "OK");
