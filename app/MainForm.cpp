@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/PortChoice.h"
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
@@ -71,23 +72,52 @@ void TMainFlashForm::FormShow()
     SetHighPriority();
 }
 
-void TMainFlashForm::FillPortList()
+// The devices found (the board link's list), each with what is known of it, and the saved port
+// and the command line's port where the enumeration does not report them.
+void TMainFlashForm::FillPortItems()
 {
     ComboBox1->clear();
-    for (const std::string& port : board_.BoardPort->Ports) ComboBox1->addItem(Text(port));
+    for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, EnumeratePorts(false), ReadByIdLinks()))
+        ComboBox1->addItem(Text(item.Label), Text(item.Path));
     // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
-    QString saved = Text(TrimBlanks(settings_.Port));
-    if (ComboBox1->findText(saved, Qt::MatchFixedString) < 0 && IsTerminalDevice(saved.toStdString()))
-        ComboBox1->addItem(saved);
-    QString given = Text(commandLinePort_);
-    if (!given.isEmpty() && ComboBox1->findText(given, Qt::MatchFixedString) < 0) ComboBox1->addItem(given);
-
-    // Exact match ignoring case; no match leaves the box without a selection.
-    ComboBox1->setCurrentIndex(ComboBox1->findText(saved, Qt::MatchFixedString));
-    if (!given.isEmpty()) ComboBox1->setCurrentIndex(ComboBox1->findText(given, Qt::MatchFixedString));
-    int i = std::max(ComboBox1->currentIndex(), 0);
-    UsePort(i < ComboBox1->count() ? ComboBox1->itemText(i).toStdString() : std::string());
+    std::string saved = TrimBlanks(settings_.Port);
+    if (FindPort(saved) < 0 && IsTerminalDevice(saved)) ComboBox1->addItem(Text(saved), Text(saved));
+    if (!commandLinePort_.empty() && FindPort(commandLinePort_) < 0)
+        ComboBox1->addItem(Text(commandLinePort_), Text(commandLinePort_));
     ComboBox1->view()->setMinimumWidth(ComboBox1->view()->sizeHintForColumn(0) + 8);
+}
+
+void TMainFlashForm::FillPortList()
+{
+    FillPortItems();
+    // Exact match ignoring case; no match leaves the box without a selection.
+    ComboBox1->setCurrentIndex(FindPort(TrimBlanks(settings_.Port)));
+    if (!commandLinePort_.empty()) ComboBox1->setCurrentIndex(FindPort(commandLinePort_));
+    UsePort(PortAt(std::max(ComboBox1->currentIndex(), 0)));
+}
+
+// Opening the list looks for devices anew (an adapter plugged in since), keeping the choice.
+void TMainFlashForm::RefreshPortList()
+{
+    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::vector<std::string> found;
+    for (const PortInfo& port : EnumeratePorts(false)) found.push_back(port.Path);
+    board_.BoardPort->Ports = found;
+    FillPortItems();
+    ComboBox1->setCurrentIndex(FindPort(chosen));
+}
+
+int TMainFlashForm::FindPort(const std::string& path) const
+{
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        if (ComboBox1->itemData(i).toString().compare(Text(path), Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+std::string TMainFlashForm::PortAt(int index) const
+{
+    return index >= 0 && index < ComboBox1->count() ? ComboBox1->itemData(index).toString().toStdString()
+                                                    : std::string();
 }
 
 // Left and top as saved, unless that point is on no screen (a monitor since removed).
@@ -102,17 +132,17 @@ void TMainFlashForm::FormHide()
     settings_.FontFile = Edit2->text().toStdString();
     settings_.IncludeFont = CheckBox2->isChecked();
     // A port given on the command line is for this run only.
-    bool givenPort = ComboBox1->currentText().compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
-    if (ComboBox1->currentIndex() >= 0 && !givenPort) settings_.Port = ComboBox1->currentText().toStdString();
+    std::string chosen = PortAt(ComboBox1->currentIndex());
+    bool givenPort = Text(chosen).compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
+    if (!chosen.empty() && !givenPort) settings_.Port = chosen;
     QRect bounds = frameGeometry();
     settings_.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
 }
 
 void TMainFlashForm::ComboBox1Click()
 {
-    int i = ComboBox1->currentIndex();
-    if (i < 0 || i >= ComboBox1->count()) return;
-    UsePort(ComboBox1->itemText(i).toStdString());
+    std::string chosen = PortAt(ComboBox1->currentIndex());
+    if (!chosen.empty()) UsePort(chosen);
 }
 
 void TMainFlashForm::UsePort(const std::string& name)

@@ -94,6 +94,10 @@ private:
     void SetTabOrder();
     void ConnectHandlers();
     void FillPortList();
+    void FillPortItems();
+    void RefreshPortList();
+    int FindPort(const std::string& path) const;   // -1: not in the list
+    std::string PortAt(int index) const;           // empty: no such item
     void PlaceAtSavedPosition();
     // Both links work on the port the user chose.
     void UsePort(const std::string& name);
