@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/PortChoice.h"
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
@@ -46,9 +47,15 @@ TMainFlashForm::TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& 
     LayOutControls();
     SetTabOrder();
     ConnectHandlers();
+    board_.BoardPort->StopRequest = &stop_;
+    loader_.LoaderPort->StopRequest = &stop_;
 }
 
-TMainFlashForm::~TMainFlashForm() = default;
+TMainFlashForm::~TMainFlashForm()
+{
+    board_.BoardPort->StopRequest = nullptr;
+    loader_.LoaderPort->StopRequest = nullptr;
+}
 
 void TMainFlashForm::FormCreate()
 {
@@ -65,23 +72,52 @@ void TMainFlashForm::FormShow()
     SetHighPriority();
 }
 
-void TMainFlashForm::FillPortList()
+// The devices found (the board link's list), each with what is known of it, and the saved port
+// and the command line's port where the enumeration does not report them.
+void TMainFlashForm::FillPortItems()
 {
     ComboBox1->clear();
-    for (const std::string& port : board_.BoardPort->Ports) ComboBox1->addItem(Text(port));
+    for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, EnumeratePorts(false), ReadByIdLinks()))
+        ComboBox1->addItem(Text(item.Label), Text(item.Path));
     // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
-    QString saved = Text(TrimBlanks(settings_.Port));
-    if (ComboBox1->findText(saved, Qt::MatchFixedString) < 0 && IsTerminalDevice(saved.toStdString()))
-        ComboBox1->addItem(saved);
-    QString given = Text(commandLinePort_);
-    if (!given.isEmpty() && ComboBox1->findText(given, Qt::MatchFixedString) < 0) ComboBox1->addItem(given);
-
-    // Exact match ignoring case; no match leaves the box without a selection.
-    ComboBox1->setCurrentIndex(ComboBox1->findText(saved, Qt::MatchFixedString));
-    if (!given.isEmpty()) ComboBox1->setCurrentIndex(ComboBox1->findText(given, Qt::MatchFixedString));
-    int i = std::max(ComboBox1->currentIndex(), 0);
-    UsePort(i < ComboBox1->count() ? ComboBox1->itemText(i).toStdString() : std::string());
+    std::string saved = TrimBlanks(settings_.Port);
+    if (FindPort(saved) < 0 && IsTerminalDevice(saved)) ComboBox1->addItem(Text(saved), Text(saved));
+    if (!commandLinePort_.empty() && FindPort(commandLinePort_) < 0)
+        ComboBox1->addItem(Text(commandLinePort_), Text(commandLinePort_));
     ComboBox1->view()->setMinimumWidth(ComboBox1->view()->sizeHintForColumn(0) + 8);
+}
+
+void TMainFlashForm::FillPortList()
+{
+    FillPortItems();
+    // Exact match ignoring case; no match leaves the box without a selection.
+    ComboBox1->setCurrentIndex(FindPort(TrimBlanks(settings_.Port)));
+    if (!commandLinePort_.empty()) ComboBox1->setCurrentIndex(FindPort(commandLinePort_));
+    UsePort(PortAt(std::max(ComboBox1->currentIndex(), 0)));
+}
+
+// Opening the list looks for devices anew (an adapter plugged in since), keeping the choice.
+void TMainFlashForm::RefreshPortList()
+{
+    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::vector<std::string> found;
+    for (const PortInfo& port : EnumeratePorts(false)) found.push_back(port.Path);
+    board_.BoardPort->Ports = found;
+    FillPortItems();
+    ComboBox1->setCurrentIndex(FindPort(chosen));
+}
+
+int TMainFlashForm::FindPort(const std::string& path) const
+{
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        if (ComboBox1->itemData(i).toString().compare(Text(path), Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+std::string TMainFlashForm::PortAt(int index) const
+{
+    return index >= 0 && index < ComboBox1->count() ? ComboBox1->itemData(index).toString().toStdString()
+                                                    : std::string();
 }
 
 // Left and top as saved, unless that point is on no screen (a monitor since removed).
@@ -96,17 +132,17 @@ void TMainFlashForm::FormHide()
     settings_.FontFile = Edit2->text().toStdString();
     settings_.IncludeFont = CheckBox2->isChecked();
     // A port given on the command line is for this run only.
-    bool givenPort = ComboBox1->currentText().compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
-    if (ComboBox1->currentIndex() >= 0 && !givenPort) settings_.Port = ComboBox1->currentText().toStdString();
+    std::string chosen = PortAt(ComboBox1->currentIndex());
+    bool givenPort = Text(chosen).compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
+    if (!chosen.empty() && !givenPort) settings_.Port = chosen;
     QRect bounds = frameGeometry();
     settings_.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
 }
 
 void TMainFlashForm::ComboBox1Click()
 {
-    int i = ComboBox1->currentIndex();
-    if (i < 0 || i >= ComboBox1->count()) return;
-    UsePort(ComboBox1->itemText(i).toStdString());
+    std::string chosen = PortAt(ComboBox1->currentIndex());
+    if (!chosen.empty()) UsePort(chosen);
 }
 
 void TMainFlashForm::UsePort(const std::string& name)
@@ -115,24 +151,49 @@ void TMainFlashForm::UsePort(const std::string& name)
     loader_.LoaderPortName = name;
 }
 
+void TMainFlashForm::RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow)
+{
+    if (work_.Busy()) return;
+    stop_ = false;
+    TOutcome outcome = TOutcome::Done;
+    work_.Run([&] { outcome = workflow(); });
+    if (!stop_) return;
+    stop_ = false;
+    if (outcome != TOutcome::Done) {
+        std::string where = "Работа остановлена: " + Label2->text().toStdString() + ", " +
+                            std::to_string(Gauge1->value()) + "%.";
+        ShowMessageBox(this, "Внимание!", where + "\n" + StoppedBoardWorkNote(work), MbInfo);
+    }
+    close();
+}
+
+// Closing while a workflow runs: it is stopped after the current exchange if the user agrees.
+bool TMainFlashForm::AskToStop()
+{
+    return ShowMessageBox(this, "Внимание!",
+                          "Идёт работа с табло. Остановить её и закрыть программу?\n"
+                          "Работа закончится после текущего обмена, порт будет закрыт.",
+                          MbAskDefaultNo) == IdYes;
+}
+
 void TMainFlashForm::Button1Click()
 {
-    work_.Run([this] {
-        IncludeFonts = CheckBox2->isChecked();
-        ProgramBoard(board_, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
-    });
+    IncludeFonts = CheckBox2->isChecked();
+    std::string fontFile = Edit2->text().toStdString();
+    RunBoardWork(TBoardWork::Program,
+                 [this, fontFile] { return ProgramBoard(board_, *this, *Fonts, IncludeFonts, fontFile); });
 }
 
 void TMainFlashForm::Button2Click() { close(); }
 
 void TMainFlashForm::Button3Click()
 {
-    work_.Run([this] { StartBoardProgram(board_, *this, false); });
+    RunBoardWork(TBoardWork::Start, [this] { return StartBoardProgram(board_, *this, false); });
 }
 
 void TMainFlashForm::Button4Click()
 {
-    work_.Run([this] {
+    work_.RunHere([this] {
         if (OpenFileDialog("Файл шрифтов для прошивки", "Файлы шрифтов для прошивки (*.gly)|*.gly",
                            settings_.LastFontDir, true, false, settings_.FontFile, 0))
             Edit2->setText(Text(settings_.FontFile));
@@ -141,15 +202,16 @@ void TMainFlashForm::Button4Click()
 
 void TMainFlashForm::Button5Click()
 {
-    work_.Run([this] {
+    RunBoardWork(TBoardWork::Configuration, [this] {
         std::array<uint8_t, 256> record{};
-        ReadBoardConfiguration(board_, *this, record);
+        return ReadBoardConfiguration(board_, *this, record);
     });
 }
 
+// The loader window is a workflow of its own, on this thread; its operations run on a worker.
 void TMainFlashForm::Button7Click()
 {
-    work_.Run([this] {
+    work_.RunHere([this] {
         IncludeFonts = CheckBox2->isChecked();
         RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
     });
@@ -157,9 +219,9 @@ void TMainFlashForm::Button7Click()
 
 void TMainFlashForm::Button10Click()
 {
-    work_.Run([this] {
+    RunBoardWork(TBoardWork::RamTest, [this] {
         int32_t errors = 0;
-        TestBoardRam(board_, *this, errors);
+        return TestBoardRam(board_, *this, errors);
     });
 }
 
@@ -170,28 +232,37 @@ void TMainFlashForm::SetHighPriority()
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
 }
 
+// Called on the worker thread; the window's widgets are touched on the window's thread only.
 int32_t TMainFlashForm::ShowMessage(const TMessage& message)
 {
-    return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+    // A stopped workflow's failures are the stop's doing: the user hears of the stop instead.
+    // Asked again on this thread: the stop may come while the box waits to be shown.
+    return work_.OnWindowThread([&] {
+        if (stop_) return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
+        return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+    });
 }
 
-void TMainFlashForm::SetStatus(const std::string& text) { Label2->setText(Text(text)); }
-
-void TMainFlashForm::SetVersion(const std::string& text) { Label5->setText(Text(text)); }
-
-void TMainFlashForm::ShowProgress(int32_t percent)
+void TMainFlashForm::SetStatus(const std::string& text)
 {
-    work_.SetInputEnabled(false);
-    MoveGauge(percent);
-    work_.SetInputEnabled(true);
+    work_.Post([this, text = Text(text)] { Label2->setText(text); });
 }
 
-void TMainFlashForm::SetBusy(bool busy) { work_.SetInputEnabled(!busy); }
+void TMainFlashForm::SetVersion(const std::string& text)
+{
+    work_.Post([this, text = Text(text)] { Label5->setText(text); });
+}
+
+void TMainFlashForm::ShowProgress(int32_t percent) { MoveGauge(percent); }
+
+void TMainFlashForm::SetBusy(bool busy)
+{
+    work_.Post([this, busy] { work_.SetInputEnabled(!busy); });
+}
 
 void TMainFlashForm::MoveGauge(int32_t percent)
 {
-    Gauge1->setValue(percent);
-    QCoreApplication::processEvents();
+    work_.Post([this, percent] { Gauge1->setValue(percent); });
 }
 
 void TMainFlashForm::showEvent(QShowEvent* event)
@@ -204,9 +275,11 @@ void TMainFlashForm::showEvent(QShowEvent* event)
 
 void TMainFlashForm::closeEvent(QCloseEvent* event)
 {
-    // Closing during a workflow would pull the window from under it; the workflow ends first.
+    // Closing during a workflow would pull the window from under it: the workflow is stopped
+    // first, if the user wants, and the window closes when it has ended.
     if (work_.Busy()) {
         event->ignore();
+        if (!stop_ && AskToStop()) stop_ = true;
         return;
     }
     if (!hidden_) {

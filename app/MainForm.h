@@ -3,12 +3,15 @@
 // board and loader links and the settings record it is given; their owner outlives it.
 #pragma once
 
+#include "board/BoardWorkflows.h"
 #include "util/Dialogue.h"
 #include "widgets/WindowWork.h"
 
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -91,15 +94,24 @@ private:
     void SetTabOrder();
     void ConnectHandlers();
     void FillPortList();
+    void FillPortItems();
+    void RefreshPortList();
+    int FindPort(const std::string& path) const;   // -1: not in the list
+    std::string PortAt(int index) const;           // empty: no such item
     void PlaceAtSavedPosition();
     // Both links work on the port the user chose.
     void UsePort(const std::string& name);
+    // Runs a board workflow on the worker thread; when the user stopped it to close the window,
+    // says what that left on the board and closes.
+    void RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow);
+    bool AskToStop();
 
     TBoardLink& board_;
     TLoaderLink& loader_;
     TIniSet& settings_;
     std::string commandLinePort_;
     TWindowWork work_{*this};
+    std::atomic<bool> stop_ = false;   // both links' stop request: the window is being closed
     bool shown_ = false;
     bool hidden_ = false;
 };

@@ -17,10 +17,29 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace {
 constexpr int ClientWidth = 256;
 constexpr int ClientHeight = 269;
+
+// The port list, looked for anew each time it is opened.
+class TPortBox : public QComboBox {
+public:
+    TPortBox(std::function<void()> beforePopup, QWidget* parent)
+        : QComboBox(parent), beforePopup_(std::move(beforePopup))
+    {
+    }
+    void showPopup() override
+    {
+        beforePopup_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> beforePopup_;
+};
 } // namespace
 
 void TMainFlashForm::CreateControls()
@@ -31,7 +50,7 @@ void TMainFlashForm::CreateControls()
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     Label1 = Named(new QLabel(QString::fromUtf8("Порт:"), this), "Label1");
-    ComboBox1 = Named(new QComboBox(this), "ComboBox1");
+    ComboBox1 = Named(new TPortBox([this] { RefreshPortList(); }, this), "ComboBox1");
     // Device paths are longer than the designed box: show a dozen characters, the list shows all.
     ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboBox1->setMinimumContentsLength(12);

@@ -7,6 +7,7 @@
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
 #include "util/IniUnit.h"
+#include "widgets/Translation.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -98,6 +99,7 @@ int main(int argc, char** argv)
     CalibrateDelay();
     // Outlives the window and the links, so that a failed save of the settings can be told in a box.
     QApplication app(argc, argv);
+    InstallQtTranslation(app);
 
     int status = RunWindow(app, options, settings);
 

@@ -152,3 +152,16 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
     link.CloseBoardPort();
     return TOutcome::Done;
 }
+
+std::string StoppedBoardWorkNote(TBoardWork work)
+{
+    switch (work) {
+    case TBoardWork::Program:
+        return "Если запись программы уже началась, табло осталось без рабочей программы: "
+               "повторите запись программы.";
+    case TBoardWork::RamTest: return "Проверка RAM не закончена; программа в табло не изменена.";
+    case TBoardWork::Start: return "Табло могло не запуститься: запустите его ещё раз.";
+    case TBoardWork::Configuration: break;
+    }
+    return "Чтение конфигурации не закончено; в табло ничего не изменено.";
+}

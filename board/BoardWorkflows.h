@@ -26,3 +26,9 @@ TOutcome StartBoardProgram(TBoardLink& link, TUserDialogue& ui, bool showErrors)
 
 // The configuration read: byte 0 is 255, bytes 1..255 the board's configuration area.
 TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<uint8_t, 256>& record);
+
+// The board workflows, for what a front end says when one is stopped halfway.
+enum class TBoardWork { Program, RamTest, Start, Configuration };
+
+// What stopping `work` halfway leaves on the board and what to do next, in the interface's words.
+std::string StoppedBoardWorkNote(TBoardWork work);

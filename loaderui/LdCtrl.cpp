@@ -44,12 +44,10 @@ void TLoadForm::FormCreate()
 
 void TLoadForm::FormShow()
 {
-    work_.Run([this] {
-        Label1->setText(Text(Session.DataSizeText()));
-        Session.RefreshAll();
-        Grid->SelectRow(1);
-        Session.Shown = true;
-    });
+    Label1->setText(Text(Session.DataSizeText()));
+    work_.Run([this] { Session.RefreshAll(); });
+    Grid->SelectRow(1);
+    Session.Shown = true;
 }
 
 bool TLoadForm::FormCloseQuery()
@@ -75,7 +73,8 @@ void TLoadForm::Button2Click()
 
 void TLoadForm::Button3Click()
 {
-    work_.Run([this] { Session.Erase(Grid->Row() - 1); });
+    int32_t index = Grid->Row() - 1;
+    work_.Run([this, index] { Session.Erase(index); });
 }
 
 void TLoadForm::Button4Click()
@@ -85,7 +84,9 @@ void TLoadForm::Button4Click()
 
 void TLoadForm::Button5Click()
 {
-    work_.Run([this] { Session.Write(Grid->Row() - 1, Edit1->text().toStdString()); });
+    int32_t index = Grid->Row() - 1;
+    std::string name = Edit1->text().toStdString();
+    work_.Run([this, index, name] { Session.Write(index, name); });
 }
 
 void TLoadForm::Button6Click()
@@ -98,37 +99,46 @@ void TLoadForm::Button8Click()
     work_.Run([this] { Session.SyncClock(); });
 }
 
+// The session calls these on the worker thread; the widgets are touched on the window's thread,
+// and what reads the session's state waits there while the session stands still.
 int32_t TLoadForm::ShowMessage(const TMessage& message)
 {
-    return MsgBox(this, message.Text, message.Caption, message.Flags);
+    return work_.OnWindowThread([&] { return MsgBox(this, message.Text, message.Caption, message.Flags); });
 }
 
-void TLoadForm::SetStatus(const std::string& text) { Label3->setText(Text(text)); }
+void TLoadForm::SetStatus(const std::string& text)
+{
+    work_.Post([this, text = Text(text)] { Label3->setText(text); });
+}
 
-void TLoadForm::SetClock(const std::string& text) { Label4->setText(Text(text)); }
+void TLoadForm::SetClock(const std::string& text)
+{
+    work_.Post([this, text = Text(text)] { Label4->setText(text); });
+}
 
 void TLoadForm::ShowProgress(int32_t percent)
 {
-    work_.SetInputEnabled(false);
-    Gauge1->setValue(percent);
-    QCoreApplication::processEvents();
-    work_.SetInputEnabled(true);
+    work_.Post([this, percent] { Gauge1->setValue(percent); });
 }
 
 void TLoadForm::FillBlockList()
 {
-    for (int row = 1; row <= BlockCount; ++row) {
-        std::array<std::string, 3> cells = Session.BlockRowTexts(row);
-        Grid->SetRowTexts(row, {Text(cells[0]), Text(cells[1]), Text(cells[2])});
-    }
+    work_.OnWindowThread([this] {
+        for (int row = 1; row <= BlockCount; ++row) {
+            std::array<std::string, 3> cells = Session.BlockRowTexts(row);
+            Grid->SetRowTexts(row, {Text(cells[0]), Text(cells[1]), Text(cells[2])});
+        }
+    });
 }
 
 void TLoadForm::UpdateButtons()
 {
-    bool canChange = Session.CanChangeBlocks();
-    Button3->setEnabled(canChange);
-    Button4->setEnabled(canChange);
-    Button5->setEnabled(canChange);
+    work_.OnWindowThread([this] {
+        bool canChange = Session.CanChangeBlocks();
+        Button3->setEnabled(canChange);
+        Button4->setEnabled(canChange);
+        Button5->setEnabled(canChange);
+    });
 }
 
 void TLoadForm::showEvent(QShowEvent* event)

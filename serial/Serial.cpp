@@ -257,7 +257,7 @@ void TComPort::ApplyModemLine(const char* line, bool on)
 
 bool TComPort::SendPacket(const uint8_t* data, int32_t count)
 {
-    if (!IsOpen()) return false;
+    if (!IsOpen() || StopRequested()) return false;
     count = std::clamp<int32_t>(count, 0, MaxPayload);
     uint8_t frame[MaxPayload + 3];
     frame[0] = static_cast<uint8_t>(count + 3);
@@ -269,7 +269,7 @@ bool TComPort::SendPacket(const uint8_t* data, int32_t count)
 
 bool TComPort::WriteRaw(const uint8_t* data, int32_t count)
 {
-    if (!IsOpen() || count < 0) return false;
+    if (!IsOpen() || count < 0 || StopRequested()) return false;
     if (Trace) Trace(TraceKind::SentRaw, data, static_cast<size_t>(count));
     return count == 0 || WriteAll(data, static_cast<size_t>(count));
 }
@@ -299,6 +299,7 @@ bool TComPort::GetPacketText(std::string& text)
 // bytes come, judges them itself and tries again, so a reply is taken the moment it is in.
 bool TComPort::WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs)
 {
+    if (StopRequested()) timeoutMs = 0;
     Timer.Start(ClampTicks(Clock::ReplyTicks(timeoutMs)));
     TRecThread::WaitScope scope(receiver_.get());
     for (;;) {

@@ -4,6 +4,7 @@
 // Packet on the wire: length L (payload + 3), SumA, SumB, payload of 1..252 bytes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -101,6 +102,11 @@ public:
     // This port's packet trace (flasher-cli --trace), none by default. Set it while the port is
     // closed; it is called on the sending thread and on the receive thread.
     PacketTrace Trace;
+    // Raised by the port's owner to stop the workflow using it after the current exchange (a
+    // window closed, Ctrl-C): from then on nothing more is sent, and a wait that starts takes a
+    // reply already in but does not wait for one. None by default.
+    const std::atomic<bool>* StopRequest = nullptr;
+    bool StopRequested() const { return StopRequest && StopRequest->load(); }
     std::string PortName;
     TWaitTimer Timer;
     const bool DtrOn;

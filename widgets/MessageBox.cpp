@@ -4,8 +4,11 @@
 
 #include "util/Dialogue.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 
 namespace {
 constexpr uint32_t TaskModal = 0x2000;
@@ -40,6 +43,21 @@ QMessageBox::Icon IconOf(uint32_t flags)
     }
 }
 
+// A message box sizes itself to its text only, and a window manager clips a longer caption
+// ("П… M!"): a spacer across the box's layout keeps it as wide as the caption and the title bar's
+// buttons need.
+void FitCaption(QMessageBox& box, const QString& caption)
+{
+    constexpr int TitleBarExtras = 160;   // icon and close, minimise, maximise buttons
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    int width = QFontMetrics(titleFont).horizontalAdvance(caption) + TitleBarExtras;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 int32_t RealMessageBox(QWidget* owner, const std::string& caption, const std::string& text, uint32_t flags)
 {
     std::unique_ptr<QMessageBox> box = BuildMessageBox(owner, caption, text, flags);
@@ -66,6 +84,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* owner, const std::string& 
     size_t preselected = (flags >> 8) & 0x0F;
     box->setDefaultButton(buttons[preselected < buttons.size() ? preselected : 0].Button);
     box->setWindowModality((flags & TaskModal) ? Qt::ApplicationModal : Qt::WindowModal);
+    FitCaption(*box, box->windowTitle());
     return box;
 }
 

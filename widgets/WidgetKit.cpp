@@ -31,7 +31,9 @@ QProgressBar* MakeGauge(int height, QWidget* parent)
     auto* gauge = Named(new QProgressBar(parent), "Gauge1");
     gauge->setRange(0, 100);
     gauge->setValue(0);
-    gauge->setTextVisible(false);
+    gauge->setTextVisible(true);
+    gauge->setFormat(QStringLiteral("%p%"));
+    gauge->setAlignment(Qt::AlignCenter);
     gauge->setFixedHeight(height);
     QPalette palette = gauge->palette();
     palette.setColor(QPalette::Highlight, QColor(46, 107, 209));

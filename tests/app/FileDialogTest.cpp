@@ -5,6 +5,7 @@
 #include "tests/app/AppTestSupport.h"
 #include "util/Dialogue.h"
 
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -153,6 +154,24 @@ TEST(FileDialog, PressedButtonGivesItsAnswer)
         box->button(button)->click();
         EXPECT_EQ(MessageBoxAnswer(*box), answer);
     }
+}
+
+TEST(FileDialog, StandardButtonsSpeakRussian)
+{
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, "Внимание!", "Стереть блок?", MbAskDefaultNo);
+    EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').toStdString(), "Да");
+    EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&').toStdString(), "Нет");
+}
+
+// A short text under a long caption: the box must not be narrower than its caption.
+TEST(FileDialog, BoxIsAsWideAsItsCaption)
+{
+    const QString caption = QString::fromUtf8("Проверка RAM закончена! Ошибок нет, можно продолжать");
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, caption.toStdString(), "M!", MbInfo);
+    box->show();
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    EXPECT_GT(box->width(), QFontMetrics(titleFont).horizontalAdvance(caption));
 }
 
 TEST(FileDialog, MsgBoxIsAlwaysTaskModal)

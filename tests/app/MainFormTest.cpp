@@ -97,13 +97,15 @@ TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
 }
 
-TEST_F(WindowTest, GaugeIsAPlainBlueBarFrom0To100)
+TEST_F(WindowTest, GaugeIsABlueBarFrom0To100ShowingItsPercentage)
 {
     TMainFlashForm& f = Open();
     EXPECT_EQ(f.Gauge1->minimum(), 0);
     EXPECT_EQ(f.Gauge1->maximum(), 100);
     EXPECT_EQ(f.Gauge1->value(), 0);
-    EXPECT_FALSE(f.Gauge1->isTextVisible());
+    EXPECT_TRUE(f.Gauge1->isTextVisible());
+    f.Gauge1->setValue(42);
+    EXPECT_EQ(f.Gauge1->text().toStdString(), "42%");
     EXPECT_EQ(f.Gauge1->palette().color(QPalette::Highlight), QColor(46, 107, 209));
 }
 

@@ -106,11 +106,12 @@ TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
 TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
 {
     TMainFlashForm& f = Open();
-    bool enabledInside = true, closedInside = true, ran = false;
-    // Runs in the message pass of the first progress report.
+    bool busyInside = false, closedInside = true, ran = false;
+    // Runs on the window's thread while the workflow runs on its worker; the close question is
+    // answered No (the script's default).
     QTimer::singleShot(0, &f, [&] {
         ran = true;
-        enabledInside = f.isEnabled();
+        busyInside = f.Busy();
         QTest::mouseClick(f.Button10, Qt::LeftButton);
         f.Button10Click();
         f.Button3Click();
@@ -120,15 +121,53 @@ TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
     f.Button1Click();
 
     EXPECT_TRUE(ran);
-    EXPECT_FALSE(enabledInside);
+    EXPECT_TRUE(busyInside);
     EXPECT_FALSE(closedInside);
     EXPECT_TRUE(f.isVisible());
     std::vector<uint8_t> heard = RequestsHeard(sim);
     EXPECT_EQ(CountOf(heard, 0x12), 1u);   // one connection
     EXPECT_EQ(CountOf(heard, 0xD3), 0u);   // no RAM test
     EXPECT_EQ(CountOf(heard, 0xCD), 0u);   // no board start
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
+    ASSERT_EQ(user.Boxes.size(), 2u);
+    EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
+    EXPECT_EQ(user.Boxes[1], (ShownBox{"Информация!", "Программирование завершено!", 0x2040}));
     EXPECT_TRUE(f.isEnabled());
+}
+
+// A silent board keeps the workflow waiting for seconds: the window still paints, and closing it
+// asks whether to stop; Yes ends the work after the exchange under way, says what that left on
+// the board, and closes the window.
+TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLeft)
+{
+    Clock::SetScale(20, 20);   // about a timeout: five attempts of 250 ms instead of 5 s
+    sim.AddFault({0, 1, -1, FaultKind::Silent});
+    TMainFlashForm& f = Open();
+    struct PaintCounter : QObject {
+        int Paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override { Paints += e->type() == QEvent::Paint; return false; }
+    } painter;
+    f.installEventFilter(&painter);
+    int paintsWhileBusy = -1;
+    size_t heardAtStop = 0;
+    QTimer::singleShot(100, &f, [&] {
+        int before = painter.Paints;
+        f.update();
+        QTest::qWait(50);
+        paintsWhileBusy = f.Busy() ? painter.Paints - before : -1;
+        heardAtStop = RequestsHeard(sim).size();
+        user.Answers = {IdYes};
+        f.close();
+    });
+    f.Button1Click();
+
+    EXPECT_GT(paintsWhileBusy, 0) << "the window painted while the workflow waited";
+    ASSERT_EQ(user.Boxes.size(), 2u) << testing::PrintToString(user.Boxes);
+    EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
+    EXPECT_NE(user.Boxes[1].Text.find("Работа остановлена"), std::string::npos) << user.Boxes[1].Text;
+    EXPECT_NE(user.Boxes[1].Text.find("повторите запись программы"), std::string::npos) << user.Boxes[1].Text;
+    EXPECT_LE(RequestsHeard(sim).size(), heardAtStop + 1) << "at most the exchange under way ended";
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
 }
 
 class RamTest : public WindowTest, public ::testing::WithParamInterface<bool> {};

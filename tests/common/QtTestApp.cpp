@@ -1,4 +1,7 @@
-// One QApplication for a whole window-test program, on a platform that needs no display.
+// One QApplication for a whole window-test program, on a platform that needs no display, in
+// Russian as the program's own.
+#include "widgets/Translation.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -10,6 +13,7 @@ public:
     {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         app_ = new QApplication(argc_, argv_);
+        InstallQtTranslation(*app_);   // as the program does: standard buttons read "Да"/"Нет"
     }
     void TearDown() override { delete app_; }
 

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 class LoaderFixture : public testing::Test {
 protected:
@@ -48,6 +50,16 @@ protected:
         for (const WireRecord& r : sim.WireLog())
             if (r.FromProgram && !r.Raw && (command == 0 || r.Command() == command)) out.push_back(r);
         return out;
+    }
+
+    // The requests once at least `count` are logged (or after 5 s): the simulator logs a request
+    // when it has read it, which may be after the link gave up waiting for its reply.
+    std::vector<WireRecord> RequestsOnceLogged(size_t count) const
+    {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (Requests().size() < count && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return Requests();
     }
 
     static uint32_t FlashAddress(const WireRecord& r)

@@ -215,7 +215,7 @@ TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
     EXPECT_FALSE(link->ConnectLoader(6));
     // The rate request and every handshake waited the whole reply timeout.
     EXPECT_GE(Clock::TickCount() - start, 7u * ReplyTimeout);
-    auto requests = Requests();
+    auto requests = RequestsOnceLogged(7);
     ASSERT_EQ(requests.size(), 7u);
     EXPECT_EQ(requests[0].Command(), 0xA9);
     for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i].Command(), 0xA0) << i;

@@ -54,7 +54,7 @@ protected:
     {
         QObject::connect(form->Gauge1, &QProgressBar::valueChanged, [this](int value) {
             gauge.push_back(value);
-            enabledAtGauge.push_back(form->isEnabled());
+            busyAtGauge.push_back(form->Busy());
         });
     }
     void Select(int row)
@@ -70,7 +70,7 @@ protected:
     }
 
     std::vector<int> gauge;
-    std::vector<bool> enabledAtGauge;
+    std::vector<bool> busyAtGauge;
 };
 
 TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
@@ -99,7 +99,7 @@ TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
     for (const char* name : {"Label1", "Label3", "Label4", "Edit1", "Panel1", "Gauge1"})
         EXPECT_NE(window.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(window.Grid->parentWidget(), window.Panel1);
-    EXPECT_FALSE(window.Gauge1->isTextVisible());
+    EXPECT_TRUE(window.Gauge1->isTextVisible());
     EXPECT_EQ(window.Gauge1->value(), 0);
 
     // The grid as the block list wants it.
@@ -265,7 +265,7 @@ TEST_F(LoadFormTest, ALongNameIsTrimmedAndCutTo63Characters)
     EXPECT_EQ(form->Edit1->text().size(), 74);
 }
 
-TEST_F(LoadFormTest, EraseAllMovesTheGaugeWithTheWindowDisabled)
+TEST_F(LoadFormTest, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
 {
     PrepareStore({0, 2, 5});
     Open();
@@ -274,7 +274,7 @@ TEST_F(LoadFormTest, EraseAllMovesTheGaugeWithTheWindowDisabled)
     form->Button4->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
     EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
-    EXPECT_EQ(enabledAtGauge, std::vector<bool>(8, false));
+    EXPECT_EQ(busyAtGauge, std::vector<bool>(8, true));
     EXPECT_TRUE(form->isEnabled());
     EXPECT_EQ(Rows(), AllRows(Empty));
     EXPECT_EQ(Text(form->Label3->text()), "OK");

@@ -157,6 +157,27 @@ TEST_F(PortTest, WaitWithTimeoutZeroTriesOnceWithoutWaiting)
     EXPECT_FALSE(port.WaitPacketText(text, 0));
 }
 
+// A stop lets the exchange under way end but starts no other: nothing more goes out, and a wait
+// takes a reply already in without waiting for one.
+TEST_F(PortTest, StopRequestEndsTheWorkAfterTheCurrentExchange)
+{
+    std::atomic<bool> stop{false};
+    port.StopRequest = &stop;
+    ASSERT_TRUE(pty.Write(Frame({5})));
+    ASSERT_TRUE(trace.WaitJudged(1));
+    stop = true;
+    EXPECT_EQ(WaitTake(), (Bytes{5})) << "the reply of the exchange under way is still taken";
+
+    Clock::SetScale(1e-9, 1e-9);   // the tick counter stands still: only a wait skipped can end
+    EXPECT_TRUE(WaitTake(LongWait).empty());
+    EXPECT_FALSE(port.SendPacket(Abc.data(), 3));
+    EXPECT_FALSE(port.WriteRaw(Abc.data(), 3));
+    stop = false;
+    const uint8_t one = 1;
+    ASSERT_TRUE(port.SendPacket(&one, 1));
+    EXPECT_EQ(pty.Read(4), Frame({1})) << "nothing was sent while stopped";
+}
+
 TEST_F(PortTest, WaitTimesOutOnSilence)
 {
     Clock::SetScale(100, 100);
