@@ -2,6 +2,7 @@
 
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
+#include "firmware/Firmware.h"
 #include "board/BoardWorkflows.h"
 #include "fonts/fntUnit.h"
 #include "loader/LoaderLink.h"
@@ -54,6 +55,8 @@ void TMainFlashForm::FormCreate()
 {
     Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
     Label4->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
+    // Our own line: the version line above is the program's, this one names the image actually sent.
+    FirmwareLabel->setText(Text("Прошивка: " + FirmwareDescription(*board_.Firmware)));
 }
 
 void TMainFlashForm::FormShow()

@@ -3,6 +3,7 @@
 // at the end the reverse, with the settings written after the window has stored its state in them.
 #include "app/MainForm.h"
 #include "board/BoardLink.h"
+#include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
 #include "util/IniUnit.h"
@@ -19,15 +20,18 @@ namespace {
 struct TOptions {
     std::string Port;         // --port DEV: a device the port list does not hold, for this run
     std::string Screenshot;   // --screenshot FILE (undocumented): grab the window, save it, quit
+    std::string Firmware;     // --firmware FILE: the firmware file to send instead of the built-in one
     bool Help = false;
     bool Bad = false;
 };
 
 const char* const Usage =
-    "Usage: flasher [--port DEV]\n"
+    "Usage: flasher [--port DEV] [--firmware FILE]\n"
     "Service tool for LED display boards on a serial port.\n"
     "  --port DEV   add the serial device DEV (e.g. the pseudo-terminal of board-sim) to the\n"
     "               port list and select it for this run; it is not saved as the chosen port\n"
+    "  --firmware FILE  send this 9747-byte firmware file (19-byte fixed block, 9728-byte image)\n"
+    "               instead of the firmware built into the program\n"
     "  -h, --help   show this text\n";
 
 // Takes our options out of argv; everything else is left to Qt (-platform, -style ...).
@@ -50,7 +54,8 @@ TOptions TakeOptions(int& argc, char** argv)
             }
             return false;
         };
-        if (value("--port", options.Port) || value("--screenshot", options.Screenshot)) continue;
+        if (value("--port", options.Port) || value("--screenshot", options.Screenshot) ||
+            value("--firmware", options.Firmware)) continue;
         if (arg == "-h" || arg == "--help") options.Help = true;
         else rest.push_back(argv[i]);
     }
@@ -69,10 +74,11 @@ void ScheduleScreenshot(TMainFlashForm& form, const std::string& file)
     });
 }
 
-int RunWindow(int& argc, char** argv, const TOptions& options, TIniSet& settings)
+int RunWindow(int& argc, char** argv, const TOptions& options, const TFirmware& firmware, TIniSet& settings)
 {
     // Declared in start-up order, so they end in the reverse: window, loader link, board link.
     TBoardLink board;
+    board.Firmware = &firmware;
     TLoaderLink loader;
     QApplication app(argc, argv);
     TMainFlashForm form(board, loader, settings, options.Port);
@@ -92,12 +98,22 @@ int main(int argc, char** argv)
         return options.Bad ? 2 : 0;
     }
 
+    // A firmware file is checked before anything else is done, as the build option checks it.
+    TFirmware firmware = EmbeddedFirmware();
+    if (!options.Firmware.empty()) {
+        std::string problem = ReadFirmwareFile(options.Firmware, firmware);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "flasher: файл прошивки %s не подходит: %s\n", options.Firmware.c_str(), problem.c_str());
+            return 4;
+        }
+    }
+
     const std::string settingsPath = DefaultSettingsPath();
     TIniSet settings;
     LoadIniSet(settings, settingsPath);
     CalibrateDelay();
 
-    int status = RunWindow(argc, argv, options, settings);
+    int status = RunWindow(argc, argv, options, firmware, settings);
 
     SaveIniSet(settings, settingsPath);
     return status;

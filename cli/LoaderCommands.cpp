@@ -1,5 +1,6 @@
 #include "cli/LoaderCommands.h"
 
+#include "cli/Json.h"
 #include "cli/LoaderRun.h"
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
@@ -32,6 +33,28 @@ void PrintBlockList(const TLoaderSession& session)
         auto cells = session.BlockRowTexts(row);
         printRow(cells[0], cells[1], cells[2]);
     }
+}
+
+// With --json: one object per block and one for the clock, in ISO 8601 (the loader's local time).
+void PrintBlockListJson(const std::string& port, const TLoaderSession& session)
+{
+    for (int32_t row = 1; row <= BlockCount; ++row) {
+        const BlockInfo& block = session.Blocks[static_cast<size_t>(row - 1)];
+        std::fputs(TJsonLine()
+                       .Add("event", "block")
+                       .Add("port", port)
+                       .Add("number", row)
+                       .Add("name", block.IsEmpty() ? std::string() : block.Header.Name())
+                       .Add("size", static_cast<int64_t>(block.IsEmpty() ? 0 : block.Header.DataSize()))
+                       .Add("empty", block.IsEmpty())
+                       .Line()
+                       .c_str(),
+                   stdout);
+    }
+    const TSystemTime& t = session.LastClock;
+    char iso[48];
+    std::snprintf(iso, sizeof iso, "%04u-%02u-%02uT%02u:%02u:%02u", t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+    std::fputs(TJsonLine().Add("event", "clock").Add("port", port).Add("time", iso).Line().c_str(), stdout);
 }
 
 bool ReadImageFile(const std::string& path, TBlockImage& image)
@@ -129,8 +152,9 @@ void SetupLoaderList(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderList(const LoaderOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), [](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
-        PrintBlockList(session);
+    return OnLoaderSession(o, *PlainImage(), [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
+        if (o.Global.Json) PrintBlockListJson(o.Port, session);
+        else PrintBlockList(session);
         return TOutcome::Done;
     });
 }
