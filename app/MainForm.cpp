@@ -29,6 +29,7 @@
 
 namespace {
 constexpr int DisplayLength = 128;
+constexpr int FirmwareLabelLength = 40;   // characters the information box shows on one line
 // Linux has no priority classes: nice values stand in for the high class and the highest thread
 // priority. A real-time policy is not used: a window thread that never yields would stall the machine.
 constexpr int HighClassNice = -10;
@@ -56,7 +57,14 @@ void TMainFlashForm::FormCreate()
     Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
     Label4->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
     // Our own line: the version line above is the program's, this one names the image actually sent.
-    FirmwareLabel->setText(Text("Прошивка: " + FirmwareDescription(*board_.Firmware)));
+    // A long file name is shortened in the middle; the whole line stays in the tooltip.
+    QString firmware = Text("Прошивка: " + FirmwareDescription(*board_.Firmware));
+    FirmwareLabel->setToolTip(firmware);
+    if (firmware.size() > FirmwareLabelLength) {
+        const int half = (FirmwareLabelLength - 1) / 2;
+        firmware = firmware.left(half) + QChar(0x2026) + firmware.right(FirmwareLabelLength - 1 - half);
+    }
+    FirmwareLabel->setText(firmware);
 }
 
 void TMainFlashForm::FormShow()

@@ -71,7 +71,7 @@ std::string ReadFirmwareFile(const std::string& path, TFirmware& firmware)
 
 std::string FirmwareDescription(const TFirmware& firmware)
 {
-    if (firmware.Placeholder) return "заглушка (эта сборка не содержит прошивки табло)";
+    if (firmware.Placeholder) return "заглушка, не для табло";
     std::string text = firmware.Version;
     if (!firmware.Date.empty()) text += " от " + firmware.Date;
     return text;

@@ -44,7 +44,7 @@ bool SplitFirmwareFile(std::span<const uint8_t> bytes, TFirmware& firmware);
 // refused, in the interface's words, or an empty text when `firmware` holds it.
 std::string ReadFirmwareFile(const std::string& path, TFirmware& firmware);
 
-// "3.00 от 11.05.2005", "заглушка (эта сборка не содержит прошивки табло)", or a file's name and date.
+// "3.00 от 11.05.2005", "заглушка, не для табло", or a file's name and date.
 std::string FirmwareDescription(const TFirmware& firmware);
 
 // The message both front ends show when a placeholder would go to a device other than the
