@@ -3,6 +3,7 @@
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
 #include "cli/BoardRun.h"
+#include "cli/FirmwareChoice.h"
 #include "cli/Json.h"
 #include "firmware/Firmware.h"
 #include "fonts/fntUnit.h"
@@ -67,19 +68,6 @@ void SetupPortOnly(CLI::App& app, const GlobalOptions& global, const char* name,
     CallRun(*command, o, global, run);
 }
 
-// The firmware `program` sends: the file given, refused before any port is opened, or the embedded one.
-bool ChooseFirmware(const ProgramOptions& o, TFirmware& firmware)
-{
-    if (o.Firmware.empty()) {
-        firmware = EmbeddedFirmware();
-        return true;
-    }
-    std::string problem = ReadFirmwareFile(o.Firmware, firmware);
-    if (problem.empty()) return true;
-    std::fprintf(stderr, "flasher-cli: файл прошивки %s не подходит: %s\n", o.Firmware.c_str(), problem.c_str());
-    return false;
-}
-
 std::string FontsHash(const std::string& path)
 {
     std::vector<uint8_t> bytes;
@@ -104,7 +92,7 @@ void SetupProgram(CLI::App& app, const GlobalOptions& global)
 TOutcome RunProgram(const ProgramOptions& o)
 {
     auto firmware = std::make_unique<TFirmware>();
-    if (!ChooseFirmware(o, *firmware)) return TOutcome::FileRefused;
+    if (!ChooseFirmware(o.Firmware, *firmware)) return TOutcome::FileRefused;
     TRunFacts facts{"program", Sha256Hex(firmware->Image), FontsHash(o.Fonts)};
     return RunOnBoards(o, *firmware, facts, [&](TBoardLink& link, TUserDialogue& ui) {
         auto fonts = std::make_unique<TFontSet>();

@@ -275,6 +275,24 @@ TEST_F(ProductionLineTest, FirmwareFileIsWhatTheWireCarries)
     EXPECT_EQ(image, std::vector<uint8_t>(bytes.begin() + FixedBlockSize, bytes.end()));
 }
 
+TEST_F(ProductionLineTest, LoaderWriteStoresTheFirmwareFile)
+{
+    StartSims({""});
+    std::string file = WriteFirmwareFile(FirmwareFileSize);
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(Cli({"loader", "format", "--port", ports[0], "--yes"}).Status, 0);
+    RunResult r = Cli({"loader", "write", "--port", ports[0], "--block", "2", "--firmware", file, "--yes"});
+    ASSERT_EQ(r.Status, 0) << r.Out;
+    // Read back: the block image holds the firmware segment 528 bytes in.
+    ASSERT_EQ(Cli({"loader", "dump", "--port", ports[0], "--block", "2", "--out", Path("dump.bin")}).Status, 0);
+    std::ifstream dump(Path("dump.bin"), std::ios::binary);
+    dump.seekg(528);
+    std::vector<char> stored(FirmwareImageSize);
+    dump.read(stored.data(), static_cast<std::streamsize>(stored.size()));
+    EXPECT_EQ(stored, std::vector<char>(bytes.begin() + FixedBlockSize, bytes.end()));
+}
+
 TEST_F(ProductionLineTest, WrongSizedFirmwareFileExits4AndSendsNothing)
 {
     StartSims({""});
