@@ -73,17 +73,20 @@ TBoardResult BusyResult(TBoardOutput& output, size_t board)
     return result;
 }
 
-TBoardResult RunOneBoard(const BoardOptions& o, const TFirmware& firmware, TBoardOutput& output, size_t board,
-                         const BoardWorkflow& workflow)
+// One board's run on a link of its own, with the user `makeUser` gives for the link's port.
+template <typename MakeUser>
+TBoardResult RunBoard(const BoardOptions& o, const TFirmware& firmware, const std::string& port, MakeUser makeUser,
+                      const BoardWorkflow& workflow)
 {
     auto start = SteadyClock::now();
-    const std::string& port = o.Ports[board];
     TBoardLink link(port, TraceSink(o.Global.Trace.get(), port));
     link.Firmware = &firmware;
-    TBoardEventDialogue ui(output, board, o.Global.Yes, link.BoardPort.get());
     TBoardResult result;
-    result.Outcome = workflow(link, ui);
-    result.Text = ui.LastText().empty() ? OutcomeText(result.Outcome) : ui.LastText();
+    {
+        auto ui = makeUser(link.BoardPort.get());
+        result.Outcome = workflow(link, *ui);
+        result.Text = ui->LastText().empty() ? OutcomeText(result.Outcome) : ui->LastText();
+    }
     result.Seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     return result;
 }
@@ -97,18 +100,8 @@ TOutputMode ModeOf(const BoardOptions& o)
 // One board on a terminal as before: its dialogue may ask and wait.
 TBoardResult RunSingleBoard(const BoardOptions& o, const TFirmware& firmware, const BoardWorkflow& workflow)
 {
-    auto start = SteadyClock::now();
-    const std::string& port = o.Ports.front();
-    TBoardLink link(port, TraceSink(o.Global.Trace.get(), port));
-    link.Firmware = &firmware;
-    TBoardResult result;
-    {
-        TerminalDialogue ui(o.Global.Yes, link.BoardPort.get());
-        result.Outcome = workflow(link, ui);
-        result.Text = ui.LastText().empty() ? OutcomeText(result.Outcome) : ui.LastText();
-    }
-    result.Seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
-    return result;
+    auto terminal = [&o](const TComPort* port) { return std::make_unique<TerminalDialogue>(o.Global.Yes, port); };
+    return RunBoard(o, firmware, o.Ports.front(), terminal, workflow);
 }
 
 std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& firmware, const BoardWorkflow& workflow)
@@ -123,7 +116,10 @@ std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& 
                 continue;
             }
             threads.emplace_back([&, board] {
-                results[board] = RunOneBoard(o, firmware, output, board, workflow);
+                auto events = [&](const TComPort* port) {
+                    return std::make_unique<TBoardEventDialogue>(output, board, o.Global.Yes, port);
+                };
+                results[board] = RunBoard(o, firmware, o.Ports[board], events, workflow);
                 output.Result(board, results[board]);
             });
         }

@@ -157,6 +157,8 @@ TEST_F(CliTest, StartAndConfig)
 {
     StartSim();
     EXPECT_EQ(Cli({"start", "--port", port}).Status, 0);
+    // `start` ends right after sending; the simulator logs the request once it has read it.
+    for (int wait = 0; wait < 200 && CountRequests(0xCD) == 0; ++wait) usleep(10000);
     EXPECT_EQ(CountRequests(0xCD), 1u);
     RunResult config = Cli({"config", "--port", port});
     EXPECT_EQ(config.Status, 0) << config.Out;
