@@ -162,7 +162,8 @@ void TMainFlashForm::Button7Click()
 {
     work_.Run([this] {
         IncludeFonts = CheckBox2->isChecked();
-        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
+        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString(),
+                          *board_.Firmware);
     });
 }
 
