@@ -40,9 +40,9 @@ std::vector<uint8_t> RequestCodes(const std::vector<WireRecord>& log)
 }
 
 // Pauses run this many times faster in the simulators and flasher-cli. Several boards at once share
-// the machine, and each must still hear its break-in burst end a quiet second before the ping: at 20
-// times that second leaves 50 ms of slack.
-constexpr const char* ClockScale = "20";
+// a loaded machine (under sanitizers too), and each simulator must still hear its break-in burst end
+// a quiet second before the ping: at 8 times that second leaves 125 ms of slack.
+constexpr const char* ClockScale = "8";
 
 std::vector<std::string> Lines(const std::string& path)
 {
