@@ -3,6 +3,7 @@
 #include "app/PortChoice.h"
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
+#include "firmware/Firmware.h"
 #include "board/BoardWorkflows.h"
 #include "fonts/fntUnit.h"
 #include "loader/LoaderLink.h"
@@ -29,6 +30,7 @@
 
 namespace {
 constexpr int DisplayLength = 128;
+constexpr int FirmwareLabelLength = 40;   // characters the information box shows on one line
 // Linux has no priority classes: nice values stand in for the high class and the highest thread
 // priority. A real-time policy is not used: a window thread that never yields would stall the machine.
 constexpr int HighClassNice = -10;
@@ -61,6 +63,15 @@ void TMainFlashForm::FormCreate()
 {
     Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
     Label4->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
+    // Our own line: the version line above is the program's, this one names the image actually sent.
+    // A long file name is shortened in the middle; the whole line stays in the tooltip.
+    QString firmware = Text("Прошивка: " + FirmwareDescription(*board_.Firmware));
+    FirmwareLabel->setToolTip(firmware);
+    if (firmware.size() > FirmwareLabelLength) {
+        const int half = (FirmwareLabelLength - 1) / 2;
+        firmware = firmware.left(half) + QChar(0x2026) + firmware.right(FirmwareLabelLength - 1 - half);
+    }
+    FirmwareLabel->setText(firmware);
 }
 
 void TMainFlashForm::FormShow()
@@ -213,7 +224,8 @@ void TMainFlashForm::Button7Click()
 {
     work_.RunHere([this] {
         IncludeFonts = CheckBox2->isChecked();
-        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString());
+        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString(),
+                          *board_.Firmware);
     });
 }
 

@@ -67,6 +67,7 @@ public:
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
     QLabel* Label5 = nullptr;
+    QLabel* FirmwareLabel = nullptr;   // which firmware "Запись программы" sends
     QComboBox* ComboBox1 = nullptr;
     QProgressBar* Gauge1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;

@@ -72,6 +72,7 @@ void TMainFlashForm::CreateControls()
     GroupBox1 = Named(new QGroupBox(QString::fromUtf8(" Информация "), this), "GroupBox1");
     Label3 = Named(new QLabel(GroupBox1), "Label3");
     Label4 = Named(new QLabel(GroupBox1), "Label4");
+    FirmwareLabel = Named(new QLabel(GroupBox1), "FirmwareLabel");
 
     Button1 = MakeButton("Button1", "Запись программы", 109, this);
     Button10 = MakeButton("Button10", "Проверка RAM", 109, this);
@@ -102,6 +103,7 @@ void TMainFlashForm::LayOutControls()
     info->setSpacing(2);
     info->addWidget(Label3);
     info->addWidget(Label4);
+    info->addWidget(FirmwareLabel);
 
     // Two columns of buttons with the designed gap between them.
     auto* buttons = new QGridLayout;

@@ -4,6 +4,7 @@
 #include "app/MainForm.h"
 #include "app/SettingsSave.h"
 #include "board/BoardLink.h"
+#include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
 #include "util/IniUnit.h"
@@ -21,15 +22,18 @@ namespace {
 struct TOptions {
     std::string Port;         // --port DEV: a device the port list does not hold, for this run
     std::string Screenshot;   // --screenshot FILE (undocumented): grab the window, save it, quit
+    std::string Firmware;     // --firmware FILE: the firmware file to send instead of the built-in one
     bool Help = false;
     bool Bad = false;
 };
 
 const char* const Usage =
-    "Usage: flasher [--port DEV]\n"
+    "Usage: flasher [--port DEV] [--firmware FILE]\n"
     "Service tool for LED display boards on a serial port.\n"
     "  --port DEV   add the serial device DEV (e.g. the pseudo-terminal of board-sim) to the\n"
     "               port list and select it for this run; it is not saved as the chosen port\n"
+    "  --firmware FILE  send this 9747-byte firmware file (19-byte fixed block, 9728-byte image)\n"
+    "               instead of the firmware built into the program\n"
     "  -h, --help   show this text\n";
 
 // Takes our options out of argv; everything else is left to Qt (-platform, -style ...).
@@ -52,7 +56,8 @@ TOptions TakeOptions(int& argc, char** argv)
             }
             return false;
         };
-        if (value("--port", options.Port) || value("--screenshot", options.Screenshot)) continue;
+        if (value("--port", options.Port) || value("--screenshot", options.Screenshot) ||
+            value("--firmware", options.Firmware)) continue;
         if (arg == "-h" || arg == "--help") options.Help = true;
         else rest.push_back(argv[i]);
     }
@@ -71,10 +76,11 @@ void ScheduleScreenshot(TMainFlashForm& form, const std::string& file)
     });
 }
 
-int RunWindow(QApplication& app, const TOptions& options, TIniSet& settings)
+int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmware, TIniSet& settings)
 {
     // Declared in start-up order, so they end in the reverse: window, loader link, board link.
     TBoardLink board;
+    board.Firmware = &firmware;
     TLoaderLink loader;
     TMainFlashForm form(board, loader, settings, options.Port);
     form.show();
@@ -93,6 +99,16 @@ int main(int argc, char** argv)
         return options.Bad ? 2 : 0;
     }
 
+    // A firmware file is checked before anything else is done, as the build option checks it.
+    TFirmware firmware = EmbeddedFirmware();
+    if (!options.Firmware.empty()) {
+        std::string problem = ReadFirmwareFile(options.Firmware, firmware);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "flasher: файл прошивки %s не подходит: %s\n", options.Firmware.c_str(), problem.c_str());
+            return 4;
+        }
+    }
+
     const std::string settingsPath = DefaultSettingsPath();
     TIniSet settings;
     LoadIniSet(settings, settingsPath);
@@ -101,7 +117,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     InstallQtTranslation(app);
 
-    int status = RunWindow(app, options, settings);
+    int status = RunWindow(app, options, firmware, settings);
 
     // A screenshot run has nobody at the screen to close a box.
     SaveSettings(settings, settingsPath, options.Screenshot.empty());

@@ -29,7 +29,8 @@ TBoardLink::TBoardLink(std::string portName, PacketTrace trace)
     : BoardPort(std::make_unique<TComPort>(false, true)),
       I2cPort(std::make_unique<TComPort>(false, true)),
       I2cBus(std::make_unique<TI2C>(*I2cPort)),
-      BoardPortName(std::move(portName))
+      BoardPortName(std::move(portName)),
+      Firmware(&EmbeddedFirmware())
 {
     Random.SeedFromClock();
     BoardPort->Trace = std::move(trace);
@@ -121,10 +122,15 @@ bool TBoardLink::ReadLoaderVersion(int32_t& major, int32_t& minor)
 
 bool TBoardLink::SendPreamble()
 {
-    std::vector<uint8_t> p = Command(0xD5, 1 + FixedBlock.size());
-    std::copy(FixedBlock.begin(), FixedBlock.end(), p.begin() + 1);
+    std::vector<uint8_t> p = Command(0xD5, 1 + Firmware->Fixed.size());
+    std::copy(Firmware->Fixed.begin(), Firmware->Fixed.end(), p.begin() + 1);
     Send(p);
     return ExpectText("OK!", ShortReplyTimeout);
+}
+
+bool TBoardLink::FirmwareAllowed() const
+{
+    return !Firmware->Placeholder || MayTakePlaceholder(BoardPortName);
 }
 
 bool TBoardLink::ConfirmPreamble()

@@ -3,6 +3,7 @@
 // acknowledged 32-byte block transfers (BoardBlocks.cpp).
 #pragma once
 
+#include "serial/PlaceholderPort.h"
 #include "serial/Serial.h"
 #include "util/Random.h"
 
@@ -14,6 +15,7 @@
 
 class TI2C;
 class TUserDialogue;
+struct TFirmware;
 
 // Link result of a block transfer.
 enum class TLinkResult : int32_t { Ok = 0, Lost = 1, Bad = 2 };
@@ -46,6 +48,12 @@ public:
     std::unique_ptr<TI2C> I2cBus;
     std::string BoardPortName;           // the port the user chose
     TRandom Random;
+    // The firmware this link programs and whose fixed block it sends; the embedded one unless the
+    // front end gives another, which must outlive the link.
+    const TFirmware* Firmware;
+    // Whether the port may receive a placeholder firmware (the platform's answer unless a test
+    // stands in for it).
+    PlaceholderPolicy MayTakePlaceholder = PortTakesPlaceholder;
 
     void OpenBoardPort(bool showErrors, TUserDialogue& ui);
     void CloseBoardPort();
@@ -58,6 +66,9 @@ public:
     bool ConfirmPreamble();
     bool StartBoard();
     bool ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block);
+
+    // False when the firmware is a placeholder and the port is not the simulated board.
+    bool FirmwareAllowed() const;
 
     // ConnectBoard; when no board answers, closes the port and says so.
     bool ConnectBoardOrReport(TUserDialogue& ui);

@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace {
-constexpr int32_t FirmwareLength = static_cast<int32_t>(FirmwareImage.size());
+constexpr int32_t FirmwareLength = static_cast<int32_t>(FirmwareImageSize);
 constexpr int32_t RamSize = 32768;
 constexpr int32_t RamBlocks = RamSize / BlockSize;
 
@@ -16,11 +16,12 @@ constexpr int32_t RamBlocks = RamSize / BlockSize;
 TLinkResult ProgramAll(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts, TLinkResult result)
 {
     ProgressFn progress = [&ui](int32_t percent) { ui.ShowProgress(percent); };
+    const auto& image = link.Firmware->Image;
     ui.SetStatus("Программирование");
-    if (result == TLinkResult::Ok) result = link.ProgramImage(FirmwareImage, FirmwareLength, false, progress);
+    if (result == TLinkResult::Ok) result = link.ProgramImage(image, FirmwareLength, false, progress);
     if (result == TLinkResult::Ok) {
         ui.SetStatus("Сверка");
-        result = link.ProgramImage(FirmwareImage, FirmwareLength, true, progress);
+        result = link.ProgramImage(image, FirmwareLength, true, progress);
     }
     if (!includeFonts) return result;
     if (result == TLinkResult::Ok) {
@@ -86,6 +87,10 @@ bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
 TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
                       const std::string& fontFile)
 {
+    if (!link.FirmwareAllowed()) {
+        ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, MbError});
+        return TOutcome::Refused;
+    }
     if (includeFonts && !PrepareFonts(fonts, fontFile, ui)) return TOutcome::FileRefused;
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;

@@ -2,29 +2,60 @@
 
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
-#include "cli/TerminalDialogue.h"
+#include "cli/BoardRun.h"
+#include "cli/FirmwareChoice.h"
+#include "cli/Json.h"
+#include "firmware/Firmware.h"
 #include "fonts/fntUnit.h"
+#include "util/InputFile.h"
+#include "util/Sha256.h"
 
 #include <cstdio>
-#include <functional>
 #include <memory>
+#include <mutex>
 
 namespace {
-void PrintRecord(const std::array<uint8_t, 256>& record)
+// Fonts files are far smaller; this only bounds what the log's fingerprint reads.
+constexpr size_t FontsHashLimit = 1 << 20;
+
+// Configuration records of several boards go out whole, one board after another.
+std::mutex recordLock;
+
+// The record as 16 rows "0000: 00 11 ...", each after `prefix`.
+std::string RecordRows(const std::array<uint8_t, 256>& record, const std::string& prefix)
 {
-    for (size_t i = 0; i < record.size(); i += 16) {
-        std::printf("%04zX:", i);
-        for (size_t k = i; k < i + 16; ++k) std::printf(" %02X", record[k]);
-        std::printf("\n");
+    std::string text;
+    char cell[24];
+    for (size_t i = 0; i < record.size(); ++i) {
+        if (i % 16 == 0) {
+            std::snprintf(cell, sizeof cell, "%04zX:", i);
+            text += prefix + cell;
+        }
+        std::snprintf(cell, sizeof cell, " %02X", record[i]);
+        text += cell;
+        if (i % 16 == 15) text += '\n';
     }
+    return text;
 }
 
-// The link on --port for one workflow, destroyed when it ends.
-TOutcome OnBoardLink(const BoardOptions& o, const std::function<TOutcome(TBoardLink&, TerminalDialogue&)>& workflow)
+std::string RecordHex(const std::array<uint8_t, 256>& record)
 {
-    TBoardLink link(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
-    TerminalDialogue ui(o.Global.Yes, link.BoardPort.get());
-    return workflow(link, ui);
+    std::string hex;
+    char cell[4];
+    for (uint8_t byte : record) {
+        std::snprintf(cell, sizeof cell, "%02X", byte);
+        hex += cell;
+    }
+    return hex;
+}
+
+void PrintRecord(const std::string& port, const std::array<uint8_t, 256>& record, bool json, bool withPort)
+{
+    std::string text = json ? TJsonLine().Add("event", "config").Add("port", port).Add("record", RecordHex(record)).Line()
+                            : RecordRows(record, withPort ? port + ": " : "");
+    std::lock_guard guard(recordLock);
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
 }
 
 // A subcommand whose only option is --port.
@@ -33,23 +64,37 @@ void SetupPortOnly(CLI::App& app, const GlobalOptions& global, const char* name,
 {
     auto o = std::make_shared<BoardOptions>();
     CLI::App* command = app.add_subcommand(name, help);
-    AddPortOption(*command, o->Port);
+    AddPortsOption(*command, o->Ports);
     CallRun(*command, o, global, run);
 }
+
+std::string FontsHash(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    if (path.empty() || ReadInputFile(path, FontsHashLimit, bytes) != TFileProblem::None) return {};
+    return Sha256Hex(bytes);
+}
+
+TRunFacts Facts(const char* command) { return {command, {}, {}}; }
 } // namespace
 
 void SetupProgram(CLI::App& app, const GlobalOptions& global)
 {
     auto o = std::make_shared<ProgramOptions>();
     CLI::App* program = app.add_subcommand("program", "Запись программы: write and verify the firmware (and fonts)");
-    AddPortOption(*program, o->Port);
+    AddPortsOption(*program, o->Ports);
     program->add_option("--fonts", o->Fonts, "Also write the extra fonts of this .gly file")->type_name("FILE.gly");
+    program->add_option("--firmware", o->Firmware, "Send this 9747-byte firmware file instead of the built-in image")
+        ->type_name("FILE");
     CallRun(*program, o, global, RunProgram);
 }
 
 TOutcome RunProgram(const ProgramOptions& o)
 {
-    return OnBoardLink(o, [&](TBoardLink& link, TerminalDialogue& ui) {
+    auto firmware = std::make_unique<TFirmware>();
+    if (!ChooseFirmware(o.Firmware, *firmware)) return TOutcome::FileRefused;
+    TRunFacts facts{"program", Sha256Hex(firmware->Image), FontsHash(o.Fonts)};
+    return RunOnBoards(o, *firmware, facts, [&](TBoardLink& link, TUserDialogue& ui) {
         auto fonts = std::make_unique<TFontSet>();
         return ProgramBoard(link, ui, *fonts, !o.Fonts.empty(), o.Fonts);
     });
@@ -62,7 +107,7 @@ void SetupRamTest(CLI::App& app, const GlobalOptions& global)
 
 TOutcome RunRamTest(const BoardOptions& o)
 {
-    return OnBoardLink(o, [](TBoardLink& link, TerminalDialogue& ui) {
+    return RunOnBoards(o, EmbeddedFirmware(), Facts("ramtest"), [](TBoardLink& link, TUserDialogue& ui) {
         int32_t errors = 0;
         return TestBoardRam(link, ui, errors);
     });
@@ -75,7 +120,7 @@ void SetupStart(CLI::App& app, const GlobalOptions& global)
 
 TOutcome RunStart(const BoardOptions& o)
 {
-    return OnBoardLink(o, [](TBoardLink& link, TerminalDialogue& ui) {
+    return RunOnBoards(o, EmbeddedFirmware(), Facts("start"), [](TBoardLink& link, TUserDialogue& ui) {
         return StartBoardProgram(link, ui, true);   // a script needs to know when the port failed
     });
 }
@@ -87,10 +132,11 @@ void SetupConfig(CLI::App& app, const GlobalOptions& global)
 
 TOutcome RunConfig(const BoardOptions& o)
 {
-    return OnBoardLink(o, [](TBoardLink& link, TerminalDialogue& ui) {
+    bool withPort = o.Ports.size() > 1;
+    return RunOnBoards(o, EmbeddedFirmware(), Facts("config"), [&](TBoardLink& link, TUserDialogue& ui) {
         std::array<uint8_t, 256> record{};
         TOutcome outcome = ReadBoardConfiguration(link, ui, record);
-        if (outcome == TOutcome::Done) PrintRecord(record);
+        if (outcome == TOutcome::Done) PrintRecord(link.BoardPortName, record, o.Global.Json, withPort);
         return outcome;
     });
 }

@@ -1,16 +1,17 @@
 // program, ramtest, start and config: the main window's board workflows, each on a board link of
-// its own on --port.
+// its own on every --port, all boards at once.
 #pragma once
 
 #include "cli/CliOptions.h"
 
 struct BoardOptions {
     GlobalOptions Global;
-    std::string Port;
+    std::vector<std::string> Ports;
 };
 
 struct ProgramOptions : BoardOptions {
-    std::string Fonts;   // also write the fonts of this .gly file
+    std::string Fonts;      // also write the fonts of this .gly file
+    std::string Firmware;   // the firmware file to send instead of the embedded one
 };
 
 void SetupProgram(CLI::App& app, const GlobalOptions& global);

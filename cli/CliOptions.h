@@ -2,6 +2,7 @@
 // callback ends the program with the workflow's outcome.
 #pragma once
 
+#include "cli/RunLog.h"
 #include "cli/TraceFile.h"
 #include "util/Dialogue.h"
 
@@ -9,17 +10,23 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 struct GlobalOptions {
     bool Yes = false;
     std::shared_ptr<TTraceFile> Trace;   // --trace FILE; null when the run is not traced
+    bool Json = false;                   // --json: JSON Lines on stdout instead of text
+    std::shared_ptr<TRunLog> Log;        // --log FILE; null without one
 };
 
-// -y/--yes and --trace on the program itself. A trace file that cannot be written is a usage error.
+// -y/--yes, --trace, --json and --log on the program itself; subcommands take them after their
+// name too. A trace or log file that cannot be written is a usage error.
 void SetupGlobalOptions(CLI::App& app, GlobalOptions& global);
 
 // `--port DEV`, required.
 CLI::Option* AddPortOption(CLI::App& command, std::string& port);
+// `--port DEV`, required, repeatable: one board per port.
+CLI::Option* AddPortsOption(CLI::App& command, std::vector<std::string>& ports);
 
 // The end of a subcommand's callback: anything but Done leaves flasher-cli with its exit status
 // (CLI::RuntimeError, which CLI11 turns into that status without printing).

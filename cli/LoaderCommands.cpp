@@ -1,9 +1,12 @@
 #include "cli/LoaderCommands.h"
 
+#include "cli/Json.h"
+#include "cli/FirmwareChoice.h"
 #include "cli/LoaderRun.h"
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
+#include "serial/PlaceholderPort.h"
 #include "util/AtomicFile.h"
 #include "util/InputFile.h"
 
@@ -34,6 +37,28 @@ void PrintBlockList(const TLoaderSession& session)
     }
 }
 
+// With --json: one object per block and one for the clock, in ISO 8601 (the loader's local time).
+void PrintBlockListJson(const std::string& port, const TLoaderSession& session)
+{
+    for (int32_t row = 1; row <= BlockCount; ++row) {
+        const BlockInfo& block = session.Blocks[static_cast<size_t>(row - 1)];
+        std::fputs(TJsonLine()
+                       .Add("event", "block")
+                       .Add("port", port)
+                       .Add("number", row)
+                       .Add("name", block.IsEmpty() ? std::string() : block.Header.Name())
+                       .Add("size", static_cast<int64_t>(block.IsEmpty() ? 0 : block.Header.DataSize()))
+                       .Add("empty", block.IsEmpty())
+                       .Line()
+                       .c_str(),
+                   stdout);
+    }
+    const TSystemTime& t = session.LastClock;
+    char iso[48];
+    std::snprintf(iso, sizeof iso, "%04u-%02u-%02uT%02u:%02u:%02u", t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+    std::fputs(TJsonLine().Add("event", "clock").Add("port", port).Add("time", iso).Line().c_str(), stdout);
+}
+
 // Empty when `path` holds a block image that can be written; otherwise why not.
 std::string ReadImageFile(const std::string& path, TBlockImage& image)
 {
@@ -49,7 +74,7 @@ std::string ReadImageFile(const std::string& path, TBlockImage& image)
 }
 
 // The image `loader write` stores: a dumped image file, or the firmware with optional fonts.
-TOutcome PrepareImage(const LoaderWriteOptions& o, TBlockImage& image)
+TOutcome PrepareImage(const LoaderWriteOptions& o, TBlockImage& image, const TFirmware& firmware)
 {
     TerminalDialogue ui(o.Global.Yes, nullptr);
     if (!o.Image.empty()) {
@@ -61,7 +86,7 @@ TOutcome PrepareImage(const LoaderWriteOptions& o, TBlockImage& image)
     }
     auto fonts = std::make_unique<TFontSet>();
     if (!o.Fonts.empty() && !PrepareFonts(*fonts, o.Fonts, ui)) return TOutcome::FileRefused;
-    BuildBlockImage(*fonts, image);
+    BuildBlockImage(*fonts, image, firmware);
     return TOutcome::Done;
 }
 
@@ -102,6 +127,15 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
     return TOutcome::Done;
 }
 
+// A placeholder goes into a loader's block only on the simulated board, as it goes to a board.
+bool PlaceholderMayGoTo(const LoaderWriteOptions& o, const TFirmware& firmware)
+{
+    if (!firmware.Placeholder || PortTakesPlaceholder(o.Port)) return true;
+    TerminalLoaderView(o.Global, o.Port, nullptr)
+        .ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
+    return false;
+}
+
 CLI::App* AddLoaderCommand(CLI::App& loader, const char* name, const char* help, LoaderOptions& o)
 {
     CLI::App* command = loader.add_subcommand(name, help);
@@ -135,8 +169,9 @@ void SetupLoaderList(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderList(const LoaderOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), [](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
-        PrintBlockList(session);
+    return OnLoaderSession(o, *PlainImage(), [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
+        if (o.Global.Json) PrintBlockListJson(o.Port, session);
+        else PrintBlockList(session);
         return TOutcome::Done;
     });
 }
@@ -150,15 +185,20 @@ void SetupLoaderWrite(CLI::App& loader, const GlobalOptions& global)
     write->add_option("--name", o->Name, "Name stored with the block (63 characters at most)");
     auto* fontsOption =
         write->add_option("--fonts", o->Fonts, "Include the extra fonts of this .gly file")->type_name("FILE.gly");
-    write->add_option("--image", o->Image, "Store a 65536-byte block image saved by `loader dump`")
+    auto* imageOption = write->add_option("--image", o->Image, "Store a 65536-byte block image saved by `loader dump`")
         ->type_name("FILE")->excludes(fontsOption);
+    write->add_option("--firmware", o->Firmware, "Store this 9747-byte firmware file instead of the built-in image")
+        ->type_name("FILE")->excludes(imageOption);
     CallRun(*write, o, global, RunLoaderWrite);
 }
 
 TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
 {
+    auto firmware = std::make_unique<TFirmware>();
+    if (!ChooseFirmware(o.Firmware, *firmware)) return TOutcome::FileRefused;
+    if (o.Image.empty() && !PlaceholderMayGoTo(o, *firmware)) return TOutcome::Refused;
     auto image = std::make_unique<TBlockImage>();
-    if (TOutcome prepared = PrepareImage(o, *image); prepared != TOutcome::Done) return prepared;
+    if (TOutcome prepared = PrepareImage(o, *image, *firmware); prepared != TOutcome::Done) return prepared;
     // A dumped image keeps its own name unless another is given.
     std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
     return OnLoaderSession(o, *image, [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {

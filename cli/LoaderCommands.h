@@ -16,6 +16,7 @@ struct LoaderWriteOptions : LoaderOptions {
     std::string Name;
     std::string Fonts;   // the firmware with the fonts of this .gly file
     std::string Image;   // or a block image saved by `loader dump`
+    std::string Firmware;   // the firmware file to store instead of the embedded one
 };
 
 struct LoaderEraseOptions : LoaderOptions {

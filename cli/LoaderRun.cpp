@@ -2,10 +2,20 @@
 
 #include "loader/LoaderLink.h"
 
+TerminalLoaderView::TerminalLoaderView(const GlobalOptions& global, const std::string& portName, const TComPort* port)
+{
+    if (global.Json) {
+        events_ = std::make_unique<TBoardOutput>(TOutputMode::Json, std::vector<std::string>{portName});
+        user_ = std::make_unique<TBoardEventDialogue>(*events_, 0, global.Yes, port);
+    } else {
+        user_ = std::make_unique<TerminalDialogue>(global.Yes, port);
+    }
+}
+
 TOutcome OnLoaderSession(const LoaderOptions& o, TBlockImage& image, const LoaderOperation& operation)
 {
     TLoaderLink link(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
-    TerminalLoaderView view(o.Global.Yes, link.LoaderPort.get());
+    TerminalLoaderView view(o.Global, o.Port, link.LoaderPort.get());
     link.OpenLoaderPort(view);
     if (link.LoaderPort->Error) {
         link.CloseLoaderPort();

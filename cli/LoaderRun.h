@@ -2,25 +2,28 @@
 // loader window refreshes when it opens.
 #pragma once
 
+#include "cli/BoardOutput.h"
 #include "cli/LoaderCommands.h"
 #include "cli/TerminalDialogue.h"
 #include "loader/LoaderSession.h"
 
 #include <functional>
 
-// The loader window on a terminal: its list and buttons need no drawing until the end.
+// The loader window on a terminal, or as JSON events with --json: its list and buttons need no
+// drawing until the end.
 class TerminalLoaderView : public TLoaderView {
 public:
-    TerminalLoaderView(bool assumeYes, const TComPort* port) : terminal_(assumeYes, port) {}
-    int32_t ShowMessage(const TMessage& message) override { return terminal_.ShowMessage(message); }
-    void SetStatus(const std::string& text) override { terminal_.SetStatus(text); }
-    void ShowProgress(int32_t percent) override { terminal_.ShowProgress(percent); }
-    void SetClock(const std::string& text) override { terminal_.SetClock(text); }
+    TerminalLoaderView(const GlobalOptions& global, const std::string& portName, const TComPort* port);
+    int32_t ShowMessage(const TMessage& message) override { return user_->ShowMessage(message); }
+    void SetStatus(const std::string& text) override { user_->SetStatus(text); }
+    void ShowProgress(int32_t percent) override { user_->ShowProgress(percent); }
+    void SetClock(const std::string& text) override { user_->SetClock(text); }
     void FillBlockList() override {}
     void UpdateButtons() override {}
 
 private:
-    TerminalDialogue terminal_;
+    std::unique_ptr<TBoardOutput> events_;   // with --json
+    std::unique_ptr<TUserDialogue> user_;
 };
 
 using LoaderOperation = std::function<TOutcome(TLoaderLink&, TerminalLoaderView&, TLoaderSession&)>;

@@ -1,7 +1,7 @@
 // ports: the serial devices of this machine.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "cli/CliOptions.h"
 
-void SetupPorts(CLI::App& app);
-void RunPorts();
+void SetupPorts(CLI::App& app, const GlobalOptions& global);
+void RunPorts(bool json);

@@ -38,10 +38,11 @@ void TerminalDialogue::Say(const std::string& line)
 
 int32_t TerminalDialogue::ShowMessage(const TMessage& message)
 {
-    std::string line = message.Caption + " " + message.Text;
-    if (message.Kind() == TMessageKind::Question) return Ask(line) ? IdYes : IdNo;
-    if (message.Id == TMessageId::PortError && port_) line.append(" ").append(ExplainPortError(*port_));
-    Say(line);
+    if (message.Kind() == TMessageKind::Question) return Ask(message.Caption + " " + message.Text) ? IdYes : IdNo;
+    std::string text = message.Text;
+    if (message.Id == TMessageId::PortError && port_) text.append(" ").append(ExplainPortError(*port_));
+    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = text;
+    Say(message.Caption + " " + text);
     if (message.Id == TMessageId::SwitchBoardOn && !assumeYes_ && interactive_) WaitForEnter();
     return IdOk;
 }

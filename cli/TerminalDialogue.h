@@ -22,6 +22,9 @@ public:
     void SetVersion(const std::string& text) override;
     void SetClock(const std::string& text) override;
 
+    // The last error or information shown (not the "switch the board on" notice), for the run log.
+    const std::string& LastText() const { return lastText_; }
+
 private:
     bool Ask(const std::string& question);
     void WaitForEnter();
@@ -34,6 +37,7 @@ private:
     bool barShown_ = false;
     int32_t lastPercent_ = -1;
     const TComPort* port_;
+    std::string lastText_;
 };
 
 // Why `port` could not be opened, in the system's words, with what to do about it.

@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     GlobalOptions global;
     SetupGlobalOptions(app, global);
-    SetupPorts(app);
+    SetupPorts(app, global);
     SetupProgram(app, global);
     SetupRamTest(app, global);
     SetupStart(app, global);

@@ -19,15 +19,15 @@ void StoreHeader(TBlockImage& image, const BlockHeader& header)
 }
 } // namespace
 
-bool BuildBlockImage(TFontSet& fonts, TBlockImage& image)
+bool BuildBlockImage(TFontSet& fonts, TBlockImage& image, const TFirmware& firmware)
 {
     if (fonts.FontSize < 0 || fonts.FontSize > MaxImageFontSize) return false;
     image.fill(0xFF);
     image[0] = 0;
     BlockHeader header = HeaderOf(image);
     const auto fontSize = static_cast<uint16_t>(fonts.FontSize);
-    PutSegment(image, header, 0, FirmwareImage.data(), FirmwareSegmentOffset,
-               static_cast<uint16_t>(FirmwareImage.size()), FirmwareBoardAddress);
+    PutSegment(image, header, 0, firmware.Image.data(), FirmwareSegmentOffset,
+               static_cast<uint16_t>(firmware.Image.size()), FirmwareBoardAddress);
     PutSegment(image, header, 1, fonts.FontBuffer.data(), FontSegmentOffset, fontSize,
                static_cast<uint16_t>(fonts.FontBase));
     BuildFontTable(fonts);

@@ -4,6 +4,7 @@
 // Flash addresses go out as 24 bits, most significant byte first; clock registers are packed BCD.
 #pragma once
 
+#include "serial/PlaceholderPort.h"
 #include "serial/Serial.h"
 #include "util/LocalTime.h"
 #include "util/Random.h"
@@ -55,6 +56,9 @@ public:
     // Where "now" comes from for the clock synchronisation; empty: the computer's local time.
     // Tests fix it.
     std::function<TSystemTime()> LocalTimeSource;
+    // Whether the port may receive a placeholder firmware in a block image (the platform's answer
+    // unless a test stands in for it).
+    PlaceholderPolicy MayTakePlaceholder = PortTakesPlaceholder;
 
     // Opens LoaderPort on LoaderPortName; on failure tells the user ("Ошибка коммуникационного
     // порта!"). Either way the line is set to 38400 baud. Callers test LoaderPort->Error.

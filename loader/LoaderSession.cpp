@@ -107,6 +107,7 @@ bool TLoaderSession::ShowClock()
 {
     TSystemTime time;
     if (!link_.ReadLoaderClock(time)) return false;
+    LastClock = time;
     view_.SetClock(ClockText(time));
     return true;
 }

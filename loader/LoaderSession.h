@@ -59,6 +59,7 @@ public:
     LoaderDirectory Directory;
     BlockList Blocks{};
     bool Ready = false;
+    TSystemTime LastClock{};   // the loader's clock as last read (Year 0: not read)
     // Progress is passed to the view only once set (the window's first refresh shows none).
     bool Shown = false;
 

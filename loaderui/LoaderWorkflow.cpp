@@ -21,12 +21,17 @@ bool PrepareImageFonts(TUserDialogue& ui, TFontSet& fonts, bool includeFonts, co
 } // namespace
 
 void RunLoaderWorkflow(TLoaderLink& link, TIniSet& settings, QWidget* owner, TUserDialogue& ui, TFontSet& fonts,
-                       bool includeFonts, const std::string& fontFile)
+                       bool includeFonts, const std::string& fontFile, const TFirmware& firmware)
 {
+    // Its blocks are what boards load: a placeholder goes only into the simulated board's.
+    if (firmware.Placeholder && !link.MayTakePlaceholder(link.LoaderPortName)) {
+        ui.ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
+        return;
+    }
     if (!PrepareImageFonts(ui, fonts, includeFonts, fontFile)) return;
     // 64 KiB: on the heap, not on the window thread's stack.
     auto image = std::make_unique<TBlockImage>();
-    if (!BuildBlockImage(fonts, *image)) {
+    if (!BuildBlockImage(fonts, *image, firmware)) {
         // Prepared fonts always fit a block; this guards against font fields set some other way.
         ShowFontsDoNotFit(ui);
         return;

@@ -39,6 +39,7 @@ enum class TMessageId {
     ImageRefused,         // a block image file was refused
     BlockEmpty,           // a block to be read back holds nothing
     FileWriteFailed,      // a file the program writes could not be written
+    PlaceholderRefused,   // a placeholder firmware would go to a device other than the simulated board
 };
 
 enum class TMessageKind { Error, Information, Question };

@@ -1,4 +1,5 @@
 // The main window itself: its controls, the port list and what it keeps in the settings.
+#include "firmware/Firmware.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QCheckBox>
@@ -83,6 +84,37 @@ TEST_F(WindowTest, ControlsCarryTheirNamesAndCaptions)
     EXPECT_EQ(Text(f.windowTitle()), "Флэшер");
     EXPECT_EQ(f.Edit2->parentWidget(), f.GroupBox2);
     EXPECT_EQ(f.Label3->parentWidget(), f.GroupBox1);
+}
+
+// Our own line under the version line: the image "Запись программы" sends, a placeholder marked.
+TEST_F(WindowTest, InformationNamesTheFirmwareSent)
+{
+    TFirmware placeholder, product, file;
+    placeholder.Placeholder = true;
+    product.Version = "3.00";
+    product.Date = "11.05.2005";
+    file.Version = "line.bin";
+    file.Date = "01.02.2026";
+    const std::pair<const TFirmware*, const char*> cases[] = {
+        {&placeholder, "Прошивка: заглушка, не для табло"},
+        {&product, "Прошивка: 3.00 от 11.05.2005"},
+        {&file, "Прошивка: line.bin от 01.02.2026"},
+    };
+    for (auto [firmware, text] : cases) {
+        board.Firmware = firmware;
+        TMainFlashForm& f = Open();
+        EXPECT_EQ(Text(f.FirmwareLabel->text()), text);
+        EXPECT_EQ(f.FirmwareLabel->parentWidget(), f.GroupBox1);
+        EXPECT_EQ(Text(f.Label3->text()), "Версия: 3.00    Дата: 11.05.2005");
+    }
+    // A long file name is shortened in the middle; the tooltip keeps it whole.
+    file.Version = std::string(60, 'x') + ".bin";
+    board.Firmware = &file;
+    TMainFlashForm& f = Open();
+    EXPECT_EQ(f.FirmwareLabel->text().size(), 40);
+    EXPECT_TRUE(f.FirmwareLabel->text().endsWith(QString::fromUtf8("bin от 01.02.2026")));
+    EXPECT_TRUE(f.FirmwareLabel->toolTip().contains(QString::fromStdString(file.Version)));
+    board.Firmware = &EmbeddedFirmware();
 }
 
 TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -43,3 +47,45 @@ TEST(Firmware, BytesAreNotConstant)
     EXPECT_GT(std::set<uint8_t>(FixedBlock.begin(), FixedBlock.end()).size(), 1u);
 }
 } // namespace
+
+// A firmware file given at run time gets the build option's checks: exactly 9747 bytes of a
+// regular file, fixed block first.
+TEST(FirmwareFile, AcceptedFileSplitsIntoFixedBlockAndImage)
+{
+    std::string path = testing::TempDir() + "firmware-good.bin";
+    std::vector<uint8_t> bytes = PlaceholderBytes(FirmwareFileSize);
+    std::reverse(bytes.begin(), bytes.end());
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    TFirmware firmware;
+    firmware.Placeholder = true;
+    EXPECT_EQ(ReadFirmwareFile(path, firmware), "");
+    EXPECT_TRUE(std::equal(firmware.Fixed.begin(), firmware.Fixed.end(), bytes.begin()));
+    EXPECT_TRUE(std::equal(firmware.Image.begin(), firmware.Image.end(), bytes.begin() + FixedBlockSize));
+    EXPECT_FALSE(firmware.Placeholder);
+    EXPECT_EQ(firmware.File, path);
+    EXPECT_EQ(firmware.Version, "firmware-good.bin");
+    EXPECT_EQ(firmware.Date.size(), 10u);
+    std::remove(path.c_str());
+}
+
+TEST(FirmwareFile, RefusalsSayWhy)
+{
+    auto write = [](const std::string& name, size_t size) {
+        std::string path = testing::TempDir() + name;
+        std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+        return path;
+    };
+    const std::pair<std::string, const char*> cases[] = {
+        {write("firmware-short.bin", FirmwareFileSize - 1), "в файле 9746 байт"},
+        {write("firmware-empty.bin", 0), "в файле 0 байт"},
+        {write("firmware-long.bin", FirmwareFileSize + 1), "файл больше допустимого (9747 байт)"},
+        {testing::TempDir() + "no-such-firmware.bin", "файл не найден"},
+        {testing::TempDir(), "это не обычный файл"},
+    };
+    for (const auto& [path, reason] : cases) {
+        TFirmware firmware = EmbeddedFirmware();
+        std::string problem = ReadFirmwareFile(path, firmware);
+        EXPECT_NE(problem.find(reason), std::string::npos) << path << ": " << problem;
+        EXPECT_TRUE(firmware.File.empty()) << path;
+    }
+}

@@ -27,14 +27,15 @@ protected:
     }
 
     // Runs the workflow; when the loader window shows, `act` runs in it and the window is closed.
-    void Run(bool includeFonts, const std::string& fontFile, std::function<void(TLoadForm&)> act = {})
+    void Run(bool includeFonts, const std::string& fontFile, std::function<void(TLoadForm&)> act = {},
+             const TFirmware& firmware = EmbeddedFirmware())
     {
         WhenModalShows<TLoadForm> inWindow([&](TLoadForm& window) {
             dataSize = Text(window.Label1->text());
             if (act) act(window);
             window.Button1->click();
         });
-        RunLoaderWorkflow(link, settings, nullptr, portUser, *fonts, includeFonts, fontFile);
+        RunLoaderWorkflow(link, settings, nullptr, portUser, *fonts, includeFonts, fontFile, firmware);
         windowShown = inWindow.Shown();
         portOpenAfter = link.LoaderPort->IsOpen();
     }
@@ -112,6 +113,27 @@ TEST_F(LoaderWorkflowTest, AnUnreadableFontFileStopsBeforeThePort)
     EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/fonts.gly: файл не найден", MbError}}));
     EXPECT_FALSE(windowShown);
     EXPECT_TRUE(Requests().empty());
+}
+
+// The seam stands in for a device that is not a pseudo-terminal.
+TEST_F(LoaderWorkflowTest, APlaceholderGoesToNoOtherDevice)
+{
+    TFirmware placeholder;
+    placeholder.Placeholder = true;
+    link.MayTakePlaceholder = [](const std::string&) { return false; };
+    Run(false, "", {}, placeholder);
+    ASSERT_EQ(portUser.Ids, std::vector<TMessageId>{TMessageId::PlaceholderRefused});
+    EXPECT_FALSE(windowShown);
+    EXPECT_TRUE(Requests().empty());
+
+    // A real image goes to any device, and is what the window's image carries.
+    TFirmware product = placeholder;
+    product.Placeholder = false;
+    product.Image.fill(0x3C);
+    portUser.Forget();
+    Run(false, "", [this](TLoadForm& w) { WriteBlock1(w, user); }, product);
+    EXPECT_TRUE(windowShown);
+    EXPECT_EQ(StoredBytes(0, 528, 9728), std::vector<uint8_t>(9728, 0x3C));
 }
 
 TEST_F(LoaderWorkflowTest, APortThatDoesNotOpenShowsNoWindow)

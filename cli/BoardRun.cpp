@@ -1,0 +1,143 @@
+#include "cli/BoardRun.h"
+
+#include "board/BoardLink.h"
+#include "cli/BoardOutput.h"
+#include "cli/ExitStatus.h"
+#include "cli/Json.h"
+#include "cli/TerminalDialogue.h"
+#include "firmware/Firmware.h"
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+using SteadyClock = std::chrono::steady_clock;
+
+std::string OutcomeText(TOutcome outcome)
+{
+    switch (outcome) {
+    case TOutcome::Done: return "OK";
+    case TOutcome::LinkLost: return "Нет соединения";
+    case TOutcome::BoardBad: return "Ошибка";
+    case TOutcome::PortFailed: return "Ошибка коммуникационного порта!";
+    case TOutcome::FileRefused: return "Файл не подходит";
+    case TOutcome::Declined: return "Отменено";
+    case TOutcome::Refused: return "Отказано";
+    }
+    return {};
+}
+
+// The same device named twice (also through a link) is one port: the later names find it busy.
+bool NamedEarlier(const std::vector<std::string>& ports, size_t board)
+{
+    std::error_code error;
+    auto canonical = [&](const std::string& port) {
+        auto path = std::filesystem::weakly_canonical(port, error);
+        return error ? std::filesystem::path(port) : path;
+    };
+    for (size_t earlier = 0; earlier < board; ++earlier)
+        if (canonical(ports[earlier]) == canonical(ports[board])) return true;
+    return false;
+}
+
+// The USB serial number of the adapter on `port`, where the port list knows it.
+std::string UsbSerialOf(const std::string& port)
+{
+    std::error_code error;
+    auto device = std::filesystem::weakly_canonical(port, error);
+    for (const PortInfo& info : EnumeratePorts(false))
+        if (info.Path == port || (!error && std::filesystem::weakly_canonical(info.Path, error) == device))
+            return info.Serial;
+    return {};
+}
+
+void AppendToLog(TRunLog& log, const TRunFacts& facts, const std::string& port, const TBoardResult& result)
+{
+    TJsonLine line;
+    line.Add("time", UtcTimestamp()).Add("host", HostName()).Add("command", facts.Command).Add("port", port);
+    line.Add("usb_serial", UsbSerialOf(port));
+    line.Add("firmware_sha256", facts.FirmwareSha256).Add("fonts_sha256", facts.FontsSha256);
+    line.Add("exit", ExitStatus(result.Outcome)).Add("text", result.Text).Add("seconds", result.Seconds);
+    if (!log.Append(line.Line())) std::fprintf(stderr, "flasher-cli: не удалось дописать журнал\n");
+}
+
+TBoardResult BusyResult(TBoardOutput& output, size_t board)
+{
+    TMessage busy = PortErrorMessage();
+    std::string addition = "Порт указан дважды. Порт занят другой программой.";
+    output.Message(board, busy, addition);
+    TBoardResult result{TOutcome::PortFailed, busy.Text + " " + addition, 0};
+    output.Result(board, result);
+    return result;
+}
+
+// One board's run on a link of its own, with the user `makeUser` gives for the link's port.
+template <typename MakeUser>
+TBoardResult RunBoard(const BoardOptions& o, const TFirmware& firmware, const std::string& port, MakeUser makeUser,
+                      const BoardWorkflow& workflow)
+{
+    auto start = SteadyClock::now();
+    TBoardLink link(port, TraceSink(o.Global.Trace.get(), port));
+    link.Firmware = &firmware;
+    TBoardResult result;
+    {
+        auto ui = makeUser(link.BoardPort.get());
+        result.Outcome = workflow(link, *ui);
+        result.Text = ui->LastText().empty() ? OutcomeText(result.Outcome) : ui->LastText();
+    }
+    result.Seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    return result;
+}
+
+TOutputMode ModeOf(const BoardOptions& o)
+{
+    if (o.Global.Json) return TOutputMode::Json;
+    return isatty(STDOUT_FILENO) ? TOutputMode::Live : TOutputMode::Lines;
+}
+
+// One board on a terminal as before: its dialogue may ask and wait.
+TBoardResult RunSingleBoard(const BoardOptions& o, const TFirmware& firmware, const BoardWorkflow& workflow)
+{
+    auto terminal = [&o](const TComPort* port) { return std::make_unique<TerminalDialogue>(o.Global.Yes, port); };
+    return RunBoard(o, firmware, o.Ports.front(), terminal, workflow);
+}
+
+std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& firmware, const BoardWorkflow& workflow)
+{
+    TBoardOutput output(ModeOf(o), o.Ports);
+    std::vector<TBoardResult> results(o.Ports.size());
+    {
+        std::vector<std::jthread> threads;
+        for (size_t board = 0; board < o.Ports.size(); ++board) {
+            if (NamedEarlier(o.Ports, board)) {
+                results[board] = BusyResult(output, board);
+                continue;
+            }
+            threads.emplace_back([&, board] {
+                auto events = [&](const TComPort* port) {
+                    return std::make_unique<TBoardEventDialogue>(output, board, o.Global.Yes, port);
+                };
+                results[board] = RunBoard(o, firmware, o.Ports[board], events, workflow);
+                output.Result(board, results[board]);
+            });
+        }
+    }
+    if (o.Ports.size() > 1) output.Table(results);
+    return results;
+}
+} // namespace
+
+TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts,
+                     const BoardWorkflow& workflow)
+{
+    std::vector<TBoardResult> results = o.Ports.size() == 1 && !o.Global.Json
+                                            ? std::vector<TBoardResult>{RunSingleBoard(o, firmware, workflow)}
+                                            : RunManyBoards(o, firmware, workflow);
+    for (size_t board = 0; board < results.size(); ++board)
+        if (o.Global.Log) AppendToLog(*o.Global.Log, facts, o.Ports[board], results[board]);
+    for (const TBoardResult& result : results)
+        if (result.Outcome != TOutcome::Done) return result.Outcome;
+    return TOutcome::Done;
+}

@@ -1,0 +1,18 @@
+// Running one board workflow on every --port: one link per port, each on its own thread, all in
+// this process. One port without --json keeps the single board's terminal dialogue.
+#pragma once
+
+#include "cli/BoardCommands.h"
+#include "cli/RunLog.h"
+
+#include <functional>
+
+class TBoardLink;
+struct TFirmware;
+
+using BoardWorkflow = std::function<TOutcome(TBoardLink&, TUserDialogue&)>;
+
+// Runs `workflow` on each board of `o` with `firmware`, prints the results and appends them to the
+// run log. The outcome is the first failing board's, in --port order, or Done.
+TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts,
+                     const BoardWorkflow& workflow);

@@ -1,0 +1,11 @@
+// Whether a device may receive the placeholder firmware: only the simulated board may, and it is
+// the only pseudo-terminal the tool is ever pointed at. One file per platform answers.
+#pragma once
+
+#include <functional>
+#include <string>
+
+bool PortTakesPlaceholder(const std::string& device);
+
+// The decision as the board link holds it, so tests can stand in for the platform's answer.
+using PlaceholderPolicy = std::function<bool(const std::string& device)>;
