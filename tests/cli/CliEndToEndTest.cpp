@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <tuple>
 #include <unistd.h>
 
@@ -19,6 +21,37 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr uint32_t BlockArea(int block) { return 3696 + 33792 * static_cast<uint32_t>(block - 1); }
+
+// The same checks run another build of the program (flasher-cli.exe under wine, scripts/test-windows):
+// FLASHER_CLI_COMMAND is the command line that starts it, words split at spaces;
+// FLASHER_CLI_COM_LINKS a folder where the simulator's terminal is linked as com20 (wine's
+// dosdevices), so the program opens "COM20"; FLASHER_CLI_PROGRAM_ARGS words added to `program`.
+std::vector<std::string> WordsOf(const char* variable)
+{
+    std::vector<std::string> words;
+    const char* text = std::getenv(variable);
+    std::istringstream in(text ? text : "");
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+std::vector<std::string> CliCommand()
+{
+    std::vector<std::string> command = WordsOf("FLASHER_CLI_COMMAND");
+    if (command.empty()) command.push_back(FLASHER_CLI);
+    return command;
+}
+
+// The name the program under test opens for the simulator's terminal `device`.
+std::string PortNameFor(const std::string& device)
+{
+    const char* links = std::getenv("FLASHER_CLI_COM_LINKS");
+    if (!links || !*links) return device;
+    fs::path link = fs::path(links) / "com20";
+    fs::remove(link);
+    fs::create_symlink(device, link);
+    return "COM20";
+}
 } // namespace
 
 class CliTest : public testing::Test {
@@ -44,8 +77,8 @@ protected:
                                           "--flash", Path("flash.bin")};
         argv.insert(argv.end(), extra.begin(), extra.end());
         sim = std::make_unique<BackgroundProcess>(argv);
-        port = sim->FirstLine();
-        ASSERT_FALSE(port.empty());
+        ASSERT_FALSE(sim->FirstLine().empty());
+        port = PortNameFor(sim->FirstLine());
     }
     void StopSim() { sim.reset(); }
 
@@ -57,7 +90,12 @@ protected:
     // FLASHER_CLOCK_SCALE=`scale`.
     RunResult CliScaled(std::vector<std::string> args, const std::string& scale)
     {
-        args.insert(args.begin(), FLASHER_CLI);
+        if (std::find(args.begin(), args.end(), "program") != args.end()) {
+            auto extra = WordsOf("FLASHER_CLI_PROGRAM_ARGS");
+            args.insert(args.end(), extra.begin(), extra.end());
+        }
+        auto command = CliCommand();
+        args.insert(args.begin(), command.begin(), command.end());
         return RunProcess(args, {"FLASHER_CLOCK_SCALE=" + scale});
     }
 
