@@ -23,8 +23,10 @@ struct TComPort::TDevice {
 #elif defined(_WIN32)
 #include <windows.h>
 // The open port's handle, opened for overlapped input and output; INVALID_HANDLE_VALUE when closed.
+// WriteDone is the writes' completion event, made once with the handle.
 struct TComPort::TDevice {
     HANDLE Handle = INVALID_HANDLE_VALUE;
+    HANDLE WriteDone = nullptr;
 };
 #else
 #error "serial/ has no device code for this system yet"
@@ -103,6 +105,7 @@ private:
 #elif defined(_WIN32)
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     HANDLE stop_ = nullptr;
+    HANDLE firstDone_ = nullptr, restDone_ = nullptr;   // completion events of the two reads
     bool ReadPending(OVERLAPPED& read, uint8_t& first);
     void ReadQueued();
 #endif

@@ -73,20 +73,6 @@ bool FinishIo(HANDLE h, OVERLAPPED& io, DWORD ms, DWORD& done)
     return GetOverlappedResult(h, &io, &done, TRUE) != 0;
 }
 
-class TEvent {
-public:
-    TEvent() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~TEvent()
-    {
-        if (handle_) CloseHandle(handle_);
-    }
-    TEvent(const TEvent&) = delete;
-    TEvent& operator=(const TEvent&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 } // namespace
 
 // ---- TComPort: the device ----
@@ -107,8 +93,11 @@ bool TComPort::OpenDevice(const std::string& name)
         // A name that opens but is not a port (a printer, NUL) is refused with the system's text.
         DCB probe{};
         probe.DCBlength = sizeof probe;
-        if (GetCommState(h, &probe) && SetupComm(h, DriverQueue, DriverQueue) && ApplyTimeouts(h)) {
+        HANDLE writeDone = nullptr;
+        if (GetCommState(h, &probe) && SetupComm(h, DriverQueue, DriverQueue) && ApplyTimeouts(h) &&
+            (writeDone = CreateEventW(nullptr, TRUE, FALSE, nullptr)) != nullptr) {
             device_->Handle = h;
+            device_->WriteDone = writeDone;
             return true;
         }
         error = GetLastError();
@@ -130,6 +119,8 @@ void TComPort::CloseDevice()
     if (h == INVALID_HANDLE_VALUE) return;
     CloseHandle(h);
     h = INVALID_HANDLE_VALUE;
+    CloseHandle(device_->WriteDone);
+    device_->WriteDone = nullptr;
 }
 
 bool TComPort::IsOpen() const
@@ -163,13 +154,12 @@ void TComPort::SetModemLine(bool dtr, bool on)
 bool TComPort::WriteAll(const uint8_t* data, size_t count)
 {
     const HANDLE h = device_->Handle;
-    TEvent done;
     const DWORD stallMs = static_cast<DWORD>(
         std::max<int64_t>(1, Clock::RealDuration(Clock::ReplyTicks(WriteStallMs)).count() / 1000000));
     size_t sent = 0;
     while (sent < count) {
         OVERLAPPED io{};
-        io.hEvent = done.Get();
+        io.hEvent = device_->WriteDone;
         DWORD n = 0;
         auto chunk = static_cast<DWORD>(std::min<size_t>(count - sent, DriverQueue));
         if (!WriteFile(h, data + sent, chunk, nullptr, &io) && GetLastError() != ERROR_IO_PENDING) return false;
@@ -189,8 +179,10 @@ TRecThread::~TRecThread()
 
 bool TRecThread::Start(const TComPort::TDevice& device)
 {
-    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!stop_) return false;
+    for (HANDLE* event : {&stop_, &firstDone_, &restDone_}) {
+        *event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (!*event) return false;
+    }
     handle_ = device.Handle;
     stopping_ = false;
     thread_ = std::thread([this] { Run(); });
@@ -204,8 +196,10 @@ void TRecThread::Stop()
         SetEvent(stop_);
         thread_.join();
     }
-    if (stop_) CloseHandle(stop_);
-    stop_ = nullptr;
+    for (HANDLE* event : {&stop_, &firstDone_, &restDone_}) {
+        if (*event) CloseHandle(*event);
+        *event = nullptr;
+    }
 }
 
 // One byte asked for and waited on with the stop event. False when stopped or when the device
@@ -235,9 +229,8 @@ void TRecThread::ReadQueued()
     DWORD queued = ClearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
     DWORD n = 0;
     if (queued > 0) {
-        TEvent done;
         OVERLAPPED rest{};
-        rest.hEvent = done.Get();
+        rest.hEvent = restDone_;
         auto want = static_cast<DWORD>(std::min<size_t>(queued, MaxChunk - 1));
         if (ReadFile(handle_, chunk_ + 1, want, nullptr, &rest) || GetLastError() == ERROR_IO_PENDING)
             GetOverlappedResult(handle_, &rest, &n, TRUE);
@@ -250,9 +243,8 @@ void TRecThread::ReadQueued()
 void TRecThread::Run()
 {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    TEvent readDone;
     OVERLAPPED read{};
-    read.hEvent = readDone.Get();
+    read.hEvent = firstDone_;
     while (!stopping_) {
         if (deviceGone_ || !Active) {
             WaitForSingleObject(stop_, INFINITE);

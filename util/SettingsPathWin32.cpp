@@ -7,6 +7,8 @@
 
 #include <shlobj.h>
 
+#include <string>
+
 std::string ProgramDir()
 {
     std::wstring path(MAX_PATH, L'\0');
@@ -26,7 +28,7 @@ std::string ProgramDir()
 // elevation) are only known by trying.
 bool IsWritableDir(const std::string& dir)
 {
-    std::wstring probe = WideFromUtf8(dir) + L"flasher-write-probe.tmp";
+    std::wstring probe = WideFromUtf8(dir) + L"flasher-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
