@@ -5,7 +5,11 @@
 // The loader write is also replayed by a bare client (BareReplay.h): what the pseudo-terminal and
 // the simulator alone take over the floor, and so what is the program's own.
 //
-// Usage: cli_bench [BIN_DIR]   (default: the folder this program lies in)
+// With --wine, the loader write also runs through the Windows build under wine, on the same
+// simulator reached through a wine COM name, and both times are printed with their ratio.
+//
+// Usage: cli_bench [BIN_DIR] [--wine FLASHER_CLI_EXE]   (BIN_DIR: default the folder this program
+//        lies in; --wine needs WINEPREFIX, whose dosdevices folder gets the COM name)
 #include "BareReplay.h"
 #include "BenchProcess.h"
 
@@ -87,6 +91,25 @@ void Report(const char* name, const Usage& u, double floorSeconds, const LineTim
                 1000.0 * (u.WallSeconds - floorSeconds) / static_cast<double>(std::max<size_t>(line.Requests, 1)),
                 line.Requests);
 }
+// The Windows build's loader write on the simulator's terminal `device`, linked as COM22 in the
+// wine prefix. A wine server kept running meanwhile spares each start its own.
+Usage RunUnderWine(const std::string& exe, const std::string& device, const std::vector<std::string>& args,
+                   const std::string& out)
+{
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (!prefix) {
+        std::printf("--wine needs WINEPREFIX\n");
+        return {};
+    }
+    fs::path com = fs::path(prefix) / "dosdevices" / "com22";
+    std::error_code ec;
+    fs::remove(com, ec);
+    fs::create_symlink(device, com);
+    std::vector<std::string> argv = {"/usr/bin/wine", exe};
+    for (const std::string& a : args) argv.push_back(a == "PORT" ? "COM22" : a);
+    return Run(argv, out);
+}
+
 void ReportBare(double seconds, double floorSeconds, const Usage& program, const LineTime& line)
 {
     if (seconds < 0) {
@@ -103,7 +126,13 @@ void ReportBare(double seconds, double floorSeconds, const Usage& program, const
 
 int main(int argc, char** argv)
 {
-    fs::path bin = argc > 1 ? fs::path(argv[1]) : fs::canonical("/proc/self/exe").parent_path();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string wineExe;
+    if (auto w = std::find(args.begin(), args.end(), "--wine"); w != args.end() && w + 1 != args.end()) {
+        wineExe = *(w + 1);
+        args.erase(w, w + 2);
+    }
+    fs::path bin = !args.empty() ? fs::path(args[0]) : fs::canonical("/proc/self/exe").parent_path();
     fs::path dir = fs::temp_directory_path() / ("cli-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     std::string wire = (dir / "wire.log").string(), link = (dir / "board").string();
@@ -133,6 +162,20 @@ int main(int argc, char** argv)
     line = LineSeconds(ReadWireLog(wire, before));
     const double writeFloor = line.FrameSeconds + line.BurstSeconds;
     Report("loader write (38400 baud)", write, writeFloor, line);
+
+    if (!wineExe.empty()) {
+        Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
+        before = RecordCount(wire);
+        Usage wine = RunUnderWine(wineExe, fs::read_symlink(link).string(),
+                                  {"--yes", "loader", "write", "--port", "PORT", "--block", "1", "--fonts",
+                                   WriteLargestFonts(dir)},
+                                  (dir / "wine-write.out").string());
+        LineTime wineLine = LineSeconds(ReadWireLog(wire, before));
+        Report("loader write under wine", wine, wineLine.FrameSeconds + wineLine.BurstSeconds, wineLine);
+        std::printf("wine / Linux loader write: %.2f s / %.2f s = %.4f (goal at most 1.05)\n", wine.WallSeconds,
+                    write.WallSeconds, wine.WallSeconds / write.WallSeconds);
+        if (wine.Status != 0) write.Status = wine.Status;
+    }
 
     std::vector<WireRecord> frames = ReadWireLog(wire, before);
     Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());

@@ -8,6 +8,10 @@
 
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 // Tests run the program with its pauses sped up, as they run the simulated board:
 // FLASHER_CLOCK_SCALE=SPEEDUP[,REPLY_SPEEDUP] (reply timeouts stay real unless the second is given).
@@ -20,10 +24,21 @@ void ApplyClockScaleFromEnvironment()
     double reply = rest && *rest == ',' ? std::strtod(rest + 1, nullptr) : 1.0;
     Clock::SetScale(speedup, reply);
 }
+
+// The program's texts are UTF-8; a Windows console shows them as such only when told. Arguments
+// come in UTF-8 through the application manifest's code page.
+void UseUtf8Console()
+{
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
+    SetConsoleCP(CP_UTF8);
+#endif
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
+    UseUtf8Console();
     ApplyClockScaleFromEnvironment();
     CLI::App app{"Service tool for LED display boards: firmware, RAM test, start, loader blocks and clock."};
     app.require_subcommand(1);

@@ -1,6 +1,6 @@
 // The private part of TComPort: the platform's handle on the device, and the receive thread, shared
 // between the platform-neutral packet assembly (Serial.cpp) and the platform's receive loop
-// (SerialPosix.cpp). Not for use outside serial/.
+// (SerialPosix.cpp, SerialWin32.cpp). Not for use outside serial/.
 #pragma once
 
 #include "serial/Serial.h"
@@ -20,6 +20,14 @@ struct TComPort::TDevice {
     int Fd = -1;
 };
 #include "serial/Termios2.h"
+#elif defined(_WIN32)
+#include <windows.h>
+// The open port's handle, opened for overlapped input and output; INVALID_HANDLE_VALUE when closed.
+// WriteDone is the writes' completion event, made once with the handle.
+struct TComPort::TDevice {
+    HANDLE Handle = INVALID_HANDLE_VALUE;
+    HANDLE WriteDone = nullptr;
+};
 #else
 #error "serial/ has no device code for this system yet"
 #endif
@@ -89,10 +97,17 @@ private:
     std::condition_variable arrival_;
     uint64_t arrivals_ = 0;
 
-    // Platform part: the receive loop blocks on the device and on a wake-up pipe.
+    // Platform part: the receive loop blocks on the device and on a wake-up pipe (POSIX), or on
+    // a pending read and a stop event (Windows).
 #if defined(__unix__)
     int fd_ = -1;
     int wake_[2] = {-1, -1};
+#elif defined(_WIN32)
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE stop_ = nullptr;
+    HANDLE firstDone_ = nullptr, restDone_ = nullptr;   // completion events of the two reads
+    bool ReadPending(OVERLAPPED& read, uint8_t& first);
+    void ReadQueued();
 #endif
     std::atomic<bool> stopping_{false};
     std::thread thread_;

@@ -4,9 +4,44 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+
+namespace {
+// The same checks run another build of the program (flasher-cli.exe under wine, scripts/test-windows):
+// FLASHER_CLI_COMMAND is the command line that starts it, words split at spaces;
+// FLASHER_CLI_COM_LINKS a folder where the simulator's terminal is linked as com20 (wine's
+// dosdevices), so the program opens "COM20"; FLASHER_CLI_PROGRAM_ARGS words added to every run that
+// sends the firmware (`program`, `loader write` without --image), such as --firmware FILE.
+std::vector<std::string> WordsOf(const char* variable)
+{
+    std::vector<std::string> words;
+    const char* text = std::getenv(variable);
+    std::istringstream in(text ? text : "");
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+std::vector<std::string> CliCommand()
+{
+    std::vector<std::string> command = WordsOf("FLASHER_CLI_COMMAND");
+    if (command.empty()) command.push_back(FLASHER_CLI);
+    return command;
+}
+
+// The name the program under test opens for the simulator's terminal `device`.
+std::string PortNameFor(const std::string& device)
+{
+    const char* links = std::getenv("FLASHER_CLI_COM_LINKS");
+    if (!links || !*links) return device;
+    fs::path link = fs::path(links) / "com20";
+    fs::remove(link);
+    fs::create_symlink(device, link);
+    return "COM20";
+}
+} // namespace
 
 std::vector<uint8_t> FileBytes(const std::string& path)
 {
@@ -56,8 +91,8 @@ void CliTest::StartSim(std::vector<std::string> extra)
                                      "--flash", Path("flash.bin")};
     argv.insert(argv.end(), extra.begin(), extra.end());
     sim = std::make_unique<BackgroundProcess>(argv);
-    port = sim->FirstLine();
-    ASSERT_FALSE(port.empty());
+    ASSERT_FALSE(sim->FirstLine().empty());
+    port = PortNameFor(sim->FirstLine());
 }
 
 RunResult CliTest::Cli(std::vector<std::string> args, bool fastTimeouts)
@@ -67,7 +102,13 @@ RunResult CliTest::Cli(std::vector<std::string> args, bool fastTimeouts)
 
 RunResult CliTest::CliScaled(std::vector<std::string> args, const std::string& scale, std::chrono::milliseconds limit)
 {
-    args.insert(args.begin(), FLASHER_CLI);
+    auto has = [&args](const char* word) { return std::find(args.begin(), args.end(), word) != args.end(); };
+    if (has("program") || (has("write") && !has("--image"))) {
+        auto extra = WordsOf("FLASHER_CLI_PROGRAM_ARGS");
+        args.insert(args.end(), extra.begin(), extra.end());
+    }
+    auto command = CliCommand();
+    args.insert(args.begin(), command.begin(), command.end());
     return RunProcess(args, CliEnvironment(scale), limit);
 }
 
