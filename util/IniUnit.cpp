@@ -70,7 +70,7 @@ int32_t IntegerOr(std::string_view text, int32_t def)
 std::string DefaultSettingsPath()
 {
     std::string dir = ProgramDir();
-    if (!IsWritableDir(dir)) dir = UserSettingsDir();
+    if (IsSystemProgramDir(dir) || !IsWritableDir(dir)) dir = UserSettingsDir();
     return dir.empty() ? std::string() : dir + IniFileName;
 }
 

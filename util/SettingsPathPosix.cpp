@@ -28,6 +28,8 @@ std::string ProgramDir()
 
 bool IsWritableDir(const std::string& dir) { return access(dir.c_str(), W_OK | X_OK) == 0; }
 
+bool IsSystemProgramDir(const std::string& dir) { return dir.starts_with("/usr/"); }
+
 std::string ConfigBase(const char* xdgConfigHome, const char* home, const char* accountHome)
 {
     if (IsAbsolute(xdgConfigHome)) return xdgConfigHome;

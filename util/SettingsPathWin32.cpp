@@ -26,6 +26,10 @@ std::string ProgramDir()
 
 // Whether a file can be made in `dir`: access rights and read-only folders (Program Files without
 // elevation) are only known by trying.
+// Windows has no system program folder a user could write: a copy beside its settings is the
+// user's own.
+bool IsSystemProgramDir(const std::string&) { return false; }
+
 bool IsWritableDir(const std::string& dir)
 {
     std::wstring probe = WideFromUtf8(dir) + L"flasher-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";

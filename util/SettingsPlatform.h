@@ -4,6 +4,9 @@
 #include <string>
 
 bool IsWritableDir(const std::string& dir);
+// A folder the system's packages install programs into (under /usr): the settings never go there,
+// also when the user may write it (root).
+bool IsSystemProgramDir(const std::string& dir);
 // The user's own folder for the settings (created if missing), with a trailing separator; empty
 // when the user has none.
 std::string UserSettingsDir();

@@ -202,6 +202,15 @@ INSTANTIATE_TEST_SUITE_P(Environment, SettingsFolder, testing::Values(
     ConfigBaseCase{"NoneAtAll", nullptr, nullptr, nullptr, ""},
     ConfigBaseCase{"RelativeEverywhere", "x", "y", "z", ""}),
     [](const testing::TestParamInfo<ConfigBaseCase>& info) { return std::string(info.param.name); });
+
+// Installed by the package, the program keeps its settings in the user's folder even as root.
+TEST(SettingsFolder, NeverInTheSystemsProgramFolders)
+{
+    EXPECT_TRUE(IsSystemProgramDir("/usr/bin/"));
+    EXPECT_TRUE(IsSystemProgramDir("/usr/local/bin/"));
+    EXPECT_FALSE(IsSystemProgramDir("/home/t/flasher/build/bin/"));
+    EXPECT_FALSE(IsSystemProgramDir("/usr"));
+}
 #endif
 
 // The owners of a settings record load and save it at this path.
