@@ -2,10 +2,7 @@
 
 #include <cerrno>
 #include <ctime>
-#include <fcntl.h>
 #include <unistd.h>
-
-TRunLog::TRunLog(const std::string& path) : fd_(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) {}
 
 TRunLog::~TRunLog()
 {
@@ -29,11 +26,4 @@ std::string UtcTimestamp()
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
-}
-
-std::string HostName()
-{
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return {};
-    return name;
 }
