@@ -182,8 +182,12 @@ TEST_F(BoardSimExeTest, HangUpFaultBringsANewDeviceWhosePathIsPrinted)
 
 // The board's clock runs at real time here, so the write that used to reach the file only 100 ms
 // after the last one would be missing; the test's own clock runs fast, so its waits are long.
-TEST_F(BoardSimExeTest, KilledRightAfterItsLastReplyTheFlashFileHoldsTheWrite)
+// Killed at any step of a write, the flash file holds every chunk answered so far and nothing else.
+class KilledBoardSim : public BoardSimExeTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(KilledBoardSim, FlashFileHoldsEveryWriteAnsweredBeforeTheKill)
 {
+    const uint32_t chunks = GetParam();
     const std::string flash = base + ".flash";
     BoardSimProcess board({"--link", link, "--flash", flash});
     ASSERT_FALSE(board.ReadLine().empty());
@@ -191,8 +195,8 @@ TEST_F(BoardSimExeTest, KilledRightAfterItsLastReplyTheFlashFileHoldsTheWrite)
     ASSERT_FALSE(port.Error) << port.ErrorText;
     port.SetBaudIndex(2);   // the loader's rate
     Bytes written;
-    // Two pages in chunks of 16 bytes: none crosses a page's end, where a chunk would wrap.
-    for (uint32_t chunk = 0; chunk < 66; ++chunk) {
+    // Chunks of 16 bytes from the first block's area on: none crosses a page's end, where it would wrap.
+    for (uint32_t chunk = 0; chunk < chunks; ++chunk) {
         const uint32_t address = 3696 + 16 * chunk;
         Bytes request = {0xA6, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
                          static_cast<uint8_t>(address), 0x06};
@@ -211,6 +215,9 @@ TEST_F(BoardSimExeTest, KilledRightAfterItsLastReplyTheFlashFileHoldsTheWrite)
     EXPECT_EQ(file[3695], 0xFF);
     EXPECT_EQ(file[3696 + written.size()], 0xFF);
 }
+
+// After the first chunk, in the middle of the first page, at the page's end, after the last.
+INSTANTIATE_TEST_SUITE_P(Steps, KilledBoardSim, ::testing::Values(1u, 17u, 33u, 66u));
 
 TEST_F(BoardSimExeTest, HelpExplainsEveryOption)
 {
