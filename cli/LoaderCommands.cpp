@@ -140,6 +140,7 @@ CLI::App* AddLoaderCommand(CLI::App& loader, const char* name, const char* help,
 {
     CLI::App* command = loader.add_subcommand(name, help);
     AddPortOption(*command, o.Port);
+    o.Command = std::string("loader ") + name;
     return command;
 }
 

@@ -9,6 +9,7 @@
 struct LoaderOptions {
     GlobalOptions Global;
     std::string Port;
+    std::string Command;   // "loader write": what the run log and the JSON result name
 };
 
 struct LoaderWriteOptions : LoaderOptions {

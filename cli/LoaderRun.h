@@ -21,13 +21,19 @@ public:
     void FillBlockList() override {}
     void UpdateButtons() override {}
 
+    // The run's end: with --json its result event. `result.Text` empty: the last message shown,
+    // else the outcome's own words.
+    void Finish(TBoardResult& result);
+
 private:
     std::unique_ptr<TBoardOutput> events_;   // with --json
+    TBoardEventDialogue* eventUser_ = nullptr;
     std::unique_ptr<TUserDialogue> user_;
 };
 
 using LoaderOperation = std::function<TOutcome(TLoaderLink&, TerminalLoaderView&, TLoaderSession&)>;
 
 // Creates the link, opens its port, refreshes, runs `operation` when the refresh read the store
-// (otherwise the refresh's outcome is the run's), closes the port and destroys the link.
+// (otherwise the refresh's outcome is the run's), closes the port and destroys the link; then the
+// result goes out with --json and into the run log with --log.
 TOutcome OnLoaderSession(const LoaderOptions& options, TBlockImage& image, const LoaderOperation& operation);

@@ -1,7 +1,13 @@
 #include "cli/RunLog.h"
 
+#include "cli/ExitStatus.h"
+#include "cli/Json.h"
+#include "serial/Serial.h"
+
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <unistd.h>
 
 TRunLog::~TRunLog()
@@ -26,4 +32,41 @@ std::string UtcTimestamp()
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
+}
+
+std::string OutcomeText(TOutcome outcome)
+{
+    switch (outcome) {
+    case TOutcome::Done: return "OK";
+    case TOutcome::LinkLost: return "Нет соединения";
+    case TOutcome::BoardBad: return "Ошибка";
+    case TOutcome::PortFailed: return "Ошибка коммуникационного порта!";
+    case TOutcome::FileRefused: return "Файл не подходит";
+    case TOutcome::Declined: return "Отменено";
+    case TOutcome::Refused: return "Отказано";
+    }
+    return {};
+}
+
+namespace {
+// The USB serial number of the adapter on `port`, where the port list knows it.
+std::string UsbSerialOf(const std::string& port)
+{
+    std::error_code error;
+    auto device = std::filesystem::weakly_canonical(port, error);
+    for (const PortInfo& info : EnumeratePorts(false))
+        if (info.Path == port || (!error && std::filesystem::weakly_canonical(info.Path, error) == device))
+            return info.Serial;
+    return {};
+}
+} // namespace
+
+void AppendToLog(TRunLog& log, const TRunFacts& facts, const std::string& port, const TBoardResult& result)
+{
+    TJsonLine line;
+    line.Add("time", UtcTimestamp()).Add("host", HostName()).Add("command", facts.Command).Add("port", port);
+    line.Add("usb_serial", UsbSerialOf(port));
+    line.Add("firmware_sha256", facts.FirmwareSha256).Add("fonts_sha256", facts.FontsSha256);
+    line.Add("exit", ExitStatus(result.Outcome)).Add("text", result.Text).Add("seconds", result.Seconds);
+    if (!log.Append(line.Line())) std::fprintf(stderr, "flasher-cli: не удалось дописать журнал\n");
 }

@@ -3,6 +3,8 @@
 // lines and nothing written before is touched.
 #pragma once
 
+#include "cli/BoardOutput.h"
+
 #include <string>
 
 class TRunLog {
@@ -30,3 +32,9 @@ struct TRunFacts {
 // "2026-12-10T15:36:20Z"
 std::string UtcTimestamp();
 std::string HostName();
+
+// The outcome in the system's words, where the workflow showed none.
+std::string OutcomeText(TOutcome outcome);
+
+// One line for `port`'s run; a failed append is said on stderr.
+void AppendToLog(TRunLog& log, const TRunFacts& facts, const std::string& port, const TBoardResult& result);

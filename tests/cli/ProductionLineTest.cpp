@@ -211,16 +211,24 @@ TEST_F(ProductionLineTest, JsonOfALoaderList)
     StartSims({""});
     ASSERT_EQ(Cli({"loader", "format", "--port", ports[0], "--yes"}).Status, 0);
     ASSERT_EQ(Cli({"loader", "write", "--port", ports[0], "--block", "3", "--name", "Вывеска", "--yes"}).Status, 0);
-    RunResult r = Cli({"loader", "list", "--port", ports[0], "--json"});
+    RunResult r = Cli({"loader", "list", "--port", ports[0], "--json", "--log", Path("run.log")});
     EXPECT_EQ(r.Status, 0) << r.Out;
     auto events = ParseJsonLines(r.Out);
     ASSERT_TRUE(events) << r.Out;
-    std::vector<JsonObject> blocks;
+    std::vector<JsonObject> blocks, results;
     std::string clock;
     for (JsonObject& e : *events) {
         if (e["event"] == "block") blocks.push_back(e);
         if (e["event"] == "clock") clock = e["time"];
+        if (e["event"] == "result") results.push_back(e);
     }
+    ASSERT_EQ(results.size(), 1u) << r.Out;
+    EXPECT_EQ(results[0]["port"], ports[0]);
+    EXPECT_EQ(results[0]["exit"], "0");
+    std::vector<JsonObject> log = LogEntries(Path("run.log"));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0]["command"], "loader list");
+    EXPECT_EQ(log[0]["exit"], "0");
     ASSERT_EQ(blocks.size(), 8u);
     for (size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(blocks[i]["number"], std::to_string(i + 1));
