@@ -64,7 +64,7 @@ bool TBoardLink::RequestVersion(uint8_t* reply, int32_t maximum, int32_t& count)
 void TBoardLink::OpenBoardPort(bool showErrors, TUserDialogue& ui)
 {
     BoardPort->Open(BoardPortName);
-    if (showErrors && BoardPort->Error) ui.ShowMessage(PortErrorMessage());
+    if (showErrors && BoardPort->Error) ui.ShowMessage(PortErrorMessage(PortErrorDetails(*BoardPort)));
 }
 
 void TBoardLink::CloseBoardPort() { BoardPort->Open(""); }

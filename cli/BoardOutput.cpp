@@ -18,6 +18,17 @@ std::string Padded(const std::string& text, int width)
     return text + std::string(static_cast<size_t>(std::max(0, width - DisplayWidth(text))), ' ');
 }
 
+// A message's lines after the first are our own (the port and the reason, what to do): one line
+// per event and per table row needs them side by side.
+std::string OneLine(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+// The table keeps a row per board: the system's own text only.
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
 // Pipes get a progress line every tenth, not every percent.
 constexpr int32_t LineProgressStep = 10;
 } // namespace
@@ -29,7 +40,7 @@ TBoardOutput::TBoardOutput(TOutputMode mode, std::vector<std::string> ports, std
 
 void TBoardOutput::Emit(size_t board, const std::string& text)
 {
-    std::fprintf(out_, "%s: %s\n", ports_[board].c_str(), text.c_str());
+    std::fprintf(out_, "%s: %s\n", ports_[board].c_str(), OneLine(text).c_str());
     std::fflush(out_);
 }
 
@@ -85,15 +96,20 @@ void TBoardOutput::Progress(size_t board, int32_t percent)
 
 void TBoardOutput::Message(size_t board, const TMessage& message, const std::string& addition)
 {
-    std::string text = addition.empty() ? message.Text : message.Text + " " + addition;
+    // The system's text is the first line; lines after it and `addition` are ours.
+    size_t end = message.Text.find('\n');
+    std::string own = message.Text.substr(0, end);
+    std::string detail = end == std::string::npos ? addition : OneLine(message.Text.substr(end + 1));
+    if (end != std::string::npos && !addition.empty()) detail += " " + addition;
+    std::string text = OneLine(detail.empty() ? own : own + " " + detail);
     std::lock_guard guard(lock_);
     switch (mode_) {
     case TOutputMode::Json: {
         // The system's text stays as it is; our addition (the answer, the port's reason) beside it.
         TJsonLine line;
         line.Add("event", "message").Add("port", ports_[board]).Add("id", static_cast<int32_t>(message.Id));
-        line.Add("caption", message.Caption).Add("text", message.Text);
-        if (!addition.empty()) line.Add("detail", addition);
+        line.Add("caption", message.Caption).Add("text", own);
+        if (!detail.empty()) line.Add("detail", detail);
         std::fputs(line.Line().c_str(), out_);
         std::fflush(out_);
         break;
@@ -133,12 +149,12 @@ void TBoardOutput::Table(const std::vector<TBoardResult>& results)
     int textWidth = DisplayWidth("Результат");
     for (size_t i = 0; i < ports_.size(); ++i) {
         width = std::max(width, DisplayWidth(ports_[i]));
-        textWidth = std::max(textWidth, DisplayWidth(results[i].Text));
+        textWidth = std::max(textWidth, DisplayWidth(FirstLine(results[i].Text)));
     }
     std::fprintf(out_, "%s  %s  Код  Секунды\n", Padded("Порт", width).c_str(), Padded("Результат", textWidth).c_str());
     for (size_t i = 0; i < ports_.size(); ++i)
         std::fprintf(out_, "%s  %s  %3d  %7.1f\n", Padded(ports_[i], width).c_str(),
-                     Padded(results[i].Text, textWidth).c_str(), ExitStatus(results[i].Outcome), results[i].Seconds);
+                     Padded(FirstLine(results[i].Text), textWidth).c_str(), ExitStatus(results[i].Outcome), results[i].Seconds);
     std::fflush(out_);
 }
 
@@ -148,9 +164,8 @@ int32_t TBoardEventDialogue::ShowMessage(const TMessage& message)
         output_.Message(board_, message, assumeYes_ ? "да" : "нет");
         return assumeYes_ ? IdYes : IdNo;
     }
-    std::string addition = message.Id == TMessageId::PortError && port_ ? ExplainPortError(*port_) : "";
-    output_.Message(board_, message, addition);
-    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = addition.empty() ? message.Text : message.Text + " " + addition;
+    output_.Message(board_, message, {});
+    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
     return IdOk;
 }
 

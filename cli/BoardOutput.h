@@ -3,7 +3,6 @@
 // pipe one line per event starting with its port; with --json one JSON object per event.
 #pragma once
 
-#include "serial/Serial.h"
 #include "util/Dialogue.h"
 
 #include <cstdint>
@@ -51,8 +50,8 @@ private:
 // questions are answered by --yes (or No), the "switch the board on" notice does not wait.
 class TBoardEventDialogue : public TUserDialogue {
 public:
-    TBoardEventDialogue(TBoardOutput& output, size_t board, bool assumeYes, const TComPort* port)
-        : output_(output), board_(board), assumeYes_(assumeYes), port_(port) {}
+    TBoardEventDialogue(TBoardOutput& output, size_t board, bool assumeYes)
+        : output_(output), board_(board), assumeYes_(assumeYes) {}
 
     int32_t ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override { output_.Phase(board_, text); }
@@ -67,7 +66,6 @@ private:
     TBoardOutput& output_;
     size_t board_;
     bool assumeYes_;
-    const TComPort* port_;
     int32_t lastPercent_ = -1;
     std::string lastText_;
 };

@@ -30,10 +30,9 @@ bool NamedEarlier(const std::vector<std::string>& ports, size_t board)
 
 TBoardResult BusyResult(TBoardOutput& output, size_t board)
 {
-    TMessage busy = PortErrorMessage();
-    std::string addition = "Порт указан дважды. Порт занят другой программой.";
-    output.Message(board, busy, addition);
-    TBoardResult result{TOutcome::PortFailed, busy.Text + " " + addition, 0};
+    TMessage busy = PortErrorMessage("Порт указан дважды. Порт занят другой программой.");
+    output.Message(board, busy, {});
+    TBoardResult result{TOutcome::PortFailed, busy.Text, 0};
     output.Result(board, result);
     return result;
 }
@@ -48,7 +47,7 @@ TBoardResult RunBoard(const BoardOptions& o, const TFirmware& firmware, const st
     link.Firmware = &firmware;
     TBoardResult result;
     {
-        auto ui = makeUser(link.BoardPort.get());
+        auto ui = makeUser();
         result.Outcome = workflow(link, *ui);
         result.Text = ui->LastText().empty() ? OutcomeText(result.Outcome) : ui->LastText();
     }
@@ -65,7 +64,7 @@ TOutputMode ModeOf(const BoardOptions& o)
 // One board on a terminal as before: its dialogue may ask and wait.
 TBoardResult RunSingleBoard(const BoardOptions& o, const TFirmware& firmware, const BoardWorkflow& workflow)
 {
-    auto terminal = [&o](const TComPort* port) { return std::make_unique<TerminalDialogue>(o.Global.Yes, port); };
+    auto terminal = [&o] { return std::make_unique<TerminalDialogue>(o.Global.Yes); };
     return RunBoard(o, firmware, o.Ports.front(), terminal, workflow);
 }
 
@@ -81,9 +80,7 @@ std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& 
                 continue;
             }
             threads.emplace_back([&, board] {
-                auto events = [&](const TComPort* port) {
-                    return std::make_unique<TBoardEventDialogue>(output, board, o.Global.Yes, port);
-                };
+                auto events = [&] { return std::make_unique<TBoardEventDialogue>(output, board, o.Global.Yes); };
                 results[board] = RunBoard(o, firmware, o.Ports[board], events, workflow);
                 output.Result(board, results[board]);
             });

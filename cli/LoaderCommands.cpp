@@ -76,7 +76,7 @@ std::string ReadImageFile(const std::string& path, TBlockImage& image)
 // The image `loader write` stores: a dumped image file, or the firmware with optional fonts.
 TOutcome PrepareImage(const LoaderWriteOptions& o, TBlockImage& image, const TFirmware& firmware)
 {
-    TerminalDialogue ui(o.Global.Yes, nullptr);
+    TerminalDialogue ui(o.Global.Yes);
     if (!o.Image.empty()) {
         std::string reason = ReadImageFile(o.Image, image);
         if (reason.empty()) return TOutcome::Done;
@@ -131,7 +131,7 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
 bool PlaceholderMayGoTo(const LoaderWriteOptions& o, const TFirmware& firmware)
 {
     if (!firmware.Placeholder || PortTakesPlaceholder(o.Port)) return true;
-    TerminalLoaderView(o.Global, o.Port, nullptr)
+    TerminalLoaderView(o.Global, o.Port)
         .ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
     return false;
 }

@@ -5,15 +5,15 @@
 
 #include <chrono>
 
-TerminalLoaderView::TerminalLoaderView(const GlobalOptions& global, const std::string& portName, const TComPort* port)
+TerminalLoaderView::TerminalLoaderView(const GlobalOptions& global, const std::string& portName)
 {
     if (global.Json) {
         events_ = std::make_unique<TBoardOutput>(TOutputMode::Json, std::vector<std::string>{portName});
-        auto user = std::make_unique<TBoardEventDialogue>(*events_, 0, global.Yes, port);
+        auto user = std::make_unique<TBoardEventDialogue>(*events_, 0, global.Yes);
         eventUser_ = user.get();
         user_ = std::move(user);
     } else {
-        user_ = std::make_unique<TerminalDialogue>(global.Yes, port);
+        user_ = std::make_unique<TerminalDialogue>(global.Yes);
     }
 }
 
@@ -47,7 +47,7 @@ TOutcome OnLoaderSession(const LoaderOptions& o, TBlockImage& image, const Loade
     TBoardResult result;
     {
         TLoaderLink link(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
-        TerminalLoaderView view(o.Global, o.Port, link.LoaderPort.get());
+        TerminalLoaderView view(o.Global, o.Port);
         result.Outcome = RunSession(link, view, image, operation);
         result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         view.Finish(result);

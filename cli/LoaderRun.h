@@ -13,7 +13,7 @@
 // drawing until the end.
 class TerminalLoaderView : public TLoaderView {
 public:
-    TerminalLoaderView(const GlobalOptions& global, const std::string& portName, const TComPort* port);
+    TerminalLoaderView(const GlobalOptions& global, const std::string& portName);
     int32_t ShowMessage(const TMessage& message) override { return user_->ShowMessage(message); }
     void SetStatus(const std::string& text) override { user_->SetStatus(text); }
     void ShowProgress(int32_t percent) override { user_->ShowProgress(percent); }

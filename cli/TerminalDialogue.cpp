@@ -9,22 +9,10 @@ namespace {
 constexpr int kBarWidth = 40;
 } // namespace
 
-std::string ExplainPortError(const TComPort& port)
-{
-    switch (port.Fault) {
-    case TPortFault::NoPermission:
-        return port.ErrorText + ". Нет доступа к порту: добавьте пользователя в группу dialout "
-                                "(sudo usermod -aG dialout $USER) и войдите в систему заново.";
-    case TPortFault::Busy: return port.ErrorText + ". Порт занят другой программой.";
-    default: return port.ErrorText;
-    }
-}
-
-TerminalDialogue::TerminalDialogue(bool assumeYes, const TComPort* port)
+TerminalDialogue::TerminalDialogue(bool assumeYes)
     : assumeYes_(assumeYes),
       interactive_(isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)),
-      progressBar_(isatty(STDERR_FILENO)),
-      port_(port)
+      progressBar_(isatty(STDERR_FILENO))
 {
 }
 
@@ -39,10 +27,8 @@ void TerminalDialogue::Say(const std::string& line)
 int32_t TerminalDialogue::ShowMessage(const TMessage& message)
 {
     if (message.Kind() == TMessageKind::Question) return Ask(message.Caption + " " + message.Text) ? IdYes : IdNo;
-    std::string text = message.Text;
-    if (message.Id == TMessageId::PortError && port_) text.append(" ").append(ExplainPortError(*port_));
-    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = text;
-    Say(message.Caption + " " + text);
+    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
+    Say(message.Caption + " " + message.Text);
     if (message.Id == TMessageId::SwitchBoardOn && !assumeYes_ && interactive_) WaitForEnter();
     return IdOk;
 }

@@ -2,15 +2,13 @@
 // terminal, questions answered by --yes, by the user on a terminal, or No without one.
 #pragma once
 
-#include "serial/Serial.h"
 #include "util/Dialogue.h"
 
 #include <string>
 
 class TerminalDialogue : public TUserDialogue {
 public:
-    // `port` is the link's port whose failure to open a port error explains; may be null.
-    TerminalDialogue(bool assumeYes, const TComPort* port);
+    explicit TerminalDialogue(bool assumeYes);
     ~TerminalDialogue() override;
 
     // A question returns IdYes or IdNo; any other message is printed and returns IdOk, whatever
@@ -36,9 +34,5 @@ private:
     bool progressBar_;      // stderr is a terminal
     bool barShown_ = false;
     int32_t lastPercent_ = -1;
-    const TComPort* port_;
     std::string lastText_;
 };
-
-// Why `port` could not be opened, in the system's words, with what to do about it.
-std::string ExplainPortError(const TComPort& port);

@@ -163,7 +163,7 @@ bool TLoaderLink::ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8
 void TLoaderLink::OpenLoaderPort(TUserDialogue& ui)
 {
     LoaderPort->Open(LoaderPortName);
-    if (LoaderPort->Error) ui.ShowMessage(PortErrorMessage());
+    if (LoaderPort->Error) ui.ShowMessage(PortErrorMessage(PortErrorDetails(*LoaderPort)));
     LoaderPort->SetBaudIndex(LoaderBaudIndex);
 }
 

@@ -358,3 +358,19 @@ void TComPort::StopReceiver()
     receiver_->Stop();
     receiver_.reset();
 }
+
+std::string PortErrorDetails(const TComPort& port)
+{
+    if (!port.Error) return {};
+    if (port.PortName.empty()) return "Порт не выбран: выберите порт в списке.";
+    std::string details = "Порт " + port.PortName + ": " + port.ErrorText + ".";
+    switch (port.Fault) {
+    case TPortFault::NotFound:
+        return details + "\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.";
+    case TPortFault::Busy: return details + "\nПорт занят другой программой: закройте её и повторите.";
+    case TPortFault::NoPermission: return details + "\nНет доступа к порту: " + NoPermissionAdvice;
+    case TPortFault::None:
+    case TPortFault::Other: break;
+    }
+    return details;
+}

@@ -135,6 +135,10 @@ private:
     std::unique_ptr<TRecThread> receiver_;
 };
 
+// What the port-error box adds to its fixed text after a failed Open: the port, the system's
+// reason and what to do about it. Empty when nothing failed.
+std::string PortErrorDetails(const TComPort& port);
+
 // A serial device on this machine, for the port list and `flasher-cli ports`.
 struct PortInfo {
     std::string Path;           // /dev/ttyUSB0

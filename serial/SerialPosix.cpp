@@ -4,6 +4,8 @@
 #include "serial/Serial.h"
 #include "serial/SerialPrivate.h"
 
+const char* const NoPermissionAdvice = "добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново.";
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

@@ -31,6 +31,8 @@ struct TComPort::TDevice {
 #else
 #error "serial/ has no device code for this system yet"
 #endif
+// What a user does when the system denies access to a port (its own file per system).
+extern const char* const NoPermissionAdvice;
 
 constexpr size_t RingSize = 65536;
 constexpr size_t MaxChunk = 9001;     // bytes taken from the driver per read

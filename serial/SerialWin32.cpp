@@ -5,6 +5,8 @@
 #include "serial/Serial.h"
 #include "serial/SerialPrivate.h"
 
+const char* const NoPermissionAdvice = "запустите программу от имени пользователя, которому доступен этот порт.";
+
 #include "util/Win32Text.h"
 
 #include <algorithm>

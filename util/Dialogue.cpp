@@ -1,8 +1,10 @@
 #include "util/Dialogue.h"
 
-TMessage PortErrorMessage()
+TMessage PortErrorMessage(const std::string& details)
 {
-    return {TMessageId::PortError, "Ошибка", "Ошибка коммуникационного порта!", MbError};
+    std::string text = "Ошибка коммуникационного порта!";
+    if (!details.empty()) text += "\n" + details;
+    return {TMessageId::PortError, "Ошибка", text, MbError};
 }
 
 TMessageKind KindOf(TMessageId id)

@@ -59,8 +59,9 @@ struct TMessage {
     bool DefaultYes() const { return (Flags & 0xF00) == 0; }
 };
 
-// The box both links show when their port cannot be opened.
-TMessage PortErrorMessage();
+// The box both links show when their port cannot be opened; `details` (the port, the reason, what
+// to do) follow the fixed text on lines of their own.
+TMessage PortErrorMessage(const std::string& details = {});
 
 // How a workflow ended. The front ends derive their exit statuses from it.
 enum class TOutcome {

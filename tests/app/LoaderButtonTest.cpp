@@ -39,6 +39,6 @@ TEST_F(LoaderButtonTest, APortThatDoesNotOpenShowsTheBoxAndNoWindow)
     TMainFlashForm& f = Open();
     loader.LoaderPortName = "/nonexistent-port";
     f.Button7->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", 0x2010}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", 0x2010}}));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -237,7 +237,7 @@ TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
     f.Button3Click();   // the board start passes over the port silently
     EXPECT_TRUE(user.Boxes.empty());
     f.Button1Click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", 0x2010}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт не выбран: выберите порт в списке.", 0x2010}}));
 }
 
 TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)

@@ -97,7 +97,7 @@ TEST_F(BoardFixture, MissingPortShowsThePortError)
     link->BoardPortName = "/dev/nonexistent-flasher-port";
     bool versionRead = false;
     EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::PortFailed);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-flasher-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
     EXPECT_FALSE(link->BoardPort->IsOpen());
 }
 

@@ -316,8 +316,8 @@ TEST_F(CliTest, BusyPortIsExplained)
     ASSERT_FALSE(holder.Error) << holder.ErrorText;
     RunResult r = Cli({"loader", "list", "--port", port});
     EXPECT_EQ(r.Status, 3) << r.Out;
-    EXPECT_NE(r.Out.find("Ошибка коммуникационного порта! "), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find(". Порт занят другой программой."), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Ошибка коммуникационного порта!\nПорт " + port + ": "), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Порт занят другой программой: закройте её и повторите."), std::string::npos) << r.Out;
     EXPECT_EQ(Cli({"start", "--port", port}).Status, 3);
     holder.Open("");
     EXPECT_EQ(RequestTotal(), 0u);

@@ -140,7 +140,7 @@ TEST_F(LoaderWorkflowTest, APortThatDoesNotOpenShowsNoWindow)
 {
     link.LoaderPortName = "/dev/no-such-port";
     Run(false, "");
-    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!", MbError}}));
+    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/no-such-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
     EXPECT_FALSE(windowShown);
     EXPECT_FALSE(portOpenAfter);
 }

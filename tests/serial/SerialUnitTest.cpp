@@ -3,6 +3,7 @@
 #include "serial/Clock.h"
 #include "serial/PortList.h"
 #include "serial/Serial.h"
+#include "serial/SerialPrivate.h"
 
 #include <gtest/gtest.h>
 
@@ -172,4 +173,31 @@ TEST(LockFile, NamesALiveOtherProcess)
     EXPECT_TRUE(LockFileHeld("not a pid\n", self));
     int32_t binary = getppid();
     EXPECT_TRUE(LockFileHeld(std::string(reinterpret_cast<const char*>(&binary), sizeof binary), self));
+}
+
+// What the port-error box adds: the port, the system's reason and, by the failure's class, what to do.
+TEST(PortErrorDetails, SayThePortTheReasonAndWhatToDo)
+{
+    struct Case { const char* name; std::string port; TPortFault fault; std::string expected; };
+    const std::vector<Case> cases = {
+        {"NotFound", "/dev/ttyUSB3", TPortFault::NotFound,
+         "Порт /dev/ttyUSB3: why.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке."},
+        {"Busy", "/dev/ttyUSB3", TPortFault::Busy,
+         "Порт /dev/ttyUSB3: why.\nПорт занят другой программой: закройте её и повторите."},
+        {"NoPermission", "/dev/ttyS0", TPortFault::NoPermission,
+         std::string("Порт /dev/ttyS0: why.\nНет доступа к порту: ") + NoPermissionAdvice},
+        {"Other", "/dev/ttyS0", TPortFault::Other, "Порт /dev/ttyS0: why."},
+        {"NoPortChosen", "", TPortFault::Other, "Порт не выбран: выберите порт в списке."},
+    };
+    for (const Case& c : cases) {
+        TComPort port(false, true);
+        port.Error = true;
+        port.PortName = c.port;
+        port.ErrorText = "why";
+        port.Fault = c.fault;
+        EXPECT_EQ(PortErrorDetails(port), c.expected) << c.name;
+    }
+    TComPort fine(false, true);
+    fine.Error = false;
+    EXPECT_EQ(PortErrorDetails(fine), "");
 }
