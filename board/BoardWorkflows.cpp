@@ -40,11 +40,16 @@ TLinkResult ProgramAll(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, boo
     return result;
 }
 
+// What an interrupted programming leaves on the board, said under a lost link and a stop alike.
+constexpr const char* ProgrammingLeftNote =
+    "Если запись программы уже началась, табло осталось без рабочей программы: повторите запись программы.";
+
 TOutcome ReportProgramming(TUserDialogue& ui, TLinkResult result)
 {
     if (result == TLinkResult::Lost) {
         ui.SetStatus("Нет соединения");
-        ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!", "Соединение потеряно!", MbError});
+        ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!", std::string("Соединение потеряно!\n") + ProgrammingLeftNote,
+                        MbError});
         return TOutcome::LinkLost;
     }
     if (result == TLinkResult::Bad) {
@@ -162,8 +167,7 @@ std::string StoppedBoardWorkNote(TBoardWork work)
 {
     switch (work) {
     case TBoardWork::Program:
-        return "Если запись программы уже началась, табло осталось без рабочей программы: "
-               "повторите запись программы.";
+        return ProgrammingLeftNote;
     case TBoardWork::RamTest: return "Проверка RAM не закончена; программа в табло не изменена.";
     case TBoardWork::Start: return "Табло могло не запуститься: запустите его ещё раз.";
     case TBoardWork::Configuration: break;

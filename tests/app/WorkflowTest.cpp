@@ -54,7 +54,10 @@ INSTANTIATE_TEST_SUITE_P(
         ProgrammingCase{"UnexpectedRepliesWhileWriting",
                         {{0xC9, 20, -1, FaultKind::WrongCase}},
                         "Нет соединения",
-                        {"Сверка!", "Соединение потеряно!", 0x2010}}),
+                        {"Сверка!",
+                         "Соединение потеряно!\nЕсли запись программы уже началась, табло осталось без рабочей "
+                         "программы: повторите запись программы.",
+                         0x2010}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(WindowTest, FullProgrammingRunWritesTheFirmwareAndLeavesTheGaugeFull)

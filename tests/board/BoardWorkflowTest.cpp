@@ -28,7 +28,10 @@ std::string WriteFontFile(int fonts, int extra)
 }
 
 const ShownBox kDone{"Информация!", "Программирование завершено!", MbInfo};
-const ShownBox kLost{"Сверка!", "Соединение потеряно!", MbError};
+const ShownBox kLost{"Сверка!",
+                     "Соединение потеряно!\nЕсли запись программы уже началась, табло осталось без рабочей программы: "
+                     "повторите запись программы.",
+                     MbError};
 const ShownBox kErrors{"Сверка!", "Программирование было выполнено с ошибками!", MbError};
 } // namespace
 
