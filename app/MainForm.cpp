@@ -14,7 +14,6 @@
 #include "widgets/FileDialog.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -85,10 +84,10 @@ void TMainFlashForm::FormShow()
 
 // The devices found (the board link's list), each with what is known of it, and the saved port
 // and the command line's port where the enumeration does not report them.
-void TMainFlashForm::FillPortItems()
+void TMainFlashForm::FillPortItems(const std::vector<PortInfo>& known)
 {
     ComboBox1->clear();
-    for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, EnumeratePorts(false), ReadByIdLinks()))
+    for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, known, ReadByIdLinks()))
         ComboBox1->addItem(Text(item.Label), Text(item.Path));
     // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
     std::string saved = TrimBlanks(settings_.Port);
@@ -100,7 +99,7 @@ void TMainFlashForm::FillPortItems()
 
 void TMainFlashForm::FillPortList()
 {
-    FillPortItems();
+    FillPortItems(EnumeratePorts(false));
     // Exact match ignoring case; no match leaves the box without a selection.
     ComboBox1->setCurrentIndex(FindPort(TrimBlanks(settings_.Port)));
     if (!commandLinePort_.empty()) ComboBox1->setCurrentIndex(FindPort(commandLinePort_));
@@ -111,10 +110,10 @@ void TMainFlashForm::FillPortList()
 void TMainFlashForm::RefreshPortList()
 {
     std::string chosen = PortAt(ComboBox1->currentIndex());
-    std::vector<std::string> found;
-    for (const PortInfo& port : EnumeratePorts(false)) found.push_back(port.Path);
-    board_.BoardPort->Ports = found;
-    FillPortItems();
+    std::vector<PortInfo> known = EnumeratePorts(false);
+    board_.BoardPort->Ports.clear();
+    for (const PortInfo& port : known) board_.BoardPort->Ports.push_back(port.Path);
+    FillPortItems(known);
     ComboBox1->setCurrentIndex(FindPort(chosen));
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -24,6 +25,7 @@ class QProgressBar;
 class QPushButton;
 class TBoardLink;
 class TLoaderLink;
+struct PortInfo;
 struct TFontSet;
 struct TIniSet;
 
@@ -95,7 +97,8 @@ private:
     void SetTabOrder();
     void ConnectHandlers();
     void FillPortList();
-    void FillPortItems();
+    // The list's items for the board link's ports, labelled from `known` (what the enumeration found).
+    void FillPortItems(const std::vector<PortInfo>& known);
     void RefreshPortList();
     int FindPort(const std::string& path) const;   // -1: not in the list
     std::string PortAt(int index) const;           // empty: no such item

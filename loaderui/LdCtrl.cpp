@@ -4,7 +4,6 @@
 #include "util/IniUnit.h"
 #include "widgets/FileDialog.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
