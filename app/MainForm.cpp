@@ -170,8 +170,7 @@ void TMainFlashForm::RunBoardWork(TBoardWork work, const std::function<TOutcome(
     if (!stop_) return;
     stop_ = false;
     if (outcome != TOutcome::Done) {
-        std::string where = "Работа остановлена: " + Label2->text().toStdString() + ", " +
-                            std::to_string(Gauge1->value()) + "%.";
+        std::string where = StoppedAtText(Label2->text().toStdString(), Gauge1->value());
         ShowMessageBox(this, "Внимание!", where + "\n" + StoppedBoardWorkNote(work), MbInfo);
     }
     close();

@@ -63,7 +63,8 @@ TLinkResult TBoardLink::TransferBlocks(uint8_t code, std::span<const uint8_t> so
         TLinkResult result = AcknowledgedExchange(MakeBlock(code, address & 0xFFFF, data.data()));
         if (result != TLinkResult::Ok) return result;
         address += BlockSize;
-        if (progress) progress(PercentHalfEven(k, blocks));
+        if (progress)
+            progress({PercentHalfEven(k, blocks), std::min<int64_t>(int64_t{BlockSize} * k, length), length});
     }
     return TLinkResult::Ok;
 }

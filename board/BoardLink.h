@@ -5,6 +5,7 @@
 
 #include "serial/PlaceholderPort.h"
 #include "serial/Serial.h"
+#include "util/Dialogue.h"
 #include "util/Random.h"
 
 #include <cstdint>
@@ -28,8 +29,6 @@ constexpr int32_t BlockSize = 32;
 constexpr int32_t MaxTransferLength = 0xFB00;
 constexpr int32_t AckAttempts = 5;
 constexpr int32_t SilencePause = 2000;   // ms after a block that got no reply at all
-
-using ProgressFn = std::function<void(int32_t percent)>;
 
 // Anything but Connected: the workflow must stop, its messages were shown and the port is closed.
 enum class TConnect { Connected, PortFailed, NoBoard };

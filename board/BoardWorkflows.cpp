@@ -15,7 +15,7 @@ constexpr int32_t RamBlocks = RamSize / BlockSize;
 // Firmware, then its verification, then the fonts and the font table; stops at the first failure.
 TLinkResult ProgramAll(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts, TLinkResult result)
 {
-    ProgressFn progress = [&ui](int32_t percent) { ui.ShowProgress(percent); };
+    ProgressFn progress = [&ui](const TProgress& p) { ui.ShowTransfer(p); };
     const auto& image = link.Firmware->Image;
     ui.SetStatus("Программирование");
     if (result == TLinkResult::Ok) result = link.ProgramImage(image, FirmwareLength, false, progress);
@@ -82,7 +82,7 @@ bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
     bool ok = true;
     for (int32_t i = 0; i < RamBlocks && ok; ++i) {
         ok = block(i * BlockSize);
-        if (ok) ui.MoveGauge(PercentHalfEven(i + 1, RamBlocks));
+        if (ok) ui.MoveTransfer({PercentHalfEven(i + 1, RamBlocks), int64_t{BlockSize} * (i + 1), RamSize});
     }
     ui.SetBusy(false);
     return ok;

@@ -229,7 +229,7 @@ bool ReadBlockHeaders(TLoaderLink& link, BlockList& infos, const LoaderDirectory
 {
     for (int32_t index = 0; index < BlockCount; ++index) {
         if (!ReadBlockHeader(link, index, infos[static_cast<size_t>(index)], primary)) return false;
-        if (progress) progress(PercentHalfEven(index + 1, HeaderProgressDivisor));
+        if (progress) progress({PercentHalfEven(index + 1, HeaderProgressDivisor), 0, 0});
     }
     return true;
 }
@@ -248,10 +248,18 @@ bool WriteBlock(TLoaderLink& link, const TBlockImage& image, int32_t index, cons
     return Guarded([&] {
         if (!IndexValid(index) || !ImageFitsBlockArea(image)) return false;
         uint32_t base = primary.BlockSlot(index) & AddressMask;
-        for (const SegmentDescriptor& segment : SegmentsToWrite(HeaderOf(image)))
-            if (!link.WriteFlash(base + segment.Offset, segment.Size, image.data() + segment.Offset, progress))
+        auto segments = SegmentsToWrite(HeaderOf(image));
+        int64_t whole = BlockHeaderSize, before = 0;
+        for (const SegmentDescriptor& segment : segments) whole += segment.Size;
+        // The gauge runs once per part; the bytes count the whole block.
+        FlashProgress part;
+        if (progress) part = [&](const TProgress& p) { progress({p.Percent, before + p.Done, whole}); };
+        for (const SegmentDescriptor& segment : segments) {
+            if (!link.WriteFlash(base + segment.Offset, segment.Size, image.data() + segment.Offset, part))
                 return false;
-        if (!link.WriteFlash(base, BlockHeaderSize, image.data(), progress)) return false;
+            before += segment.Size;
+        }
+        if (!link.WriteFlash(base, BlockHeaderSize, image.data(), part)) return false;
         return WriteSlot(link, index, base);
     });
 }

@@ -86,7 +86,7 @@ Chunk NextChunk(Chunking kind, uint32_t address, int32_t remaining, bool& begin)
 template <typename ChunkOp>
 bool Transfer(Chunking kind, uint32_t address, int32_t count, const FlashProgress& progress, ChunkOp chunkOp)
 {
-    if (progress) progress(0);
+    if (progress) progress({0, 0, count});
     bool begin = true, result = true;
     int32_t remaining = std::max(count, 0), done = 0, last = 0;
     while (result && remaining > 0) {
@@ -99,7 +99,7 @@ bool Transfer(Chunking kind, uint32_t address, int32_t count, const FlashProgres
             int32_t percent = PercentHalfEven(count - remaining, count);
             if (percent != last) {
                 last = percent;
-                progress(percent);
+                progress({percent, done, count});
             }
         }
     }

@@ -6,6 +6,7 @@
 
 #include "serial/PlaceholderPort.h"
 #include "serial/Serial.h"
+#include "util/Dialogue.h"
 #include "util/LocalTime.h"
 #include "util/Random.h"
 
@@ -29,8 +30,9 @@ constexpr uint8_t FlagBegin = 0x02;             // first chunk of a page or of a
 constexpr uint8_t FlagEnd = 0x04;               // last chunk of a page or of a transfer
 constexpr int32_t ClockRegisterCount = 8;
 
-// Called with 0 before the first chunk and then with each new whole percentage; may be empty.
-using FlashProgress = std::function<void(int32_t percent)>;
+// Called with 0 before the first chunk and then with each new whole percentage, with the bytes
+// moved; may be empty.
+using FlashProgress = ProgressFn;
 
 using ClockRegisters = std::array<uint8_t, ClockRegisterCount>;
 

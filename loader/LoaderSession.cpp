@@ -71,16 +71,16 @@ TOutcome TLoaderSession::ReadLoaderState()
     Ready = link_.ConnectLoader(ConnectAttempts);
     if (!Ready) return TOutcome::LinkLost;
     view_.SetStatus("Чтение");
-    ShowProgress(0);
+    ShowProgress({0, 0, 0});
     Ready = false;
     if (TOutcome directory = ReadDirectoryOrFormat(); directory != TOutcome::Done) return directory;
-    Ready = ReadBlockHeaders(link_, Blocks, Directory, [this](int32_t percent) { ShowProgress(percent); });
+    Ready = ReadBlockHeaders(link_, Blocks, Directory, [this](const TProgress& p) { ShowProgress(p); });
     if (!Ready) {
         ShowLinkError();
         return TOutcome::LinkLost;
     }
     blocksRead_ = true;
-    ShowProgress(100);
+    ShowProgress({100, 0, 0});
     return TOutcome::Done;
 }
 
@@ -149,7 +149,7 @@ TOutcome TLoaderSession::EraseAll()
             return TOutcome::LinkLost;
         }
         Blocks[index].Empty = 1;
-        ShowProgress(PercentHalfEven(index + 1, BlockCount));
+        ShowProgress({PercentHalfEven(index + 1, BlockCount), 0, 0});
     }
     view_.FillBlockList();
     ShowStatus();
@@ -174,7 +174,7 @@ TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
     }
     view_.SetStatus("Запись");
     SetImageName(image_, TrimBlanks(name));
-    if (!WriteBlock(link_, image_, index, Directory, [this](int32_t percent) { ShowProgress(percent); })) {
+    if (!WriteBlock(link_, image_, index, Directory, [this](const TProgress& p) { ShowProgress(p); })) {
         link_.ConnectLoader(ConnectAttempts);
         LoseLink();
         ShowError(view_, TMessageId::WriteFailed, "Не удалось записать блок №" + BlockNumber(index) + "!");
@@ -267,9 +267,9 @@ void TLoaderSession::ShowLinkError()
     view_.ShowMessage({TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", MbAskDefaultNo});
 }
 
-void TLoaderSession::ShowProgress(int32_t percent)
+void TLoaderSession::ShowProgress(const TProgress& progress)
 {
-    if (Shown) view_.ShowProgress(percent);
+    if (Shown) view_.ShowTransfer(progress);
 }
 
 // After a failed block operation: not ready, and the window shows it.

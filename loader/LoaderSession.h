@@ -66,7 +66,7 @@ public:
 private:
     void ShowStatus();
     void ShowLinkError();
-    void ShowProgress(int32_t percent);
+    void ShowProgress(const TProgress& progress);
     void LoseLink();
     TOutcome ReadDirectoryOrFormat();
     TOutcome EraseFailed(int32_t index);

@@ -1,5 +1,7 @@
 #include "util/Dialogue.h"
 
+#include "util/StrUnit.h"
+
 TMessage PortErrorMessage(const std::string& details)
 {
     std::string text = "Ошибка коммуникационного порта!";
@@ -20,4 +22,14 @@ TMessageKind KindOf(TMessageId id)
     case TMessageId::RamResult: return TMessageKind::Information;
     default: return TMessageKind::Error;
     }
+}
+
+int32_t WholePercent(const TProgress& progress)
+{
+    return progress.Total > 0 ? PercentHalfEven(progress.Done, progress.Total) : progress.Percent;
+}
+
+std::string StoppedAtText(const std::string& step, int32_t percent)
+{
+    return "Работа остановлена: " + step + ", " + std::to_string(percent) + "%.";
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Message box flags (task-modal bit included) and answers.
@@ -74,6 +75,22 @@ enum class TOutcome {
     Refused,       // not possible now (not ready, no such block, block already empty)
 };
 
+// A transfer's progress: the percentage the gauge shows and the bytes behind it. Total is 0 when
+// the step is not counted in bytes. Percent may follow a part of the transfer (the gauge runs
+// once per part) while Done and Total count the whole.
+struct TProgress {
+    int32_t Percent = 0;
+    int64_t Done = 0;
+    int64_t Total = 0;
+};
+using ProgressFn = std::function<void(const TProgress&)>;
+
+// The share of the whole transfer done: from the bytes when they are counted.
+int32_t WholePercent(const TProgress& progress);
+
+// "Работа остановлена: Запись, 45%.": where a stopped workflow was.
+std::string StoppedAtText(const std::string& step, int32_t percent);
+
 class TUserDialogue {
 public:
     virtual ~TUserDialogue() = default;
@@ -91,4 +108,8 @@ public:
     virtual void SetBusy(bool) {}
     // Gauge moved and pending events handled once, input left as it is (inside SetBusy).
     virtual void MoveGauge(int32_t percent) { ShowProgress(percent); }
+    // A transfer's progress, for ShowProgress and MoveGauge; a front end that shows bytes and rates
+    // takes the bytes too.
+    virtual void ShowTransfer(const TProgress& progress) { ShowProgress(progress.Percent); }
+    virtual void MoveTransfer(const TProgress& progress) { MoveGauge(progress.Percent); }
 };

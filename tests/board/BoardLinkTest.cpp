@@ -105,7 +105,7 @@ TEST_F(BoardFixture, ImageGoesOutBlockByBlockWithProgress)
 {
     Connect();
     std::vector<int32_t> progress;
-    ASSERT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](int32_t p) { progress.push_back(p); }), TLinkResult::Ok);
+    ASSERT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](const TProgress& p) { progress.push_back(p.Percent); }), TLinkResult::Ok);
     auto blocks = RequestsWith(0xC9);
     ASSERT_EQ(blocks.size(), 304u);
     for (size_t k = 0; k < blocks.size(); ++k) {
@@ -169,7 +169,7 @@ TEST_F(BoardFixture, SilentBoardGetsFiveAttemptsWithWaitsAndPauses)
     sim->AddFault({0xC9, 1, -1, FaultKind::Silent});
     std::vector<int32_t> progress;
     uint32_t start = Clock::TickCount();
-    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](int32_t p) { progress.push_back(p); }), TLinkResult::Lost);
+    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](const TProgress& p) { progress.push_back(p.Percent); }), TLinkResult::Lost);
     EXPECT_GE(Clock::TickCount() - start, 5u * (3000 + 2000));
     auto attempts = RequestsWith(0xC9);
     ASSERT_EQ(attempts.size(), 5u);

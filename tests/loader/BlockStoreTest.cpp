@@ -6,6 +6,7 @@
 #include "tests/loader/ExpectedDirectory.h"
 #include "tests/loader/LoaderFixture.h"
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 #include <tuple>
@@ -139,7 +140,7 @@ TEST_F(BlockStoreTest, FreshStoreListsEightEmptyBlocksWithoutReadingTheirAreas)
     sim.ClearWireLog();
     BlockList blocks{};
     std::vector<int32_t> progress;
-    ASSERT_TRUE(ReadBlockHeaders(*link, blocks, directory, [&](int32_t p) { progress.push_back(p); }));
+    ASSERT_TRUE(ReadBlockHeaders(*link, blocks, directory, [&](const TProgress& p) { progress.push_back(p.Percent); }));
     for (const BlockInfo& block : blocks) EXPECT_TRUE(block.IsEmpty());
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(progress, (std::vector<int32_t>{3, 6, 9, 12, 16, 19, 22, 25}));
@@ -166,8 +167,18 @@ TEST_F(BlockStoreTest, WriteSendsSegmentsThenHeaderThenSlot)
     Format();
     auto image = ThreeSegmentImage("Три");
     sim.ClearWireLog();
-    std::vector<int32_t> progress;
-    ASSERT_TRUE(WriteBlock(*link, *image, 2, directory, [&](int32_t p) { progress.push_back(p); }));
+    std::vector<TProgress> progress;
+    ASSERT_TRUE(WriteBlock(*link, *image, 2, directory, [&](const TProgress& p) { progress.push_back(p); }));
+
+    // The gauge runs once per segment and once for the header; the bytes count the whole block.
+    ASSERT_FALSE(progress.empty());
+    for (size_t i = 0; i < progress.size(); ++i) {
+        EXPECT_EQ(progress[i].Total, 1000 + 100 + 32 + 518);
+        if (i > 0) {
+            EXPECT_GE(progress[i].Done, progress[i - 1].Done);
+        }
+    }
+    EXPECT_EQ(progress.back().Done, progress.back().Total);
 
     uint32_t base = AreaOf(2);
     EXPECT_EQ(WrittenRanges(), (std::vector<WrittenRange>{
@@ -183,8 +194,9 @@ TEST_F(BlockStoreTest, WriteSendsSegmentsThenHeaderThenSlot)
     EXPECT_EQ(Flash(base + 2000, 232), std::vector<uint8_t>(image->begin() + 2000, image->begin() + 2232));
     EXPECT_EQ(Flash(base + 518, 10), std::vector<uint8_t>(10, 0xFF));      // not covered: not written
     EXPECT_EQ(Flash(base + 1528, 472), std::vector<uint8_t>(472, 0xFF));
-    EXPECT_EQ(std::count(progress.begin(), progress.end(), 0), 4);          // three segments and the header
-    EXPECT_EQ(std::count(progress.begin(), progress.end(), 100), 4);
+    auto percentIs = [](int32_t percent) { return [percent](const TProgress& p) { return p.Percent == percent; }; };
+    EXPECT_EQ(std::count_if(progress.begin(), progress.end(), percentIs(0)), 4);          // three segments and the header
+    EXPECT_EQ(std::count_if(progress.begin(), progress.end(), percentIs(100)), 4);
 
     Reread();
     BlockList blocks = ReadBlocks();

@@ -123,7 +123,7 @@ TEST_P(FlashProgressTest, ReportsEachNewWholePercentage)
     const ProgressCase& c = GetParam();
     std::vector<uint8_t> buffer(static_cast<size_t>(c.count), 0x5A);
     std::vector<int32_t> seen;
-    FlashProgress progress = [&](int32_t p) { seen.push_back(p); };
+    FlashProgress progress = [&](const TProgress& p) { seen.push_back(p.Percent); };
     bool ok = c.op == Op::Write       ? link->WriteFlash(c.address, c.count, buffer.data(), progress)
               : c.op == Op::ReadPaged ? link->ReadFlashPaged(c.address, c.count, buffer.data(), progress)
                                       : link->ReadFlash(c.address, c.count, buffer.data(), progress);
