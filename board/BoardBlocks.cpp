@@ -34,7 +34,8 @@ std::array<uint8_t, BlockSize> TakeBlock(std::span<const uint8_t> source, size_t
 } // namespace
 
 // One block sent until the board acknowledges it, says "BAD", or five attempts ran out. The
-// payload stays the same for every attempt; only silence is followed by a pause.
+// payload stays the same for every attempt; only silence is followed by a pause. A stop ends the
+// attempts.
 TLinkResult TBoardLink::AcknowledgedExchange(std::span<const uint8_t> payload)
 {
     TLinkResult result = TLinkResult::Lost;
@@ -46,8 +47,8 @@ TLinkResult TBoardLink::AcknowledgedExchange(std::span<const uint8_t> payload)
                  : reply == "OK!"   ? TLinkResult::Ok
                  : reply == "BAD"   ? TLinkResult::Bad
                                     : TLinkResult::Lost;
-        if (!answered) Clock::Sleep(SilencePause);
-        if (result != TLinkResult::Lost) break;
+        if (!answered) BoardPort->Pause(SilencePause);
+        if (result != TLinkResult::Lost || BoardPort->StopRequested()) break;
     }
     return result;
 }
@@ -106,7 +107,8 @@ bool TBoardLink::WriteRamBlock(const uint8_t* source, int32_t address)
         Send(p);
         std::string reply;
         if (BoardPort->WaitPacketText(reply, BlockReplyTimeout) && reply == "OK!") return true;
-        Clock::Sleep(SilencePause);
+        if (BoardPort->StopRequested()) break;
+        BoardPort->Pause(SilencePause);
     }
     return false;
 }

@@ -91,10 +91,10 @@ bool TBoardLink::ConnectBoard()
     BoardPort->Timer.Start(BurstLength);
     do {
         BoardPort->WriteRaw(burst.data(), static_cast<int32_t>(burst.size()));
-    } while (!BoardPort->Timer.Expired());
+    } while (!BoardPort->Timer.Expired() && !BoardPort->StopRequested());
     std::string stale;
     BoardPort->GetPacketText(stale);
-    Clock::Sleep(BurstQuiet);
+    BoardPort->Pause(BurstQuiet);
     BoardPort->Purge();
     return PingBoard();
 }
@@ -176,7 +176,7 @@ TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
         return TConnect::PortFailed;
     }
     if (ResetBoard())
-        Clock::Sleep(ResetPause);
+        BoardPort->Pause(ResetPause);
     else
         ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo});
     if (!ConnectBoardOrReport(ui)) return TConnect::NoBoard;

@@ -38,10 +38,11 @@ TBoardOutput::TBoardOutput(TOutputMode mode, std::vector<std::string> ports, std
 {
 }
 
-void TBoardOutput::Emit(size_t board, const std::string& text)
+void TBoardOutput::Emit(size_t board, const std::string& text, std::FILE* to)
 {
-    std::fprintf(out_, "%s: %s\n", ports_[board].c_str(), OneLine(text).c_str());
-    std::fflush(out_);
+    if (!to) to = out_;
+    std::fprintf(to, "%s: %s\n", ports_[board].c_str(), OneLine(text).c_str());
+    std::fflush(to);
 }
 
 void TBoardOutput::Redraw()
@@ -75,15 +76,19 @@ void TBoardOutput::Phase(size_t board, const std::string& text)
     }
 }
 
-void TBoardOutput::Progress(size_t board, int32_t percent)
+void TBoardOutput::Progress(size_t board, const TProgress& progress)
 {
+    int32_t percent = WholePercent(progress);
     std::lock_guard guard(lock_);
     switch (mode_) {
-    case TOutputMode::Json:
-        std::fputs(TJsonLine().Add("event", "progress").Add("port", ports_[board]).Add("percent", percent).Line().c_str(),
-                   out_);
+    case TOutputMode::Json: {
+        TJsonLine line;
+        line.Add("event", "progress").Add("port", ports_[board]).Add("percent", percent);
+        if (progress.Total > 0) line.Add("done", progress.Done).Add("total", progress.Total);
+        std::fputs(line.Line().c_str(), out_);
         std::fflush(out_);
         break;
+    }
     case TOutputMode::Lines:
         if (percent % LineProgressStep == 0) Emit(board, std::to_string(percent) + "%");
         break;
@@ -114,7 +119,11 @@ void TBoardOutput::Message(size_t board, const TMessage& message, const std::str
         std::fflush(out_);
         break;
     }
-    case TOutputMode::Lines: Emit(board, message.Caption + " " + text); break;
+    case TOutputMode::Lines:
+        // Errors on stderr, as a single board's are.
+        Emit(board, CaptionedText({message.Id, message.Caption, text, message.Flags}),
+             message.Kind() == TMessageKind::Error ? stderr : out_);
+        break;
     case TOutputMode::Live:
         lines_[board].Phase = text;
         Redraw();
@@ -169,9 +178,10 @@ int32_t TBoardEventDialogue::ShowMessage(const TMessage& message)
     return IdOk;
 }
 
-void TBoardEventDialogue::ShowProgress(int32_t percent)
+void TBoardEventDialogue::ShowTransfer(const TProgress& progress)
 {
+    int32_t percent = WholePercent(progress);
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
-    output_.Progress(board_, percent);
+    output_.Progress(board_, progress);
 }

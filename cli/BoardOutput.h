@@ -24,7 +24,7 @@ public:
     TBoardOutput(TOutputMode mode, std::vector<std::string> ports, std::FILE* out = stdout);
 
     void Phase(size_t board, const std::string& text);
-    void Progress(size_t board, int32_t percent);
+    void Progress(size_t board, const TProgress& progress);
     void Message(size_t board, const TMessage& message, const std::string& addition);
     void Result(size_t board, const TBoardResult& result);
     // After every board ended: the table of results (text modes only).
@@ -35,7 +35,7 @@ private:
         std::string Phase;
         int32_t Percent = -1;
     };
-    void Emit(size_t board, const std::string& text);   // locked
+    void Emit(size_t board, const std::string& text, std::FILE* to = nullptr);   // locked; to the output by default
     void Redraw();                                      // live mode, locked by the caller
 
     TOutputMode mode_;
@@ -55,12 +55,15 @@ public:
 
     int32_t ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override { output_.Phase(board_, text); }
-    void ShowProgress(int32_t percent) override;
+    void ShowProgress(int32_t percent) override { ShowTransfer({percent, 0, 0}); }
+    void ShowTransfer(const TProgress& progress) override;
     void SetVersion(const std::string& text) override { output_.Phase(board_, text); }
     void SetClock(const std::string& text) override { output_.Phase(board_, text); }
 
     // The last error or information shown, which the result reports.
     const std::string& LastText() const { return lastText_; }
+    // The run's end: its result event says it all.
+    void Conclude(TOutcome, const std::string&) {}
 
 private:
     TBoardOutput& output_;

@@ -3,7 +3,9 @@
 #include "board/BoardLink.h"
 #include "cli/BoardOutput.h"
 #include "cli/ExitStatus.h"
+#include "cli/Interrupt.h"
 #include "cli/Json.h"
+#include "cli/StoppableDialogue.h"
 #include "cli/TerminalDialogue.h"
 #include "firmware/Firmware.h"
 
@@ -37,19 +39,28 @@ TBoardResult BusyResult(TBoardOutput& output, size_t board)
     return result;
 }
 
-// One board's run on a link of its own, with the user `makeUser` gives for the link's port.
+// One board's run on a link of its own, with the user `makeUser` gives for the link's port. An
+// interrupt stops the link's port; the result then says where the work stopped and what that leaves.
 template <typename MakeUser>
 TBoardResult RunBoard(const BoardOptions& o, const TFirmware& firmware, const std::string& port, MakeUser makeUser,
-                      const BoardWorkflow& workflow)
+                      TBoardWork work, const BoardWorkflow& workflow)
 {
     auto start = SteadyClock::now();
     TBoardLink link(port, TraceSink(o.Global.Trace.get(), port));
     link.Firmware = &firmware;
+    link.BoardPort->StopRequest = &InterruptFlag();
     TBoardResult result;
     {
         auto ui = makeUser();
-        result.Outcome = workflow(link, *ui);
-        result.Text = ui->LastText().empty() ? OutcomeText(result.Outcome) : ui->LastText();
+        TStoppableDialogue user(*ui);
+        result.Outcome = workflow(link, user);
+        if (result.Outcome != TOutcome::Done && Interrupted()) {
+            result.Outcome = TOutcome::Stopped;
+            result.Text = user.StoppedAt() + "\n" + StoppedBoardWorkNote(work);
+        } else {
+            result.Text = ui->LastText().empty() ? OutcomeText(result.Outcome) : ui->LastText();
+        }
+        ui->Conclude(result.Outcome, result.Text);
     }
     result.Seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     return result;
@@ -62,13 +73,15 @@ TOutputMode ModeOf(const BoardOptions& o)
 }
 
 // One board on a terminal as before: its dialogue may ask and wait.
-TBoardResult RunSingleBoard(const BoardOptions& o, const TFirmware& firmware, const BoardWorkflow& workflow)
+TBoardResult RunSingleBoard(const BoardOptions& o, const TFirmware& firmware, TBoardWork work,
+                            const BoardWorkflow& workflow)
 {
     auto terminal = [&o] { return std::make_unique<TerminalDialogue>(o.Global.Yes); };
-    return RunBoard(o, firmware, o.Ports.front(), terminal, workflow);
+    return RunBoard(o, firmware, o.Ports.front(), terminal, work, workflow);
 }
 
-std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& firmware, const BoardWorkflow& workflow)
+std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& firmware, TBoardWork work,
+                                        const BoardWorkflow& workflow)
 {
     TBoardOutput output(ModeOf(o), o.Ports);
     std::vector<TBoardResult> results(o.Ports.size());
@@ -81,7 +94,7 @@ std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& 
             }
             threads.emplace_back([&, board] {
                 auto events = [&] { return std::make_unique<TBoardEventDialogue>(output, board, o.Global.Yes); };
-                results[board] = RunBoard(o, firmware, o.Ports[board], events, workflow);
+                results[board] = RunBoard(o, firmware, o.Ports[board], events, work, workflow);
                 output.Result(board, results[board]);
             });
         }
@@ -91,12 +104,12 @@ std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& 
 }
 } // namespace
 
-TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts,
+TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts, TBoardWork work,
                      const BoardWorkflow& workflow)
 {
     std::vector<TBoardResult> results = o.Ports.size() == 1 && !o.Global.Json
-                                            ? std::vector<TBoardResult>{RunSingleBoard(o, firmware, workflow)}
-                                            : RunManyBoards(o, firmware, workflow);
+                                            ? std::vector<TBoardResult>{RunSingleBoard(o, firmware, work, workflow)}
+                                            : RunManyBoards(o, firmware, work, workflow);
     for (size_t board = 0; board < results.size(); ++board)
         if (o.Global.Log) AppendToLog(*o.Global.Log, facts, o.Ports[board], results[board]);
     for (const TBoardResult& result : results)

@@ -2,6 +2,7 @@
 // this process. One port without --json keeps the single board's terminal dialogue.
 #pragma once
 
+#include "board/BoardWorkflows.h"
 #include "cli/BoardCommands.h"
 #include "cli/RunLog.h"
 
@@ -12,7 +13,8 @@ struct TFirmware;
 
 using BoardWorkflow = std::function<TOutcome(TBoardLink&, TUserDialogue&)>;
 
-// Runs `workflow` on each board of `o` with `firmware`, prints the results and appends them to the
-// run log. The outcome is the first failing board's, in --port order, or Done.
-TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts,
+// Runs `workflow` (which does `work`) on each board of `o` with `firmware`, prints the results and
+// appends them to the run log. The outcome is the first failing board's, in --port order, or Done;
+// Stopped when an interrupt cut the work short.
+TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts, TBoardWork work,
                      const BoardWorkflow& workflow);

@@ -15,6 +15,8 @@ constexpr int ExitStatus(TOutcome outcome)
     case TOutcome::FileRefused: return 4;
     case TOutcome::Declined: return 5;
     case TOutcome::Refused: return 1;
+    case TOutcome::NothingStored: return 6;
+    case TOutcome::Stopped: return 130;   // 128 + SIGINT, as shells report it
     }
     return 1;
 }

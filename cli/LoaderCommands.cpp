@@ -98,6 +98,11 @@ std::unique_ptr<TBlockImage> PlainImage()
     return image;
 }
 
+// What a stop leaves in the loader, for commands that change nothing there.
+constexpr const char* NothingChangedNote = "В загрузчике ничего не изменено.";
+
+std::string BlockName(int32_t block) { return "Блок №" + std::to_string(block); }
+
 void ShowError(TerminalLoaderView& view, TMessageId id, const std::string& text)
 {
     view.ShowMessage({id, "Ошибка!", text, MbError});
@@ -109,8 +114,8 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
 {
     int32_t index = o.Block - 1;
     if (session.Blocks[index].IsEmpty()) {
-        ShowError(view, TMessageId::BlockEmpty, "Блок №" + std::to_string(o.Block) + " пуст!");
-        return TOutcome::Refused;
+        ShowError(view, TMessageId::BlockEmpty, BlockName(o.Block) + " пуст!\nСохранять нечего, файл " + o.Out + " не записан.");
+        return TOutcome::NothingStored;
     }
     auto dumped = std::make_unique<TBlockImage>();
     if (!link.ConnectLoader(ConnectAttempts) ||
@@ -124,6 +129,8 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
         std::fprintf(stderr, "%s\n", error.c_str());
         return TOutcome::FileRefused;
     }
+    view.Confirm(BlockName(o.Block) + " «" + session.Blocks[index].Header.Name() + "» сохранён в файл " + o.Out + " (" +
+                 std::to_string(dumped->size()) + " байт).");
     return TOutcome::Done;
 }
 
@@ -170,7 +177,8 @@ void SetupLoaderList(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderList(const LoaderOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
+    return OnLoaderSession(o, *PlainImage(), NothingChangedNote, [&](TLoaderLink&, TerminalLoaderView&,
+                                                                     TLoaderSession& session) {
         if (o.Global.Json) PrintBlockListJson(o.Port, session);
         else PrintBlockList(session);
         return TOutcome::Done;
@@ -202,8 +210,13 @@ TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
     if (TOutcome prepared = PrepareImage(o, *image, *firmware); prepared != TOutcome::Done) return prepared;
     // A dumped image keeps its own name unless another is given.
     std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
-    return OnLoaderSession(o, *image, [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
-        return session.Write(o.Block - 1, name);
+    std::string note = BlockName(o.Block) + " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";
+    return OnLoaderSession(o, *image, note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+        TOutcome outcome = session.Write(o.Block - 1, name);
+        if (outcome == TOutcome::Done)
+            view.Confirm(BlockName(o.Block) + " записан: «" + session.Blocks[o.Block - 1].Header.Name() + "», " +
+                         std::to_string(session.Blocks[o.Block - 1].Header.DataSize()) + " байт.");
+        return outcome;
     });
 }
 
@@ -221,8 +234,12 @@ void SetupLoaderErase(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderErase(const LoaderEraseOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
-        return o.All ? session.EraseAll() : session.Erase(o.Block - 1);
+    std::string note = o.All ? "Часть блоков могла остаться не стёртой: проверьте список блоков (loader list)."
+                             : BlockName(o.Block) + " мог остаться не стёртым: проверьте список блоков (loader list).";
+    return OnLoaderSession(o, *PlainImage(), note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+        TOutcome outcome = o.All ? session.EraseAll() : session.Erase(o.Block - 1);
+        if (outcome == TOutcome::Done) view.Confirm(o.All ? "Все блоки стёрты." : BlockName(o.Block) + " стёрт.");
+        return outcome;
     });
 }
 
@@ -235,8 +252,11 @@ void SetupLoaderFormat(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderFormat(const LoaderOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), [](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
-        return session.Format();
+    const char* note = "Загрузчик мог остаться не отформатированным: отформатируйте его ещё раз.";
+    return OnLoaderSession(o, *PlainImage(), note, [](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+        TOutcome outcome = session.Format();
+        if (outcome == TOutcome::Done) view.Confirm("Загрузчик отформатирован: все блоки пусты.");
+        return outcome;
     });
 }
 
@@ -251,7 +271,8 @@ void SetupLoaderClock(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderClock(const LoaderClockOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
+    const char* note = o.Sync ? "Часы загрузчика могли остаться прежними: повторите установку." : NothingChangedNote;
+    return OnLoaderSession(o, *PlainImage(), note, [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
         return !o.Sync || session.SyncClock() ? TOutcome::Done : TOutcome::LinkLost;
     });
 }
@@ -267,7 +288,7 @@ void SetupLoaderDump(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderDump(const LoaderDumpOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), [&](TLoaderLink& link, TerminalLoaderView& view, TLoaderSession& session) {
-        return DumpBlock(o, link, view, session);
-    });
+    std::string note = std::string(NothingChangedNote) + " Файл " + o.Out + " не записан.";
+    return OnLoaderSession(o, *PlainImage(), note, [&](TLoaderLink& link, TerminalLoaderView& view,
+                                                       TLoaderSession& session) { return DumpBlock(o, link, view, session); });
 }

@@ -13,14 +13,35 @@ TerminalLoaderView::TerminalLoaderView(const GlobalOptions& global, const std::s
         eventUser_ = user.get();
         user_ = std::move(user);
     } else {
-        user_ = std::make_unique<TerminalDialogue>(global.Yes);
+        auto user = std::make_unique<TerminalDialogue>(global.Yes);
+        terminal_ = user.get();
+        user_ = std::move(user);
     }
+    stoppable_ = std::make_unique<TStoppableDialogue>(*user_);
 }
 
-void TerminalLoaderView::Finish(TBoardResult& result)
+void TerminalLoaderView::SetClock(const std::string& text)
 {
+    if (text != NoClockText) stoppable_->SetClock(text);
+}
+
+void TerminalLoaderView::Confirm(const std::string& text)
+{
+    confirmation_ = text;
+    if (terminal_) terminal_->Say(text);
+}
+
+void TerminalLoaderView::Finish(TBoardResult& result, const std::string& stoppedNote)
+{
+    if (result.Outcome != TOutcome::Done && Interrupted()) {
+        result.Outcome = TOutcome::Stopped;
+        result.Text = stoppable_->StoppedAt() + "\n" + stoppedNote;
+    }
+    if (result.Text.empty()) result.Text = confirmation_;
     if (result.Text.empty() && eventUser_) result.Text = eventUser_->LastText();
+    if (result.Text.empty() && terminal_) result.Text = terminal_->LastText();
     if (result.Text.empty()) result.Text = OutcomeText(result.Outcome);
+    if (terminal_) terminal_->Conclude(result.Outcome, result.Text);
     if (events_) events_->Result(0, result);
 }
 
@@ -41,16 +62,18 @@ TOutcome RunSession(TLoaderLink& link, TerminalLoaderView& view, TBlockImage& im
 }
 } // namespace
 
-TOutcome OnLoaderSession(const LoaderOptions& o, TBlockImage& image, const LoaderOperation& operation)
+TOutcome OnLoaderSession(const LoaderOptions& o, TBlockImage& image, const std::string& stoppedNote,
+                         const LoaderOperation& operation)
 {
     auto start = std::chrono::steady_clock::now();
     TBoardResult result;
     {
         TLoaderLink link(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
+        link.LoaderPort->StopRequest = &InterruptFlag();
         TerminalLoaderView view(o.Global, o.Port);
         result.Outcome = RunSession(link, view, image, operation);
         result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        view.Finish(result);
+        view.Finish(result, stoppedNote);
     }
     if (o.Global.Log) AppendToLog(*o.Global.Log, {o.Command, {}, {}}, o.Port, result);
     return result.Outcome;

@@ -4,6 +4,7 @@
 
 #include "cli/BoardOutput.h"
 #include "cli/LoaderCommands.h"
+#include "cli/StoppableDialogue.h"
 #include "cli/TerminalDialogue.h"
 #include "loader/LoaderSession.h"
 
@@ -14,26 +15,36 @@
 class TerminalLoaderView : public TLoaderView {
 public:
     TerminalLoaderView(const GlobalOptions& global, const std::string& portName);
-    int32_t ShowMessage(const TMessage& message) override { return user_->ShowMessage(message); }
-    void SetStatus(const std::string& text) override { user_->SetStatus(text); }
-    void ShowProgress(int32_t percent) override { user_->ShowProgress(percent); }
-    void SetClock(const std::string& text) override { user_->SetClock(text); }
+    int32_t ShowMessage(const TMessage& message) override { return stoppable_->ShowMessage(message); }
+    void SetStatus(const std::string& text) override { stoppable_->SetStatus(text); }
+    void ShowProgress(int32_t percent) override { stoppable_->ShowProgress(percent); }
+    void ShowTransfer(const TProgress& progress) override { stoppable_->ShowTransfer(progress); }
+    // The window's "no clock yet" mark says nothing on a terminal.
+    void SetClock(const std::string& text) override;
     void FillBlockList() override {}
     void UpdateButtons() override {}
 
-    // The run's end: with --json its result event. `result.Text` empty: the last message shown,
-    // else the outcome's own words.
-    void Finish(TBoardResult& result);
+    // What the command did, in a line of our own: printed, and the result's text.
+    void Confirm(const std::string& text);
+    // The run's end: a stop says where the work stood and `stoppedNote`; with --json the result
+    // event. `result.Text` empty: the confirmation, else the last message shown, else the
+    // outcome's own words.
+    void Finish(TBoardResult& result, const std::string& stoppedNote);
 
 private:
     std::unique_ptr<TBoardOutput> events_;   // with --json
     TBoardEventDialogue* eventUser_ = nullptr;
+    TerminalDialogue* terminal_ = nullptr;
     std::unique_ptr<TUserDialogue> user_;
+    std::unique_ptr<TStoppableDialogue> stoppable_;
+    std::string confirmation_;
 };
 
 using LoaderOperation = std::function<TOutcome(TLoaderLink&, TerminalLoaderView&, TLoaderSession&)>;
 
 // Creates the link, opens its port, refreshes, runs `operation` when the refresh read the store
 // (otherwise the refresh's outcome is the run's), closes the port and destroys the link; then the
-// result goes out with --json and into the run log with --log.
-TOutcome OnLoaderSession(const LoaderOptions& options, TBlockImage& image, const LoaderOperation& operation);
+// result goes out with --json and into the run log with --log. An interrupt stops the link's port;
+// the run then ends Stopped and says `stoppedNote`: what that leaves in the loader.
+TOutcome OnLoaderSession(const LoaderOptions& options, TBlockImage& image, const std::string& stoppedNote,
+                         const LoaderOperation& operation);

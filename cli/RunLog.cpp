@@ -44,6 +44,8 @@ std::string OutcomeText(TOutcome outcome)
     case TOutcome::FileRefused: return "Файл не подходит";
     case TOutcome::Declined: return "Отменено";
     case TOutcome::Refused: return "Отказано";
+    case TOutcome::NothingStored: return "Блок пуст";
+    case TOutcome::Stopped: return "Работа остановлена";
     }
     return {};
 }

@@ -1,34 +1,50 @@
 #include "cli/TerminalDialogue.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
 
-namespace {
-constexpr int kBarWidth = 40;
-} // namespace
+std::string CaptionedText(const TMessage& message)
+{
+    std::string caption = message.Caption;
+    while (!caption.empty() && caption.back() == '!') caption.pop_back();
+    if (caption.empty() || message.Text.rfind(caption, 0) == 0) return message.Text;
+    return caption + ": " + message.Text;
+}
 
 TerminalDialogue::TerminalDialogue(bool assumeYes)
     : assumeYes_(assumeYes),
       interactive_(isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)),
-      progressBar_(isatty(STDERR_FILENO))
+      progress_(stderr, isatty(STDERR_FILENO))
 {
 }
 
-TerminalDialogue::~TerminalDialogue() { EndProgressLine(); }
-
 void TerminalDialogue::Say(const std::string& line)
 {
-    EndProgressLine();
+    progress_.End();
     std::cout << line << std::endl;
+}
+
+void TerminalDialogue::Complain(const std::string& line)
+{
+    progress_.End();
+    std::cout.flush();
+    std::cerr << line << std::endl;
+}
+
+void TerminalDialogue::Conclude(TOutcome outcome, const std::string& text)
+{
+    if (outcome == TOutcome::Stopped || (outcome != TOutcome::Done && lastText_.empty())) Complain(text);
 }
 
 int32_t TerminalDialogue::ShowMessage(const TMessage& message)
 {
-    if (message.Kind() == TMessageKind::Question) return Ask(message.Caption + " " + message.Text) ? IdYes : IdNo;
+    switch (message.Kind()) {
+    case TMessageKind::Question: return Ask(CaptionedText(message)) ? IdYes : IdNo;
+    case TMessageKind::Error: Complain(CaptionedText(message)); break;
+    case TMessageKind::Information: Say(CaptionedText(message)); break;
+    }
     if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
-    Say(message.Caption + " " + message.Text);
     if (message.Id == TMessageId::SwitchBoardOn && !assumeYes_ && interactive_) WaitForEnter();
     return IdOk;
 }
@@ -43,7 +59,7 @@ bool TerminalDialogue::Ask(const std::string& question)
         Say(question + " нет");
         return false;
     }
-    EndProgressLine();
+    progress_.End();
     std::cout << question << " (y/N) " << std::flush;
     std::string answer;
     std::getline(std::cin, answer);
@@ -59,25 +75,11 @@ void TerminalDialogue::WaitForEnter()
     std::getline(std::cin, line);
 }
 
-void TerminalDialogue::SetStatus(const std::string& text) { Say(text); }
-void TerminalDialogue::SetVersion(const std::string& text) { Say(text); }
-void TerminalDialogue::SetClock(const std::string& text) { Say(text); }
-
-void TerminalDialogue::ShowProgress(int32_t percent)
+void TerminalDialogue::SetStatus(const std::string& text)
 {
-    if (!progressBar_ || percent == lastPercent_) return;
-    lastPercent_ = percent;
-    int filled = kBarWidth * std::clamp(percent, 0, 100) / 100;
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                 std::string(kBarWidth - filled, '.').c_str(), percent);
-    std::fflush(stderr);
-    barShown_ = true;
+    progress_.Begin(text);
+    Say("Состояние: " + text);
 }
 
-void TerminalDialogue::EndProgressLine()
-{
-    if (!barShown_) return;
-    std::fputc('\n', stderr);
-    barShown_ = false;
-    lastPercent_ = -1;
-}
+void TerminalDialogue::SetVersion(const std::string& text) { Say("Версия: " + text); }
+void TerminalDialogue::SetClock(const std::string& text) { Say("Часы загрузчика: " + text); }

@@ -1,24 +1,38 @@
-// The workflows' user on a terminal: texts on stdout, a progress bar on stderr when it is a
-// terminal, questions answered by --yes, by the user on a terminal, or No without one.
+// The workflows' user on a terminal: results and states on stdout as labelled lines, errors on
+// stderr, progress on stderr (ProgressLine); questions answered by --yes, by the user on a
+// terminal, or No without one.
 #pragma once
 
+#include "cli/ProgressLine.h"
 #include "util/Dialogue.h"
 
 #include <string>
 
+// "Сверка: Соединение потеряно!": the caption without its exclamation mark, then the text; the
+// caption is left out where the text begins with it ("Ошибка соединения ...").
+std::string CaptionedText(const TMessage& message);
+
 class TerminalDialogue : public TUserDialogue {
 public:
     explicit TerminalDialogue(bool assumeYes);
-    ~TerminalDialogue() override;
 
     // A question returns IdYes or IdNo; any other message is printed and returns IdOk, whatever
     // buttons its box has.
     int32_t ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
-    void ShowProgress(int32_t percent) override;
+    void ShowProgress(int32_t percent) override { ShowTransfer({percent, 0, 0}); }
     void MoveGauge(int32_t percent) override { ShowProgress(percent); }
+    void ShowTransfer(const TProgress& progress) override { progress_.Show(progress); }
+    void MoveTransfer(const TProgress& progress) override { ShowTransfer(progress); }
     void SetVersion(const std::string& text) override;
     void SetClock(const std::string& text) override;
+
+    // The run's end: a failure no message has explained, or a stop, is said on stderr.
+    void Conclude(TOutcome outcome, const std::string& text);
+    // A line of our own on stdout (what a command did).
+    void Say(const std::string& line);
+    // On stderr: why the run failed, where no message has said it.
+    void Complain(const std::string& line);
 
     // The last error or information shown (not the "switch the board on" notice), for the run log.
     const std::string& LastText() const { return lastText_; }
@@ -26,13 +40,9 @@ public:
 private:
     bool Ask(const std::string& question);
     void WaitForEnter();
-    void EndProgressLine();
-    void Say(const std::string& line);
 
     bool assumeYes_;
-    bool interactive_;      // stdin and stdout are terminals: the user can answer
-    bool progressBar_;      // stderr is a terminal
-    bool barShown_ = false;
-    int32_t lastPercent_ = -1;
+    bool interactive_;   // stdin and stdout are terminals: the user can answer
+    TProgressLine progress_;
     std::string lastText_;
 };

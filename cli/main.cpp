@@ -1,6 +1,7 @@
 // flasher-cli: the tool's workflows from a terminal, for scripted work and production lines.
 #include "cli/BoardCommands.h"
 #include "cli/ExitStatus.h"
+#include "cli/Interrupt.h"
 #include "cli/LoaderCommands.h"
 #include "cli/PortsCommand.h"
 
@@ -39,6 +40,7 @@ void UseUtf8Console()
 int main(int argc, char** argv)
 {
     UseUtf8Console();
+    CatchInterrupts();
     ApplyClockScaleFromEnvironment();
     CLI::App app{"Service tool for LED display boards: firmware, RAM test, start, loader blocks and clock."};
     app.require_subcommand(1);

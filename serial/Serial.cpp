@@ -295,6 +295,13 @@ bool TComPort::GetPacketText(std::string& text)
     return true;
 }
 
+void TComPort::Pause(int64_t ms) const
+{
+    // Slices short enough that a stop is taken at once, long enough to cost nothing.
+    constexpr int64_t Slice = 50;
+    for (int64_t left = ms; left > 0 && !StopRequested(); left -= Slice) Clock::Sleep(std::min(left, Slice));
+}
+
 // At least one attempt, also with timeout 0. Between attempts the waiting thread sleeps until
 // bytes come, judges them itself and tries again, so a reply is taken the moment it is in.
 bool TComPort::WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs)

@@ -107,6 +107,8 @@ public:
     // reply already in but does not wait for one. None by default.
     const std::atomic<bool>* StopRequest = nullptr;
     bool StopRequested() const { return StopRequest && StopRequest->load(); }
+    // A protocol pause of `ms` on the clock, cut short when a stop is requested.
+    void Pause(int64_t ms) const;
     std::string PortName;
     TWaitTimer Timer;
     const bool DtrOn;

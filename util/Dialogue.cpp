@@ -1,7 +1,5 @@
 #include "util/Dialogue.h"
 
-#include "util/StrUnit.h"
-
 TMessage PortErrorMessage(const std::string& details)
 {
     std::string text = "Ошибка коммуникационного порта!";
@@ -26,7 +24,8 @@ TMessageKind KindOf(TMessageId id)
 
 int32_t WholePercent(const TProgress& progress)
 {
-    return progress.Total > 0 ? PercentHalfEven(progress.Done, progress.Total) : progress.Percent;
+    // Rounded down: 100 % only once the last byte has moved.
+    return progress.Total > 0 ? static_cast<int32_t>(progress.Done * 100 / progress.Total) : progress.Percent;
 }
 
 std::string StoppedAtText(const std::string& step, int32_t percent)

@@ -73,6 +73,8 @@ enum class TOutcome {
     FileRefused,   // a font or image file was refused
     Declined,      // a question was answered No; nothing changed
     Refused,       // not possible now (not ready, no such block, block already empty)
+    NothingStored, // the block to be read back holds nothing
+    Stopped,       // the user stopped the work halfway (Ctrl-C, SIGTERM)
 };
 
 // A transfer's progress: the percentage the gauge shows and the bytes behind it. Total is 0 when

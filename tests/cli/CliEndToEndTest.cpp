@@ -39,7 +39,9 @@ TEST_F(CliTest, FailingVerifyExits2)
     StartSim({"--fault", "CA:1:1:bad"});
     RunResult r = Cli({"program", "--port", port});
     EXPECT_EQ(r.Status, 2);
-    EXPECT_NE(r.Out.find("Программирование было выполнено с ошибками!"), std::string::npos) << r.Out;
+    // Errors go to stderr as "caption: text"; stdout keeps the results.
+    EXPECT_NE(r.Err.find("Сверка: Программирование было выполнено с ошибками!\n"), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Out.find("с ошибками"), std::string::npos) << r.Out;
     EXPECT_EQ(CountRequests(0xCA), 1u);
 }
 
@@ -49,7 +51,7 @@ TEST_F(CliTest, SilentBoardExits1)
     RunResult r = Cli({"program", "--port", port}, true);
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Out.find("Включите табло и нажмите \"OK\"!"), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find("Не удалось соединиться с табло!"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find("Попытка соединения: Не удалось соединиться с табло!"), std::string::npos) << r.Err;
     EXPECT_EQ(CountRequests(0xC9), 0u);
 }
 
@@ -92,7 +94,7 @@ TEST_F(CliTest, WriteDumpAndWriteBackAreByteIdentical)
     EXPECT_EQ(fs::file_size(Path("block1.img")), 65536u);
     RunResult nowhere = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("missing/block1.img")});
     EXPECT_EQ(nowhere.Status, 4) << nowhere.Out;
-    EXPECT_NE(nowhere.Out.find("Не удалось записать файл "), std::string::npos) << nowhere.Out;
+    EXPECT_NE(nowhere.Err.find("Не удалось записать файл " + Path("missing/block1.img")), std::string::npos) << nowhere.Err;
     fs::copy_file(Path("block1.img"), Path("kept.img"));
     fs::permissions(Path("kept.img"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     RunResult readOnly = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("kept.img")});
@@ -100,8 +102,10 @@ TEST_F(CliTest, WriteDumpAndWriteBackAreByteIdentical)
     EXPECT_TRUE(fs::status(Path("kept.img")).permissions() == (fs::perms::owner_read | fs::perms::group_read |
                                                                 fs::perms::others_read));
     RunResult empty = Cli({"loader", "dump", "--port", port, "--block", "4", "--out", Path("block4.img")});
-    EXPECT_EQ(empty.Status, 1) << empty.Out;
-    EXPECT_NE(empty.Out.find("Блок №4 пуст!"), std::string::npos) << empty.Out;
+    EXPECT_EQ(empty.Status, 6) << empty.Out;   // its own status: 1 means no answer
+    EXPECT_NE(empty.Err.find("Ошибка: Блок №4 пуст!\nСохранять нечего, файл " + Path("block4.img") + " не записан."),
+              std::string::npos)
+        << empty.Err;
     EXPECT_FALSE(fs::exists(Path("block4.img")));
     RunResult back = Cli({"--yes", "loader", "write", "--port", port, "--block", "2", "--image", Path("block1.img")});
     ASSERT_EQ(back.Status, 0) << back.Out;
@@ -125,7 +129,7 @@ TEST_F(CliTest, EraseAndEraseAll)
     RunResult erase = Cli({"--yes", "loader", "erase", "--port", port, "--block", "3"});
     EXPECT_EQ(erase.Status, 0) << erase.Out;
     RunResult again = Cli({"--yes", "loader", "erase", "--port", port, "--block", "3"});
-    EXPECT_NE(again.Out.find("Блок №3 уже пуст!"), std::string::npos) << again.Out;
+    EXPECT_NE(again.Err.find("Блок №3 уже пуст!"), std::string::npos) << again.Err;
     RunResult all = Cli({"--yes", "loader", "erase", "--port", port, "--all"});
     EXPECT_EQ(all.Status, 0) << all.Out;
     EXPECT_NE(all.Out.find("Стирание"), std::string::npos);
@@ -169,7 +173,7 @@ TEST_F(CliTest, RefusedFontFileSendsNothing)
     StartSim();
     RunResult r = Cli({"program", "--port", port, "--fonts", WriteFontFile(false)});
     EXPECT_EQ(r.Status, 4);
-    EXPECT_NE(r.Out.find("Не удалось загрузить шрифты!"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find("Не удалось загрузить шрифты!"), std::string::npos) << r.Err;
     EXPECT_EQ(RequestTotal(), 0u);
     RunResult image = Cli({"--yes", "loader", "write", "--port", port, "--block", "1", "--image", Path("none.img")});
     EXPECT_EQ(image.Status, 4) << image.Out;
@@ -225,7 +229,7 @@ TEST_P(OddFileRefused, ExitsFourNamingTheFileAndSendsNothing)
     const std::string reason = kind == OddFile::Huge
                                    ? "файл больше допустимого (" + std::to_string(command.Limit) + " байт)"
                                    : "это не обычный файл";
-    EXPECT_NE(r.Out.find(file + ": " + reason + "\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find(file + ": " + reason + "\n"), std::string::npos) << r.Err;
     EXPECT_EQ(RequestTotal(), 0u);
 }
 
@@ -244,10 +248,10 @@ TEST_F(CliTest, ImageOfAnotherSizeIsRefusedWithTheSizeExpected)
     std::ofstream(Path("short.img"), std::ios::binary) << std::string(1000, '\xFF');
     RunResult r = Cli({"--yes", "loader", "write", "--port", port, "--block", "1", "--image", Path("short.img")});
     EXPECT_EQ(r.Status, 4) << r.Out;
-    EXPECT_NE(r.Out.find("Файл образа не подходит: " + Path("short.img") +
+    EXPECT_NE(r.Err.find("Ошибка: Файл образа не подходит: " + Path("short.img") +
                          ": размер файла 1000 байт, а образ блока занимает ровно 65536 байт"),
               std::string::npos)
-        << r.Out;
+        << r.Err;
     EXPECT_EQ(RequestTotal(), 0u);
 }
 
@@ -255,8 +259,9 @@ TEST_F(CliTest, MissingPortExits3)
 {
     RunResult r = Cli({"program", "--port", Path("no-such-port")});
     EXPECT_EQ(r.Status, 3);
-    EXPECT_NE(r.Out.find("Ошибка коммуникационного порта!"), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find("No such file or directory"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find("Ошибка коммуникационного порта!"), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Err.find("Ошибка: Ошибка"), std::string::npos) << r.Err;   // no doubled words
+    EXPECT_NE(r.Err.find("No such file or directory"), std::string::npos) << r.Err;
     EXPECT_EQ(Cli({"loader", "list", "--port", Path("no-such-port")}).Status, 3);
 }
 
@@ -316,8 +321,8 @@ TEST_F(CliTest, BusyPortIsExplained)
     ASSERT_FALSE(holder.Error) << holder.ErrorText;
     RunResult r = Cli({"loader", "list", "--port", port});
     EXPECT_EQ(r.Status, 3) << r.Out;
-    EXPECT_NE(r.Out.find("Ошибка коммуникационного порта!\nПорт " + port + ": "), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find("Порт занят другой программой: закройте её и повторите."), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find("Ошибка коммуникационного порта!\nПорт " + port + ": "), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("Порт занят другой программой: закройте её и повторите."), std::string::npos) << r.Err;
     EXPECT_EQ(Cli({"start", "--port", port}).Status, 3);
     holder.Open("");
     EXPECT_EQ(RequestTotal(), 0u);
@@ -371,7 +376,7 @@ TEST_P(LoaderFallsSilent, ExitsOneAndWritesNothing)
     RunResult r = CliScaled(args, "100,10");
     StopSim();
     EXPECT_EQ(r.Status, 1) << r.Out;
-    EXPECT_NE(r.Out.find("Ошибка соединения с загрузчиком"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find("Ошибка соединения с загрузчиком"), std::string::npos) << r.Err;
     EXPECT_EQ(CountRequests(spot.Command), static_cast<size_t>(spot.From)) << "silent at another request";
     EXPECT_EQ(CountRequests(0xA6), 0u);
     EXPECT_EQ(FileBytes(Path("flash.bin")), before);

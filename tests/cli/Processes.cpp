@@ -32,26 +32,37 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     return pointers;
 }
 
-// Forks `argv` with stdout on a pipe; returns the pid and the pipe's read end. Everything the
-// child needs is made before the fork: tests fork from several threads, and a child of a
-// threaded process must not allocate.
-int Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, int& out)
+// Forks `argv` with stdout on a pipe, and stderr on another when `err` is given; returns the pid
+// and the pipes' read ends. Everything the child needs is made before the fork: tests fork from
+// several threads, and a child of a threaded process must not allocate.
+int Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, int& out, int* err = nullptr)
 {
     std::vector<std::string> env = EnvironmentWith(extraEnv);
     std::vector<char*> args = Pointers(argv), envp = Pointers(env);
-    int fds[2];
+    int fds[2], errFds[2] = {-1, -1};
     if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+    if (err && pipe2(errFds, O_CLOEXEC) != 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return -1;
+    }
     int pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
+        if (err) dup2(errFds[1], STDERR_FILENO);
         int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
         dup2(null, STDIN_FILENO);
         execve(args[0], args.data(), envp.data());
         _exit(127);
     }
     close(fds[1]);
-    if (pid < 0) close(fds[0]);
+    if (err) close(errFds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        if (err) close(errFds[0]);
+    }
     out = fds[0];
+    if (err) *err = errFds[0];
     return pid;
 }
 
@@ -66,14 +77,23 @@ int ExitStatus(int pid)
 RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                      std::chrono::milliseconds limit)
 {
+    return RunProcess(argv, env, limit, {});
+}
+
+RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                     std::chrono::milliseconds limit, const SignalAt& signalAt)
+{
     using Steady = std::chrono::steady_clock;
     RunResult result;
     const Steady::time_point start = Steady::now();
-    int out = -1;
-    int pid = Spawn(argv, env, out);
+    int out = -1, err = -1;
+    int pid = Spawn(argv, env, out, &err);
     if (pid < 0) return result;
+    bool signalled = signalAt.Text.empty();
+    pollfd p[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+    std::string* sinks[2] = {&result.Out, &result.Err};
     char buf[4096];
-    for (;;) {
+    while (p[0].fd >= 0 || p[1].fd >= 0) {
         int wait = -1;
         if (limit > limit.zero()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(start + limit - Steady::now());
@@ -84,13 +104,25 @@ RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std
             }
             wait = static_cast<int>(left.count());
         }
-        pollfd p{out, POLLIN, 0};
-        if (poll(&p, 1, wait) <= 0) continue;
-        ssize_t n = read(out, buf, sizeof buf);
-        if (n <= 0) break;
-        result.Out.append(buf, static_cast<size_t>(n));
+        if (poll(p, 2, wait) <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (p[i].fd < 0 || p[i].revents == 0) continue;
+            ssize_t n = read(p[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(p[i].fd);
+                p[i].fd = -1;   // poll skips it
+                continue;
+            }
+            sinks[i]->append(buf, static_cast<size_t>(n));
+        }
+        if (!signalled && (result.Out.find(signalAt.Text) != std::string::npos ||
+                           result.Err.find(signalAt.Text) != std::string::npos)) {
+            kill(pid, signalAt.Signal);
+            signalled = true;
+        }
     }
-    close(out);
+    for (pollfd& f : p)
+        if (f.fd >= 0) close(f.fd);
     result.Status = ExitStatus(pid);
     result.Elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
     return result;

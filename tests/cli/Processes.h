@@ -7,7 +7,8 @@
 
 struct RunResult {
     int Status = -1;                    // exit status; -1 when killed by a signal
-    std::string Out;
+    std::string Out;                    // stdout
+    std::string Err;                    // stderr
     std::chrono::milliseconds Elapsed{0};
     bool TimedOut = false;              // killed for running past its limit
 };
@@ -17,6 +18,15 @@ struct RunResult {
 // stalling it.
 RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                      std::chrono::milliseconds limit = std::chrono::milliseconds::zero());
+
+// A signal sent to the process once its stdout or stderr holds `Text` (as a user presses Ctrl-C
+// on seeing it).
+struct SignalAt {
+    std::string Text;
+    int Signal = 0;
+};
+RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                     std::chrono::milliseconds limit, const SignalAt& signalAt);
 
 // A background process whose first stdout line is read at start; stopped with SIGTERM (the
 // simulator saves its flash and exits cleanly) by Stop or when destroyed.

@@ -169,7 +169,7 @@ TEST_F(ProductionLineTest, MissingPortFailsAloneWithStatus3)
     std::string missing = Path("no-such-port");
     RunResult r = Program({ports[0], missing, ports[1]});
     EXPECT_EQ(r.Status, 3) << r.Out;
-    EXPECT_NE(r.Out.find(missing + ": Ошибка Ошибка коммуникационного порта!"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find(missing + ": Ошибка коммуникационного порта!"), std::string::npos) << r.Err;
     EXPECT_NE(TableRow(r.Out, missing).find("  3 "), std::string::npos) << r.Out;
     EXPECT_EQ(RequestCodes(WireLog(0)), SingleBoardSequence());
     EXPECT_EQ(RequestCodes(WireLog(1)), SingleBoardSequence());

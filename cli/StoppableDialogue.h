@@ -1,0 +1,32 @@
+// A workflow's user that notes where the work stands and goes quiet once the run is interrupted:
+// what a stopped workflow shows on its way out (a lost link, "Нет соединения") is not what
+// happened, and a question it still asks is answered No.
+#pragma once
+
+#include "cli/Interrupt.h"
+#include "util/Dialogue.h"
+
+#include <string>
+
+class TStoppableDialogue : public TUserDialogue {
+public:
+    explicit TStoppableDialogue(TUserDialogue& user) : user_(user) {}
+
+    int32_t ShowMessage(const TMessage& message) override;
+    void SetStatus(const std::string& text) override;
+    void ShowProgress(int32_t percent) override { ShowTransfer({percent, 0, 0}); }
+    void MoveGauge(int32_t percent) override { MoveTransfer({percent, 0, 0}); }
+    void ShowTransfer(const TProgress& progress) override;
+    void MoveTransfer(const TProgress& progress) override;
+    void SetVersion(const std::string& text) override;
+    void SetClock(const std::string& text) override;
+    void SetBusy(bool busy) override { user_.SetBusy(busy); }
+
+    // "Работа остановлена: Запись, 45%."
+    std::string StoppedAt() const { return StoppedAtText(step_, percent_); }
+
+private:
+    TUserDialogue& user_;
+    std::string step_ = "подключение";
+    int32_t percent_ = 0;
+};
