@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <sys/stat.h>
+#include <sstream>
 #include <tuple>
 #include <unistd.h>
 
@@ -23,7 +24,10 @@ TEST_F(CliTest, ProgramWithFonts)
     RunResult r = Cli({"--trace", Path("trace.txt"), "program", "--port", port, "--fonts", WriteFontFile(true)});
     EXPECT_EQ(r.Status, 0) << r.Out;
     EXPECT_NE(r.Out.find("Программирование завершено!"), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find("Загрузчик v4.0"), std::string::npos);
+    // Labelled lines on stdout.
+    EXPECT_NE(r.Out.find("Версия: Загрузчик v4.0\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Состояние: Запись шрифтов\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Состояние: OK\n"), std::string::npos) << r.Out;
     EXPECT_EQ(CountRequests(0xC9), 304u);
     EXPECT_EQ(CountRequests(0xCA), 304u);
     EXPECT_EQ(CountRequests(0xCE), 24u);   // 712 bytes of fonts in 23 blocks, then the table
@@ -43,6 +47,35 @@ TEST_F(CliTest, FailingVerifyExits2)
     EXPECT_NE(r.Err.find("Сверка: Программирование было выполнено с ошибками!\n"), std::string::npos) << r.Err;
     EXPECT_EQ(r.Out.find("с ошибками"), std::string::npos) << r.Out;
     EXPECT_EQ(CountRequests(0xCA), 1u);
+}
+
+// The percentages of the progress lines of `phase` in `err`, and the last of those lines.
+std::vector<int> ProgressPercents(const std::string& err, const std::string& phase, std::string& last)
+{
+    std::vector<int> percents;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(phase + ": ", 0) != 0) continue;
+        percents.push_back(std::stoi(line.substr(phase.size() + 2)));
+        last = line;
+    }
+    return percents;
+}
+
+// stderr is a pipe here: each phase says its progress once per tenth, with the bytes.
+TEST_F(CliTest, ProgressInAPipeIsALinePerTenth)
+{
+    StartSim();
+    RunResult r = Cli({"program", "--port", port});
+    ASSERT_EQ(r.Status, 0) << r.Out << r.Err;
+    const std::vector<int> tenths = {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+    for (const char* phase : {"Программирование", "Сверка"}) {
+        std::string last;
+        EXPECT_EQ(ProgressPercents(r.Err, phase, last), tenths) << r.Err;
+        EXPECT_EQ(last, std::string(phase) + ": 100%, 9728 из 9728 байт");
+    }
+    EXPECT_EQ(r.Out.find('%'), std::string::npos) << r.Out;   // progress stays off stdout
+    EXPECT_EQ(r.Err.find('\r'), std::string::npos);           // no terminal line rewriting in a pipe
 }
 
 TEST_F(CliTest, SilentBoardExits1)
@@ -91,6 +124,9 @@ TEST_F(CliTest, WriteDumpAndWriteBackAreByteIdentical)
     ASSERT_EQ(w.Status, 0) << w.Out;
     RunResult d = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("block1.img")});
     ASSERT_EQ(d.Status, 0) << d.Out;
+    EXPECT_NE(d.Out.find("Блок №1 «Табло 5» сохранён в файл " + Path("block1.img") + " (65536 байт).\n"),
+              std::string::npos)
+        << d.Out;
     EXPECT_EQ(fs::file_size(Path("block1.img")), 65536u);
     RunResult nowhere = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("missing/block1.img")});
     EXPECT_EQ(nowhere.Status, 4) << nowhere.Out;
@@ -128,11 +164,13 @@ TEST_F(CliTest, EraseAndEraseAll)
     ASSERT_EQ(Cli({"--yes", "loader", "write", "--port", port, "--block", "3"}).Status, 0);
     RunResult erase = Cli({"--yes", "loader", "erase", "--port", port, "--block", "3"});
     EXPECT_EQ(erase.Status, 0) << erase.Out;
+    EXPECT_NE(erase.Out.find("Блок №3 стёрт.\n"), std::string::npos) << erase.Out;
     RunResult again = Cli({"--yes", "loader", "erase", "--port", port, "--block", "3"});
     EXPECT_NE(again.Err.find("Блок №3 уже пуст!"), std::string::npos) << again.Err;
     RunResult all = Cli({"--yes", "loader", "erase", "--port", port, "--all"});
     EXPECT_EQ(all.Status, 0) << all.Out;
     EXPECT_NE(all.Out.find("Стирание"), std::string::npos);
+    EXPECT_NE(all.Out.find("Все блоки стёрты.\n"), std::string::npos) << all.Out;
     EXPECT_EQ(Cli({"loader", "erase", "--port", port}).Status, 64);
 }
 
@@ -158,6 +196,8 @@ TEST_F(CliTest, ClockReadAndSync)
     Format();
     RunResult read = Cli({"loader", "clock", "--port", port});
     EXPECT_EQ(read.Status, 0) << read.Out;
+    EXPECT_NE(read.Out.find("Часы загрузчика: "), std::string::npos) << read.Out;
+    EXPECT_EQ(read.Out.find("- - - -"), std::string::npos) << read.Out;   // the window's "no clock yet" mark
     RunResult sync = Cli({"loader", "clock", "--sync", "--port", port});
     EXPECT_EQ(sync.Status, 0) << sync.Out;
     EXPECT_EQ(CountRequests(0xA3), 1u);

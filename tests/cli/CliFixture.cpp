@@ -100,7 +100,8 @@ RunResult CliTest::Cli(std::vector<std::string> args, bool fastTimeouts)
     return CliScaled(std::move(args), fastTimeouts ? "100,100" : "5");
 }
 
-RunResult CliTest::CliScaled(std::vector<std::string> args, const std::string& scale, std::chrono::milliseconds limit)
+RunResult CliTest::CliScaled(std::vector<std::string> args, const std::string& scale, std::chrono::milliseconds limit,
+                             const SignalAt& signalAt)
 {
     auto has = [&args](const char* word) { return std::find(args.begin(), args.end(), word) != args.end(); };
     if (has("program") || (has("write") && !has("--image"))) {
@@ -109,7 +110,7 @@ RunResult CliTest::CliScaled(std::vector<std::string> args, const std::string& s
     }
     auto command = CliCommand();
     args.insert(args.begin(), command.begin(), command.end());
-    return RunProcess(args, CliEnvironment(scale), limit);
+    return RunProcess(args, CliEnvironment(scale), limit, signalAt);
 }
 
 size_t CliTest::RequestTotal() const

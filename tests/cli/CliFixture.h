@@ -47,9 +47,11 @@ protected:
     // break-in burst 390 ms inside the program's pause, however late a loaded machine lets it read
     // the burst. Reply timeouts stay real unless `fastTimeouts`.
     RunResult Cli(std::vector<std::string> args, bool fastTimeouts = false);
-    // FLASHER_CLOCK_SCALE=`scale`; killed after `limit` when one is given.
+    // FLASHER_CLOCK_SCALE=`scale`; killed after `limit` when one is given; sent `signalAt`'s signal
+    // once its text is printed.
     RunResult CliScaled(std::vector<std::string> args, const std::string& scale,
-                        std::chrono::milliseconds limit = std::chrono::milliseconds::zero());
+                        std::chrono::milliseconds limit = std::chrono::milliseconds::zero(),
+                        const SignalAt& signalAt = {});
 
     std::vector<WireRecord> WireLog() const { return ReadWireLog(Path("wire.log")); }
     size_t CountRequests(uint8_t code) const { return ::CountRequests(WireLog(), code); }
