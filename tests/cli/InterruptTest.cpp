@@ -4,6 +4,7 @@
 #include "tests/cli/CliFixture.h"
 
 #include <csignal>
+#include <cstdlib>
 
 namespace {
 struct InterruptCase {
@@ -49,6 +50,9 @@ class LoaderWriteInterrupt : public InterruptTest, public testing::WithParamInte
 TEST_P(LoaderWriteInterrupt, StoreStaysWholeAndTheBlockIsAsBeforeOrEmpty)
 {
     const InterruptCase& c = GetParam();
+    // Wine turns SIGINT into the console's Ctrl-C, but SIGTERM ends its process outright: Windows
+    // has no such signal.
+    if (c.Signal == SIGTERM && std::getenv("FLASHER_CLI_COMMAND")) GTEST_SKIP() << "no SIGTERM on Windows";
     Format();
     if (c.BlockFullBefore) {
         ASSERT_EQ(Cli({"--yes", "loader", "write", "--port", port, "--block", "2", "--name", "Прежний"}).Status, 0);
