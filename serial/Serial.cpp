@@ -297,9 +297,16 @@ bool TComPort::GetPacketText(std::string& text)
 
 void TComPort::Pause(int64_t ms) const
 {
-    // Slices short enough that a stop is taken at once, long enough to cost nothing.
-    constexpr int64_t Slice = 50;
-    for (int64_t left = ms; left > 0 && !StopRequested(); left -= Slice) Clock::Sleep(std::min(left, Slice));
+    if (!StopRequest) {
+        Clock::Sleep(ms);
+        return;
+    }
+    // Slices of some 50 ms of real time, so that a stop is taken at once, against one deadline,
+    // so that what each sleep oversleeps (a timer's granularity) does not add up.
+    const int64_t slice = std::max<int64_t>(1, static_cast<int64_t>(50 * Clock::Speedup()));
+    const uint64_t end = Clock::Micros() + static_cast<uint64_t>(std::max<int64_t>(ms, 0)) * 1000;
+    for (uint64_t now = Clock::Micros(); now < end && !StopRequested(); now = Clock::Micros())
+        Clock::Sleep(std::min<int64_t>(slice, static_cast<int64_t>((end - now + 999) / 1000)));
 }
 
 // At least one attempt, also with timeout 0. Between attempts the waiting thread sleeps until

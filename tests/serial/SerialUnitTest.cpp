@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <unistd.h>
 
 using Bytes = std::vector<uint8_t>;
@@ -200,4 +203,20 @@ TEST(PortErrorDetails, SayThePortTheReasonAndWhatToDo)
     TComPort fine(false, true);
     fine.Error = false;
     EXPECT_EQ(PortErrorDetails(fine), "");
+}
+
+// A stop request cuts a protocol pause short: a minute-long pause ends soon after the request.
+TEST(Pause, EndsWhenAStopIsRequested)
+{
+    TComPort port(false, false);
+    std::atomic<bool> stop{false};
+    port.StopRequest = &stop;
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    port.Pause(60000);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
