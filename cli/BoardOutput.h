@@ -3,7 +3,7 @@
 // pipe one line per event starting with its port; with --json one JSON object per event.
 #pragma once
 
-#include "util/Dialogue.h"
+#include "cli/CliDialogue.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -48,7 +48,7 @@ private:
 
 // The workflows' user for one board of a run that asks nothing: messages go to the output,
 // questions are answered by --yes (or No), the "switch the board on" notice does not wait.
-class TBoardEventDialogue : public TUserDialogue {
+class TBoardEventDialogue : public TCliDialogue {
 public:
     TBoardEventDialogue(TBoardOutput& output, size_t board, bool assumeYes)
         : output_(output), board_(board), assumeYes_(assumeYes) {}
@@ -60,15 +60,13 @@ public:
     void SetVersion(const std::string& text) override { output_.Phase(board_, text); }
     void SetClock(const std::string& text) override { output_.Phase(board_, text); }
 
-    // The last error or information shown, which the result reports.
-    const std::string& LastText() const { return lastText_; }
-    // The run's end: its result event says it all.
-    void Conclude(TOutcome, const std::string&) {}
+    // The result event says it.
+    void Confirm(const std::string& text) override { lastText_ = text; }
+    void Conclude(TOutcome, const std::string&) override {}
 
 private:
     TBoardOutput& output_;
     size_t board_;
     bool assumeYes_;
     int32_t lastPercent_ = -1;
-    std::string lastText_;
 };

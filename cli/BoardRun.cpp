@@ -2,9 +2,7 @@
 
 #include "board/BoardLink.h"
 #include "cli/BoardOutput.h"
-#include "cli/ExitStatus.h"
 #include "cli/Interrupt.h"
-#include "cli/Json.h"
 #include "cli/StoppableDialogue.h"
 #include "cli/TerminalDialogue.h"
 #include "firmware/Firmware.h"
@@ -54,13 +52,7 @@ TBoardResult RunBoard(const BoardOptions& o, const TFirmware& firmware, const st
         auto ui = makeUser();
         TStoppableDialogue user(*ui);
         result.Outcome = workflow(link, user);
-        if (result.Outcome != TOutcome::Done && Interrupted()) {
-            result.Outcome = TOutcome::Stopped;
-            result.Text = user.StoppedAt() + "\n" + StoppedBoardWorkNote(work);
-        } else {
-            result.Text = ui->LastText().empty() ? OutcomeText(result.Outcome) : ui->LastText();
-        }
-        ui->Conclude(result.Outcome, result.Text);
+        user.Finish(result, StoppedBoardWorkNote(work));
     }
     result.Seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     return result;

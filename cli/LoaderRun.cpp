@@ -9,13 +9,9 @@ TerminalLoaderView::TerminalLoaderView(const GlobalOptions& global, const std::s
 {
     if (global.Json) {
         events_ = std::make_unique<TBoardOutput>(TOutputMode::Json, std::vector<std::string>{portName});
-        auto user = std::make_unique<TBoardEventDialogue>(*events_, 0, global.Yes);
-        eventUser_ = user.get();
-        user_ = std::move(user);
+        user_ = std::make_unique<TBoardEventDialogue>(*events_, 0, global.Yes);
     } else {
-        auto user = std::make_unique<TerminalDialogue>(global.Yes);
-        terminal_ = user.get();
-        user_ = std::move(user);
+        user_ = std::make_unique<TerminalDialogue>(global.Yes);
     }
     stoppable_ = std::make_unique<TStoppableDialogue>(*user_);
 }
@@ -25,23 +21,9 @@ void TerminalLoaderView::SetClock(const std::string& text)
     if (text != NoClockText) stoppable_->SetClock(text);
 }
 
-void TerminalLoaderView::Confirm(const std::string& text)
-{
-    confirmation_ = text;
-    if (terminal_) terminal_->Say(text);
-}
-
 void TerminalLoaderView::Finish(TBoardResult& result, const std::string& stoppedNote)
 {
-    if (result.Outcome != TOutcome::Done && Interrupted()) {
-        result.Outcome = TOutcome::Stopped;
-        result.Text = stoppable_->StoppedAt() + "\n" + stoppedNote;
-    }
-    if (result.Text.empty()) result.Text = confirmation_;
-    if (result.Text.empty() && eventUser_) result.Text = eventUser_->LastText();
-    if (result.Text.empty() && terminal_) result.Text = terminal_->LastText();
-    if (result.Text.empty()) result.Text = OutcomeText(result.Outcome);
-    if (terminal_) terminal_->Conclude(result.Outcome, result.Text);
+    stoppable_->Finish(result, stoppedNote);
     if (events_) events_->Result(0, result);
 }
 

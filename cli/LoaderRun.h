@@ -25,19 +25,14 @@ public:
     void UpdateButtons() override {}
 
     // What the command did, in a line of our own: printed, and the result's text.
-    void Confirm(const std::string& text);
-    // The run's end: a stop says where the work stood and `stoppedNote`; with --json the result
-    // event. `result.Text` empty: the confirmation, else the last message shown, else the
-    // outcome's own words.
+    void Confirm(const std::string& text) { user_->Confirm(text); }
+    // The run's end (TStoppableDialogue::Finish); with --json the result event.
     void Finish(TBoardResult& result, const std::string& stoppedNote);
 
 private:
     std::unique_ptr<TBoardOutput> events_;   // with --json
-    TBoardEventDialogue* eventUser_ = nullptr;
-    TerminalDialogue* terminal_ = nullptr;
-    std::unique_ptr<TUserDialogue> user_;
+    std::unique_ptr<TCliDialogue> user_;
     std::unique_ptr<TStoppableDialogue> stoppable_;
-    std::string confirmation_;
 };
 
 using LoaderOperation = std::function<TOutcome(TLoaderLink&, TerminalLoaderView&, TLoaderSession&)>;

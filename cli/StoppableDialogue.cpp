@@ -1,5 +1,7 @@
 #include "cli/StoppableDialogue.h"
 
+#include "cli/RunLog.h"
+
 int32_t TStoppableDialogue::ShowMessage(const TMessage& message)
 {
     if (!Interrupted()) return user_.ShowMessage(message);
@@ -36,4 +38,15 @@ void TStoppableDialogue::SetVersion(const std::string& text)
 void TStoppableDialogue::SetClock(const std::string& text)
 {
     if (!Interrupted()) user_.SetClock(text);
+}
+
+void TStoppableDialogue::Finish(TBoardResult& result, const std::string& stoppedNote)
+{
+    if (result.Outcome != TOutcome::Done && Interrupted()) {
+        result.Outcome = TOutcome::Stopped;
+        result.Text = StoppedAtText(step_, percent_) + "\n" + stoppedNote;
+    } else {
+        result.Text = user_.LastText().empty() ? OutcomeText(result.Outcome) : user_.LastText();
+    }
+    user_.Conclude(result.Outcome, result.Text);
 }

@@ -3,14 +3,15 @@
 // happened, and a question it still asks is answered No.
 #pragma once
 
+#include "cli/BoardOutput.h"
+#include "cli/CliDialogue.h"
 #include "cli/Interrupt.h"
-#include "util/Dialogue.h"
 
 #include <string>
 
 class TStoppableDialogue : public TUserDialogue {
 public:
-    explicit TStoppableDialogue(TUserDialogue& user) : user_(user) {}
+    explicit TStoppableDialogue(TCliDialogue& user) : user_(user) {}
 
     int32_t ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
@@ -22,11 +23,14 @@ public:
     void SetClock(const std::string& text) override;
     void SetBusy(bool busy) override { user_.SetBusy(busy); }
 
-    // "Работа остановлена: Запись, 45%."
-    std::string StoppedAt() const { return StoppedAtText(step_, percent_); }
+    // The run's end: `result.Outcome` as the workflow returned it becomes Stopped when an interrupt
+    // cut the work short, and the text says where ("Работа остановлена: Запись, 45%.") and
+    // `stoppedNote`; otherwise the text is the last one shown, or the outcome's own words. The user
+    // then concludes the run.
+    void Finish(TBoardResult& result, const std::string& stoppedNote);
 
 private:
-    TUserDialogue& user_;
+    TCliDialogue& user_;
     std::string step_ = "подключение";
     int32_t percent_ = 0;
 };

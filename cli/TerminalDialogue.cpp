@@ -32,6 +32,12 @@ void TerminalDialogue::Complain(const std::string& line)
     std::cerr << line << std::endl;
 }
 
+void TerminalDialogue::Confirm(const std::string& text)
+{
+    lastText_ = text;
+    Say(text);
+}
+
 void TerminalDialogue::Conclude(TOutcome outcome, const std::string& text)
 {
     if (outcome == TOutcome::Stopped || (outcome != TOutcome::Done && lastText_.empty())) Complain(text);

@@ -3,8 +3,8 @@
 // terminal, or No without one.
 #pragma once
 
+#include "cli/CliDialogue.h"
 #include "cli/ProgressLine.h"
-#include "util/Dialogue.h"
 
 #include <string>
 
@@ -12,7 +12,7 @@
 // caption is left out where the text begins with it ("Ошибка соединения ...").
 std::string CaptionedText(const TMessage& message);
 
-class TerminalDialogue : public TUserDialogue {
+class TerminalDialogue : public TCliDialogue {
 public:
     explicit TerminalDialogue(bool assumeYes);
 
@@ -27,22 +27,18 @@ public:
     void SetVersion(const std::string& text) override;
     void SetClock(const std::string& text) override;
 
-    // The run's end: a failure no message has explained, or a stop, is said on stderr.
-    void Conclude(TOutcome outcome, const std::string& text);
-    // A line of our own on stdout (what a command did).
-    void Say(const std::string& line);
-    // On stderr: why the run failed, where no message has said it.
-    void Complain(const std::string& line);
-
-    // The last error or information shown (not the "switch the board on" notice), for the run log.
-    const std::string& LastText() const { return lastText_; }
+    // On stdout.
+    void Confirm(const std::string& text) override;
+    // A failure no message has explained, or a stop, is said on stderr.
+    void Conclude(TOutcome outcome, const std::string& text) override;
 
 private:
+    void Say(const std::string& line);        // stdout
+    void Complain(const std::string& line);   // stderr
     bool Ask(const std::string& question);
     void WaitForEnter();
 
     bool assumeYes_;
     bool interactive_;   // stdin and stdout are terminals: the user can answer
     TProgressLine progress_;
-    std::string lastText_;
 };

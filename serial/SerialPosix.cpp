@@ -4,8 +4,6 @@
 #include "serial/Serial.h"
 #include "serial/SerialPrivate.h"
 
-const char* const NoPermissionAdvice = "добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново.";
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -17,6 +15,8 @@ const char* const NoPermissionAdvice = "добавьте пользовател�
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
+
+const char* const NoPermissionAdvice = "добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново.";
 
 namespace {
 // A write that makes no progress for this long (a device that stopped taking bytes) fails.

@@ -5,11 +5,11 @@
 #include "serial/Serial.h"
 #include "serial/SerialPrivate.h"
 
-const char* const NoPermissionAdvice = "запустите программу от имени пользователя, которому доступен этот порт.";
-
 #include "util/Win32Text.h"
 
 #include <algorithm>
+
+const char* const NoPermissionAdvice = "запустите программу от имени пользователя, которому доступен этот порт.";
 
 namespace {
 // A write that has not completed after this long (a device that stopped taking bytes) fails.
