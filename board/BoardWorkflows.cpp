@@ -97,6 +97,15 @@ TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool
         return TOutcome::Refused;
     }
     if (includeFonts && !PrepareFonts(fonts, fontFile, ui)) return TOutcome::FileRefused;
+    return ProgramPreparedBoard(link, ui, fonts, includeFonts);
+}
+
+TOutcome ProgramPreparedBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts)
+{
+    if (!link.FirmwareAllowed()) {
+        ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, MbError});
+        return TOutcome::Refused;
+    }
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
     TLinkResult result = versionRead ? link.LoaderVersionGate() : TLinkResult::Ok;
