@@ -4,6 +4,7 @@ namespace {
 constexpr int32_t PipeStep = 10;
 // A rate measured over less time says nothing yet.
 constexpr double ShortestMeasure = 0.2;
+} // namespace
 
 // "1,9 КБ/с" or "850 Б/с": a decimal comma, as Russian writes it.
 std::string RateText(double bytesPerSecond)
@@ -27,7 +28,6 @@ std::string DurationText(double seconds)
     std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
     return text;
 }
-} // namespace
 
 void TProgressLine::Begin(const std::string& phase)
 {

@@ -9,6 +9,11 @@
 #include <cstdio>
 #include <string>
 
+// "1,9 КБ/с" or "850 Б/с"
+std::string RateText(double bytesPerSecond);
+// "0:07"
+std::string DurationText(double seconds);
+
 class TProgressLine {
 public:
     TProgressLine(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}

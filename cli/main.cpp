@@ -4,6 +4,7 @@
 #include "cli/Interrupt.h"
 #include "cli/LoaderCommands.h"
 #include "cli/PortsCommand.h"
+#include "cli/StationCommand.h"
 
 #include "serial/Clock.h"
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv)
     SetupStart(app, global);
     SetupConfig(app, global);
     SetupLoader(app, global);
+    SetupStation(app, global);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {

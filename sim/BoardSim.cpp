@@ -38,7 +38,9 @@ bool TBoardSim::Start()
         s.Error = "pipe";
         return false;
     }
-    if (!s.OpenLine()) {
+    if (s.Options.Unplugged) {
+        s.Hung = s.Pulled = true;
+    } else if (!s.OpenLine()) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
         return false;
@@ -69,6 +71,7 @@ void TBoardSim::Stop()
     s.WakeRead = s.WakeWrite = -1;
     s.Running = false;
     s.ReconnectWanted = false;
+    s.PullWanted = false;
     s.Changed.notify_all();
 }
 
@@ -90,10 +93,44 @@ bool TBoardSim::Reconnect()
     return s.Running && s.ReconnectResult;
 }
 
+bool TBoardSim::Pull()
+{
+    Impl& s = *impl_;
+    std::unique_lock guard(s.Lock);
+    if (!s.Running) return false;
+    s.PullWanted = true;
+    s.Wake();
+    s.Changed.wait(guard, [&s] { return !s.PullWanted; });
+    return true;
+}
+
+bool TBoardSim::Plug()
+{
+    {
+        Impl& s = *impl_;
+        std::lock_guard guard(s.Lock);
+        if (!s.Running) return false;
+        // A board plugged in comes up as from power-on.
+        if (s.Board.Phase() != BoardPhase::Off) {
+            s.Board.PowerOff();
+            s.Board.PowerOn();
+            s.Loader.Restart();
+        }
+        s.Pulled = false;
+    }
+    return Reconnect();
+}
+
+bool TBoardSim::Plugged() const
+{
+    std::lock_guard guard(impl_->Lock);
+    return impl_->Running && !impl_->Pulled && impl_->Pty.IsOpen();
+}
+
 bool TBoardSim::HungUp() const
 {
     std::lock_guard guard(impl_->Lock);
-    return impl_->Hung;
+    return impl_->Hung && !impl_->Pulled;
 }
 
 std::string TBoardSim::ErrorText() const

@@ -58,6 +58,7 @@ struct SimOptions {
     std::string FlashFile;
     char VersionMajor = '4', VersionMinor = '0';   // digits sent in the 0xD0 reply (0x09, major, minor)
     bool KeepWireLog = true;        // false: records go only to the listener (a long board-sim run)
+    bool Unplugged = false;         // Start leaves the board out of its socket: no device, no link, until Plug
 };
 
 class TBoardSim {
@@ -71,7 +72,12 @@ public:
     void Stop();
     std::string SlavePath() const;  // the device the program opens
     bool Reconnect();               // after a HangUp: a new pty, LinkPath re-pointed
-    bool HungUp() const;            // a HangUp fault has closed the line and no Reconnect followed
+    bool HungUp() const;            // a HangUp fault has closed the line and no Reconnect followed (a pull is no fault)
+    // The board pulled out of its socket: the line hangs up (an open port sees the device gone) and
+    // LinkPath is removed. Plug puts it back: a new device, LinkPath made, the board just powered.
+    bool Pull();
+    bool Plug();
+    bool Plugged() const;
     std::string ErrorText() const;  // why Start or Reconnect failed, or why the flash file was not saved
 
     void AddFault(const FaultRule& rule);

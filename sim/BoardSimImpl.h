@@ -113,5 +113,7 @@ struct TBoardSim::Impl {
     bool Running = false;
     bool Stopping = false;
     bool ReconnectWanted = false;
+    bool PullWanted = false;
+    bool Pulled = false;               // by Pull (or Unplugged): a hang-up board-sim does not undo by itself
     bool ReconnectResult = false;
 };

@@ -34,6 +34,10 @@ void SetupOptions(CLI::App& app, SimCli& cli)
         "--link). Runs until interrupted (Ctrl+C, SIGTERM).");
     app.add_option("--link", cli.Sim.LinkPath, "Also make a symbolic link PATH to the slave device (re-pointed after a hang-up)")
         ->type_name("PATH");
+    app.add_flag("--unplugged", cli.Sim.Unplugged,
+                 "Start with the board out of its socket: no device and no --link until SIGUSR1 plugs it in "
+                 "(the first line says \"unplugged\"). SIGUSR1 plugs the board in (a new device, --link made, "
+                 "its path printed), SIGUSR2 pulls it out (the line hangs up, --link removed, \"unplugged\" printed)");
     app.add_flag("--pace", cli.Sim.Pace, "Carry bytes both ways no faster than the line rate the program set (11 bits a byte)");
     app.add_option("--flash", cli.Sim.FlashFile, "Keep the loader's flash in FILE: loaded at start (created erased if missing), every write in it at once")
         ->type_name("FILE");
@@ -90,7 +94,22 @@ std::string WireLine(const WireRecord& r)
     return line;
 }
 
-// Waits for SIGINT/SIGTERM; brings the line back after a hang-up.
+constexpr const char* UnpluggedLine = "unplugged";
+
+// SIGUSR1 plugs the board in, SIGUSR2 pulls it out; each says what the line is now.
+void PlugOrPull(TBoardSim& sim, int sig)
+{
+    if (sig == SIGUSR1 && !sim.Plugged()) {
+        if (sim.Plug()) std::cout << sim.SlavePath() << std::endl;
+        else std::cerr << "board-sim: " << sim.ErrorText() << "\n";
+    } else if (sig == SIGUSR2 && sim.Plugged()) {
+        sim.Pull();
+        std::cout << UnpluggedLine << std::endl;
+    }
+}
+
+// Waits for SIGINT/SIGTERM; plugs and pulls on SIGUSR1/SIGUSR2; brings the line back after a
+// hang-up fault (not after a pull: the board is out until plugged in again).
 void ServeUntilSignal(TBoardSim& sim, const sigset_t& signals)
 {
     int64_t hungSince = -1;
@@ -99,6 +118,11 @@ void ServeUntilSignal(TBoardSim& sim, const sigset_t& signals)
         timespec ts{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
         int sig = sigtimedwait(&signals, nullptr, &ts);
         if (sig == SIGINT || sig == SIGTERM) return;
+        if (sig == SIGUSR1 || sig == SIGUSR2) {
+            PlugOrPull(sim, sig);
+            hungSince = -1;
+            continue;
+        }
         if (!sim.HungUp()) {
             hungSince = -1;
             continue;
@@ -131,6 +155,8 @@ int Run(const SimCli& cli)
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     TBoardSim sim(options);
@@ -152,7 +178,7 @@ int Run(const SimCli& cli)
         std::cerr << "board-sim: " << sim.ErrorText() << "\n";
         return 1;
     }
-    std::cout << sim.SlavePath() << std::endl;
+    std::cout << (cli.Sim.Unplugged ? UnpluggedLine : sim.SlavePath()) << std::endl;
     ServeUntilSignal(sim, signals);
     sim.Stop();
     if (!sim.ErrorText().empty()) std::cerr << "board-sim: " << sim.ErrorText() << "\n";

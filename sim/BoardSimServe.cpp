@@ -358,6 +358,12 @@ void TBoardSim::Impl::Serve()
     std::unique_lock guard(Lock);
     while (!Stopping) {
         if (ReconnectWanted) DoReconnect();
+        if (PullWanted) {
+            if (Pty.IsOpen()) HangUpLine();
+            Pulled = true;
+            PullWanted = false;
+            Changed.notify_all();
+        }
         uint64_t now = Now();
         // Bytes that are due go first: they are what the program is waiting for.
         if (Pty.IsOpen()) SendHeardOutput(now, guard);

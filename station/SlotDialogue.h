@@ -36,6 +36,3 @@ private:
     bool lastWasError_ = false;
     std::chrono::steady_clock::time_point stepStart_ = std::chrono::steady_clock::now();
 };
-
-// A text's lines, for TSlotView::Lines.
-std::vector<std::string> TextLines(const std::string& text);

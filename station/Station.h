@@ -79,6 +79,9 @@ struct TStationCounters {
     double BoardsPerHour() const { return ShiftSeconds > 0 ? Total() * 3600.0 / ShiftSeconds : 0.0; }
 };
 
+// A message's or a result's text as TSlotView::Lines has it: one line each, empty lines dropped.
+std::vector<std::string> TextLines(const std::string& text);
+
 enum class TSlotEvent {
     State,      // the slot's state changed (view.State)
     Step,       // a new workflow step (view.Step)
