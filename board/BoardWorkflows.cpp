@@ -3,6 +3,7 @@
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "fonts/fntUnit.h"
+#include "serial/PortGone.h"
 #include "util/StrUnit.h"
 
 #include <vector>
@@ -44,12 +45,13 @@ TLinkResult ProgramAll(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, boo
 constexpr const char* ProgrammingLeftNote =
     "Если запись программы уже началась, табло осталось без рабочей программы: повторите запись программы.";
 
-TOutcome ReportProgramming(TUserDialogue& ui, TLinkResult result)
+TOutcome ReportProgramming(TBoardLink& link, TUserDialogue& ui, TLinkResult result)
 {
     if (result == TLinkResult::Lost) {
         ui.SetStatus("Нет соединения");
         ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!", std::string("Соединение потеряно!\n") + ProgrammingLeftNote,
                         MbError});
+        SayIfPortGone(*link.BoardPort, link.BoardPortName, ui);
         return TOutcome::LinkLost;
     }
     if (result == TLinkResult::Bad) {
@@ -112,7 +114,7 @@ TOutcome ProgramPreparedBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fon
     if (result == TLinkResult::Ok) result = link.PrepareProgramming();
     result = ProgramAll(link, ui, fonts, includeFonts, result);
     link.CloseBoardPort();
-    return ReportProgramming(ui, result);
+    return ReportProgramming(link, ui, result);
 }
 
 TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
@@ -134,6 +136,7 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     } else {
         ui.SetStatus("Нет соединения");
         ui.ShowMessage({TMessageId::ConnectionLost, "Проверка RAM!", "Соединение потеряно!", MbError});
+        SayIfPortGone(*link.BoardPort, link.BoardPortName, ui);
     }
     link.CloseBoardPort();
     return outcome;
@@ -163,6 +166,7 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
             link.CloseBoardPort();
             ui.SetStatus("Нет соединения");
             ui.ShowMessage({TMessageId::ConnectionLost, "Чтение конфигурации!", "Соединение потеряно!", MbError});
+            SayIfPortGone(*link.BoardPort, link.BoardPortName, ui);
             return TOutcome::LinkLost;
         }
         std::copy_n(block, i < 7 ? 32 : 31, record.begin() + 1 + 32 * i);

@@ -174,7 +174,7 @@ int32_t TBoardEventDialogue::ShowMessage(const TMessage& message)
         return assumeYes_ ? IdYes : IdNo;
     }
     output_.Message(board_, message, {});
-    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
+    Remember(message);
     return IdOk;
 }
 

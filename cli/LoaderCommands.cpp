@@ -6,6 +6,7 @@
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
+#include "serial/PortGone.h"
 #include "serial/PlaceholderPort.h"
 #include "util/AtomicFile.h"
 #include "util/InputFile.h"
@@ -121,6 +122,7 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
     if (!link.ConnectLoader(ConnectAttempts) ||
         !ReadBlockImage(link, session.Blocks[index].Header, session.Directory.BlockSlot(index), *dumped)) {
         ShowError(view, TMessageId::LoaderLinkError, "Ошибка соединения с загрузчиком");
+        SayIfPortGone(*link.LoaderPort, link.LoaderPortName, view);
         return TOutcome::LinkLost;
     }
     std::string error;

@@ -50,7 +50,7 @@ int32_t TerminalDialogue::ShowMessage(const TMessage& message)
     case TMessageKind::Error: Complain(CaptionedText(message)); break;
     case TMessageKind::Information: Say(CaptionedText(message)); break;
     }
-    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
+    Remember(message);
     if (message.Id == TMessageId::SwitchBoardOn && !assumeYes_ && interactive_) WaitForEnter();
     return IdOk;
 }

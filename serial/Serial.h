@@ -107,7 +107,13 @@ public:
     // reply already in but does not wait for one. None by default.
     const std::atomic<bool>* StopRequest = nullptr;
     bool StopRequested() const { return StopRequest && StopRequest->load(); }
-    // A protocol pause of `ms` on the clock, cut short when a stop is requested.
+    // The device went away while it was open (an adapter pulled, its port removed), as the receive
+    // thread or a failed write found: every wait on it ends at once and nothing more is sent.
+    // Stays so after the port is closed, until the next Open of a device.
+    bool Gone() const { return gone_.load(); }
+    // No further exchange on this port: a stop was requested or the device is gone.
+    bool Halted() const { return StopRequested() || Gone(); }
+    // A protocol pause of `ms` on the clock, cut short when a stop is requested or the device goes.
     void Pause(int64_t ms) const;
     std::string PortName;
     TWaitTimer Timer;
@@ -135,6 +141,7 @@ private:
     int32_t baud_ = 19200;
     std::optional<std::vector<std::string>> freePorts_;
     std::unique_ptr<TRecThread> receiver_;
+    std::atomic<bool> gone_{false};
 };
 
 // What the port-error box adds to its fixed text after a failed Open: the port, the system's
