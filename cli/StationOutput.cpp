@@ -90,9 +90,11 @@ void TStationOutput::Begin()
     switch (mode_) {
     case TOutputMode::Json: {
         std::string slots = "[";
-        for (const TSlotView& view : slots_)
-            slots += (slots.size() > 1 ? "," : "") + TJsonLine().Add("slot", view.Label).Add("socket", view.Socket).Line();
-        std::replace(slots.begin(), slots.end(), '\n', ' ');
+        for (const TSlotView& view : slots_) {
+            std::string object = TJsonLine().Add("slot", view.Label).Add("socket", view.Socket).Line();
+            object.pop_back();   // the line end
+            slots += (slots.size() > 1 ? "," : "") + object;
+        }
         std::fputs(TJsonLine().Add("event", "station").Add("job", header_).AddRaw("slots", slots + "]").Line().c_str(), out_);
         break;
     }

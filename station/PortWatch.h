@@ -25,6 +25,9 @@ public:
     // How many times port `index` was seen to go away, so a pull and a plug between two looks
     // are not missed. Read on Wait's thread.
     uint64_t Removals(size_t index) const;
+    // The device to open for port `index` when it is present, else empty: now (Linux) or as of
+    // the last look (Windows). Read on Wait's thread.
+    std::string Device(size_t index) const;
 
 private:
     struct TImpl;

@@ -153,3 +153,5 @@ void TPortWatch::Wake()
 }
 
 uint64_t TPortWatch::Removals(size_t index) const { return impl_->Removals[index]; }
+
+std::string TPortWatch::Device(size_t index) const { return PresentDevice(impl_->Ports[index]); }

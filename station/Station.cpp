@@ -119,7 +119,7 @@ void TStation::TImpl::WatchPorts()
         uint32_t now = Clock::TickCount();
         int64_t next = -1;
         for (size_t slot = 0; slot < Slots.size() && !Stopping; ++slot) {
-            int64_t due = Look(slot, !PresentDevice(Slots[slot].Spec.Port).empty(), now);
+            int64_t due = Look(slot, !Watch->Device(slot).empty(), now);
             if (due >= 0 && (next < 0 || due < next)) next = due;
         }
         if (Stopping) break;
@@ -176,7 +176,7 @@ int64_t TStation::TImpl::Look(size_t slot, bool present, uint32_t now)
 void TStation::TImpl::StartJob(size_t slot)
 {
     TSlot& s = Slots[slot];
-    std::string device = PresentDevice(s.Spec.Port);
+    std::string device = Watch->Device(slot);
     if (device.empty()) return;   // gone in the meantime: the next look sees it
     if (s.Job.joinable()) s.Job.join();
     s.Stop = Stopping.load();
@@ -215,13 +215,13 @@ TBoardRecord TStation::TImpl::Finish(size_t slot, TBoardRecord record, const TSl
     TSlot& s = Slots[slot];
     record.Version = ui.Version();
     bool pulled = s.Stop && !Stopping;
-    std::string where = StoppedAtText(ui.Step(), std::max(0, ui.Percent()));
     if (record.Outcome != TOutcome::Done && pulled) {
         record.Outcome = TOutcome::LinkLost;
-        record.Text = "Плата извлечена во время работы. " + where + "\n" + PulledNote;
+        std::string percent = ui.Percent() >= 0 ? ", " + std::to_string(ui.Percent()) + "%" : "";
+        record.Text = "Плата извлечена во время работы: " + ui.Step() + percent + ".\n" + PulledNote;
     } else if (record.Outcome != TOutcome::Done && Stopping) {
         record.Outcome = TOutcome::Stopped;
-        record.Text = where + "\n" + StoppedBoardWorkNote(TBoardWork::Program);
+        record.Text = StoppedAtText(ui.Step(), std::max(0, ui.Percent())) + "\n" + StoppedBoardWorkNote(TBoardWork::Program);
     } else if (record.Outcome == TOutcome::Done) {
         record.Text = ui.LastText().empty() ? "OK" : ui.LastText();
         if (Job.Spec().LoaderBlock > 0)
