@@ -9,6 +9,7 @@
 #include "station/Station.h"
 #include "station/StationJob.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -16,6 +17,16 @@
 namespace {
 // How often the shift's end by Ctrl-C is looked for: the boards never wait for it.
 constexpr int32_t InterruptLookMs = 100;
+
+int DisplayWidth(const std::string& utf8)
+{
+    return static_cast<int>(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+std::string Padded(const std::string& text, int width)
+{
+    return text + std::string(static_cast<size_t>(std::max(0, width - DisplayWidth(text))), ' ');
+}
 
 bool ReadFileOrSay(const std::string& path, TStationFile& file)
 {
@@ -41,6 +52,11 @@ std::string JobHeader(const TStationFile& file, const TStationJob& job)
 int Check(const StationOptions& o, const TStationFile& file, const TStationJob& job)
 {
     if (!o.Global.Json) std::printf("%s\n", JobHeader(file, job).c_str());
+    int labelWidth = 0, portWidth = 0;
+    for (const TSlotSpec& slot : file.Slots) {
+        labelWidth = std::max(labelWidth, DisplayWidth(slot.Label));
+        portWidth = std::max(portWidth, DisplayWidth(slot.Port));
+    }
     for (const TSlotSpec& slot : file.Slots) {
         std::string device = PresentDevice(slot.Port);
         if (o.Global.Json) {
@@ -48,8 +64,9 @@ int Check(const StationOptions& o, const TStationFile& file, const TStationJob& 
                            .Add("binding", BindingText(slot.Binding)).Add("present", !device.empty())
                            .Add("device", device).Line().c_str(), stdout);
         } else {
-            std::printf("%s  %s  %s  %s\n", slot.Label.c_str(), BindingText(slot.Binding), slot.Port.c_str(),
-                        device.empty() ? "нет платы" : "есть");
+            std::string presence = device.empty() ? "нет платы" : device == slot.Port ? "есть" : "есть: " + device;
+            std::printf("%s  %s  %s  %s\n", Padded(slot.Label, labelWidth).c_str(), Padded(BindingText(slot.Binding), 6).c_str(),
+                        Padded(slot.Port, portWidth).c_str(), presence.c_str());
         }
     }
     return 0;

@@ -62,6 +62,14 @@ bool ParseYesNo(const std::string& text, bool& value)
     return true;
 }
 
+// A ';' after a blank starts a comment at the end of a line ("Settle=500   ; ms").
+std::string_view WithoutComment(std::string_view value)
+{
+    for (size_t i = 1; i < value.size(); ++i)
+        if (value[i] == ';' && (value[i - 1] == ' ' || value[i - 1] == '\t')) return value.substr(0, i);
+    return value;
+}
+
 std::string FullName(const std::string& folder, const std::string& name)
 {
     std::filesystem::path path(name);
@@ -111,7 +119,7 @@ bool TParser::Line(const std::string& raw, int32_t number)
     size_t eq = line.find('=');
     if (eq == std::string::npos) return Fail(number, "строка без «=»: ожидается КЛЮЧ=ЗНАЧЕНИЕ");
     std::string key = TrimBlanks(std::string_view(line).substr(0, eq));
-    std::string value = TrimBlanks(std::string_view(line).substr(eq + 1));
+    std::string value = TrimBlanks(WithoutComment(std::string_view(line).substr(eq + 1)));
     if (key.empty()) return Fail(number, "пустой ключ перед «=»");
     if (section_.empty()) return Fail(number, "ключ «" + key + "» вне раздела: начните с [Job] или [Slots]");
     if (section_ == "job") return JobKey(key, value, number);

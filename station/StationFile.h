@@ -1,6 +1,6 @@
 // The station file: the job and the slots, in the project's INI form, UTF-8.
 //
-//   ; comments start with ';' or '#'
+//   ; comments start with ';' or '#'; a ';' after a blank ends a line's value
 //   [Job]
 //   Firmware=board.bin        ; the 9747-byte firmware file; none: the built-in firmware
 //   Fonts=fonts.gly           ; also write these fonts; optional

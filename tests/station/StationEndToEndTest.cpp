@@ -142,8 +142,8 @@ TEST_F(StationTest, CheckShowsWhichSlotsHoldABoard)
     Plug("A1");
     RunResult run = RunProcess({FLASHER_CLI, "station", "--check", Path("st.ini")});
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_NE(run.Out.find("A1  порт  " + SlotPath("A1") + "  есть"), std::string::npos) << run.Out;
-    EXPECT_NE(run.Out.find("A2  порт  " + SlotPath("A2") + "  нет платы"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("A1  порт    " + SlotPath("A1") + "  есть\n"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("A2  порт    " + SlotPath("A2") + "  нет платы\n"), std::string::npos) << run.Out;
 }
 
 // A job file refused stops the station before anything is watched: the board already in its slot

@@ -12,12 +12,13 @@ TEST(StationFile, GoodFileGivesTheJobAndTheSlotsInOrder)
                        "LoaderBlock=2\r\n"
                        "LoaderName= Табло 3.00 \r\n"
                        "FormatLoader=yes\r\n"
-                       "Settle=750\r\n"
+                       "Settle=750   ; ms\r\n"
                        "\r\n"
                        "[Slots]\r\n"
                        "Верх=/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.1:1.0-port0\r\n"
                        "B=/dev/serial/by-id/usb-FTDI_FT232R_A10KZ1XB-if00-port0\r\n"
-                       "C=/dev/ttyUSB2\r\n";
+                       "C=/dev/ttyUSB2\t; the spare\r\n"
+                       "D=COM;3\r\n";
     TStationFile file;
     TStationFileError error;
     ASSERT_TRUE(ParseStationText(text, "/work", file, error)) << error.Line << ": " << error.Reason;
@@ -27,12 +28,14 @@ TEST(StationFile, GoodFileGivesTheJobAndTheSlotsInOrder)
     EXPECT_EQ(file.Job.LoaderName, "Табло 3.00");
     EXPECT_TRUE(file.Job.FormatLoader);
     EXPECT_EQ(file.SettleMs, 750);
-    ASSERT_EQ(file.Slots.size(), 3u);
+    ASSERT_EQ(file.Slots.size(), 4u);
     EXPECT_EQ(file.Slots[0].Label, "Верх");
     EXPECT_EQ(file.Slots[0].Binding, TSlotBinding::Socket);
     EXPECT_EQ(file.Slots[0].Line, 11);
     EXPECT_EQ(file.Slots[1].Binding, TSlotBinding::ById);
     EXPECT_EQ(file.Slots[2].Binding, TSlotBinding::PortName);
+    EXPECT_EQ(file.Slots[2].Port, "/dev/ttyUSB2");
+    EXPECT_EQ(file.Slots[3].Port, "COM;3") << "a ';' without a blank before it is no comment";
 }
 
 struct Refusal {
