@@ -13,10 +13,8 @@ std::vector<std::string> TextLines(const std::string& text)
 
 int32_t TSlotDialogue::ShowMessage(const TMessage& message)
 {
-    if (message.Kind() != TMessageKind::Question && message.Id != TMessageId::SwitchBoardOn) {
-        lastText_ = message.Text;
-        lastWasError_ = message.Kind() == TMessageKind::Error;
-    }
+    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
+    if (message.Kind() == TMessageKind::Information) lastInformation_ = message.Text;
     change_(TSlotEvent::Message, [&](TSlotView& view) { view.Lines = TextLines(message.Text); });
     // The job answers questions itself; what a box without a question returns.
     return IdOk;

@@ -23,9 +23,11 @@ public:
     const std::string& Step() const { return step_; }
     int32_t Percent() const { return percent_; }
     const std::string& Version() const { return version_; }
-    // The last error or information shown (not a question, not the "switch the board on" notice).
+    // The last message shown but the "switch the board on" notice: an error, an information, or
+    // a question the job answered No to (what a failed board's record says).
     const std::string& LastText() const { return lastText_; }
-    bool LastWasError() const { return lastWasError_; }
+    // The last information shown (what a passed board's record says).
+    const std::string& LastInformation() const { return lastInformation_; }
 
 private:
     ChangeFn change_;
@@ -33,6 +35,6 @@ private:
     int32_t percent_ = -1;
     std::string version_;
     std::string lastText_;
-    bool lastWasError_ = false;
+    std::string lastInformation_;
     std::chrono::steady_clock::time_point stepStart_ = std::chrono::steady_clock::now();
 };

@@ -223,7 +223,7 @@ TBoardRecord TStation::TImpl::Finish(size_t slot, TBoardRecord record, const TSl
         record.Outcome = TOutcome::Stopped;
         record.Text = StoppedAtText(ui.Step(), std::max(0, ui.Percent())) + "\n" + StoppedBoardWorkNote(TBoardWork::Program);
     } else if (record.Outcome == TOutcome::Done) {
-        record.Text = ui.LastText().empty() ? "OK" : ui.LastText();
+        record.Text = ui.LastInformation().empty() ? "OK" : ui.LastInformation();
         if (Job.Spec().LoaderBlock > 0)
             record.Text += "\nБлок №" + std::to_string(Job.Spec().LoaderBlock) + " записан: «" + Job.Spec().LoaderName + "».";
     } else {

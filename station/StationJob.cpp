@@ -40,7 +40,12 @@ public:
         if (message.Kind() != TMessageKind::Question) return ui_.ShowMessage(message);
         bool yes = message.Id == TMessageId::WriteQuestion || message.Id == TMessageId::EraseQuestion ||
                    (message.Id == TMessageId::FormatOffer && format_);
-        ui_.ShowMessage(message);
+        TMessage shown = message;
+        if (!yes)
+            shown.Text += message.Id == TMessageId::FormatOffer
+                              ? "\nСтанция ответила «Нет»: в файле станции FormatLoader=no."
+                              : "\nСтанция ответила «Нет».";
+        ui_.ShowMessage(shown);
         return yes ? IdYes : IdNo;
     }
     void SetStatus(const std::string& text) override { ui_.SetStatus(text); }

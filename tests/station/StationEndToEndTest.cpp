@@ -1,6 +1,7 @@
 // flasher-cli station against simulated boards plugged into and pulled out of their slots.
 #include "tests/station/StationFixture.h"
 
+#include "tests/cli/CliFixture.h"
 #include "tests/cli/Processes.h"
 
 #include <fstream>
@@ -148,16 +149,71 @@ TEST_F(StationTest, CheckShowsWhichSlotsHoldABoard)
 
 // A job file refused stops the station before anything is watched: the board already in its slot
 // hears nothing.
-TEST_F(StationTest, RefusedFirmwareStopsTheStationAtOnce)
+struct RefusedJob {
+    const char* Name;
+    const char* JobLines;
+    const char* Said;   // on stderr, after the job file's full name
+};
+
+class RefusedJobTest : public StationTest, public testing::WithParamInterface<RefusedJob> {};
+
+TEST_P(RefusedJobTest, StopsTheStationAtOnce)
 {
     std::ofstream(Path("short.bin")) << "too short";
-    WriteStation({"A1"}, "Firmware=short.bin\n");
+    WriteFontFile(Path("broken.gly"), false);
+    WriteStation({"A1"}, GetParam().JobLines);
     AddBoard("A1", {"--wire-log", Path("wire.log")});
     Plug("A1");
     RunResult run = RunProcess({FLASHER_CLI, "station", Path("st.ini")}, {"FLASHER_CLOCK_SCALE=5"}, 20s);
     EXPECT_EQ(run.Status, 4);
-    EXPECT_NE(run.Err.find("файл прошивки " + Path("short.bin") + " не подходит"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find(GetParam().Said), std::string::npos) << run.Err;
     EXPECT_TRUE(FileLines(Path("wire.log")).empty()) << "the board was spoken to";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedJobTest,
+    testing::Values(RefusedJob{"ShortFirmware", "Firmware=short.bin\n", "short.bin не подходит"},
+                    RefusedJob{"MissingFirmware", "Firmware=none.bin\n", "none.bin не подходит"},
+                    RefusedJob{"BrokenFonts", "Fonts=broken.gly\n", "broken.gly"}),
+    [](const testing::TestParamInfo<RefusedJob>& info) { return info.param.Name; });
+
+// The whole job: firmware with fonts, then the loader block, on a loader whose store is not
+// formatted yet; the block is there afterwards under the job's name.
+TEST_F(StationTest, JobStoresTheLoaderBlockAfterProgramming)
+{
+    WriteFontFile(Path("fonts.gly"), true);
+    WriteStation({"A1"}, "Fonts=fonts.gly\nLoaderBlock=3\nLoaderName=Смена 1\nFormatLoader=yes\n");
+    AddBoard("A1", {"--flash", Path("flash.bin")});
+    StartStation("--boards 1");
+    Plug("A1");
+    JsonObject board = WaitSlot("A1", "board");
+    EXPECT_EQ(board["outcome"], "passed") << board["text"];
+    EXPECT_NE(board["text"].find("Блок №3 записан: «Смена 1»."), std::string::npos) << board["text"];
+    EXPECT_EQ(station->Wait(), 0);
+    RunResult list = RunProcess({FLASHER_CLI, "--json", "loader", "list", "--port", SlotPath("A1")},
+                                {"FLASHER_CLOCK_SCALE=5"}, 30s);
+    ASSERT_EQ(list.Status, 0) << list.Err;
+    auto events = ParseJsonLines(list.Out);
+    ASSERT_TRUE(events);
+    bool found = false;
+    for (const JsonObject& e : *events) found |= e.at("event") == "block" && e.at("number") == "3" && e.at("name") == "Смена 1";
+    EXPECT_TRUE(found) << list.Out;
+}
+
+// A loader that is not formatted, and a job that does not allow formatting: the board fails and
+// its record says why.
+TEST_F(StationTest, UnformattedLoaderFailsTheBoardUnlessTheJobFormats)
+{
+    WriteStation({"A1"}, "LoaderBlock=1\nLoaderName=Смена 1\n");
+    AddBoard("A1", {"--flash", Path("flash.bin")});
+    StartStation("--boards 1");
+    Plug("A1");
+    JsonObject board = WaitSlot("A1", "board");
+    EXPECT_EQ(board["outcome"], "failed");
+    EXPECT_EQ(board["exit"], "5");
+    EXPECT_NE(board["text"].find("Загрузчик не форматирован!"), std::string::npos) << board["text"];
+    EXPECT_NE(board["text"].find("FormatLoader=no"), std::string::npos) << board["text"];
+    EXPECT_EQ(station->Wait(), 5);
 }
 
 // --on-result's command failing or overrunning its limit is said, and the station goes on.
