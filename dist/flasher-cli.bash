@@ -18,7 +18,7 @@ _flasher_cli()
     local command="" sub="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --trace | --log) ((i++)) ;;
+            --trace | --log | --on-result | --on-result-timeout | --boards) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -36,15 +36,24 @@ _flasher_cli()
         --fonts) _filedir gly; return ;;
         --image | --firmware) _filedir; return ;;
         --block) COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8" -- "$cur")); return ;;
-        --name) return ;;
+        --name | --on-result | --on-result-timeout | --boards) return ;;
     esac
 
     local words_here
     case $command in
-        "") words_here="$global ports program ramtest start config loader" ;;
+        "") words_here="$global ports program ramtest start config loader station" ;;
         ports) words_here="-h --help" ;;
         program) words_here="-h --help -y --yes -p --port --fonts --firmware" ;;
         ramtest | start | config) words_here="-h --help -y --yes -p --port" ;;
+        station)
+            # The station file, or an option.
+            if [[ $cur == -* ]]; then
+                words_here="-h --help --check --boards --on-result --on-result-timeout --json --log --trace"
+            else
+                _filedir ini
+                return
+            fi
+            ;;
         loader)
             case $sub in
                 "") words_here="-h --help list write erase format clock dump" ;;
