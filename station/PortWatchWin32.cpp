@@ -108,14 +108,21 @@ std::vector<TPresentPort> PresentPorts()
     return ports;
 }
 
+// A COM name is there when the object manager knows it: Plug and Play's ports, and also names
+// that other drivers (and wine's dosdevices) make.
+bool DosNameExists(const std::wstring& name)
+{
+    wchar_t target[1024];
+    return QueryDosDeviceW(name.c_str(), target, 1024) != 0;
+}
+
 std::string DeviceAmong(const std::string& port, const std::vector<TPresentPort>& present)
 {
     TSlotBinding binding = BindingOf(port);
     std::wstring wanted = binding == TSlotBinding::PortName ? PlainComName(port) : Upper(WideFromUtf8(port));
+    if (binding == TSlotBinding::PortName) return DosNameExists(wanted) ? Utf8FromWide(wanted) : std::string();
     for (const TPresentPort& candidate : present) {
-        bool match = binding == TSlotBinding::PortName ? candidate.Name == wanted
-                                                       : DeviceMatches(candidate.Node, binding, wanted);
-        if (match) return Utf8FromWide(candidate.Name);
+        if (DeviceMatches(candidate.Node, binding, wanted)) return Utf8FromWide(candidate.Name);
     }
     return {};
 }
