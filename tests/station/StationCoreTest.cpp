@@ -151,3 +151,33 @@ TEST_F(StationCoreTest, ObserverHearsEachSlotsStatesInOrder)
     station.Stop();
     EXPECT_EQ(station.Counters().Total(), 3);
 }
+
+// /dev/serial/by-path itself comes with the first USB adapter and goes with the last: a slot
+// whose folder is missing at the start, or removed and made again, still sees its board.
+TEST_F(StationCoreTest, SlotFolderThatComesLaterIsWatched)
+{
+    std::filesystem::path folder = dir / "by-path";
+    TStationFile later;
+    later.SettleMs = 200;
+    later.Slots.push_back({"L", (folder / "L").string(), TSlotBinding::PortName, 0});
+    SimOptions options;
+    options.LinkPath = (folder / "L").string();
+    options.Unplugged = true;
+    TBoardSim board(options);
+    ASSERT_TRUE(board.Start());
+    TRecordingObserver observer;
+    TStation station(later, job, observer);
+    std::string error;
+    ASSERT_TRUE(station.Start(error)) << error;
+
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(board.Plug()) << board.ErrorText();
+    EXPECT_EQ(observer.WaitFor(0, "board:passed").back(), "board:passed");
+
+    board.Pull();
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(observer.WaitFor(0, "idle"), (std::vector<std::string>{"idle"}));
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(board.Plug()) << board.ErrorText();
+    EXPECT_EQ(observer.WaitFor(0, "board:passed").back(), "board:passed");
+}
