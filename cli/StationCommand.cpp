@@ -53,11 +53,11 @@ int Check(const StationOptions& o, const TStationFile& file, const TStationJob& 
 {
     if (!o.Global.Json) std::printf("%s\n", JobHeader(file, job).c_str());
     int labelWidth = 0, portWidth = 0;
-    for (const TSlotSpec& slot : file.Slots) {
+    for (const TSlotEntry& slot : file.Slots) {
         labelWidth = std::max(labelWidth, DisplayWidth(slot.Label));
         portWidth = std::max(portWidth, DisplayWidth(slot.Port));
     }
-    for (const TSlotSpec& slot : file.Slots) {
+    for (const TSlotEntry& slot : file.Slots) {
         std::string device = PresentDevice(slot.Port);
         if (o.Global.Json) {
             std::fputs(TJsonLine().Add("event", "slot").Add("slot", slot.Label).Add("socket", slot.Port)
@@ -98,10 +98,10 @@ int RunShift(const StationOptions& o, const TStationFile& file, const TStationJo
         if (onResult) onResult->Post(record.Label, json);
     };
     std::vector<TSlotView> slots;
-    for (const TSlotSpec& spec : file.Slots) {
+    for (const TSlotEntry& entry : file.Slots) {
         slots.emplace_back();
-        slots.back().Label = spec.Label;
-        slots.back().Socket = spec.Port;
+        slots.back().Label = entry.Label;
+        slots.back().Socket = entry.Port;
     }
     TStationOutput output(ModeOf(o), JobHeader(file, job), slots, finished);
     TStation station(file, job, output);

@@ -20,7 +20,7 @@ constexpr const char* PulledNote =
     "Если запись программы уже началась, табло осталось без рабочей программы: вставьте плату снова.";
 
 struct TSlot {
-    TSlotSpec Spec;
+    TSlotEntry Entry;
     TSlotView View;
     std::atomic<bool> Stop{false};
     bool PulledDuringJob = false;    // watcher's: the port went away while the job ran
@@ -60,7 +60,7 @@ struct TStation::TImpl {
     {
         std::vector<std::string> ports;
         for (size_t i = 0; i < Slots.size(); ++i) {
-            Slots[i].Spec = file.Slots[i];
+            Slots[i].Entry = file.Slots[i];
             Slots[i].View.Label = file.Slots[i].Label;
             Slots[i].View.Socket = file.Slots[i].Port;
             ports.push_back(file.Slots[i].Port);
@@ -196,8 +196,8 @@ void TStation::TImpl::RunJob(size_t slot, const std::string& device)
 {
     TSlot& s = Slots[slot];
     TBoardRecord record;
-    record.Label = s.Spec.Label;
-    record.Socket = s.Spec.Port;
+    record.Label = s.Entry.Label;
+    record.Socket = s.Entry.Port;
     record.Device = device;
     record.StartUtc = UtcNow();
     auto start = SteadyClock::now();
@@ -224,8 +224,8 @@ TBoardRecord TStation::TImpl::Finish(size_t slot, TBoardRecord record, const TSl
         record.Text = StoppedAtText(ui.Step(), std::max(0, ui.Percent())) + "\n" + StoppedBoardWorkNote(TBoardWork::Program);
     } else if (record.Outcome == TOutcome::Done) {
         record.Text = ui.LastInformation().empty() ? "OK" : ui.LastInformation();
-        if (Job.Spec().LoaderBlock > 0)
-            record.Text += "\nБлок №" + std::to_string(Job.Spec().LoaderBlock) + " записан: «" + Job.Spec().LoaderName + "».";
+        if (Job.Entry().LoaderBlock > 0)
+            record.Text += "\nБлок №" + std::to_string(Job.Entry().LoaderBlock) + " записан: «" + Job.Entry().LoaderName + "».";
     } else {
         record.Text = (ui.LastText().empty() ? std::string("Ошибка") : ui.LastText()) + "\n" + ReplugNote;
     }

@@ -132,7 +132,7 @@ bool TParser::JobKey(const std::string& key, const std::string& value, int32_t l
     if (std::find(seenKeys_.begin(), seenKeys_.end(), k) != seenKeys_.end())
         return Fail(line, "ключ «" + key + "» указан в [Job] второй раз");
     seenKeys_.push_back(k);
-    TStationJobSpec& job = file_.Job;
+    TJobEntry& job = file_.Job;
     if (k == "firmware") {
         if (value.empty()) return Fail(line, "Firmware без имени файла");
         job.Firmware = FullName(folder_, value);
@@ -162,7 +162,7 @@ bool TParser::JobKey(const std::string& key, const std::string& value, int32_t l
 bool TParser::Slot(const std::string& label, const std::string& port, int32_t line)
 {
     if (port.empty()) return Fail(line, "гнездо «" + label + "» без порта");
-    for (const TSlotSpec& slot : file_.Slots) {
+    for (const TSlotEntry& slot : file_.Slots) {
         if (slot.Label == label)
             return Fail(line, "метка «" + label + "» уже занята строкой " + std::to_string(slot.Line));
         if (slot.Port == port)

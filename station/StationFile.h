@@ -25,14 +25,14 @@
 
 enum class TSlotBinding { Socket, ById, PortName };
 
-struct TSlotSpec {
+struct TSlotEntry {
     std::string Label;
     std::string Port;
     TSlotBinding Binding = TSlotBinding::PortName;
     int32_t Line = 0;     // where the file names it
 };
 
-struct TStationJobSpec {
+struct TJobEntry {
     std::string Firmware;      // full path; empty: the built-in firmware
     std::string Fonts;         // full path; empty: no fonts
     int32_t LoaderBlock = 0;   // 1..8; 0: nothing stored in the loader
@@ -42,8 +42,8 @@ struct TStationJobSpec {
 
 struct TStationFile {
     std::string Path;
-    TStationJobSpec Job;
-    std::vector<TSlotSpec> Slots;
+    TJobEntry Job;
+    std::vector<TSlotEntry> Slots;
     int32_t SettleMs = 500;
 };
 

@@ -65,7 +65,7 @@ std::string FileName(const std::string& path) { return std::filesystem::path(pat
 } // namespace
 
 struct TStationJob::TImpl {
-    TStationJobSpec Spec;
+    TJobEntry Entry;
     TFirmware Firmware;
     TFontSet Fonts;
     TBlockImage Image{};
@@ -79,38 +79,38 @@ struct TStationJob::TImpl {
 TStationJob::TStationJob() : impl_(std::make_unique<TImpl>()) {}
 TStationJob::~TStationJob() = default;
 
-std::string TStationJob::Load(const TStationJobSpec& spec)
+std::string TStationJob::Load(const TJobEntry& entry)
 {
     TImpl& job = *impl_;
-    job.Spec = spec;
-    if (spec.Firmware.empty()) {
+    job.Entry = entry;
+    if (entry.Firmware.empty()) {
         job.Firmware = EmbeddedFirmware();
-    } else if (std::string problem = ReadFirmwareFile(spec.Firmware, job.Firmware); !problem.empty()) {
-        return "файл прошивки " + spec.Firmware + " не подходит: " + problem;
+    } else if (std::string problem = ReadFirmwareFile(entry.Firmware, job.Firmware); !problem.empty()) {
+        return "файл прошивки " + entry.Firmware + " не подходит: " + problem;
     }
     job.FirmwareSha256 = Sha256Hex(job.Firmware.Image);
-    if (!spec.Fonts.empty()) {
+    if (!entry.Fonts.empty()) {
         TRefusalCatcher catcher;
-        if (!PrepareFonts(job.Fonts, spec.Fonts, catcher)) return catcher.Text();
+        if (!PrepareFonts(job.Fonts, entry.Fonts, catcher)) return catcher.Text();
         std::vector<uint8_t> bytes;
-        if (ReadInputFile(spec.Fonts, FontFileLimit, bytes) == TFileProblem::None) job.FontsSha256 = Sha256Hex(bytes);
+        if (ReadInputFile(entry.Fonts, FontFileLimit, bytes) == TFileProblem::None) job.FontsSha256 = Sha256Hex(bytes);
     }
-    if (spec.LoaderBlock > 0) {
+    if (entry.LoaderBlock > 0) {
         TFontSet fonts = job.Fonts;
         if (!BuildBlockImage(fonts, job.Image, job.Firmware))
-            return "шрифты " + spec.Fonts + " не помещаются в блок загрузчика вместе с прошивкой";
+            return "шрифты " + entry.Fonts + " не помещаются в блок загрузчика вместе с прошивкой";
     }
     return {};
 }
 
-const TStationJobSpec& TStationJob::Spec() const { return impl_->Spec; }
+const TJobEntry& TStationJob::Entry() const { return impl_->Entry; }
 const TFirmware& TStationJob::Firmware() const { return impl_->Firmware; }
 const std::string& TStationJob::FirmwareSha256() const { return impl_->FirmwareSha256; }
 const std::string& TStationJob::FontsSha256() const { return impl_->FontsSha256; }
 
 std::string TStationJob::FirmwareName() const
 {
-    return impl_->Spec.Firmware.empty() ? FirmwareDescription(impl_->Firmware) : FileName(impl_->Spec.Firmware);
+    return impl_->Entry.Firmware.empty() ? FirmwareDescription(impl_->Firmware) : FileName(impl_->Entry.Firmware);
 }
 
 TOutcome TStationJob::Run(const std::string& device, TUserDialogue& ui, const std::atomic<bool>& stop,
@@ -123,9 +123,9 @@ TOutcome TStationJob::Run(const std::string& device, TUserDialogue& ui, const st
         link.BoardPort->StopRequest = &stop;
         // The workflow leaves its relocated table in the set it is given: each board takes a copy.
         auto fonts = std::make_unique<TFontSet>(impl_->Fonts);
-        outcome = ProgramPreparedBoard(link, ui, *fonts, !impl_->Spec.Fonts.empty());
+        outcome = ProgramPreparedBoard(link, ui, *fonts, !impl_->Entry.Fonts.empty());
     }
-    if (outcome != TOutcome::Done || impl_->Spec.LoaderBlock == 0) return outcome;
+    if (outcome != TOutcome::Done || impl_->Entry.LoaderBlock == 0) return outcome;
     return impl_->StoreBlock(device, ui, stop, trace);
 }
 
@@ -134,7 +134,7 @@ TOutcome TStationJob::TImpl::StoreBlock(const std::string& device, TUserDialogue
 {
     TLoaderLink link(device, trace);
     link.LoaderPort->StopRequest = &stop;
-    TJobLoaderView view(ui, Spec.FormatLoader);
+    TJobLoaderView view(ui, Entry.FormatLoader);
     if (Firmware.Placeholder && !link.MayTakePlaceholder(device)) {
         view.ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
         return TOutcome::Refused;
@@ -148,7 +148,7 @@ TOutcome TStationJob::TImpl::StoreBlock(const std::string& device, TUserDialogue
     TLoaderSession session(link, view, *image);
     session.Shown = true;
     TOutcome outcome = session.RefreshAll();
-    if (outcome == TOutcome::Done) outcome = session.Write(Spec.LoaderBlock - 1, Spec.LoaderName);
+    if (outcome == TOutcome::Done) outcome = session.Write(Entry.LoaderBlock - 1, Entry.LoaderName);
     link.CloseLoaderPort();
     return outcome;
 }

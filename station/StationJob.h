@@ -21,9 +21,9 @@ public:
 
     // Reads the job's files; empty when they all passed, otherwise why the first was refused
     // (the file and the reason, in the interface's words).
-    std::string Load(const TStationJobSpec& spec);
+    std::string Load(const TJobEntry& entry);
 
-    const TStationJobSpec& Spec() const;
+    const TJobEntry& Entry() const;
     const TFirmware& Firmware() const;
     // "board.bin" or the built-in firmware's description.
     std::string FirmwareName() const;
