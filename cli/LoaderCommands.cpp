@@ -6,7 +6,7 @@
 #include "fonts/fntUnit.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
-#include "serial/PortGone.h"
+#include "serial/PortNotes.h"
 #include "serial/PlaceholderPort.h"
 #include "util/AtomicFile.h"
 #include "util/InputFile.h"

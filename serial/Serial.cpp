@@ -229,6 +229,7 @@ void TComPort::Open(const std::string& name)
     StopReceiver();
     CloseDevice();
     PortName = name;
+    latency_ = {};
     Error = true;
     if (!name.empty()) gone_ = false;
     if (name.empty()) {
@@ -242,6 +243,7 @@ void TComPort::Open(const std::string& name)
     Error = false;
     baud_ = BaudRates[0];
     ConfigureDevice(baud_);
+    latency_ = LowerLatency(name);
     ApplyModemLine("DTR", DtrOn);
     ApplyModemLine("RTS", RtsOn);
     StartReceiver();

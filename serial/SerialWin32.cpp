@@ -127,6 +127,11 @@ void TComPort::ConfigureDevice(int32_t baud)
     ApplyLine(device_->Handle, baud, DtrOn, RtsOn);   // a refusal is not acted on, as on Linux
 }
 
+TAdapterLatency TComPort::LowerLatency(const std::string& name)
+{
+    return FtdiLatencyWin32(name);
+}
+
 void TComPort::CloseDevice()
 {
     HANDLE& h = device_->Handle;
