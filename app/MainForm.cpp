@@ -224,6 +224,7 @@ void TMainFlashForm::Button7Click()
         IncludeFonts = CheckBox2->isChecked();
         RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString(),
                           *board_.Firmware);
+        if (loader_.LoaderPort->Gone()) RefreshPortList();
     });
 }
 
@@ -249,7 +250,16 @@ int32_t TMainFlashForm::ShowMessage(const TMessage& message)
     // Asked again on this thread: the stop may come while the box waits to be shown.
     return work_.OnWindowThread([&] {
         if (stop_) return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
-        return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+        // A slow adapter is a note on the information line, not a box to dismiss before the work goes on.
+        if (message.Id == TMessageId::SlowAdapter) {
+            AdapterLabel->setText(Text(message.Text));
+            AdapterLabel->show();
+            return IdOk;
+        }
+        int32_t answer = ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+        // The pulled adapter's port is no longer there; a plugged-in one may come under another name.
+        if (message.Id == TMessageId::PortGone) RefreshPortList();
+        return answer;
     });
 }
 

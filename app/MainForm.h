@@ -70,6 +70,7 @@ public:
     QLabel* Label4 = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* FirmwareLabel = nullptr;   // which firmware "Запись программы" sends
+    QLabel* AdapterLabel = nullptr;    // what a slow adapter costs; hidden until one is met
     QComboBox* ComboBox1 = nullptr;
     QProgressBar* Gauge1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;

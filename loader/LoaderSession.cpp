@@ -174,8 +174,6 @@ TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
     } else if (TOutcome erased = EraseBeforeWrite(index); erased != TOutcome::Done) {
         return erased;
     }
-    SayIfSlowAdapter(*link_.LoaderPort, link_.LoaderPortName,
-                     static_cast<int32_t>((ImageDataSize(image_) + ChunkSize - 1) / ChunkSize), view_);
     view_.SetStatus("Запись");
     SetImageName(image_, TrimBlanks(name));
     if (!WriteBlock(link_, image_, index, Directory, [this](const TProgress& p) { ShowProgress(p); })) {
