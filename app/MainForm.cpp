@@ -19,10 +19,12 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -243,6 +245,15 @@ void TMainFlashForm::SetHighPriority()
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
 }
 
+// The window has a fixed size: it grows by the note's wrapped lines, keeping its width.
+void TMainFlashForm::ShowAdapterNote(const QString& text)
+{
+    AdapterLabel->setText(text);
+    AdapterLabel->show();
+    layout()->activate();
+    setFixedSize(width(), std::max(height(), layout()->totalHeightForWidth(width())));
+}
+
 // Called on the worker thread; the window's widgets are touched on the window's thread only.
 int32_t TMainFlashForm::ShowMessage(const TMessage& message)
 {
@@ -252,8 +263,7 @@ int32_t TMainFlashForm::ShowMessage(const TMessage& message)
         if (stop_) return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
         // A slow adapter is a note on the information line, not a box to dismiss before the work goes on.
         if (message.Id == TMessageId::SlowAdapter) {
-            AdapterLabel->setText(Text(message.Text));
-            AdapterLabel->show();
+            ShowAdapterNote(Text(message.Text));
             return IdOk;
         }
         int32_t answer = ShowMessageBox(this, message.Caption, message.Text, message.Flags);

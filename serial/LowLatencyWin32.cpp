@@ -4,6 +4,7 @@
 
 #include "util/Win32Text.h"
 
+#include <wchar.h>
 #include <windows.h>
 
 namespace {
