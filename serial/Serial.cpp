@@ -231,12 +231,12 @@ void TComPort::Open(const std::string& name)
     PortName = name;
     latency_ = {};
     Error = true;
-    if (!name.empty()) gone_ = false;
-    if (name.empty()) {
+    if (name.empty()) {   // closed: whether the device had gone is still to be told
         ErrorText = PortClosedText;
         Fault = TPortFault::Other;
         return;
     }
+    gone_ = false;
     if (!OpenDevice(name)) return;
     ErrorText.clear();
     Fault = TPortFault::None;
