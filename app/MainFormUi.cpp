@@ -73,6 +73,10 @@ void TMainFlashForm::CreateControls()
     Label3 = Named(new QLabel(GroupBox1), "Label3");
     Label4 = Named(new QLabel(GroupBox1), "Label4");
     FirmwareLabel = Named(new QLabel(GroupBox1), "FirmwareLabel");
+    AdapterLabel = Named(new QLabel(GroupBox1), "AdapterLabel");
+    AdapterLabel->setWordWrap(true);
+    AdapterLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    AdapterLabel->hide();
 
     Button1 = MakeButton("Button1", "Запись программы", 109, this);
     Button10 = MakeButton("Button10", "Проверка RAM", 109, this);
@@ -104,6 +108,7 @@ void TMainFlashForm::LayOutControls()
     info->addWidget(Label3);
     info->addWidget(Label4);
     info->addWidget(FirmwareLabel);
+    info->addWidget(AdapterLabel);
 
     // Two columns of buttons with the designed gap between them.
     auto* buttons = new QGridLayout;

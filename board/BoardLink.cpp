@@ -3,7 +3,7 @@
 #include "firmware/Firmware.h"
 #include "serial/Clock.h"
 #include "serial/PgmI2c.h"
-#include "serial/PortGone.h"
+#include "serial/PortNotes.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 

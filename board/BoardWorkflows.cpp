@@ -3,7 +3,7 @@
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "fonts/fntUnit.h"
-#include "serial/PortGone.h"
+#include "serial/PortNotes.h"
 #include "util/StrUnit.h"
 
 #include <vector>
@@ -12,6 +12,14 @@ namespace {
 constexpr int32_t FirmwareLength = static_cast<int32_t>(FirmwareImageSize);
 constexpr int32_t RamSize = 32768;
 constexpr int32_t RamBlocks = RamSize / BlockSize;
+
+// The acknowledged exchanges of a programming run: every block written and verified, the
+// preparation and the font table.
+int32_t ProgrammingExchanges(const TFontSet& fonts, bool includeFonts)
+{
+    auto blocks = [](int32_t length) { return (length + BlockSize - 1) / BlockSize; };
+    return 2 * blocks(FirmwareLength) + 1 + (includeFonts ? 2 * blocks(fonts.FontSize) + 2 : 0);
+}
 
 // Firmware, then its verification, then the fonts and the font table; stops at the first failure.
 TLinkResult ProgramAll(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts, TLinkResult result)
@@ -110,6 +118,7 @@ TOutcome ProgramPreparedBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fon
     }
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
+    SayIfSlowAdapter(*link.BoardPort, link.BoardPortName, ProgrammingExchanges(fonts, includeFonts), ui);
     TLinkResult result = versionRead ? link.LoaderVersionGate() : TLinkResult::Ok;
     if (result == TLinkResult::Ok) result = link.PrepareProgramming();
     result = ProgramAll(link, ui, fonts, includeFonts, result);
@@ -122,6 +131,7 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     errors = 0;
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
+    SayIfSlowAdapter(*link.BoardPort, link.BoardPortName, 2 * RamBlocks, ui);
     link.Random.SeedFromClock();
     std::vector<uint8_t> pattern(RamSize), readBack(RamSize);
     for (uint8_t& b : pattern) b = link.Random.Byte();

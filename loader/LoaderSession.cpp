@@ -3,7 +3,7 @@
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
-#include "serial/PortGone.h"
+#include "serial/PortNotes.h"
 #include "util/StrUnit.h"
 
 namespace {

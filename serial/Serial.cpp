@@ -229,19 +229,21 @@ void TComPort::Open(const std::string& name)
     StopReceiver();
     CloseDevice();
     PortName = name;
+    latency_ = {};
     Error = true;
-    if (!name.empty()) gone_ = false;
-    if (name.empty()) {
+    if (name.empty()) {   // closed: whether the device had gone is still to be told
         ErrorText = PortClosedText;
         Fault = TPortFault::Other;
         return;
     }
+    gone_ = false;
     if (!OpenDevice(name)) return;
     ErrorText.clear();
     Fault = TPortFault::None;
     Error = false;
     baud_ = BaudRates[0];
     ConfigureDevice(baud_);
+    latency_ = LowerLatency(name);
     ApplyModemLine("DTR", DtrOn);
     ApplyModemLine("RTS", RtsOn);
     StartReceiver();

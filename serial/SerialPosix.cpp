@@ -145,6 +145,11 @@ void TComPort::ConfigureDevice(int32_t baud)
     ConfigureLine(device_->Fd, baud);   // a refusal is not acted on: the port keeps what the driver took
 }
 
+TAdapterLatency TComPort::LowerLatency(const std::string& name)
+{
+    return LowerLatencyLinux(device_->Fd, name, RealLatencySystem());
+}
+
 void TComPort::CloseDevice()
 {
     int& fd = device_->Fd;

@@ -69,12 +69,13 @@ bool ApplyTimeouts(HANDLE h)
 }
 
 // The errors a read or write gets once the device is gone: an adapter pulled (ERROR_DEVICE_REMOVED,
-// ERROR_BAD_COMMAND, ERROR_GEN_FAILURE), its driver's handle revoked (ERROR_ACCESS_DENIED).
+// ERROR_BAD_COMMAND, ERROR_GEN_FAILURE), its driver's handle revoked (ERROR_ACCESS_DENIED); wine
+// fails the reads of a hung-up terminal with ERROR_BROKEN_PIPE and its writes with ERROR_NOT_READY.
 bool DeviceGoneError(DWORD error)
 {
     switch (error) {
     case ERROR_BAD_COMMAND: case ERROR_DEVICE_REMOVED: case ERROR_ACCESS_DENIED: case ERROR_GEN_FAILURE:
-    case ERROR_DEVICE_NOT_CONNECTED: case ERROR_INVALID_HANDLE:
+    case ERROR_DEVICE_NOT_CONNECTED: case ERROR_INVALID_HANDLE: case ERROR_BROKEN_PIPE: case ERROR_NOT_READY:
         return true;
     default: return false;
     }
@@ -125,6 +126,11 @@ bool TComPort::OpenDevice(const std::string& name)
 void TComPort::ConfigureDevice(int32_t baud)
 {
     ApplyLine(device_->Handle, baud, DtrOn, RtsOn);   // a refusal is not acted on, as on Linux
+}
+
+TAdapterLatency TComPort::LowerLatency(const std::string& name)
+{
+    return FtdiLatencyWin32(name);
 }
 
 void TComPort::CloseDevice()

@@ -1,4 +1,4 @@
-#include "serial/PortGone.h"
+#include "serial/PortNotes.h"
 
 TMessage PortGoneMessage(const std::string& portName)
 {
@@ -14,4 +14,10 @@ bool SayIfPortGone(const TComPort& port, const std::string& portName, TUserDialo
     if (!port.Gone()) return false;
     ui.ShowMessage(PortGoneMessage(portName));
     return true;
+}
+
+void SayIfSlowAdapter(const TComPort& port, const std::string& portName, int32_t exchanges, TUserDialogue& ui)
+{
+    std::string text = SlowAdapterText(portName, port.Latency(), exchanges);
+    if (!text.empty()) ui.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, MbInfo});
 }
