@@ -214,7 +214,8 @@ TBoardRecord TStation::TImpl::Finish(size_t slot, TBoardRecord record, const TSl
 {
     TSlot& s = Slots[slot];
     record.Version = ui.Version();
-    bool pulled = s.Stop && !Stopping;
+    // Pulled: the watcher saw the port go, or the job met it gone before the watcher looked.
+    bool pulled = !Stopping && record.Outcome != TOutcome::Done && (s.Stop || PresentDevice(s.Entry.Port).empty());
     if (record.Outcome != TOutcome::Done && pulled) {
         record.Outcome = TOutcome::LinkLost;
         std::string percent = ui.Percent() >= 0 ? ", " + std::to_string(ui.Percent()) + "%" : "";
