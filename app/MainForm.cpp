@@ -2,6 +2,7 @@
 
 #include "app/PortChoice.h"
 #include "app/TerminalDevice.h"
+#include "app/WindowPriority.h"
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "board/BoardWorkflows.h"
@@ -24,16 +25,10 @@
 #include <QPushButton>
 
 #include <array>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 constexpr int DisplayLength = 128;
 constexpr int FirmwareLabelLength = 40;   // characters the information box shows on one line
-// Linux has no priority classes: nice values stand in for the high class and the highest thread
-// priority. A real-time policy is not used: a window thread that never yields would stall the machine.
-constexpr int HighClassNice = -10;
-constexpr int HighestThreadNice = -15;
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
@@ -237,9 +232,7 @@ void TMainFlashForm::Button10Click()
 
 void TMainFlashForm::SetHighPriority()
 {
-    // Without the privilege to lower nice values both calls fail, which is ignored.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), HighClassNice);
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
+    RaiseWindowPriority();
 }
 
 // Called on the worker thread; the window's widgets are touched on the window's thread only.

@@ -1,0 +1,82 @@
+// The loader window on a loader the harness started with an erased store: it offers to format,
+// writes block 1 and lists it again after a refresh.
+#include "tests/external/BoxScript.h"
+#include "tests/external/ExternalBoard.h"
+
+#include "fonts/fntUnit.h"
+#include "loader/BlockImage.h"
+#include "loader/LoaderLink.h"
+#include "loaderui/LdCtrl.h"
+#include "loaderui/LibUnit.h"
+#include "serial/Clock.h"
+#include "serial/Serial.h"
+#include "tests/common/ScriptedDialogue.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class LoaderWindowOnPort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (TExternalBoard::Port().empty()) GTEST_SKIP() << "FLASHER_TEST_PORT names no simulated board";
+        Clock::SetScale(TExternalBoard::ClockScale);
+        link.Random.Seed(11);
+        link.LoaderPortName = TExternalBoard::Port();
+        link.OpenLoaderPort(portUser);
+        ASSERT_FALSE(link.LoaderPort->Error) << link.LoaderPort->ErrorText;
+        ASSERT_TRUE(BuildBlockImage(*fonts, *image));
+    }
+    void TearDown() override
+    {
+        form.reset();
+        link.CloseLoaderPort();
+        Clock::Reset();
+    }
+    std::vector<std::string> Row(int row) const
+    {
+        std::vector<std::string> cells;
+        for (int col = 0; col < form->Grid->ColCount(); ++col)
+            cells.push_back(form->Grid->Cell(col, row).toStdString());
+        return cells;
+    }
+
+    TBoxScript user;
+    ScriptedDialogue portUser;
+    TLoaderLink link;
+    std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
+    std::unique_ptr<TBlockImage> image = std::make_unique<TBlockImage>();
+    std::unique_ptr<TLoadForm> form;
+};
+
+TEST_F(LoaderWindowOnPort, FormatsWritesBlockOneAndListsIt)
+{
+    user.Answers = {IdYes};   // format the erased store
+    form = std::make_unique<TLoadForm>(link, *image);
+    form->show();
+    ASSERT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Загрузчик не форматирован! Отформатировать загрузчик?",
+                                                  MbAskDefaultNo}}));
+    EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "<ПУСТО>", ""}));
+
+    user.Boxes.clear();
+    form->Grid->SelectRow(1);
+    form->Edit1->setText(QString::fromUtf8("Табло 5"));
+    form->Button5->click();
+    EXPECT_EQ(user.Boxes, std::vector<ShownBox>{});
+    EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "Табло 5", "9728"}));
+    EXPECT_EQ(form->Gauge1->value(), 100);
+
+    form->Button2->click();   // lists the blocks anew from the loader
+    EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "Табло 5", "9728"}));
+    EXPECT_EQ(Row(2), (std::vector<std::string>{"2", "<ПУСТО>", ""}));
+    EXPECT_EQ(form->Label3->text().toStdString(), "OK");
+    TExternalBoard::SaveShot(*form, "loader-window");
+}

@@ -1,0 +1,125 @@
+// The main window on a board the harness started: programming with fonts and the RAM test end with
+// the texts and boxes of the Linux window; a silent board keeps the window painting and the close
+// question stops the work.
+#include "tests/external/BoxScript.h"
+#include "tests/external/ExternalBoard.h"
+
+#include "app/MainForm.h"
+#include "board/BoardLink.h"
+#include "firmware/Firmware.h"
+#include "loader/LoaderLink.h"
+#include "serial/Clock.h"
+#include "serial/Serial.h"
+#include "util/IniUnit.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+std::string LabelText(const QLabel* label) { return label->text().toStdString(); }
+
+// A firmware of the right size that is not the placeholder, which no COM port takes.
+TFirmware TestFirmware()
+{
+    std::vector<uint8_t> bytes(FirmwareFileSize);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+    TFirmware firmware;
+    SplitFirmwareFile(bytes, firmware);
+    firmware.Version = "test.bin";
+    return firmware;
+}
+} // namespace
+
+class MainWindowOnPort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (TExternalBoard::Port().empty()) GTEST_SKIP() << "FLASHER_TEST_PORT names no simulated board";
+        Clock::SetScale(TExternalBoard::ClockScale);
+        board.Firmware = &firmware;
+        board.BoardPort->Ports = {TExternalBoard::Port()};
+    }
+    void TearDown() override
+    {
+        form.reset();
+        Clock::Reset();
+    }
+    TMainFlashForm& Open()
+    {
+        form = std::make_unique<TMainFlashForm>(board, loader, settings);
+        form->show();
+        return *form;
+    }
+
+    TBoxScript user;
+    TFirmware firmware = TestFirmware();
+    TBoardLink board;
+    TLoaderLink loader;
+    TIniSet settings;
+    std::unique_ptr<TMainFlashForm> form;
+};
+
+TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
+{
+    ASSERT_FALSE(TExternalBoard::FontsFile().empty()) << "FLASHER_TEST_FONTS names no fonts file";
+    TMainFlashForm& f = Open();
+    f.CheckBox2->setChecked(true);
+    f.Edit2->setText(QString::fromStdString(TExternalBoard::FontsFile()));
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+
+    EXPECT_EQ(LabelText(f.Label2), "OK");
+    EXPECT_EQ(LabelText(f.Label5), "Загрузчик v4.0");
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
+    EXPECT_TRUE(f.IncludeFonts);
+    EXPECT_EQ(f.Gauge1->value(), 100);
+    EXPECT_FALSE(board.BoardPort->IsOpen());
+
+    user.Boxes.clear();
+    QTest::mouseClick(f.Button10, Qt::LeftButton);
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: 0", 0x2040}}));
+    EXPECT_EQ(LabelText(f.Label2), "RAM, ошибок: 0");
+    EXPECT_TRUE(f.isEnabled());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
+    TExternalBoard::SaveShot(f, "main-window");
+}
+
+// The board answers nothing (board-sim --board-off): the workflow waits through its attempts, the
+// window still paints, and Yes to the close question ends the work and closes the window.
+TEST_F(MainWindowOnPort, SilentBoardPaintsAndStopsOnTheCloseQuestion)
+{
+    Clock::SetScale(TExternalBoard::ClockScale, TExternalBoard::ClockScale);   // a timeout test
+    TMainFlashForm& f = Open();
+    struct PaintCounter : QObject {
+        int Paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override { Paints += e->type() == QEvent::Paint; return false; }
+    } painter;
+    f.installEventFilter(&painter);
+    int paintsWhileBusy = -1;
+    QTimer::singleShot(100, &f, [&] {
+        int before = painter.Paints;
+        f.update();
+        QTest::qWait(50);
+        paintsWhileBusy = f.Busy() ? painter.Paints - before : -1;
+        TExternalBoard::SaveShot(f, "main-window-busy");
+        user.Answers = {IdYes};
+        f.close();
+    });
+    f.Button1Click();
+
+    EXPECT_GT(paintsWhileBusy, 0) << "the window painted while the workflow waited";
+    ASSERT_EQ(user.Boxes.size(), 2u) << testing::PrintToString(user.Boxes);
+    EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
+    EXPECT_NE(user.Boxes[1].Text.find("Работа остановлена"), std::string::npos) << user.Boxes[1].Text;
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_FALSE(board.BoardPort->IsOpen());
+}
