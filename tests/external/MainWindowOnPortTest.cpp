@@ -84,9 +84,12 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
     EXPECT_EQ(f.Gauge1->value(), 100);
     EXPECT_FALSE(board.BoardPort->IsOpen());
 
+    // The board now runs the program just written: the RAM test first asks for it to be switched
+    // on again (the simulator's programmer answers the next break-in).
     user.Boxes.clear();
     QTest::mouseClick(f.Button10, Qt::LeftButton);
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: 0", 0x2040}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Попытка соединения!", "Включите табло и нажмите \"OK\"!", 0x2040},
+                                                 {"Проверка RAM!", "Ошибок: 0", 0x2040}}));
     EXPECT_EQ(LabelText(f.Label2), "RAM, ошибок: 0");
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(board.BoardPort->IsOpen());
