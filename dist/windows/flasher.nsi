@@ -5,7 +5,8 @@
 ; makensis -DVERSION=0.1 -DOUTFILE=setup.exe -DICON=flasher.ico -DINSTALL_FILES=install.nsh
 ;          -DUNINSTALL_FILES=uninstall.nsh flasher.nsi
 ; (scripts/package-windows writes both file lists from the package's folder).
-Unicode true
+; A 64-bit installer for the 64-bit programs (and wine64 runs it in the tests).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
@@ -32,6 +33,7 @@ VIAddVersionKey /LANG=${LANG_RUSSIAN} "ProductName" "flasher"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "FileDescription" "Установка flasher"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "LegalCopyright" "© 2026 The flasher developers"
 
 Section "flasher"
   SetShellVarContext current

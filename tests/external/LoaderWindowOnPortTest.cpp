@@ -67,10 +67,11 @@ TEST_F(LoaderWindowOnPort, FormatsWritesBlockOneAndListsIt)
     EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "<ПУСТО>", ""}));
 
     user.Boxes.clear();
+    user.Answers = {IdYes};
     form->Grid->SelectRow(1);
     form->Edit1->setText(QString::fromUtf8("Табло 5"));
     form->Button5->click();
-    EXPECT_EQ(user.Boxes, std::vector<ShownBox>{});
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
     EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "Табло 5", "9728"}));
     EXPECT_EQ(form->Gauge1->value(), 100);
 
