@@ -6,6 +6,7 @@
 //   FLASHER_TEST_PORT   the board's port: COM22 under wine, /dev/pts/N on Linux (required)
 //   FLASHER_TEST_FONTS  a fonts file for the programming test
 //   FLASHER_TEST_SHOTS  a folder the tests save their windows' pictures into (optional)
+//   FLASHER_TEST_PLATFORM  Qt's platform (windows); without it the offscreen one
 // board-sim runs with --clock-scale 20, as the tests' clock does.
 #pragma once
 
