@@ -1,31 +1,24 @@
-// Windows: a saved port the Plug and Play enumeration does not report (a virtual COM port, a name
-// made with DefineDosDevice, wine's links to Linux devices) is a port when the system knows the
-// COM name; the device is not opened.
+// Windows: a saved port the Plug and Play enumeration does not report (a virtual COM port, a port
+// of a network or Bluetooth adapter, wine's links to Linux devices) stays in the list when its
+// name is a COM port's name. Such a name can only be a serial device, so it is not looked up: the
+// system's own table (QueryDosDevice) misses ports made after start-up under wine, and opening a
+// port that is gone says so in the port's own error text.
 #include "app/TerminalDevice.h"
-#include "util/Win32Text.h"
 
-#include <windows.h>
-
-#include <cwctype>
+#include <cctype>
 #include <string>
-
-namespace {
-// "COM7" out of "COM7" or "\\.\COM7"; empty for anything else.
-std::wstring ComName(const std::string& path)
-{
-    std::wstring name = WideFromUtf8(path);
-    if (name.starts_with(L"\\\\.\\")) name.erase(0, 4);
-    if (name.size() < 4 || name.size() > 6 || _wcsnicmp(name.c_str(), L"COM", 3) != 0) return {};
-    for (size_t i = 3; i < name.size(); ++i)
-        if (!std::iswdigit(name[i])) return {};
-    return name;
-}
-} // namespace
 
 bool IsTerminalDevice(const std::string& path)
 {
-    std::wstring name = ComName(path);
-    if (name.empty()) return false;
-    wchar_t target[512];
-    return QueryDosDeviceW(name.c_str(), target, static_cast<DWORD>(std::size(target))) != 0;
+    std::string name = path.starts_with("\\\\.\\") ? path.substr(4) : path;
+    if (name.size() < 4 || name.size() > 6) return false;
+    for (size_t i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return false;
+    if (name[3] == '0') return false;
+    int number = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+        number = number * 10 + (name[i] - '0');
+    }
+    return number >= 1 && number <= 255;
 }

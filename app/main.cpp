@@ -23,7 +23,7 @@ struct TOptions {
     std::string Port;         // --port DEV: a device the port list does not hold, for this run
     std::string Screenshot;   // --screenshot FILE (undocumented): grab the window, save it, quit
     std::string Firmware;     // --firmware FILE: the firmware file to send instead of the built-in one
-    bool QuitWhenShown = false;   // --quit-when-shown (undocumented): the start-up benchmark's run
+    bool QuitWhenShown = false;   // --quit-when-shown (undocumented): say "shown" and quit (a benchmark)
     bool Help = false;
     bool Bad = false;
 };
@@ -87,8 +87,12 @@ int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmw
     TMainFlashForm form(board, loader, settings, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
-    // Once the loop has handled the show and its first paint.
-    if (options.QuitWhenShown) QTimer::singleShot(0, &form, [&form] { form.close(); });
+    // Once the loop has handled the show and its first paint: a line for the benchmark, then out.
+    if (options.QuitWhenShown) QTimer::singleShot(0, &form, [&form] {
+        std::puts("shown");
+        std::fflush(stdout);
+        form.close();
+    });
     int status = app.exec();
     form.close();   // stores the window's state if the loop ended some other way
     return status;

@@ -13,6 +13,7 @@
 #include "util/IniUnit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -72,7 +73,12 @@ protected:
 TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
 {
     ASSERT_FALSE(TExternalBoard::FontsFile().empty()) << "FLASHER_TEST_FONTS names no fonts file";
+    // The saved port, which no enumeration reports (wine's COM link, a pseudo-terminal), is still
+    // a port: listed and chosen.
+    board.BoardPort->Ports.clear();
+    settings.Port = TExternalBoard::Port();
     TMainFlashForm& f = Open();
+    ASSERT_EQ(f.ComboBox1->currentText().toStdString(), TExternalBoard::Port());
     f.CheckBox2->setChecked(true);
     f.Edit2->setText(QString::fromStdString(TExternalBoard::FontsFile()));
     QTest::mouseClick(f.Button1, Qt::LeftButton);
