@@ -3,11 +3,11 @@
 #include "tests/external/BoxScript.h"
 #include "tests/external/ExternalBoard.h"
 
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
-#include "loaderui/LdCtrl.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/LoaderWindow.h"
+#include "loaderui/TableGrid.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 #include "tests/common/ScriptedDialogue.h"
@@ -54,13 +54,13 @@ protected:
     TLoaderLink link;
     std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
     std::unique_ptr<TBlockImage> image = std::make_unique<TBlockImage>();
-    std::unique_ptr<TLoadForm> form;
+    std::unique_ptr<TLoaderWindow> form;
 };
 
 TEST_F(LoaderWindowOnPort, FormatsWritesBlockOneAndListsIt)
 {
     user.Answers = {IdYes};   // format the erased store
-    form = std::make_unique<TLoadForm>(link, *image);
+    form = std::make_unique<TLoaderWindow>(link, *image);
     form->show();
     ASSERT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Загрузчик не форматирован! Отформатировать загрузчик?",
                                                   MbAskDefaultNo}}));

@@ -4,13 +4,13 @@
 #include "tests/external/BoxScript.h"
 #include "tests/external/ExternalBoard.h"
 
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,9 +55,9 @@ protected:
         form.reset();
         Clock::Reset();
     }
-    TMainFlashForm& Open()
+    TMainWindow& Open()
     {
-        form = std::make_unique<TMainFlashForm>(board, loader, settings);
+        form = std::make_unique<TMainWindow>(board, loader, settings);
         form->show();
         return *form;
     }
@@ -66,8 +66,8 @@ protected:
     TFirmware firmware = TestFirmware();
     TBoardLink board;
     TLoaderLink loader;
-    TIniSet settings;
-    std::unique_ptr<TMainFlashForm> form;
+    TSettings settings;
+    std::unique_ptr<TMainWindow> form;
 };
 
 TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
@@ -77,7 +77,7 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
     // a port: listed and chosen.
     board.BoardPort->Ports.clear();
     settings.Port = TExternalBoard::Port();
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     ASSERT_EQ(f.ComboBox1->currentText().toStdString(), TExternalBoard::Port());
     f.CheckBox2->setChecked(true);
     f.Edit2->setText(QString::fromStdString(TExternalBoard::FontsFile()));
@@ -107,7 +107,7 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
 TEST_F(MainWindowOnPort, SilentBoardPaintsAndStopsOnTheCloseQuestion)
 {
     Clock::SetScale(TExternalBoard::ClockScale, TExternalBoard::ClockScale);   // a timeout test
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     struct PaintCounter : QObject {
         int Paints = 0;
         bool eventFilter(QObject*, QEvent* e) override { Paints += e->type() == QEvent::Paint; return false; }
