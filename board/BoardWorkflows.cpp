@@ -2,8 +2,8 @@
 
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
-#include "util/StrUnit.h"
+#include "fonts/FontFile.h"
+#include "util/TextFormat.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 namespace {
 constexpr int32_t ClockPause = 200;   // ms around setting the clock, so that the read sees the new time

@@ -3,7 +3,7 @@
 #include "tests/app/WindowFixture.h"
 
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "tests/fonts/GlyFiles.h"
 
 #include <QCheckBox>
@@ -30,7 +30,7 @@ class Programming : public WindowTest, public ::testing::WithParamInterface<Prog
 TEST_P(Programming, EndsWithItsStateAndOneBox)
 {
     for (const FaultRule& rule : GetParam().Faults) sim.AddFault(rule);
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     QTest::mouseClick(f.Button1, Qt::LeftButton);
 
     EXPECT_EQ(LabelText(f.Label2), GetParam().Status);
@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WindowTest, FullProgrammingRunWritesTheFirmwareAndLeavesTheGaugeFull)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.Button1Click();
     EXPECT_EQ(f.Gauge1->value(), 100);
     std::vector<uint8_t> memory = sim.ProgramMemory();
@@ -79,7 +79,7 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
 {
     TempFolder folder;
     std::string file = folder.Write("three.gly", FontFile(3, 2000).Contents());
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.CheckBox2->setChecked(true);
     f.Edit2->setText(QString::fromStdString(file));
     f.Button1Click();
@@ -96,7 +96,7 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
 
 TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.CheckBox2->setChecked(true);
     f.Edit2->setText("/nonexistent-folder/fonts.gly");
     f.Button1Click();
@@ -108,7 +108,7 @@ TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
 
 TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     bool busyInside = false, closedInside = true, ran = false;
     // Runs on the window's thread while the workflow runs on its worker; the close question is
     // answered No (the script's default).
@@ -144,7 +144,7 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
 {
     Clock::SetScale(20, 20);   // about a timeout: five attempts of 250 ms instead of 5 s
     sim.AddFault({0, 1, -1, FaultKind::Silent});
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     struct PaintCounter : QObject {
         int Paints = 0;
         bool eventFilter(QObject*, QEvent* e) override { Paints += e->type() == QEvent::Paint; return false; }
@@ -180,7 +180,7 @@ TEST_P(RamTest, CountsTheDifferingBytes)
 {
     const bool readsZeros = GetParam();
     if (readsZeros) sim.AddFault({0xD4, 1, -1, FaultKind::ZeroData});
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     QTest::mouseClick(f.Button10, Qt::LeftButton);
 
     int errors = 0;
@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(Window, RamTest, ::testing::Bool(),
 TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
 {
     sim.AddFault({0xD3, 100, -1, FaultKind::WrongCase});
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.Button10Click();
 
     EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
@@ -216,7 +216,7 @@ TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
 
 TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     QTest::mouseClick(f.Button3, Qt::LeftButton);
     EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(user.Boxes.empty());
@@ -226,7 +226,7 @@ TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
 
 TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.Button5Click();
     EXPECT_EQ(RequestsHeard(sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
     EXPECT_TRUE(user.Boxes.empty());

@@ -1,6 +1,6 @@
 // The proportional grid: the arithmetic on its own, then the widget (shown on the offscreen
 // platform, so that resizes reach it as they do on a screen).
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "tests/loaderui/LoaderUiSupport.h"
 
 #include "loader/BlockStore.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 
@@ -62,9 +62,9 @@ void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithDat
     sim.ClearWireLog();
 }
 
-TLoadForm& LoaderWindowTest::Open()
+TLoaderWindow& LoaderWindowTest::Open()
 {
-    form = std::make_unique<TLoadForm>(link, *image);
+    form = std::make_unique<TLoaderWindow>(link, *image);
     form->show();
     return *form;
 }

@@ -1,12 +1,12 @@
 // The loader window against the simulated loader: its controls, what it lists and shows, the
 // questions it asks (answered by script) and what reaches the loader.
 #include "loader/LoaderLink.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 #include "serial/Serial.h"
 #include "tests/common/ModalWindow.h"
 #include "tests/common/SystemTimes.h"
 #include "tests/loaderui/LoaderUiSupport.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -39,7 +39,7 @@ Table AllRows(const std::string& name)
 TSystemTime LocalNow() { return MakeTime(2004, 8, 13, 22, 22, 5); }
 } // namespace
 
-class LoadFormTest : public LoaderWindowTest {
+class LoaderWindowTest : public LoaderWindowTest {
 protected:
     bool BlockButtonsEnabled() const
     {
@@ -73,9 +73,9 @@ protected:
     std::vector<bool> busyAtGauge;
 };
 
-TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
+TEST_F(LoaderWindowTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
 {
-    TLoadForm window(link, *image);
+    TLoaderWindow window(link, *image);
     EXPECT_EQ(Text(window.windowTitle()), "Управление загрузчиком");
     EXPECT_TRUE(window.windowFlags() & Qt::CustomizeWindowHint);
     EXPECT_FALSE(window.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
@@ -121,7 +121,7 @@ TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
                                             window.Button8}));
 }
 
-TEST_F(LoadFormTest, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
+TEST_F(LoaderWindowTest, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
 {
     PrepareStore({1, 4});
     sim.SetClock(2004, 8, 3, 9, 5, 0);
@@ -153,7 +153,7 @@ TEST_F(LoadFormTest, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
     }
 }
 
-TEST_F(LoadFormTest, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
+TEST_F(LoaderWindowTest, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
 {
     PrepareStore({0});
     sim.SetLoaderOn(false);
@@ -177,7 +177,7 @@ TEST_F(LoadFormTest, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
     EXPECT_TRUE(BlockButtonsEnabled());
 }
 
-class UnformattedStoreTest : public LoadFormTest, public ::testing::WithParamInterface<int32_t> {};
+class UnformattedStoreTest : public LoaderWindowTest, public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(UnformattedStoreTest, OpeningOffersToFormat)
 {
@@ -193,10 +193,10 @@ TEST_P(UnformattedStoreTest, OpeningOffersToFormat)
     EXPECT_EQ(BlockButtonsDisabled(), !yes);
 }
 
-INSTANTIATE_TEST_SUITE_P(LoadForm, UnformattedStoreTest, ::testing::Values(IdNo, IdYes),
+INSTANTIATE_TEST_SUITE_P(LoaderWindow, UnformattedStoreTest, ::testing::Values(IdNo, IdYes),
                          [](const auto& info) { return std::string(info.param == IdYes ? "Yes" : "No"); });
 
-TEST_F(LoadFormTest, EraseOfAnEmptyRowSaysSoAndSendsNothing)
+TEST_F(LoaderWindowTest, EraseOfAnEmptyRowSaysSoAndSendsNothing)
 {
     PrepareStore({0});
     Open();
@@ -207,7 +207,7 @@ TEST_F(LoadFormTest, EraseOfAnEmptyRowSaysSoAndSendsNothing)
     EXPECT_TRUE(Requests().empty());
 }
 
-TEST_F(LoadFormTest, EraseAsksFirstAndEmptiesTheRow)
+TEST_F(LoaderWindowTest, EraseAsksFirstAndEmptiesTheRow)
 {
     PrepareStore({1});
     Open();
@@ -224,7 +224,7 @@ TEST_F(LoadFormTest, EraseAsksFirstAndEmptiesTheRow)
     EXPECT_EQ(FlashWrites(), 1u);
 }
 
-TEST_F(LoadFormTest, WriteIntoABlockThatHoldsDataAsksOnlyTheEraseQuestion)
+TEST_F(LoaderWindowTest, WriteIntoABlockThatHoldsDataAsksOnlyTheEraseQuestion)
 {
     PrepareStore({1});
     Open();
@@ -242,7 +242,7 @@ TEST_F(LoadFormTest, WriteIntoABlockThatHoldsDataAsksOnlyTheEraseQuestion)
     EXPECT_EQ(gauge.back(), 100);
 }
 
-TEST_F(LoadFormTest, ALongNameIsTrimmedAndCutTo63Characters)
+TEST_F(LoaderWindowTest, ALongNameIsTrimmedAndCutTo63Characters)
 {
     PrepareStore();
     Open();
@@ -265,7 +265,7 @@ TEST_F(LoadFormTest, ALongNameIsTrimmedAndCutTo63Characters)
     EXPECT_EQ(form->Edit1->text().size(), 74);
 }
 
-TEST_F(LoadFormTest, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
+TEST_F(LoaderWindowTest, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
 {
     PrepareStore({0, 2, 5});
     Open();
@@ -282,7 +282,7 @@ TEST_F(LoadFormTest, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
     EXPECT_EQ(FlashWrites(), 8u);
 }
 
-TEST_F(LoadFormTest, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTheBlockButtons)
+TEST_F(LoaderWindowTest, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTheBlockButtons)
 {
     PrepareStore({0, 4});
     Open();
@@ -299,7 +299,7 @@ TEST_F(LoadFormTest, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTheBlockBu
     EXPECT_TRUE(BlockButtonsDisabled());
 }
 
-TEST_F(LoadFormTest, FormatAsksThenEmptiesTheStore)
+TEST_F(LoaderWindowTest, FormatAsksThenEmptiesTheStore)
 {
     PrepareStore({0, 1});
     Open();
@@ -316,7 +316,7 @@ TEST_F(LoadFormTest, FormatAsksThenEmptiesTheStore)
     EXPECT_TRUE(BlockButtonsEnabled());
 }
 
-TEST_F(LoadFormTest, SyncSetsTheLoaderClockToTheComputersTime)
+TEST_F(LoaderWindowTest, SyncSetsTheLoaderClockToTheComputersTime)
 {
     PrepareStore();
     sim.SetClock(2001, 1, 1, 0, 0, 0);
@@ -331,7 +331,7 @@ TEST_F(LoadFormTest, SyncSetsTheLoaderClockToTheComputersTime)
 
 // A clock synchronisation makes the window ready, but without a directory read by a refresh the
 // block buttons stay off and the list shows no data.
-TEST_F(LoadFormTest, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
+TEST_F(LoaderWindowTest, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
 {
     link.LocalTimeSource = LocalNow;
     user.Answers = {IdNo};
@@ -347,7 +347,7 @@ TEST_F(LoadFormTest, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
     EXPECT_TRUE(Requests().empty());
 }
 
-TEST_F(LoadFormTest, ClosingIsHeldOffWhileAnOperationRuns)
+TEST_F(LoaderWindowTest, ClosingIsHeldOffWhileAnOperationRuns)
 {
     PrepareStore();
     Open();
@@ -371,7 +371,7 @@ TEST_F(LoadFormTest, ClosingIsHeldOffWhileAnOperationRuns)
 
 struct CloseWay {
     const char* Name;
-    std::function<void(TLoadForm&)> Close;
+    std::function<void(TLoaderWindow&)> Close;
 };
 
 class OpenLoaderWindowTest : public LoaderWindowTest, public ::testing::WithParamInterface<CloseWay> {};
@@ -382,7 +382,7 @@ TEST_P(OpenLoaderWindowTest, EveryWayOfClosingGivesOkAndStoresTheName)
     settings.RomName = "Старое имя";
     std::string shownName;
     bool modal = false;
-    WhenModalShows<TLoadForm> act([&](TLoadForm& window) {
+    WhenModalShows<TLoaderWindow> act([&](TLoaderWindow& window) {
         modal = window.isModal();
         shownName = Text(window.Edit1->text());
         window.Edit1->setText(QString::fromUtf8("Новое имя"));
@@ -396,9 +396,9 @@ TEST_P(OpenLoaderWindowTest, EveryWayOfClosingGivesOkAndStoresTheName)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    LoadForm, OpenLoaderWindowTest,
-    ::testing::Values(CloseWay{"Button1", [](TLoadForm& w) { w.Button1->click(); }},
-                      CloseWay{"WindowManager", [](TLoadForm& w) { w.close(); }},
-                      CloseWay{"Escape", [](TLoadForm& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
-                      CloseWay{"Reject", [](TLoadForm& w) { w.reject(); }}),
+    LoaderWindow, OpenLoaderWindowTest,
+    ::testing::Values(CloseWay{"Button1", [](TLoaderWindow& w) { w.Button1->click(); }},
+                      CloseWay{"WindowManager", [](TLoaderWindow& w) { w.close(); }},
+                      CloseWay{"Escape", [](TLoaderWindow& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+                      CloseWay{"Reject", [](TLoaderWindow& w) { w.reject(); }}),
     [](const auto& info) { return std::string(info.param.Name); });

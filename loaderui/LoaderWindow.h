@@ -1,4 +1,4 @@
-// TLoadForm: the modal window "Управление загрузчиком" in which the user lists, writes and erases
+// TLoaderWindow: the modal window "Управление загрузчиком" in which the user lists, writes and erases
 // the loader's data blocks, formats its store and sets its clock. The work is the loader session's;
 // the window shows what the session reports and hands it the user's choices.
 #pragma once
@@ -18,16 +18,16 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class TTableGrid;
-struct TIniSet;
+struct TSettings;
 
-class TLoadForm : public QDialog, public TLoaderView {
+class TLoaderWindow : public QDialog, public TLoaderView {
     Q_OBJECT
 
 public:
     // link: the loader link whose port is open; image: the block image to write. Neither is
     // owned; only the image's name field is written.
-    TLoadForm(TLoaderLink& link, TBlockImage& image, QWidget* owner = nullptr);
-    ~TLoadForm() override;
+    TLoaderWindow(TLoaderLink& link, TBlockImage& image, QWidget* owner = nullptr);
+    ~TLoaderWindow() override;
 
     // Handlers.
     void FormCreate();
@@ -92,4 +92,4 @@ private:
 // Shows the loader window on `image` modally (the link's port is open). Edit1 starts with the
 // settings' block name (RomName), which takes whatever the user left in Edit1 when the window
 // closes. True when the window was closed with OK, which every way of closing it gives.
-bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TIniSet& settings, QWidget* owner = nullptr);
+bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TSettings& settings, QWidget* owner = nullptr);

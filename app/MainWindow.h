@@ -27,17 +27,17 @@ class TBoardLink;
 class TLoaderLink;
 struct PortInfo;
 struct TFontSet;
-struct TIniSet;
+struct TSettings;
 
-class TMainFlashForm : public QWidget, public TUserDialogue {
+class TMainWindow : public QWidget, public TUserDialogue {
     Q_OBJECT
 
 public:
     // commandLinePort: a port to add to the list and select (a simulated board's pseudo-terminal);
     // it is never stored as the saved port.
-    TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& settings, std::string commandLinePort = {},
+    TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, std::string commandLinePort = {},
                    QWidget* parent = nullptr);
-    ~TMainFlashForm() override;
+    ~TMainWindow() override;
 
     // Handlers.
     void FormCreate();
@@ -112,7 +112,7 @@ private:
 
     TBoardLink& board_;
     TLoaderLink& loader_;
-    TIniSet& settings_;
+    TSettings& settings_;
     std::string commandLinePort_;
     TWindowWork work_{*this};
     std::atomic<bool> stop_ = false;   // both links' stop request: the window is being closed

@@ -1,10 +1,10 @@
 // The loader window's controls, their layout and tab order. Layouts keep the designed arrangement
 // (410 x 276 client pixels with an 8-point font) while letting the controls grow to whatever the
 // installed fonts need, so no caption is clipped.
-#include "loaderui/LdCtrl.h"
+#include "loaderui/LoaderWindow.h"
 
 #include "widgets/WidgetKit.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -27,7 +27,7 @@ constexpr int DesignLeft = 186;
 constexpr int DesignTop = 69;
 } // namespace
 
-void TLoadForm::CreateControls()
+void TLoaderWindow::CreateControls()
 {
     setWindowTitle(QString::fromUtf8("Управление загрузчиком"));
     // A title bar without system menu, close, minimise or maximise box.
@@ -63,7 +63,7 @@ void TLoadForm::CreateControls()
     Button6 = MakeButton("Button6", "Форматировать", 101, this);
 }
 
-void TLoadForm::LayOutControls()
+void TLoaderWindow::LayOutControls()
 {
     Panel1->layout()->addWidget(Grid);
     // Room for the header and the eight blocks without a scroll bar.
@@ -128,13 +128,13 @@ void TLoadForm::LayOutControls()
     move(DesignLeft, DesignTop);
 }
 
-void TLoadForm::SetTabOrder()
+void TLoaderWindow::SetTabOrder()
 {
     QWidget* order[] = {Grid, Button2, Button3, Button4, Button5, Edit1, Button1, Button6, Button8};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
-void TLoadForm::ConnectHandlers()
+void TLoaderWindow::ConnectHandlers()
 {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });

@@ -1,16 +1,16 @@
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 
 #include "app/PortChoice.h"
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "board/BoardWorkflows.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LoaderWorkflow.h"
 #include "serial/Serial.h"
-#include "util/IniUnit.h"
-#include "util/StrUnit.h"
+#include "util/Settings.h"
+#include "util/TextFormat.h"
 #include "widgets/FileDialog.h"
 
 #include <QAbstractItemView>
@@ -38,7 +38,7 @@ constexpr int HighestThreadNice = -15;
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-TMainFlashForm::TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& settings, std::string commandLinePort,
+TMainWindow::TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, std::string commandLinePort,
                                QWidget* parent)
     : QWidget(parent), Fonts(std::make_unique<TFontSet>()), board_(board), loader_(loader), settings_(settings),
       commandLinePort_(TrimBlanks(commandLinePort))
@@ -52,13 +52,13 @@ TMainFlashForm::TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& 
     loader_.LoaderPort->StopRequest = &stop_;
 }
 
-TMainFlashForm::~TMainFlashForm()
+TMainWindow::~TMainWindow()
 {
     board_.BoardPort->StopRequest = nullptr;
     loader_.LoaderPort->StopRequest = nullptr;
 }
 
-void TMainFlashForm::FormCreate()
+void TMainWindow::FormCreate()
 {
     Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
     Label4->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
@@ -73,7 +73,7 @@ void TMainFlashForm::FormCreate()
     FirmwareLabel->setText(firmware);
 }
 
-void TMainFlashForm::FormShow()
+void TMainWindow::FormShow()
 {
     FillPortList();
     Edit2->setText(Text(settings_.FontFile));
@@ -84,7 +84,7 @@ void TMainFlashForm::FormShow()
 
 // The devices found (the board link's list), each with what is known of it, and the saved port
 // and the command line's port where the enumeration does not report them.
-void TMainFlashForm::FillPortItems(const std::vector<PortInfo>& known)
+void TMainWindow::FillPortItems(const std::vector<PortInfo>& known)
 {
     ComboBox1->clear();
     for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, known, ReadByIdLinks()))
@@ -97,7 +97,7 @@ void TMainFlashForm::FillPortItems(const std::vector<PortInfo>& known)
     ComboBox1->view()->setMinimumWidth(ComboBox1->view()->sizeHintForColumn(0) + 8);
 }
 
-void TMainFlashForm::FillPortList()
+void TMainWindow::FillPortList()
 {
     FillPortItems(EnumeratePorts(false));
     // Exact match ignoring case; no match leaves the box without a selection.
@@ -107,7 +107,7 @@ void TMainFlashForm::FillPortList()
 }
 
 // Opening the list looks for devices anew (an adapter plugged in since), keeping the choice.
-void TMainFlashForm::RefreshPortList()
+void TMainWindow::RefreshPortList()
 {
     std::string chosen = PortAt(ComboBox1->currentIndex());
     std::vector<PortInfo> known = EnumeratePorts(false);
@@ -117,27 +117,27 @@ void TMainFlashForm::RefreshPortList()
     ComboBox1->setCurrentIndex(FindPort(chosen));
 }
 
-int TMainFlashForm::FindPort(const std::string& path) const
+int TMainWindow::FindPort(const std::string& path) const
 {
     for (int i = 0; i < ComboBox1->count(); ++i)
         if (ComboBox1->itemData(i).toString().compare(Text(path), Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
-std::string TMainFlashForm::PortAt(int index) const
+std::string TMainWindow::PortAt(int index) const
 {
     return index >= 0 && index < ComboBox1->count() ? ComboBox1->itemData(index).toString().toStdString()
                                                     : std::string();
 }
 
 // Left and top as saved, unless that point is on no screen (a monitor since removed).
-void TMainFlashForm::PlaceAtSavedPosition()
+void TMainWindow::PlaceAtSavedPosition()
 {
     QPoint topLeft(settings_.Position[0], settings_.Position[1]);
     if (QGuiApplication::screenAt(topLeft) || topLeft.isNull()) move(topLeft);
 }
 
-void TMainFlashForm::FormHide()
+void TMainWindow::FormHide()
 {
     settings_.FontFile = Edit2->text().toStdString();
     settings_.IncludeFont = CheckBox2->isChecked();
@@ -149,19 +149,19 @@ void TMainFlashForm::FormHide()
     settings_.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
 }
 
-void TMainFlashForm::ComboBox1Click()
+void TMainWindow::ComboBox1Click()
 {
     std::string chosen = PortAt(ComboBox1->currentIndex());
     if (!chosen.empty()) UsePort(chosen);
 }
 
-void TMainFlashForm::UsePort(const std::string& name)
+void TMainWindow::UsePort(const std::string& name)
 {
     board_.BoardPortName = name;
     loader_.LoaderPortName = name;
 }
 
-void TMainFlashForm::RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow)
+void TMainWindow::RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow)
 {
     if (work_.Busy()) return;
     stop_ = false;
@@ -177,7 +177,7 @@ void TMainFlashForm::RunBoardWork(TBoardWork work, const std::function<TOutcome(
 }
 
 // Closing while a workflow runs: it is stopped after the current exchange if the user agrees.
-bool TMainFlashForm::AskToStop()
+bool TMainWindow::AskToStop()
 {
     return ShowMessageBox(this, "Внимание!",
                           "Идёт работа с табло. Остановить её и закрыть программу?\n"
@@ -185,7 +185,7 @@ bool TMainFlashForm::AskToStop()
                           MbAskDefaultNo) == IdYes;
 }
 
-void TMainFlashForm::Button1Click()
+void TMainWindow::Button1Click()
 {
     IncludeFonts = CheckBox2->isChecked();
     std::string fontFile = Edit2->text().toStdString();
@@ -193,14 +193,14 @@ void TMainFlashForm::Button1Click()
                  [this, fontFile] { return ProgramBoard(board_, *this, *Fonts, IncludeFonts, fontFile); });
 }
 
-void TMainFlashForm::Button2Click() { close(); }
+void TMainWindow::Button2Click() { close(); }
 
-void TMainFlashForm::Button3Click()
+void TMainWindow::Button3Click()
 {
     RunBoardWork(TBoardWork::Start, [this] { return StartBoardProgram(board_, *this, false); });
 }
 
-void TMainFlashForm::Button4Click()
+void TMainWindow::Button4Click()
 {
     work_.RunHere([this] {
         if (OpenFileDialog("Файл шрифтов для прошивки", "Файлы шрифтов для прошивки (*.gly)|*.gly",
@@ -209,7 +209,7 @@ void TMainFlashForm::Button4Click()
     });
 }
 
-void TMainFlashForm::Button5Click()
+void TMainWindow::Button5Click()
 {
     RunBoardWork(TBoardWork::Configuration, [this] {
         std::array<uint8_t, 256> record{};
@@ -218,7 +218,7 @@ void TMainFlashForm::Button5Click()
 }
 
 // The loader window is a workflow of its own, on this thread; its operations run on a worker.
-void TMainFlashForm::Button7Click()
+void TMainWindow::Button7Click()
 {
     work_.RunHere([this] {
         IncludeFonts = CheckBox2->isChecked();
@@ -227,7 +227,7 @@ void TMainFlashForm::Button7Click()
     });
 }
 
-void TMainFlashForm::Button10Click()
+void TMainWindow::Button10Click()
 {
     RunBoardWork(TBoardWork::RamTest, [this] {
         int32_t errors = 0;
@@ -235,7 +235,7 @@ void TMainFlashForm::Button10Click()
     });
 }
 
-void TMainFlashForm::SetHighPriority()
+void TMainWindow::SetHighPriority()
 {
     // Without the privilege to lower nice values both calls fail, which is ignored.
     setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), HighClassNice);
@@ -243,7 +243,7 @@ void TMainFlashForm::SetHighPriority()
 }
 
 // Called on the worker thread; the window's widgets are touched on the window's thread only.
-int32_t TMainFlashForm::ShowMessage(const TMessage& message)
+int32_t TMainWindow::ShowMessage(const TMessage& message)
 {
     // A stopped workflow's failures are the stop's doing: the user hears of the stop instead.
     // Asked again on this thread: the stop may come while the box waits to be shown.
@@ -253,29 +253,29 @@ int32_t TMainFlashForm::ShowMessage(const TMessage& message)
     });
 }
 
-void TMainFlashForm::SetStatus(const std::string& text)
+void TMainWindow::SetStatus(const std::string& text)
 {
     work_.Post([this, text = Text(text)] { Label2->setText(text); });
 }
 
-void TMainFlashForm::SetVersion(const std::string& text)
+void TMainWindow::SetVersion(const std::string& text)
 {
     work_.Post([this, text = Text(text)] { Label5->setText(text); });
 }
 
-void TMainFlashForm::ShowProgress(int32_t percent) { MoveGauge(percent); }
+void TMainWindow::ShowProgress(int32_t percent) { MoveGauge(percent); }
 
-void TMainFlashForm::SetBusy(bool busy)
+void TMainWindow::SetBusy(bool busy)
 {
     work_.Post([this, busy] { work_.SetInputEnabled(!busy); });
 }
 
-void TMainFlashForm::MoveGauge(int32_t percent)
+void TMainWindow::MoveGauge(int32_t percent)
 {
     work_.Post([this, percent] { Gauge1->setValue(percent); });
 }
 
-void TMainFlashForm::showEvent(QShowEvent* event)
+void TMainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (shown_) return;
@@ -283,7 +283,7 @@ void TMainFlashForm::showEvent(QShowEvent* event)
     FormShow();
 }
 
-void TMainFlashForm::closeEvent(QCloseEvent* event)
+void TMainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing during a workflow would pull the window from under it: the workflow is stopped
     // first, if the user wants, and the window closes when it has ended.

@@ -1,7 +1,7 @@
 // The main window's controls, their layout and tab order. Layouts keep the designed arrangement
 // (256 x 269 client pixels with an 8-point font) while letting the controls grow to whatever the
 // installed fonts need, so no caption is clipped.
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 
 #include "widgets/WidgetKit.h"
 
@@ -42,7 +42,7 @@ private:
 };
 } // namespace
 
-void TMainFlashForm::CreateControls()
+void TMainWindow::CreateControls()
 {
     setWindowTitle(QString::fromUtf8("Флэшер"));
     // Fixed border with the close box only: no minimise or maximise.
@@ -81,7 +81,7 @@ void TMainFlashForm::CreateControls()
     Button3 = MakeButton("Button3", "Запуск табло", 93, this);
 }
 
-void TMainFlashForm::LayOutControls()
+void TMainWindow::LayOutControls()
 {
     auto* status = new QVBoxLayout;
     status->setSpacing(0);
@@ -141,13 +141,13 @@ void TMainFlashForm::LayOutControls()
     setFixedSize(size);
 }
 
-void TMainFlashForm::SetTabOrder()
+void TMainWindow::SetTabOrder()
 {
     QWidget* order[] = {ComboBox1, Button1, Button2, Button7, Button10, Edit2, Button4, CheckBox2, Button3};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
-void TMainFlashForm::ConnectHandlers()
+void TMainWindow::ConnectHandlers()
 {
     connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });

@@ -56,7 +56,7 @@ std::string Caption(QWidget* w)
 
 TEST_F(WindowTest, ControlsCarryTheirNamesAndCaptions)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     const std::pair<const char*, const char*> captions[] = {
         {"Label1", "Порт:"},
         {"Label2", "Нет соединения"},
@@ -102,7 +102,7 @@ TEST_F(WindowTest, InformationNamesTheFirmwareSent)
     };
     for (auto [firmware, text] : cases) {
         board.Firmware = firmware;
-        TMainFlashForm& f = Open();
+        TMainWindow& f = Open();
         EXPECT_EQ(Text(f.FirmwareLabel->text()), text);
         EXPECT_EQ(f.FirmwareLabel->parentWidget(), f.GroupBox1);
         EXPECT_EQ(Text(f.Label3->text()), "Версия: 3.00    Дата: 11.05.2005");
@@ -110,7 +110,7 @@ TEST_F(WindowTest, InformationNamesTheFirmwareSent)
     // A long file name is shortened in the middle; the tooltip keeps it whole.
     file.Version = std::string(60, 'x') + ".bin";
     board.Firmware = &file;
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(f.FirmwareLabel->text().size(), 40);
     EXPECT_TRUE(f.FirmwareLabel->text().endsWith(QString::fromUtf8("bin от 01.02.2026")));
     EXPECT_TRUE(f.FirmwareLabel->toolTip().contains(QString::fromStdString(file.Version)));
@@ -119,7 +119,7 @@ TEST_F(WindowTest, InformationNamesTheFirmwareSent)
 
 TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(f.minimumSize(), f.maximumSize());
     EXPECT_GE(f.width(), 256);
     EXPECT_GE(f.height(), 269);
@@ -131,7 +131,7 @@ TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)
 
 TEST_F(WindowTest, GaugeIsABlueBarFrom0To100ShowingItsPercentage)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(f.Gauge1->minimum(), 0);
     EXPECT_EQ(f.Gauge1->maximum(), 100);
     EXPECT_EQ(f.Gauge1->value(), 0);
@@ -143,7 +143,7 @@ TEST_F(WindowTest, GaugeIsABlueBarFrom0To100ShowingItsPercentage)
 
 TEST_F(WindowTest, TabOrderFollowsTheDesign)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     std::vector<std::string> order;
     QWidget* w = f.ComboBox1;
     do {
@@ -157,7 +157,7 @@ TEST_F(WindowTest, TabOrderFollowsTheDesign)
 // Whatever fonts the machine has, every caption fits its control, also the longest state texts.
 TEST_F(WindowTest, NothingIsClipped)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.SetStatus("RAM, ошибок: 32768");
     f.SetVersion("Загрузчик v4.0");
     for (QWidget* w : f.findChildren<QWidget*>()) {
@@ -173,9 +173,9 @@ TEST_F(WindowTest, NothingIsClipped)
 
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
 {
-    LoadIniSet(settings, "/nonexistent-folder/Mirvolen.ini");
+    LoadSettings(settings, "/nonexistent-folder/Mirvolen.ini");
     board.BoardPort->Ports = {sim.SlavePath(), "/dev/ttyFAKE9"};
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(f.ComboBox1->count(), 2);
     EXPECT_EQ(f.ComboBox1->currentIndex(), -1);
     EXPECT_EQ(board.BoardPortName, sim.SlavePath());
@@ -203,7 +203,7 @@ TEST_P(SavedPort, IsLookedUpTrimmedAndIgnoringCase)
     ASSERT_FALSE(spare.Path().empty());
     board.BoardPort->Ports = {"/dev/ttyFAKE0", sim.SlavePath()};
     settings.Port = GetParam().Saved(sim.SlavePath(), spare.Path());
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
 
     EXPECT_EQ(f.ComboBox1->count(), GetParam().Count);
     EXPECT_EQ(f.ComboBox1->currentIndex(), GetParam().Index);
@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
 {
     board.BoardPort->Ports = {};
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(f.ComboBox1->count(), 0);
     EXPECT_EQ(board.BoardPortName, "");
     EXPECT_EQ(loader.LoaderPortName, "");
@@ -246,7 +246,7 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
     ASSERT_TRUE(other.Start());
     board.BoardPort->Ports = {sim.SlavePath(), other.SlavePath()};
     settings.Port = sim.SlavePath();
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     ASSERT_EQ(f.ComboBox1->currentIndex(), 0);
 
     QTest::keyClick(f.ComboBox1, Qt::Key_Down);
@@ -267,7 +267,7 @@ TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
     settings.IncludeFont = true;
     settings.Position = {50, 60, 0, 0};
     settings.LastDir = "/kept/";
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(Text(f.Edit2->text()), "/fonts/old.gly");
     EXPECT_TRUE(f.CheckBox2->isChecked());
     EXPECT_EQ(f.pos(), QPoint(50, 60));
@@ -287,7 +287,7 @@ TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
 TEST_F(WindowTest, ClosingWithoutSelectionKeepsTheSavedPort)
 {
     settings.Port = "/dev/ttyGONE7";
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     ASSERT_EQ(f.ComboBox1->currentIndex(), -1);
     f.close();
     EXPECT_EQ(settings.Port, "/dev/ttyGONE7");
@@ -297,7 +297,7 @@ TEST_F(WindowTest, CommandLinePortIsSelectedButNotSaved)
 {
     board.BoardPort->Ports = {"/dev/ttyFAKE0"};
     settings.Port = "/dev/ttyFAKE0";
-    TMainFlashForm& f = Open(sim.SlavePath());
+    TMainWindow& f = Open(sim.SlavePath());
     EXPECT_EQ(f.ComboBox1->count(), 2);
     EXPECT_EQ(Text(f.ComboBox1->currentText()), sim.SlavePath());
     EXPECT_EQ(board.BoardPortName, sim.SlavePath());
@@ -310,7 +310,7 @@ TEST_F(WindowTest, BrowseCancelledChangesNothing)
 {
     settings.FontFile = "/fonts/old.gly";
     settings.LastFontDir = "/fonts/";
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.Edit2->setText("typed by hand");
     user.Choices.push_back(std::nullopt);
     QTest::mouseClick(f.Button4, Qt::LeftButton);
@@ -333,7 +333,7 @@ TEST_F(WindowTest, BrowseConfirmedStoresTheFileAndItsFolder)
 {
     settings.FontFile = "/fonts/old.gly";
     settings.LastFontDir = "/fonts/";
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     user.Choices.push_back(std::vector<std::string>{"/home/tech/шрифты/big.gly"});
     f.Button4Click();
     EXPECT_EQ(settings.FontFile, "/home/tech/шрифты/big.gly");
@@ -343,7 +343,7 @@ TEST_F(WindowTest, BrowseConfirmedStoresTheFileAndItsFolder)
 
 TEST_F(WindowTest, ExitButtonClosesTheWindowAndStoresItsState)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.CheckBox2->setChecked(true);
     QTest::mouseClick(f.Button2, Qt::LeftButton);
     EXPECT_FALSE(f.isVisible());
@@ -352,7 +352,7 @@ TEST_F(WindowTest, ExitButtonClosesTheWindowAndStoresItsState)
 
 TEST_F(WindowTest, HighPriorityIsAttemptedAndFailuresIgnored)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     const id_t self = static_cast<id_t>(gettid());
     int before = getpriority(PRIO_PROCESS, self);
     f.SetHighPriority();

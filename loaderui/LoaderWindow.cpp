@@ -1,7 +1,7 @@
-#include "loaderui/LdCtrl.h"
+#include "loaderui/LoaderWindow.h"
 
-#include "loaderui/LibUnit.h"
-#include "util/IniUnit.h"
+#include "loaderui/TableGrid.h"
+#include "util/Settings.h"
 #include "widgets/FileDialog.h"
 
 #include <QLabel>
@@ -18,7 +18,7 @@ constexpr std::array<long double, BlockColumns> BlockColumnProportions{0.1L, 0.7
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-TLoadForm::TLoadForm(TLoaderLink& link, TBlockImage& image, QWidget* owner)
+TLoaderWindow::TLoaderWindow(TLoaderLink& link, TBlockImage& image, QWidget* owner)
     : QDialog(owner), Session(link, *this, image)
 {
     CreateControls();
@@ -28,9 +28,9 @@ TLoadForm::TLoadForm(TLoaderLink& link, TBlockImage& image, QWidget* owner)
     ConnectHandlers();
 }
 
-TLoadForm::~TLoadForm() = default;
+TLoaderWindow::~TLoaderWindow() = default;
 
-void TLoadForm::FormCreate()
+void TLoaderWindow::FormCreate()
 {
     Grid = new TTableGrid(Panel1);
     Grid->setObjectName(QStringLiteral("Grid"));
@@ -41,7 +41,7 @@ void TLoadForm::FormCreate()
     Grid->SetRowSelect(true);
 }
 
-void TLoadForm::FormShow()
+void TLoaderWindow::FormShow()
 {
     Label1->setText(Text(Session.DataSizeText()));
     work_.Run([this] { Session.RefreshAll(); });
@@ -49,7 +49,7 @@ void TLoadForm::FormShow()
     Session.Shown = true;
 }
 
-bool TLoadForm::FormCloseQuery()
+bool TLoaderWindow::FormCloseQuery()
 {
     // Closing is always allowed, with the result OK; only an operation still running holds it off
     // until it has ended (the window would vanish while the loader is still being written).
@@ -58,69 +58,69 @@ bool TLoadForm::FormCloseQuery()
     return true;
 }
 
-void TLoadForm::done(int)
+void TLoaderWindow::done(int)
 {
     if (FormCloseQuery()) QDialog::done(QDialog::Accepted);
 }
 
-void TLoadForm::Button1Click() { done(QDialog::Accepted); }
+void TLoaderWindow::Button1Click() { done(QDialog::Accepted); }
 
-void TLoadForm::Button2Click()
+void TLoaderWindow::Button2Click()
 {
     work_.Run([this] { Session.RefreshAll(); });
 }
 
-void TLoadForm::Button3Click()
+void TLoaderWindow::Button3Click()
 {
     int32_t index = Grid->Row() - 1;
     work_.Run([this, index] { Session.Erase(index); });
 }
 
-void TLoadForm::Button4Click()
+void TLoaderWindow::Button4Click()
 {
     work_.Run([this] { Session.EraseAll(); });
 }
 
-void TLoadForm::Button5Click()
+void TLoaderWindow::Button5Click()
 {
     int32_t index = Grid->Row() - 1;
     std::string name = Edit1->text().toStdString();
     work_.Run([this, index, name] { Session.Write(index, name); });
 }
 
-void TLoadForm::Button6Click()
+void TLoaderWindow::Button6Click()
 {
     work_.Run([this] { Session.Format(); });
 }
 
-void TLoadForm::Button8Click()
+void TLoaderWindow::Button8Click()
 {
     work_.Run([this] { Session.SyncClock(); });
 }
 
 // The session calls these on the worker thread; the widgets are touched on the window's thread,
 // and what reads the session's state waits there while the session stands still.
-int32_t TLoadForm::ShowMessage(const TMessage& message)
+int32_t TLoaderWindow::ShowMessage(const TMessage& message)
 {
     return work_.OnWindowThread([&] { return MsgBox(this, message.Text, message.Caption, message.Flags); });
 }
 
-void TLoadForm::SetStatus(const std::string& text)
+void TLoaderWindow::SetStatus(const std::string& text)
 {
     work_.Post([this, text = Text(text)] { Label3->setText(text); });
 }
 
-void TLoadForm::SetClock(const std::string& text)
+void TLoaderWindow::SetClock(const std::string& text)
 {
     work_.Post([this, text = Text(text)] { Label4->setText(text); });
 }
 
-void TLoadForm::ShowProgress(int32_t percent)
+void TLoaderWindow::ShowProgress(int32_t percent)
 {
     work_.Post([this, percent] { Gauge1->setValue(percent); });
 }
 
-void TLoadForm::FillBlockList()
+void TLoaderWindow::FillBlockList()
 {
     work_.OnWindowThread([this] {
         for (int row = 1; row <= BlockCount; ++row) {
@@ -130,7 +130,7 @@ void TLoadForm::FillBlockList()
     });
 }
 
-void TLoadForm::UpdateButtons()
+void TLoaderWindow::UpdateButtons()
 {
     work_.OnWindowThread([this] {
         bool canChange = Session.CanChangeBlocks();
@@ -140,7 +140,7 @@ void TLoadForm::UpdateButtons()
     });
 }
 
-void TLoadForm::showEvent(QShowEvent* event)
+void TLoaderWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (shown_) return;
@@ -148,9 +148,9 @@ void TLoadForm::showEvent(QShowEvent* event)
     FormShow();
 }
 
-bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TIniSet& settings, QWidget* owner)
+bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TSettings& settings, QWidget* owner)
 {
-    TLoadForm form(link, image, owner);
+    TLoaderWindow form(link, image, owner);
     form.Edit1->setText(Text(settings.RomName));
     bool ok = form.exec() == QDialog::Accepted;
     settings.RomName = form.Edit1->text().toStdString();
