@@ -44,7 +44,7 @@ TMainWindow::TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& sett
       commandLinePort_(TrimBlanks(commandLinePort))
 {
     CreateControls();
-    FormCreate();
+    ShowInformation();
     LayOutControls();
     SetTabOrder();
     ConnectHandlers();
@@ -58,10 +58,10 @@ TMainWindow::~TMainWindow()
     loader_.LoaderPort->StopRequest = nullptr;
 }
 
-void TMainWindow::FormCreate()
+void TMainWindow::ShowInformation()
 {
-    Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
-    Label4->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
+    ProgramVersionLabel->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
+    DisplayLengthLabel->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
     // Our own line: the version line above is the program's, this one names the image actually sent.
     // A long file name is shortened in the middle; the whole line stays in the tooltip.
     QString firmware = Text("Прошивка: " + FirmwareDescription(*board_.Firmware));
@@ -73,11 +73,11 @@ void TMainWindow::FormCreate()
     FirmwareLabel->setText(firmware);
 }
 
-void TMainWindow::FormShow()
+void TMainWindow::FirstShown()
 {
     FillPortList();
-    Edit2->setText(Text(settings_.FontFile));
-    CheckBox2->setChecked(settings_.IncludeFont);
+    FontFileEdit->setText(Text(settings_.FontFile));
+    IncludeFontsBox->setChecked(settings_.IncludeFont);
     PlaceAtSavedPosition();
     SetHighPriority();
 }
@@ -86,47 +86,47 @@ void TMainWindow::FormShow()
 // and the command line's port where the enumeration does not report them.
 void TMainWindow::FillPortItems(const std::vector<PortInfo>& known)
 {
-    ComboBox1->clear();
+    PortBox->clear();
     for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, known, ReadByIdLinks()))
-        ComboBox1->addItem(Text(item.Label), Text(item.Path));
+        PortBox->addItem(Text(item.Label), Text(item.Path));
     // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
     std::string saved = TrimBlanks(settings_.Port);
-    if (FindPort(saved) < 0 && IsTerminalDevice(saved)) ComboBox1->addItem(Text(saved), Text(saved));
+    if (FindPort(saved) < 0 && IsTerminalDevice(saved)) PortBox->addItem(Text(saved), Text(saved));
     if (!commandLinePort_.empty() && FindPort(commandLinePort_) < 0)
-        ComboBox1->addItem(Text(commandLinePort_), Text(commandLinePort_));
-    ComboBox1->view()->setMinimumWidth(ComboBox1->view()->sizeHintForColumn(0) + 8);
+        PortBox->addItem(Text(commandLinePort_), Text(commandLinePort_));
+    PortBox->view()->setMinimumWidth(PortBox->view()->sizeHintForColumn(0) + 8);
 }
 
 void TMainWindow::FillPortList()
 {
     FillPortItems(EnumeratePorts(false));
     // Exact match ignoring case; no match leaves the box without a selection.
-    ComboBox1->setCurrentIndex(FindPort(TrimBlanks(settings_.Port)));
-    if (!commandLinePort_.empty()) ComboBox1->setCurrentIndex(FindPort(commandLinePort_));
-    UsePort(PortAt(std::max(ComboBox1->currentIndex(), 0)));
+    PortBox->setCurrentIndex(FindPort(TrimBlanks(settings_.Port)));
+    if (!commandLinePort_.empty()) PortBox->setCurrentIndex(FindPort(commandLinePort_));
+    UsePort(PortAt(std::max(PortBox->currentIndex(), 0)));
 }
 
 // Opening the list looks for devices anew (an adapter plugged in since), keeping the choice.
 void TMainWindow::RefreshPortList()
 {
-    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::string chosen = PortAt(PortBox->currentIndex());
     std::vector<PortInfo> known = EnumeratePorts(false);
     board_.BoardPort->Ports.clear();
     for (const PortInfo& port : known) board_.BoardPort->Ports.push_back(port.Path);
     FillPortItems(known);
-    ComboBox1->setCurrentIndex(FindPort(chosen));
+    PortBox->setCurrentIndex(FindPort(chosen));
 }
 
 int TMainWindow::FindPort(const std::string& path) const
 {
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        if (ComboBox1->itemData(i).toString().compare(Text(path), Qt::CaseInsensitive) == 0) return i;
+    for (int i = 0; i < PortBox->count(); ++i)
+        if (PortBox->itemData(i).toString().compare(Text(path), Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
 std::string TMainWindow::PortAt(int index) const
 {
-    return index >= 0 && index < ComboBox1->count() ? ComboBox1->itemData(index).toString().toStdString()
+    return index >= 0 && index < PortBox->count() ? PortBox->itemData(index).toString().toStdString()
                                                     : std::string();
 }
 
@@ -137,21 +137,21 @@ void TMainWindow::PlaceAtSavedPosition()
     if (QGuiApplication::screenAt(topLeft) || topLeft.isNull()) move(topLeft);
 }
 
-void TMainWindow::FormHide()
+void TMainWindow::SaveToSettings()
 {
-    settings_.FontFile = Edit2->text().toStdString();
-    settings_.IncludeFont = CheckBox2->isChecked();
+    settings_.FontFile = FontFileEdit->text().toStdString();
+    settings_.IncludeFont = IncludeFontsBox->isChecked();
     // A port given on the command line is for this run only.
-    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::string chosen = PortAt(PortBox->currentIndex());
     bool givenPort = Text(chosen).compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
     if (!chosen.empty() && !givenPort) settings_.Port = chosen;
     QRect bounds = frameGeometry();
     settings_.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
 }
 
-void TMainWindow::ComboBox1Click()
+void TMainWindow::PortChosen()
 {
-    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::string chosen = PortAt(PortBox->currentIndex());
     if (!chosen.empty()) UsePort(chosen);
 }
 
@@ -170,7 +170,7 @@ void TMainWindow::RunBoardWork(TBoardWork work, const std::function<TOutcome()>&
     if (!stop_) return;
     stop_ = false;
     if (outcome != TOutcome::Done) {
-        std::string where = StoppedAtText(Label2->text().toStdString(), Gauge1->value());
+        std::string where = StoppedAtText(StatusLabel->text().toStdString(), Gauge->value());
         ShowMessageBox(this, "Внимание!", where + "\n" + StoppedBoardWorkNote(work), MbInfo);
     }
     close();
@@ -185,31 +185,31 @@ bool TMainWindow::AskToStop()
                           MbAskDefaultNo) == IdYes;
 }
 
-void TMainWindow::Button1Click()
+void TMainWindow::ProgramClicked()
 {
-    IncludeFonts = CheckBox2->isChecked();
-    std::string fontFile = Edit2->text().toStdString();
+    IncludeFonts = IncludeFontsBox->isChecked();
+    std::string fontFile = FontFileEdit->text().toStdString();
     RunBoardWork(TBoardWork::Program,
                  [this, fontFile] { return ProgramBoard(board_, *this, *Fonts, IncludeFonts, fontFile); });
 }
 
-void TMainWindow::Button2Click() { close(); }
+void TMainWindow::ExitClicked() { close(); }
 
-void TMainWindow::Button3Click()
+void TMainWindow::StartBoardClicked()
 {
     RunBoardWork(TBoardWork::Start, [this] { return StartBoardProgram(board_, *this, false); });
 }
 
-void TMainWindow::Button4Click()
+void TMainWindow::BrowseFontsClicked()
 {
     work_.RunHere([this] {
         if (OpenFileDialog("Файл шрифтов для прошивки", "Файлы шрифтов для прошивки (*.gly)|*.gly",
                            settings_.LastFontDir, true, false, settings_.FontFile, 0))
-            Edit2->setText(Text(settings_.FontFile));
+            FontFileEdit->setText(Text(settings_.FontFile));
     });
 }
 
-void TMainWindow::Button5Click()
+void TMainWindow::ReadConfigClicked()
 {
     RunBoardWork(TBoardWork::Configuration, [this] {
         std::array<uint8_t, 256> record{};
@@ -218,16 +218,16 @@ void TMainWindow::Button5Click()
 }
 
 // The loader window is a workflow of its own, on this thread; its operations run on a worker.
-void TMainWindow::Button7Click()
+void TMainWindow::LoaderClicked()
 {
     work_.RunHere([this] {
-        IncludeFonts = CheckBox2->isChecked();
-        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString(),
+        IncludeFonts = IncludeFontsBox->isChecked();
+        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, FontFileEdit->text().toStdString(),
                           *board_.Firmware);
     });
 }
 
-void TMainWindow::Button10Click()
+void TMainWindow::RamTestClicked()
 {
     RunBoardWork(TBoardWork::RamTest, [this] {
         int32_t errors = 0;
@@ -255,12 +255,12 @@ int32_t TMainWindow::ShowMessage(const TMessage& message)
 
 void TMainWindow::SetStatus(const std::string& text)
 {
-    work_.Post([this, text = Text(text)] { Label2->setText(text); });
+    work_.Post([this, text = Text(text)] { StatusLabel->setText(text); });
 }
 
 void TMainWindow::SetVersion(const std::string& text)
 {
-    work_.Post([this, text = Text(text)] { Label5->setText(text); });
+    work_.Post([this, text = Text(text)] { VersionLabel->setText(text); });
 }
 
 void TMainWindow::ShowProgress(int32_t percent) { MoveGauge(percent); }
@@ -272,7 +272,7 @@ void TMainWindow::SetBusy(bool busy)
 
 void TMainWindow::MoveGauge(int32_t percent)
 {
-    work_.Post([this, percent] { Gauge1->setValue(percent); });
+    work_.Post([this, percent] { Gauge->setValue(percent); });
 }
 
 void TMainWindow::showEvent(QShowEvent* event)
@@ -280,7 +280,7 @@ void TMainWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    FormShow();
+    FirstShown();
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event)
@@ -294,7 +294,7 @@ void TMainWindow::closeEvent(QCloseEvent* event)
     }
     if (!hidden_) {
         hidden_ = true;
-        FormHide();
+        SaveToSettings();
     }
     event->accept();
 }

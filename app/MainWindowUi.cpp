@@ -49,87 +49,87 @@ void TMainWindow::CreateControls()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
-    Label1 = Named(new QLabel(QString::fromUtf8("Порт:"), this), "Label1");
-    ComboBox1 = Named(new TPortBox([this] { RefreshPortList(); }, this), "ComboBox1");
+    PortLabel = Named(new QLabel(QString::fromUtf8("Порт:"), this), "PortLabel");
+    PortBox = Named(new TPortBox([this] { RefreshPortList(); }, this), "PortBox");
     // Device paths are longer than the designed box: show a dozen characters, the list shows all.
-    ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    ComboBox1->setMinimumContentsLength(12);
-    Label5 = Named(new QLabel(this), "Label5");
-    FitWidest(Label5, {"Загрузчик v9.99"});
-    Label2 = Named(new QLabel(QString::fromUtf8("Нет соединения"), this), "Label2");
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    FitWidest(Label2, {"Нет соединения", "Программирование", "Сверка шрифтов", "Запись шрифтов", "Запись RAM",
+    PortBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    PortBox->setMinimumContentsLength(12);
+    VersionLabel = Named(new QLabel(this), "VersionLabel");
+    FitWidest(VersionLabel, {"Загрузчик v9.99"});
+    StatusLabel = Named(new QLabel(QString::fromUtf8("Нет соединения"), this), "StatusLabel");
+    StatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    FitWidest(StatusLabel, {"Нет соединения", "Программирование", "Сверка шрифтов", "Запись шрифтов", "Запись RAM",
                        "Чтение RAM", "RAM, ошибок: 32768"});
 
-    Gauge1 = MakeGauge(15, this);
+    Gauge = MakeGauge(15, this);
 
-    GroupBox2 = Named(new QGroupBox(QString::fromUtf8(" Дополнительные шрифты "), this), "GroupBox2");
-    CheckBox2 = Named(new QCheckBox(QString::fromUtf8("Включить в прошивку доп. шрифты"), GroupBox2), "CheckBox2");
-    Edit2 = Named(new QLineEdit(GroupBox2), "Edit2");
-    Edit2->setMinimumWidth(189);
-    Button4 = MakeButton("Button4", "Обзор", 43, GroupBox2);
+    FontsGroup = Named(new QGroupBox(QString::fromUtf8(" Дополнительные шрифты "), this), "FontsGroup");
+    IncludeFontsBox = Named(new QCheckBox(QString::fromUtf8("Включить в прошивку доп. шрифты"), FontsGroup), "IncludeFontsBox");
+    FontFileEdit = Named(new QLineEdit(FontsGroup), "FontFileEdit");
+    FontFileEdit->setMinimumWidth(189);
+    BrowseFontsButton = MakeButton("BrowseFontsButton", "Обзор", 43, FontsGroup);
 
-    GroupBox1 = Named(new QGroupBox(QString::fromUtf8(" Информация "), this), "GroupBox1");
-    Label3 = Named(new QLabel(GroupBox1), "Label3");
-    Label4 = Named(new QLabel(GroupBox1), "Label4");
-    FirmwareLabel = Named(new QLabel(GroupBox1), "FirmwareLabel");
+    InfoGroup = Named(new QGroupBox(QString::fromUtf8(" Информация "), this), "InfoGroup");
+    ProgramVersionLabel = Named(new QLabel(InfoGroup), "ProgramVersionLabel");
+    DisplayLengthLabel = Named(new QLabel(InfoGroup), "DisplayLengthLabel");
+    FirmwareLabel = Named(new QLabel(InfoGroup), "FirmwareLabel");
 
-    Button1 = MakeButton("Button1", "Запись программы", 109, this);
-    Button10 = MakeButton("Button10", "Проверка RAM", 109, this);
-    Button7 = MakeButton("Button7", "В загрузчик", 109, this);
-    Button2 = MakeButton("Button2", "Выход", 109, this);
-    Button3 = MakeButton("Button3", "Запуск табло", 93, this);
+    ProgramButton = MakeButton("ProgramButton", "Запись программы", 109, this);
+    RamTestButton = MakeButton("RamTestButton", "Проверка RAM", 109, this);
+    LoaderButton = MakeButton("LoaderButton", "В загрузчик", 109, this);
+    ExitButton = MakeButton("ExitButton", "Выход", 109, this);
+    StartBoardButton = MakeButton("StartBoardButton", "Запуск табло", 93, this);
 }
 
 void TMainWindow::LayOutControls()
 {
     auto* status = new QVBoxLayout;
     status->setSpacing(0);
-    status->addWidget(Label5);
-    status->addWidget(Label2);
+    status->addWidget(VersionLabel);
+    status->addWidget(StatusLabel);
     auto* top = new QHBoxLayout;
-    top->addWidget(Label1);
-    top->addWidget(ComboBox1);
+    top->addWidget(PortLabel);
+    top->addWidget(PortBox);
     top->addSpacing(4);
     top->addLayout(status, 1);
 
-    auto* fonts = new QGridLayout(GroupBox2);
-    fonts->addWidget(CheckBox2, 0, 0, 1, 2);
-    fonts->addWidget(Edit2, 1, 0);
-    fonts->addWidget(Button4, 1, 1);
+    auto* fonts = new QGridLayout(FontsGroup);
+    fonts->addWidget(IncludeFontsBox, 0, 0, 1, 2);
+    fonts->addWidget(FontFileEdit, 1, 0);
+    fonts->addWidget(BrowseFontsButton, 1, 1);
     fonts->setColumnStretch(0, 1);
 
-    auto* info = new QVBoxLayout(GroupBox1);
+    auto* info = new QVBoxLayout(InfoGroup);
     info->setSpacing(2);
-    info->addWidget(Label3);
-    info->addWidget(Label4);
+    info->addWidget(ProgramVersionLabel);
+    info->addWidget(DisplayLengthLabel);
     info->addWidget(FirmwareLabel);
 
     // Two columns of buttons with the designed gap between them.
     auto* buttons = new QGridLayout;
     buttons->setHorizontalSpacing(0);
     buttons->setVerticalSpacing(7);
-    buttons->addWidget(Button1, 0, 0);
-    buttons->addWidget(Button10, 0, 2);
-    buttons->addWidget(Button7, 1, 0);
-    buttons->addWidget(Button2, 1, 2);
+    buttons->addWidget(ProgramButton, 0, 0);
+    buttons->addWidget(RamTestButton, 0, 2);
+    buttons->addWidget(LoaderButton, 1, 0);
+    buttons->addWidget(ExitButton, 1, 2);
     buttons->setColumnMinimumWidth(1, 27);
     buttons->setColumnStretch(0, 1);
     buttons->setColumnStretch(2, 1);
 
     auto* start = new QHBoxLayout;
     start->addStretch(1);
-    start->addWidget(Button3);
+    start->addWidget(StartBoardButton);
     start->addStretch(1);
 
     auto* form = new QVBoxLayout(this);
     form->setContentsMargins(4, 6, 4, 8);
     form->setSpacing(4);
     form->addLayout(top);
-    form->addWidget(Gauge1);
+    form->addWidget(Gauge);
     form->addSpacing(3);
-    form->addWidget(GroupBox2);
-    form->addWidget(GroupBox1);
+    form->addWidget(FontsGroup);
+    form->addWidget(InfoGroup);
     form->addSpacing(9);
     form->addLayout(buttons);
     form->addSpacing(5);
@@ -143,17 +143,17 @@ void TMainWindow::LayOutControls()
 
 void TMainWindow::SetTabOrder()
 {
-    QWidget* order[] = {ComboBox1, Button1, Button2, Button7, Button10, Edit2, Button4, CheckBox2, Button3};
+    QWidget* order[] = {PortBox, ProgramButton, ExitButton, LoaderButton, RamTestButton, FontFileEdit, BrowseFontsButton, IncludeFontsBox, StartBoardButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 void TMainWindow::ConnectHandlers()
 {
-    connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Click(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
-    connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
+    connect(PortBox, &QComboBox::activated, this, [this] { PortChosen(); });
+    connect(ProgramButton, &QPushButton::clicked, this, [this] { ProgramClicked(); });
+    connect(ExitButton, &QPushButton::clicked, this, [this] { ExitClicked(); });
+    connect(StartBoardButton, &QPushButton::clicked, this, [this] { StartBoardClicked(); });
+    connect(BrowseFontsButton, &QPushButton::clicked, this, [this] { BrowseFontsClicked(); });
+    connect(LoaderButton, &QPushButton::clicked, this, [this] { LoaderClicked(); });
+    connect(RamTestButton, &QPushButton::clicked, this, [this] { RamTestClicked(); });
 }

@@ -22,7 +22,7 @@ TLoaderWindow::TLoaderWindow(TLoaderLink& link, TBlockImage& image, QWidget* own
     : QDialog(owner), Session(link, *this, image)
 {
     CreateControls();
-    FormCreate();
+    CreateGrid();
     LayOutControls();
     SetTabOrder();
     ConnectHandlers();
@@ -30,26 +30,26 @@ TLoaderWindow::TLoaderWindow(TLoaderLink& link, TBlockImage& image, QWidget* own
 
 TLoaderWindow::~TLoaderWindow() = default;
 
-void TLoaderWindow::FormCreate()
+void TLoaderWindow::CreateGrid()
 {
-    Grid = new TTableGrid(Panel1);
-    Grid->setObjectName(QStringLiteral("Grid"));
-    Grid->SetColCount(BlockColumns);
-    Grid->SetRowCount(BlockCount + 1);
-    Grid->SetColProportions(BlockColumnProportions);
-    Grid->SetRowTexts(0, {QString::fromUtf8("No"), QString::fromUtf8("Название"), QString::fromUtf8("Размер")});
-    Grid->SetRowSelect(true);
+    BlockGrid = new TTableGrid(GridPanel);
+    BlockGrid->setObjectName(QStringLiteral("BlockGrid"));
+    BlockGrid->SetColCount(BlockColumns);
+    BlockGrid->SetRowCount(BlockCount + 1);
+    BlockGrid->SetColProportions(BlockColumnProportions);
+    BlockGrid->SetRowTexts(0, {QString::fromUtf8("No"), QString::fromUtf8("Название"), QString::fromUtf8("Размер")});
+    BlockGrid->SetRowSelect(true);
 }
 
-void TLoaderWindow::FormShow()
+void TLoaderWindow::FirstShown()
 {
-    Label1->setText(Text(Session.DataSizeText()));
+    DataSizeLabel->setText(Text(Session.DataSizeText()));
     work_.Run([this] { Session.RefreshAll(); });
-    Grid->SelectRow(1);
+    BlockGrid->SelectRow(1);
     Session.Shown = true;
 }
 
-bool TLoaderWindow::FormCloseQuery()
+bool TLoaderWindow::MayClose()
 {
     // Closing is always allowed, with the result OK; only an operation still running holds it off
     // until it has ended (the window would vanish while the loader is still being written).
@@ -60,40 +60,40 @@ bool TLoaderWindow::FormCloseQuery()
 
 void TLoaderWindow::done(int)
 {
-    if (FormCloseQuery()) QDialog::done(QDialog::Accepted);
+    if (MayClose()) QDialog::done(QDialog::Accepted);
 }
 
-void TLoaderWindow::Button1Click() { done(QDialog::Accepted); }
+void TLoaderWindow::CloseClicked() { done(QDialog::Accepted); }
 
-void TLoaderWindow::Button2Click()
+void TLoaderWindow::RefreshClicked()
 {
     work_.Run([this] { Session.RefreshAll(); });
 }
 
-void TLoaderWindow::Button3Click()
+void TLoaderWindow::EraseClicked()
 {
-    int32_t index = Grid->Row() - 1;
+    int32_t index = BlockGrid->Row() - 1;
     work_.Run([this, index] { Session.Erase(index); });
 }
 
-void TLoaderWindow::Button4Click()
+void TLoaderWindow::EraseAllClicked()
 {
     work_.Run([this] { Session.EraseAll(); });
 }
 
-void TLoaderWindow::Button5Click()
+void TLoaderWindow::WriteClicked()
 {
-    int32_t index = Grid->Row() - 1;
-    std::string name = Edit1->text().toStdString();
+    int32_t index = BlockGrid->Row() - 1;
+    std::string name = BlockNameEdit->text().toStdString();
     work_.Run([this, index, name] { Session.Write(index, name); });
 }
 
-void TLoaderWindow::Button6Click()
+void TLoaderWindow::FormatClicked()
 {
     work_.Run([this] { Session.Format(); });
 }
 
-void TLoaderWindow::Button8Click()
+void TLoaderWindow::SyncClockClicked()
 {
     work_.Run([this] { Session.SyncClock(); });
 }
@@ -107,17 +107,17 @@ int32_t TLoaderWindow::ShowMessage(const TMessage& message)
 
 void TLoaderWindow::SetStatus(const std::string& text)
 {
-    work_.Post([this, text = Text(text)] { Label3->setText(text); });
+    work_.Post([this, text = Text(text)] { StatusLabel->setText(text); });
 }
 
 void TLoaderWindow::SetClock(const std::string& text)
 {
-    work_.Post([this, text = Text(text)] { Label4->setText(text); });
+    work_.Post([this, text = Text(text)] { ClockLabel->setText(text); });
 }
 
 void TLoaderWindow::ShowProgress(int32_t percent)
 {
-    work_.Post([this, percent] { Gauge1->setValue(percent); });
+    work_.Post([this, percent] { Gauge->setValue(percent); });
 }
 
 void TLoaderWindow::FillBlockList()
@@ -125,7 +125,7 @@ void TLoaderWindow::FillBlockList()
     work_.OnWindowThread([this] {
         for (int row = 1; row <= BlockCount; ++row) {
             std::array<std::string, 3> cells = Session.BlockRowTexts(row);
-            Grid->SetRowTexts(row, {Text(cells[0]), Text(cells[1]), Text(cells[2])});
+            BlockGrid->SetRowTexts(row, {Text(cells[0]), Text(cells[1]), Text(cells[2])});
         }
     });
 }
@@ -134,9 +134,9 @@ void TLoaderWindow::UpdateButtons()
 {
     work_.OnWindowThread([this] {
         bool canChange = Session.CanChangeBlocks();
-        Button3->setEnabled(canChange);
-        Button4->setEnabled(canChange);
-        Button5->setEnabled(canChange);
+        EraseButton->setEnabled(canChange);
+        EraseAllButton->setEnabled(canChange);
+        WriteButton->setEnabled(canChange);
     });
 }
 
@@ -145,14 +145,14 @@ void TLoaderWindow::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    FormShow();
+    FirstShown();
 }
 
 bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TSettings& settings, QWidget* owner)
 {
     TLoaderWindow form(link, image, owner);
-    form.Edit1->setText(Text(settings.RomName));
+    form.BlockNameEdit->setText(Text(settings.RomName));
     bool ok = form.exec() == QDialog::Accepted;
-    settings.RomName = form.Edit1->text().toStdString();
+    settings.RomName = form.BlockNameEdit->text().toStdString();
     return ok;
 }

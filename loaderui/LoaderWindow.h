@@ -30,16 +30,16 @@ public:
     ~TLoaderWindow() override;
 
     // Handlers.
-    void FormCreate();
-    void FormShow();
-    bool FormCloseQuery();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void Button5Click();
-    void Button6Click();
-    void Button8Click();
+    void CreateGrid();
+    void FirstShown();
+    bool MayClose();
+    void CloseClicked();
+    void RefreshClicked();
+    void EraseClicked();
+    void EraseAllClicked();
+    void WriteClicked();
+    void FormatClicked();
+    void SyncClockClicked();
 
     // The session's window.
     int32_t ShowMessage(const TMessage& message) override;
@@ -54,26 +54,26 @@ public:
 
     TLoaderSession Session;
 
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
-    QPushButton* Button5 = nullptr;
-    QPushButton* Button6 = nullptr;
-    QPushButton* Button8 = nullptr;
-    QProgressBar* Gauge1 = nullptr;
-    TTableGrid* Grid = nullptr;
+    QLabel* DataSizeLabel = nullptr;
+    QLabel* NameLabel = nullptr;
+    QLabel* StatusLabel = nullptr;
+    QLabel* ClockLabel = nullptr;
+    QLineEdit* BlockNameEdit = nullptr;
+    QGroupBox* BlocksGroup = nullptr;
+    QGroupBox* ClockGroup = nullptr;
+    QFrame* GridPanel = nullptr;
+    QPushButton* CloseButton = nullptr;
+    QPushButton* RefreshButton = nullptr;
+    QPushButton* EraseButton = nullptr;
+    QPushButton* EraseAllButton = nullptr;
+    QPushButton* WriteButton = nullptr;
+    QPushButton* FormatButton = nullptr;
+    QPushButton* SyncClockButton = nullptr;
+    QProgressBar* Gauge = nullptr;
+    TTableGrid* BlockGrid = nullptr;
 
 public slots:
-    // Every way of closing (Button1, Escape, the window manager) ends here, with the result OK.
+    // Every way of closing (CloseButton, Escape, the window manager) ends here, with the result OK.
     void done(int result) override;
 
 protected:
@@ -89,7 +89,7 @@ private:
     bool shown_ = false;
 };
 
-// Shows the loader window on `image` modally (the link's port is open). Edit1 starts with the
-// settings' block name (RomName), which takes whatever the user left in Edit1 when the window
+// Shows the loader window on `image` modally (the link's port is open). BlockNameEdit starts with the
+// settings' block name (RomName), which takes whatever the user left in BlockNameEdit when the window
 // closes. True when the window was closed with OK, which every way of closing it gives.
 bool OpenLoaderWindow(TLoaderLink& link, TBlockImage& image, TSettings& settings, QWidget* owner = nullptr);

@@ -34,91 +34,91 @@ void TLoaderWindow::CreateControls()
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
 
-    Label1 = Named(new QLabel(this), "Label1");
-    FitWidest(Label1, {"Размер данных: 32512"});
-    Label2 = Named(new QLabel(QString::fromUtf8("Имя:"), this), "Label2");
-    Edit1 = Named(new QLineEdit(this), "Edit1");
-    Edit1->setMinimumWidth(185);
+    DataSizeLabel = Named(new QLabel(this), "DataSizeLabel");
+    FitWidest(DataSizeLabel, {"Размер данных: 32512"});
+    NameLabel = Named(new QLabel(QString::fromUtf8("Имя:"), this), "NameLabel");
+    BlockNameEdit = Named(new QLineEdit(this), "BlockNameEdit");
+    BlockNameEdit->setMinimumWidth(185);
 
-    GroupBox4 = Named(new QGroupBox(QString::fromUtf8(" Часы загрузчика "), this), "GroupBox4");
-    Label4 = Named(new QLabel(QString::fromUtf8(NoClockText), GroupBox4), "Label4");
-    FitWidest(Label4, {"28.12.2099 23:59", NoClockText});
-    Button8 = MakeButton("Button8", "Синхр.", 47, GroupBox4);
+    ClockGroup = Named(new QGroupBox(QString::fromUtf8(" Часы загрузчика "), this), "ClockGroup");
+    ClockLabel = Named(new QLabel(QString::fromUtf8(NoClockText), ClockGroup), "ClockLabel");
+    FitWidest(ClockLabel, {"28.12.2099 23:59", NoClockText});
+    SyncClockButton = MakeButton("SyncClockButton", "Синхр.", 47, ClockGroup);
 
-    GroupBox1 = Named(new QGroupBox(QString::fromUtf8(" Блоки данных "), this), "GroupBox1");
-    Panel1 = Named(new QFrame(GroupBox1), "Panel1");
-    Panel1->setFrameShape(QFrame::NoFrame);
-    auto* panel = new QVBoxLayout(Panel1);
+    BlocksGroup = Named(new QGroupBox(QString::fromUtf8(" Блоки данных "), this), "BlocksGroup");
+    GridPanel = Named(new QFrame(BlocksGroup), "GridPanel");
+    GridPanel->setFrameShape(QFrame::NoFrame);
+    auto* panel = new QVBoxLayout(GridPanel);
     panel->setContentsMargins(0, 0, 0, 0);
-    Button2 = MakeButton("Button2", "Обновить", 73, GroupBox1);
-    Button3 = MakeButton("Button3", "Стереть", 73, GroupBox1);
-    Button4 = MakeButton("Button4", "Стереть все", 73, GroupBox1);
-    Button5 = MakeButton("Button5", "Записать", 73, GroupBox1);
+    RefreshButton = MakeButton("RefreshButton", "Обновить", 73, BlocksGroup);
+    EraseButton = MakeButton("EraseButton", "Стереть", 73, BlocksGroup);
+    EraseAllButton = MakeButton("EraseAllButton", "Стереть все", 73, BlocksGroup);
+    WriteButton = MakeButton("WriteButton", "Записать", 73, BlocksGroup);
 
-    Label3 = Named(new QLabel(QStringLiteral(" "), this), "Label3");
-    FitWidest(Label3, {"Стирание", "Чтение", "Запись", "Ошибка", "OK"});
-    Gauge1 = MakeGauge(12, this);
+    StatusLabel = Named(new QLabel(QStringLiteral(" "), this), "StatusLabel");
+    FitWidest(StatusLabel, {"Стирание", "Чтение", "Запись", "Ошибка", "OK"});
+    Gauge = MakeGauge(12, this);
 
-    Button1 = MakeButton("Button1", "Закрыть", 101, this);
-    Button6 = MakeButton("Button6", "Форматировать", 101, this);
+    CloseButton = MakeButton("CloseButton", "Закрыть", 101, this);
+    FormatButton = MakeButton("FormatButton", "Форматировать", 101, this);
 }
 
 void TLoaderWindow::LayOutControls()
 {
-    Panel1->layout()->addWidget(Grid);
+    GridPanel->layout()->addWidget(BlockGrid);
     // Room for the header and the eight blocks without a scroll bar.
-    int gridHeight = Grid->horizontalHeader()->sizeHint().height() + BlockCount * GridRowHeight + 2 * Grid->frameWidth();
-    Panel1->setMinimumSize(PanelWidth, std::max(PanelHeight, gridHeight));
+    int gridHeight = BlockGrid->horizontalHeader()->sizeHint().height() + BlockCount * GridRowHeight + 2 * BlockGrid->frameWidth();
+    GridPanel->setMinimumSize(PanelWidth, std::max(PanelHeight, gridHeight));
 
     auto* name = new QHBoxLayout;
-    name->addWidget(Label2);
-    name->addWidget(Edit1, 1);
+    name->addWidget(NameLabel);
+    name->addWidget(BlockNameEdit, 1);
     auto* left = new QVBoxLayout;
     left->setSpacing(3);
-    left->addWidget(Label1);
+    left->addWidget(DataSizeLabel);
     left->addLayout(name);
 
-    auto* clock = new QHBoxLayout(GroupBox4);
+    auto* clock = new QHBoxLayout(ClockGroup);
     clock->setContentsMargins(6, 2, 6, 4);
-    clock->addWidget(Label4, 1);
-    clock->addWidget(Button8);
+    clock->addWidget(ClockLabel, 1);
+    clock->addWidget(SyncClockButton);
 
     auto* top = new QHBoxLayout;
     top->setSpacing(11);
     top->addLayout(left, 1);
-    top->addWidget(GroupBox4);
+    top->addWidget(ClockGroup);
 
     auto* blockButtons = new QVBoxLayout;
     blockButtons->setSpacing(0);
-    blockButtons->addWidget(Button2);
+    blockButtons->addWidget(RefreshButton);
     blockButtons->addStretch(1);
-    blockButtons->addWidget(Button3);
+    blockButtons->addWidget(EraseButton);
     blockButtons->addStretch(1);
-    blockButtons->addWidget(Button4);
+    blockButtons->addWidget(EraseAllButton);
     blockButtons->addStretch(1);
-    blockButtons->addWidget(Button5);
-    auto* blocks = new QHBoxLayout(GroupBox1);
+    blockButtons->addWidget(WriteButton);
+    auto* blocks = new QHBoxLayout(BlocksGroup);
     blocks->setContentsMargins(8, 4, 4, 4);
     blocks->setSpacing(3);
-    blocks->addWidget(Panel1, 1);
+    blocks->addWidget(GridPanel, 1);
     blocks->addLayout(blockButtons);
 
     auto* status = new QHBoxLayout;
-    status->addWidget(Label3);
-    status->addWidget(Gauge1, 1);
+    status->addWidget(StatusLabel);
+    status->addWidget(Gauge, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addSpacing(28);
-    bottom->addWidget(Button1);
+    bottom->addWidget(CloseButton);
     bottom->addStretch(1);
-    bottom->addWidget(Button6);
+    bottom->addWidget(FormatButton);
     bottom->addSpacing(24);
 
     auto* form = new QVBoxLayout(this);
     form->setContentsMargins(4, 2, 5, 3);
     form->setSpacing(4);
     form->addLayout(top);
-    form->addWidget(GroupBox1, 1);
+    form->addWidget(BlocksGroup, 1);
     form->addLayout(status);
     form->addSpacing(2);
     form->addLayout(bottom);
@@ -130,17 +130,17 @@ void TLoaderWindow::LayOutControls()
 
 void TLoaderWindow::SetTabOrder()
 {
-    QWidget* order[] = {Grid, Button2, Button3, Button4, Button5, Edit1, Button1, Button6, Button8};
+    QWidget* order[] = {BlockGrid, RefreshButton, EraseButton, EraseAllButton, WriteButton, BlockNameEdit, CloseButton, FormatButton, SyncClockButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 void TLoaderWindow::ConnectHandlers()
 {
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
-    connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+    connect(CloseButton, &QPushButton::clicked, this, [this] { CloseClicked(); });
+    connect(RefreshButton, &QPushButton::clicked, this, [this] { RefreshClicked(); });
+    connect(EraseButton, &QPushButton::clicked, this, [this] { EraseClicked(); });
+    connect(EraseAllButton, &QPushButton::clicked, this, [this] { EraseAllClicked(); });
+    connect(WriteButton, &QPushButton::clicked, this, [this] { WriteClicked(); });
+    connect(FormatButton, &QPushButton::clicked, this, [this] { FormatClicked(); });
+    connect(SyncClockButton, &QPushButton::clicked, this, [this] { SyncClockClicked(); });
 }

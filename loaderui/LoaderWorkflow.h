@@ -1,5 +1,5 @@
 // "В загрузчик": the block image from the firmware and, when included, the fonts; then the loader
-// port and the loader window on that image. The main window's Button7Click only calls this.
+// port and the loader window on that image. The main window's LoaderClicked only calls this.
 #pragma once
 
 #include "firmware/Firmware.h"

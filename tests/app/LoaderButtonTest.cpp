@@ -18,12 +18,12 @@ TEST_F(LoaderButtonTest, OpensTheLoaderWindowAndClosesThePortAfterIt)
     std::string status;
     bool portOpenInWindow = false;
     WhenModalShows<TLoaderWindow> inWindow([&](TLoaderWindow& window) {
-        status = Text(window.Label3->text());
+        status = Text(window.StatusLabel->text());
         portOpenInWindow = loader.LoaderPort->IsOpen();
-        window.Edit1->setText("Перрон 2");
-        window.Button1->click();
+        window.BlockNameEdit->setText("Перрон 2");
+        window.CloseButton->click();
     });
-    f.Button7->click();
+    f.LoaderButton->click();
 
     EXPECT_TRUE(inWindow.Shown());
     EXPECT_TRUE(portOpenInWindow);
@@ -38,7 +38,7 @@ TEST_F(LoaderButtonTest, APortThatDoesNotOpenShowsTheBoxAndNoWindow)
 {
     TMainWindow& f = Open();
     loader.LoaderPortName = "/nonexistent-port";
-    f.Button7->click();
+    f.LoaderButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", 0x2010}}));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -35,7 +35,7 @@ protected:
         Clock::Reset();
     }
 
-    // Creates and shows the window (FormCreate, then FormShow).
+    // Creates and shows the window (ShowInformation, then FirstShown).
     TMainWindow& Open(const std::string& commandLinePort = {})
     {
         form = std::make_unique<TMainWindow>(board, loader, settings, commandLinePort);

@@ -31,11 +31,11 @@ TEST_P(Programming, EndsWithItsStateAndOneBox)
 {
     for (const FaultRule& rule : GetParam().Faults) sim.AddFault(rule);
     TMainWindow& f = Open();
-    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    QTest::mouseClick(f.ProgramButton, Qt::LeftButton);
 
-    EXPECT_EQ(LabelText(f.Label2), GetParam().Status);
+    EXPECT_EQ(LabelText(f.StatusLabel), GetParam().Status);
     EXPECT_EQ(user.Boxes, std::vector<ShownBox>{GetParam().Box});
-    EXPECT_EQ(LabelText(f.Label5), "Загрузчик v4.0");
+    EXPECT_EQ(LabelText(f.VersionLabel), "Загрузчик v4.0");
     EXPECT_FALSE(board.BoardPort->IsOpen());
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(f.Busy());
@@ -63,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WindowTest, FullProgrammingRunWritesTheFirmwareAndLeavesTheGaugeFull)
 {
     TMainWindow& f = Open();
-    f.Button1Click();
-    EXPECT_EQ(f.Gauge1->value(), 100);
+    f.ProgramClicked();
+    EXPECT_EQ(f.Gauge->value(), 100);
     std::vector<uint8_t> memory = sim.ProgramMemory();
     EXPECT_TRUE(std::equal(FirmwareImage.begin(), FirmwareImage.end(), memory.begin()));
     std::vector<uint8_t> heard = RequestsHeard(sim);
@@ -80,9 +80,9 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
     TempFolder folder;
     std::string file = folder.Write("three.gly", FontFile(3, 2000).Contents());
     TMainWindow& f = Open();
-    f.CheckBox2->setChecked(true);
-    f.Edit2->setText(QString::fromStdString(file));
-    f.Button1Click();
+    f.IncludeFontsBox->setChecked(true);
+    f.FontFileEdit->setText(QString::fromStdString(file));
+    f.ProgramClicked();
 
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
     EXPECT_TRUE(f.IncludeFonts);
@@ -97,13 +97,13 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
 TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
 {
     TMainWindow& f = Open();
-    f.CheckBox2->setChecked(true);
-    f.Edit2->setText("/nonexistent-folder/fonts.gly");
-    f.Button1Click();
+    f.IncludeFontsBox->setChecked(true);
+    f.FontFileEdit->setText("/nonexistent-folder/fonts.gly");
+    f.ProgramClicked();
 
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден", 0x2010}}));
     EXPECT_TRUE(sim.WireLog().empty());
-    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
 }
 
 TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
@@ -115,13 +115,13 @@ TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
     QTimer::singleShot(0, &f, [&] {
         ran = true;
         busyInside = f.Busy();
-        QTest::mouseClick(f.Button10, Qt::LeftButton);
-        f.Button10Click();
-        f.Button3Click();
-        f.Button1Click();
+        QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
+        f.RamTestClicked();
+        f.StartBoardClicked();
+        f.ProgramClicked();
         closedInside = f.close();
     });
-    f.Button1Click();
+    f.ProgramClicked();
 
     EXPECT_TRUE(ran);
     EXPECT_TRUE(busyInside);
@@ -161,7 +161,7 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
         user.Answers = {IdYes};
         f.close();
     });
-    f.Button1Click();
+    f.ProgramClicked();
 
     EXPECT_GT(paintsWhileBusy, 0) << "the window painted while the workflow waited";
     ASSERT_EQ(user.Boxes.size(), 2u) << testing::PrintToString(user.Boxes);
@@ -181,7 +181,7 @@ TEST_P(RamTest, CountsTheDifferingBytes)
     const bool readsZeros = GetParam();
     if (readsZeros) sim.AddFault({0xD4, 1, -1, FaultKind::ZeroData});
     TMainWindow& f = Open();
-    QTest::mouseClick(f.Button10, Qt::LeftButton);
+    QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
 
     int errors = 0;
     for (uint8_t b : sim.Ram()) errors += readsZeros && b != 0;
@@ -190,8 +190,8 @@ TEST_P(RamTest, CountsTheDifferingBytes)
     }
     std::string count = std::to_string(errors);
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: " + count, 0x2040}}));
-    EXPECT_EQ(LabelText(f.Label2), "RAM, ошибок: " + count);
-    EXPECT_EQ(f.Gauge1->value(), 100);
+    EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: " + count);
+    EXPECT_EQ(f.Gauge->value(), 100);
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(board.BoardPort->IsOpen());
 }
@@ -203,9 +203,9 @@ TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
 {
     sim.AddFault({0xD3, 100, -1, FaultKind::WrongCase});
     TMainWindow& f = Open();
-    f.Button10Click();
+    f.RamTestClicked();
 
-    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Соединение потеряно!", 0x2010}}));
     std::vector<uint8_t> heard = RequestsHeard(sim);
     EXPECT_EQ(CountOf(heard, 0xD3), 99u + 5u);   // block 100 tried five times
@@ -217,17 +217,17 @@ TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
 TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
 {
     TMainWindow& f = Open();
-    QTest::mouseClick(f.Button3, Qt::LeftButton);
+    QTest::mouseClick(f.StartBoardButton, Qt::LeftButton);
     EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(user.Boxes.empty());
-    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
     EXPECT_FALSE(board.BoardPort->IsOpen());
 }
 
 TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
 {
     TMainWindow& f = Open();
-    f.Button5Click();
+    f.ReadConfigClicked();
     EXPECT_EQ(RequestsHeard(sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_FALSE(board.BoardPort->IsOpen());

@@ -54,7 +54,7 @@ protected:
 
     // A formatted store whose blocks with these indexes hold the image under the name "Блок N".
     void PrepareStore(std::initializer_list<int32_t> blocksWithData = {});
-    // Creates and shows the window (FormCreate, then FormShow with its first refresh).
+    // Creates and shows the window (CreateGrid, then FirstShown with its first refresh).
     TLoaderWindow& Open();
     // Reply timeouts as short as pauses: only for tests about a loader that does not answer.
     static void ShortReplyTimeouts();

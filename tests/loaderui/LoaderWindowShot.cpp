@@ -86,9 +86,9 @@ int main(int argc, char** argv)
     }
     if (ok) {
         TLoaderWindow window(link, *image);
-        window.Edit1->setText(QString::fromUtf8("Вокзал, табло прибытия"));
+        window.BlockNameEdit->setText(QString::fromUtf8("Вокзал, табло прибытия"));
         window.show();
-        window.Grid->SelectRow(2);
+        window.BlockGrid->SelectRow(2);
         QApplication::processEvents();
         ok = window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG");
         if (!ok) std::fprintf(stderr, "cannot write %s\n", argv[1]);

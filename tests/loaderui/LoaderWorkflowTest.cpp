@@ -31,9 +31,9 @@ protected:
              const TFirmware& firmware = EmbeddedFirmware())
     {
         WhenModalShows<TLoaderWindow> inWindow([&](TLoaderWindow& window) {
-            dataSize = Text(window.Label1->text());
+            dataSize = Text(window.DataSizeLabel->text());
             if (act) act(window);
-            window.Button1->click();
+            window.CloseButton->click();
         });
         RunLoaderWorkflow(link, settings, nullptr, portUser, *fonts, includeFonts, fontFile, firmware);
         windowShown = inWindow.Shown();
@@ -44,8 +44,8 @@ protected:
     static void WriteBlock1(TLoaderWindow& window, ScriptedBoxes& user)
     {
         user.Answers = {IdYes};
-        window.Grid->SelectRow(1);
-        window.Button5->click();
+        window.BlockGrid->SelectRow(1);
+        window.WriteButton->click();
     }
 
     std::vector<uint8_t> StoredBytes(int32_t index, uint32_t offset, uint32_t count) const
