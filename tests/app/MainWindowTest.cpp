@@ -1,5 +1,6 @@
 // The main window itself: its controls, the port list and what it keeps in the settings.
 #include "firmware/Firmware.h"
+#include "serial/LowLatency.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QCheckBox>
@@ -169,6 +170,20 @@ TEST_F(WindowTest, NothingIsClipped)
         EXPECT_GE(w->height(), w->minimumSizeHint().height()) << Text(w->objectName());
         EXPECT_TRUE(f.rect().contains(QRect(w->mapTo(&f, QPoint(0, 0)), w->size()))) << Text(w->objectName());
     }
+}
+
+// A slow adapter is a note on the information line, shown whole without a box to dismiss.
+TEST_F(WindowTest, SlowAdapterNoteIsShownWholeOnTheInformationLine)
+{
+    TMainWindow& f = Open();
+    EXPECT_FALSE(f.AdapterLabel->isVisibleTo(&f));
+    const std::string text = SlowAdapterText("/dev/ttyUSB0", TAdapterLatency(16, "/sys/class/tty/ttyUSB0/device/latency_timer"), 617);
+    EXPECT_EQ(f.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, MbInfo}), IdOk);
+    ASSERT_TRUE(f.AdapterLabel->isVisibleTo(&f));
+    EXPECT_EQ(Text(f.AdapterLabel->text()), text);
+    QWidget* w = f.AdapterLabel;
+    EXPECT_GE(w->height(), w->heightForWidth(w->width())) << "the note is cut";
+    EXPECT_TRUE(f.rect().contains(QRect(w->mapTo(&f, QPoint(0, 0)), w->size())));
 }
 
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
