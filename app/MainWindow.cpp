@@ -20,10 +20,12 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -219,6 +221,7 @@ void TMainWindow::LoaderClicked()
         IncludeFonts = IncludeFontsBox->isChecked();
         RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, FontFileEdit->text().toStdString(),
                           *board_.Firmware);
+        if (loader_.LoaderPort->Gone()) RefreshPortList();
     });
 }
 
@@ -235,6 +238,15 @@ void TMainWindow::SetHighPriority()
     RaiseWindowPriority();
 }
 
+// The window has a fixed size: it grows by the note's wrapped lines, keeping its width.
+void TMainWindow::ShowAdapterNote(const QString& text)
+{
+    AdapterLabel->setText(text);
+    AdapterLabel->show();
+    layout()->activate();
+    setFixedSize(width(), std::max(height(), layout()->totalHeightForWidth(width())));
+}
+
 // Called on the worker thread; the window's widgets are touched on the window's thread only.
 int32_t TMainWindow::ShowMessage(const TMessage& message)
 {
@@ -242,7 +254,15 @@ int32_t TMainWindow::ShowMessage(const TMessage& message)
     // Asked again on this thread: the stop may come while the box waits to be shown.
     return work_.OnWindowThread([&] {
         if (stop_) return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
-        return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+        // A slow adapter is a note on the information line, not a box to dismiss before the work goes on.
+        if (message.Id == TMessageId::SlowAdapter) {
+            ShowAdapterNote(Text(message.Text));
+            return IdOk;
+        }
+        int32_t answer = ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+        // The pulled adapter's port is no longer there; a plugged-in one may come under another name.
+        if (message.Id == TMessageId::PortGone) RefreshPortList();
+        return answer;
     });
 }
 

@@ -6,6 +6,7 @@
 #include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
+#include "serial/PortNotes.h"
 #include "serial/PlaceholderPort.h"
 #include "util/AtomicFile.h"
 #include "util/InputFile.h"
@@ -121,6 +122,7 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
     if (!link.ConnectLoader(ConnectAttempts) ||
         !ReadBlockImage(link, session.Blocks[index].Header, session.Directory.BlockSlot(index), *dumped)) {
         ShowError(view, TMessageId::LoaderLinkError, "Ошибка соединения с загрузчиком");
+        SayIfPortGone(*link.LoaderPort, link.LoaderPortName, view);
         return TOutcome::LinkLost;
     }
     std::string error;
@@ -211,7 +213,8 @@ TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
     // A dumped image keeps its own name unless another is given.
     std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
     std::string note = BlockName(o.Block) + " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";
-    return OnLoaderSession(o, *image, note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+    return OnLoaderSession(o, *image, note, [&](TLoaderLink& link, TerminalLoaderView& view, TLoaderSession& session) {
+        SayIfSlowAdapter(*link.LoaderPort, link.LoaderPortName, ImageChunks(*image), view);
         TOutcome outcome = session.Write(o.Block - 1, name);
         if (outcome == TOutcome::Done)
             view.Confirm(BlockName(o.Block) + " записан: «" + session.Blocks[o.Block - 1].Header.Name() + "», " +

@@ -4,6 +4,7 @@
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LoaderWindow.h"
+#include "serial/PortNotes.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 
@@ -41,6 +42,8 @@ void RunLoaderWorkflow(TLoaderLink& link, TSettings& settings, QWidget* owner, T
         link.CloseLoaderPort();
         return;
     }
+    // On the main window's information line, which stays in sight under the loader window.
+    SayIfSlowAdapter(*link.LoaderPort, link.LoaderPortName, ImageChunks(*image), ui);
     OpenLoaderWindow(link, *image, settings, owner);
     link.CloseLoaderPort();
 }
