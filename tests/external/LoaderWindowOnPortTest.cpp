@@ -44,8 +44,8 @@ protected:
     std::vector<std::string> Row(int row) const
     {
         std::vector<std::string> cells;
-        for (int col = 0; col < form->Grid->ColCount(); ++col)
-            cells.push_back(form->Grid->Cell(col, row).toStdString());
+        for (int col = 0; col < form->BlockGrid->ColCount(); ++col)
+            cells.push_back(form->BlockGrid->Cell(col, row).toStdString());
         return cells;
     }
 
@@ -68,16 +68,16 @@ TEST_F(LoaderWindowOnPort, FormatsWritesBlockOneAndListsIt)
 
     user.Boxes.clear();
     user.Answers = {IdYes};
-    form->Grid->SelectRow(1);
-    form->Edit1->setText(QString::fromUtf8("Табло 5"));
-    form->Button5->click();
+    form->BlockGrid->SelectRow(1);
+    form->BlockNameEdit->setText(QString::fromUtf8("Табло 5"));
+    form->WriteButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
     EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "Табло 5", "9728"}));
-    EXPECT_EQ(form->Gauge1->value(), 100);
+    EXPECT_EQ(form->Gauge->value(), 100);
 
-    form->Button2->click();   // lists the blocks anew from the loader
+    form->RefreshButton->click();   // lists the blocks anew from the loader
     EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "Табло 5", "9728"}));
     EXPECT_EQ(Row(2), (std::vector<std::string>{"2", "<ПУСТО>", ""}));
-    EXPECT_EQ(form->Label3->text().toStdString(), "OK");
+    EXPECT_EQ(form->StatusLabel->text().toStdString(), "OK");
     TExternalBoard::SaveShot(*form, "loader-window");
 }

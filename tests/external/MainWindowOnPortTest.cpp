@@ -78,25 +78,25 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
     board.BoardPort->Ports.clear();
     settings.Port = TExternalBoard::Port();
     TMainWindow& f = Open();
-    ASSERT_EQ(f.ComboBox1->currentText().toStdString(), TExternalBoard::Port());
-    f.CheckBox2->setChecked(true);
-    f.Edit2->setText(QString::fromStdString(TExternalBoard::FontsFile()));
-    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    ASSERT_EQ(f.PortBox->currentText().toStdString(), TExternalBoard::Port());
+    f.IncludeFontsBox->setChecked(true);
+    f.FontFileEdit->setText(QString::fromStdString(TExternalBoard::FontsFile()));
+    QTest::mouseClick(f.ProgramButton, Qt::LeftButton);
 
-    EXPECT_EQ(LabelText(f.Label2), "OK");
-    EXPECT_EQ(LabelText(f.Label5), "Загрузчик v4.0");
+    EXPECT_EQ(LabelText(f.StatusLabel), "OK");
+    EXPECT_EQ(LabelText(f.VersionLabel), "Загрузчик v4.0");
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
     EXPECT_TRUE(f.IncludeFonts);
-    EXPECT_EQ(f.Gauge1->value(), 100);
+    EXPECT_EQ(f.Gauge->value(), 100);
     EXPECT_FALSE(board.BoardPort->IsOpen());
 
     // The board now runs the program just written: the RAM test first asks for it to be switched
     // on again (the simulator's programmer answers the next break-in).
     user.Boxes.clear();
-    QTest::mouseClick(f.Button10, Qt::LeftButton);
+    QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Попытка соединения!", "Включите табло и нажмите \"OK\"!", 0x2040},
                                                  {"Проверка RAM!", "Ошибок: 0", 0x2040}}));
-    EXPECT_EQ(LabelText(f.Label2), "RAM, ошибок: 0");
+    EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: 0");
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(board.BoardPort->IsOpen());
     TExternalBoard::SaveShot(f, "main-window");
@@ -123,7 +123,7 @@ TEST_F(MainWindowOnPort, SilentBoardPaintsAndStopsOnTheCloseQuestion)
         user.Answers = {IdYes};
         f.close();
     });
-    f.Button1Click();
+    f.ProgramClicked();
 
     EXPECT_GT(paintsWhileBusy, 0) << "the window painted while the workflow waited";
     ASSERT_EQ(user.Boxes.size(), 2u) << testing::PrintToString(user.Boxes);
