@@ -2,6 +2,7 @@
 
 #include "app/PortChoice.h"
 #include "app/TerminalDevice.h"
+#include "app/WindowPriority.h"
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "board/BoardWorkflows.h"
@@ -26,16 +27,10 @@
 
 #include <algorithm>
 #include <array>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 constexpr int DisplayLength = 128;
 constexpr int FirmwareLabelLength = 40;   // characters the information box shows on one line
-// Linux has no priority classes: nice values stand in for the high class and the highest thread
-// priority. A real-time policy is not used: a window thread that never yields would stall the machine.
-constexpr int HighClassNice = -10;
-constexpr int HighestThreadNice = -15;
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
@@ -240,9 +235,7 @@ void TMainWindow::RamTestClicked()
 
 void TMainWindow::SetHighPriority()
 {
-    // Without the privilege to lower nice values both calls fail, which is ignored.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), HighClassNice);
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
+    RaiseWindowPriority();
 }
 
 // The window has a fixed size: it grows by the note's wrapped lines, keeping its width.

@@ -23,6 +23,7 @@ struct TOptions {
     std::string Port;         // --port DEV: a device the port list does not hold, for this run
     std::string Screenshot;   // --screenshot FILE (undocumented): grab the window, save it, quit
     std::string Firmware;     // --firmware FILE: the firmware file to send instead of the built-in one
+    bool QuitWhenShown = false;   // --quit-when-shown (undocumented): say "shown" and quit (a benchmark)
     bool Help = false;
     bool Bad = false;
 };
@@ -59,6 +60,7 @@ TOptions TakeOptions(int& argc, char** argv)
         if (value("--port", options.Port) || value("--screenshot", options.Screenshot) ||
             value("--firmware", options.Firmware)) continue;
         if (arg == "-h" || arg == "--help") options.Help = true;
+        else if (arg == "--quit-when-shown") options.QuitWhenShown = true;
         else rest.push_back(argv[i]);
     }
     argc = static_cast<int>(rest.size());
@@ -85,6 +87,12 @@ int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmw
     TMainWindow form(board, loader, settings, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
+    // Once the loop has handled the show and its first paint: a line for the benchmark, then out.
+    if (options.QuitWhenShown) QTimer::singleShot(0, &form, [&form] {
+        std::puts("shown");
+        std::fflush(stdout);
+        form.close();
+    });
     int status = app.exec();
     form.close();   // stores the window's state if the loop ended some other way
     return status;
@@ -119,7 +127,7 @@ int main(int argc, char** argv)
 
     int status = RunWindow(app, options, firmware, settings);
 
-    // A screenshot run has nobody at the screen to close a box.
-    SaveSettings(settings, settingsPath, options.Screenshot.empty());
+    // A screenshot or benchmark run has nobody at the screen to close a box.
+    SaveSettings(settings, settingsPath, options.Screenshot.empty() && !options.QuitWhenShown);
     return status;
 }

@@ -3,6 +3,7 @@
 
 class QCoreApplication;
 
-// Loads Qt's Russian translation (Debian package qt6-translations-l10n) into `app`. False when it
-// is not installed: the standard buttons then stay in English, nothing else changes.
+// Loads Qt's Russian translation (Debian package qt6-translations-l10n; translations/ beside the
+// program on Windows) into `app`. False when it is not installed: the standard buttons then stay
+// in English, nothing else changes.
 bool InstallQtTranslation(QCoreApplication& app);

@@ -189,17 +189,17 @@ TEST_F(WindowTest, SlowAdapterNoteIsShownWholeOnTheInformationLine)
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
 {
     LoadSettings(settings, "/nonexistent-folder/Mirvolen.ini");
-    board.BoardPort->Ports = {sim.SlavePath(), "/dev/ttyFAKE9"};
+    board.BoardPort->Ports = {sim->SlavePath(), "/dev/ttyFAKE9"};
     TMainWindow& f = Open();
     EXPECT_EQ(f.PortBox->count(), 2);
     EXPECT_EQ(f.PortBox->currentIndex(), -1);
-    EXPECT_EQ(board.BoardPortName, sim.SlavePath());
-    EXPECT_EQ(loader.LoaderPortName, sim.SlavePath());
+    EXPECT_EQ(board.BoardPortName, sim->SlavePath());
+    EXPECT_EQ(loader.LoaderPortName, sim->SlavePath());
     EXPECT_TRUE(f.FontFileEdit->text().isEmpty());
     EXPECT_FALSE(f.IncludeFontsBox->isChecked());
 
     f.StartBoardClicked();   // the first port is the one used
-    EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
+    EXPECT_EQ(RequestsHeard(*sim, 1), std::vector<uint8_t>{0xCD});
 }
 
 struct SavedPortCase {
@@ -216,13 +216,13 @@ TEST_P(SavedPort, IsLookedUpTrimmedAndIgnoringCase)
 {
     SparePty spare;
     ASSERT_FALSE(spare.Path().empty());
-    board.BoardPort->Ports = {"/dev/ttyFAKE0", sim.SlavePath()};
-    settings.Port = GetParam().Saved(sim.SlavePath(), spare.Path());
+    board.BoardPort->Ports = {"/dev/ttyFAKE0", sim->SlavePath()};
+    settings.Port = GetParam().Saved(sim->SlavePath(), spare.Path());
     TMainWindow& f = Open();
 
     EXPECT_EQ(f.PortBox->count(), GetParam().Count);
     EXPECT_EQ(f.PortBox->currentIndex(), GetParam().Index);
-    std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim.SlavePath();
+    std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim->SlavePath();
     EXPECT_EQ(board.BoardPortName, used);
     EXPECT_EQ(loader.LoaderPortName, used);
 }
@@ -259,8 +259,8 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
 {
     TBoardSim other;
     ASSERT_TRUE(other.Start());
-    board.BoardPort->Ports = {sim.SlavePath(), other.SlavePath()};
-    settings.Port = sim.SlavePath();
+    board.BoardPort->Ports = {sim->SlavePath(), other.SlavePath()};
+    settings.Port = sim->SlavePath();
     TMainWindow& f = Open();
     ASSERT_EQ(f.PortBox->currentIndex(), 0);
 
@@ -270,14 +270,14 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
 
     f.StartBoardClicked();
     EXPECT_EQ(RequestsHeard(other, 1), std::vector<uint8_t>{0xCD});
-    EXPECT_TRUE(RequestsHeard(sim).empty());
+    EXPECT_TRUE(RequestsHeard(*sim).empty());
     f.close();
     EXPECT_EQ(settings.Port, other.SlavePath());
 }
 
 TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
 {
-    settings.Port = sim.SlavePath();
+    settings.Port = sim->SlavePath();
     settings.FontFile = "/fonts/old.gly";
     settings.IncludeFont = true;
     settings.Position = {50, 60, 0, 0};
@@ -294,7 +294,7 @@ TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
     QRect bounds = f.frameGeometry();
     EXPECT_EQ(settings.FontFile, "/fonts/new.gly");
     EXPECT_FALSE(settings.IncludeFont);
-    EXPECT_EQ(settings.Port, sim.SlavePath());
+    EXPECT_EQ(settings.Port, sim->SlavePath());
     EXPECT_EQ(settings.Position, (std::array<int32_t, 4>{30, 40, 30 + bounds.width(), 40 + bounds.height()}));
     EXPECT_EQ(settings.LastDir, "/kept/");
 }
@@ -312,11 +312,11 @@ TEST_F(WindowTest, CommandLinePortIsSelectedButNotSaved)
 {
     board.BoardPort->Ports = {"/dev/ttyFAKE0"};
     settings.Port = "/dev/ttyFAKE0";
-    TMainWindow& f = Open(sim.SlavePath());
+    TMainWindow& f = Open(sim->SlavePath());
     EXPECT_EQ(f.PortBox->count(), 2);
-    EXPECT_EQ(Text(f.PortBox->currentText()), sim.SlavePath());
-    EXPECT_EQ(board.BoardPortName, sim.SlavePath());
-    EXPECT_EQ(loader.LoaderPortName, sim.SlavePath());
+    EXPECT_EQ(Text(f.PortBox->currentText()), sim->SlavePath());
+    EXPECT_EQ(board.BoardPortName, sim->SlavePath());
+    EXPECT_EQ(loader.LoaderPortName, sim->SlavePath());
     f.close();
     EXPECT_EQ(settings.Port, "/dev/ttyFAKE0");
 }
