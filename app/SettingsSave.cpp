@@ -5,10 +5,10 @@
 
 #include <cstdio>
 
-bool SaveSettings(const TIniSet& settings, const std::string& path, bool showBox)
+bool SaveSettings(const TSettings& settings, const std::string& path, bool showBox)
 {
     std::string error;
-    if (SaveIniSet(settings, path, &error)) return true;
+    if (SaveSettings(settings, path, &error)) return true;
     const std::string text = "Настройки не сохранены: " + error;
     std::fprintf(stderr, "flasher: %s\n", text.c_str());
     if (showBox) ShowMessageBox(nullptr, "Ошибка!", text, MbError);

@@ -1,13 +1,13 @@
 // flasher: the window program. Start-up and shut-down run in a fixed order: the settings before
 // anything else, then the delay calibration, the board link, the loader link and the window last;
 // at the end the reverse, with the settings written after the window has stored its state in them.
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 #include "app/SettingsSave.h"
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 #include "widgets/Translation.h"
 
 #include <QApplication>
@@ -68,7 +68,7 @@ TOptions TakeOptions(int& argc, char** argv)
 }
 
 // The window as it looks, into a file, then the normal end of the program.
-void ScheduleScreenshot(TMainFlashForm& form, const std::string& file)
+void ScheduleScreenshot(TMainWindow& form, const std::string& file)
 {
     QTimer::singleShot(300, &form, [&form, file] {
         if (!form.grab().save(QString::fromStdString(file))) std::fprintf(stderr, "flasher: cannot write %s\n", file.c_str());
@@ -76,13 +76,13 @@ void ScheduleScreenshot(TMainFlashForm& form, const std::string& file)
     });
 }
 
-int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmware, TIniSet& settings)
+int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmware, TSettings& settings)
 {
     // Declared in start-up order, so they end in the reverse: window, loader link, board link.
     TBoardLink board;
     board.Firmware = &firmware;
     TLoaderLink loader;
-    TMainFlashForm form(board, loader, settings, options.Port);
+    TMainWindow form(board, loader, settings, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
     int status = app.exec();
@@ -110,8 +110,8 @@ int main(int argc, char** argv)
     }
 
     const std::string settingsPath = DefaultSettingsPath();
-    TIniSet settings;
-    LoadIniSet(settings, settingsPath);
+    TSettings settings;
+    LoadSettings(settings, settingsPath);
     CalibrateDelay();
     // Outlives the window and the links, so that a failed save of the settings can be told in a box.
     QApplication app(argc, argv);

@@ -2,7 +2,7 @@
 #include "board/BoardLink.h"
 
 #include "serial/Clock.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <algorithm>
 #include <array>

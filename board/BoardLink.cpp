@@ -2,8 +2,8 @@
 
 #include "firmware/Firmware.h"
 #include "serial/Clock.h"
-#include "serial/PgmI2c.h"
 #include "serial/PortGone.h"
+#include "serial/TwoWireBus.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 
@@ -28,8 +28,8 @@ std::vector<uint8_t> Command(uint8_t code, size_t length)
 
 TBoardLink::TBoardLink(std::string portName, PacketTrace trace)
     : BoardPort(std::make_unique<TComPort>(false, true)),
-      I2cPort(std::make_unique<TComPort>(false, true)),
-      I2cBus(std::make_unique<TI2C>(*I2cPort)),
+      BusPort(std::make_unique<TComPort>(false, true)),
+      TwoWire(std::make_unique<TTwoWireBus>(*BusPort)),
       BoardPortName(std::move(portName)),
       Firmware(&EmbeddedFirmware())
 {
@@ -39,9 +39,9 @@ TBoardLink::TBoardLink(std::string portName, PacketTrace trace)
 
 TBoardLink::~TBoardLink()
 {
-    I2cBus.reset();
+    TwoWire.reset();
     BoardPort.reset();
-    I2cPort.reset();
+    BusPort.reset();
 }
 
 bool TBoardLink::Send(std::span<const uint8_t> payload)

@@ -14,7 +14,7 @@
 #include <span>
 #include <string>
 
-class TI2C;
+class TTwoWireBus;
 class TUserDialogue;
 struct TFirmware;
 
@@ -43,8 +43,8 @@ public:
     TBoardLink& operator=(const TBoardLink&) = delete;
 
     std::unique_ptr<TComPort> BoardPort;
-    std::unique_ptr<TComPort> I2cPort;   // never opened; carries the two-wire bus
-    std::unique_ptr<TI2C> I2cBus;
+    std::unique_ptr<TComPort> BusPort;   // never opened; carries the two-wire bus
+    std::unique_ptr<TTwoWireBus> TwoWire;
     std::string BoardPortName;           // the port the user chose
     TRandom Random;
     // The firmware this link programs and whose fixed block it sends; the embedded one unless the

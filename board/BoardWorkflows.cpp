@@ -2,9 +2,9 @@
 
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "serial/PortGone.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <vector>
 

@@ -6,7 +6,7 @@
 #include "cli/FirmwareChoice.h"
 #include "cli/Json.h"
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "util/InputFile.h"
 #include "util/Sha256.h"
 

@@ -3,7 +3,7 @@
 #include "cli/Json.h"
 #include "cli/FirmwareChoice.h"
 #include "cli/LoaderRun.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "serial/PortGone.h"

@@ -4,7 +4,7 @@
 // offset-table entry relocated to its board address without wrapping, and the table names every
 // font.
 #include "fuzz/FuzzSupport.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "util/Dialogue.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 // reads, then the stream; the last read takes the rest.
 #include "fuzz/FuzzSupport.h"
 #include "serial/Serial.h"
-#include "serial/SerialPrivate.h"
+#include "serial/SerialPlatform.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // saved file gives the same record; saving that again gives the same bytes. The list helpers
 // behind the position value take any text.
 #include "fuzz/FuzzSupport.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 
 #include <array>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <string_view>
 
 namespace {
-bool SameRecord(const TIniSet& a, const TIniSet& b)
+bool SameRecord(const TSettings& a, const TSettings& b)
 {
     return a.Position == b.Position && a.LastDir == b.LastDir && a.FileName == b.FileName &&
            a.LastFontDir == b.LastFontDir && a.Port == b.Port && a.FontFile == b.FontFile &&
@@ -31,14 +31,14 @@ void CheckLoadSaveLoad(const uint8_t* data, size_t size)
     static const std::string saved = fuzz::ScratchPath("saved.ini");
     fuzz::WriteScratch(original, data, size);
 
-    TIniSet first;
-    LoadIniSet(first, original);
-    FUZZ_CHECK(SaveIniSet(first, saved));
+    TSettings first;
+    LoadSettings(first, original);
+    FUZZ_CHECK(SaveSettings(first, saved));
     const std::string firstBytes = Contents(saved);
-    TIniSet second;
-    LoadIniSet(second, saved);
+    TSettings second;
+    LoadSettings(second, saved);
     FUZZ_CHECK(SameRecord(first, second));
-    FUZZ_CHECK(SaveIniSet(second, saved));
+    FUZZ_CHECK(SaveSettings(second, saved));
     FUZZ_CHECK(Contents(saved) == firstBytes);
 }
 

@@ -1,7 +1,7 @@
 #include "loader/BlockImage.h"
 
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include "serial/Serial.h"
 #include "util/Cp1251.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <algorithm>
 

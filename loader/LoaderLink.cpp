@@ -1,7 +1,7 @@
 #include "loader/LoaderLink.h"
 
 #include "util/Dialogue.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
 #include "serial/PortGone.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 namespace {
 constexpr int32_t ClockPause = 200;   // ms around setting the clock, so that the read sees the new time

@@ -1,9 +1,9 @@
 #include "loaderui/LoaderWorkflow.h"
 
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
-#include "loaderui/LdCtrl.h"
+#include "loaderui/LoaderWindow.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 
@@ -20,7 +20,7 @@ bool PrepareImageFonts(TUserDialogue& ui, TFontSet& fonts, bool includeFonts, co
 }
 } // namespace
 
-void RunLoaderWorkflow(TLoaderLink& link, TIniSet& settings, QWidget* owner, TUserDialogue& ui, TFontSet& fonts,
+void RunLoaderWorkflow(TLoaderLink& link, TSettings& settings, QWidget* owner, TUserDialogue& ui, TFontSet& fonts,
                        bool includeFonts, const std::string& fontFile, const TFirmware& firmware)
 {
     // Its blocks are what boards load: a placeholder goes only into the simulated board's.

@@ -3,7 +3,7 @@
 #include "serial/Serial.h"
 
 #include "serial/Clock.h"
-#include "serial/SerialPrivate.h"
+#include "serial/SerialPlatform.h"
 
 #include <algorithm>
 #include <atomic>

@@ -124,7 +124,7 @@ public:
 
 private:
     friend class TRecThread;
-    struct TDevice;   // the platform's handle on the open device (SerialPrivate.h)
+    struct TDevice;   // the platform's handle on the open device (SerialPlatform.h)
 
     void StartReceiver();
     void StopReceiver();

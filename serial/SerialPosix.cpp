@@ -2,7 +2,7 @@
 // receive thread that blocks in poll() on the device and on a wake-up pipe.
 #include "serial/Clock.h"
 #include "serial/Serial.h"
-#include "serial/SerialPrivate.h"
+#include "serial/SerialPlatform.h"
 
 #include <algorithm>
 #include <cerrno>

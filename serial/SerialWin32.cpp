@@ -3,7 +3,7 @@
 // and takes whatever else the driver holds once it completes.
 #include "serial/Clock.h"
 #include "serial/Serial.h"
-#include "serial/SerialPrivate.h"
+#include "serial/SerialPlatform.h"
 
 #include "util/Win32Text.h"
 

@@ -1,7 +1,7 @@
 #include "sim/SimFaults.h"
 
 #include "sim/SimLoader.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <cctype>
 #include <charconv>

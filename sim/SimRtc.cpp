@@ -1,6 +1,6 @@
 #include "sim/SimRtc.h"
 
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 namespace sim {
 namespace {

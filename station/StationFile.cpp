@@ -1,7 +1,7 @@
 #include "station/StationFile.h"
 
 #include "util/InputFile.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "loader/LoaderSession.h"

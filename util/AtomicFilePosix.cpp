@@ -1,6 +1,6 @@
 #include "util/AtomicFile.h"
 
-#include "util/FileUnit.h"
+#include "util/PathName.h"
 
 #include <cerrno>
 #include <climits>

@@ -102,13 +102,13 @@ public:
     virtual ~TUserDialogue() = default;
     // A modal message box; returns the button pressed (IdOk, IdYes, IdNo).
     virtual int32_t ShowMessage(const TMessage& message) = 0;
-    // The workflow's state line (main window Label2, loader window Label3).
+    // The workflow's state line (the windows' status line).
     virtual void SetStatus(const std::string& text) = 0;
     // Progress 0..100: input off, gauge moved, pending events handled once, input on.
     virtual void ShowProgress(int32_t percent) = 0;
-    // The loader version line (main window Label5).
+    // The loader version line (the main window's version line).
     virtual void SetVersion(const std::string&) {}
-    // The loader clock line (loader window Label4).
+    // The loader clock line (the loader window's clock line).
     virtual void SetClock(const std::string&) {}
     // Input off (true) or on (false) around a loop that moves the gauge itself.
     virtual void SetBusy(bool) {}

@@ -1,5 +1,5 @@
-#include "util/FileUnit.h"
-#include "util/IniUnit.h"
+#include "util/PathName.h"
+#include "util/Settings.h"
 #include "util/SettingsPlatform.h"
 #include "util/Win32Text.h"
 

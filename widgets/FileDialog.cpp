@@ -1,7 +1,7 @@
 #include "widgets/FileDialog.h"
 
-#include "util/FileUnit.h"
-#include "util/StrUnit.h"
+#include "util/PathName.h"
+#include "util/TextFormat.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -28,7 +28,7 @@ void FitWidest(QLabel* label, std::initializer_list<const char*> texts)
 
 QProgressBar* MakeGauge(int height, QWidget* parent)
 {
-    auto* gauge = Named(new QProgressBar(parent), "Gauge1");
+    auto* gauge = Named(new QProgressBar(parent), "Gauge");
     gauge->setRange(0, 100);
     gauge->setValue(0);
     gauge->setTextVisible(true);

@@ -20,5 +20,5 @@ template <typename T> T* Named(T* widget, const char* name)
 QPushButton* MakeButton(const char* name, const char* caption, int designWidth, QWidget* parent);
 // Wide enough for the longest of these texts in the label's own font.
 void FitWidest(QLabel* label, std::initializer_list<const char*> texts);
-// "Gauge1": 0..100, the blue bar of the product, with its percentage on it.
+// "Gauge": 0..100, the blue bar of the product, with its percentage on it.
 QProgressBar* MakeGauge(int height, QWidget* parent);

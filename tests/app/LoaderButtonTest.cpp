@@ -1,7 +1,7 @@
 // "В загрузчик": the loader window opens on the chosen port, modal, and the port closes after it.
 #include "tests/app/WindowFixture.h"
 
-#include "loaderui/LdCtrl.h"
+#include "loaderui/LoaderWindow.h"
 #include "tests/common/ModalWindow.h"
 
 #include <QApplication>
@@ -13,17 +13,17 @@ class LoaderButtonTest : public WindowTest {};
 
 TEST_F(LoaderButtonTest, OpensTheLoaderWindowAndClosesThePortAfterIt)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     user.Answers = {IdNo};   // the fresh store is not formatted: do not format it
     std::string status;
     bool portOpenInWindow = false;
-    WhenModalShows<TLoadForm> inWindow([&](TLoadForm& window) {
-        status = Text(window.Label3->text());
+    WhenModalShows<TLoaderWindow> inWindow([&](TLoaderWindow& window) {
+        status = Text(window.StatusLabel->text());
         portOpenInWindow = loader.LoaderPort->IsOpen();
-        window.Edit1->setText("Перрон 2");
-        window.Button1->click();
+        window.BlockNameEdit->setText("Перрон 2");
+        window.CloseButton->click();
     });
-    f.Button7->click();
+    f.LoaderButton->click();
 
     EXPECT_TRUE(inWindow.Shown());
     EXPECT_TRUE(portOpenInWindow);
@@ -36,9 +36,9 @@ TEST_F(LoaderButtonTest, OpensTheLoaderWindowAndClosesThePortAfterIt)
 
 TEST_F(LoaderButtonTest, APortThatDoesNotOpenShowsTheBoxAndNoWindow)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     loader.LoaderPortName = "/nonexistent-port";
-    f.Button7->click();
+    f.LoaderButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", 0x2010}}));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

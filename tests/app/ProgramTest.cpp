@@ -5,7 +5,7 @@
 #include "sim/BoardSim.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/fonts/GlyFiles.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string Ini() const { return (folder.Path / "Mirvolen.ini").string(); }
+    std::string SettingsFile() const { return (folder.Path / "Mirvolen.ini").string(); }
     std::string Shot() const { return (folder.Path / "shot.png").string(); }
     std::string Output() const { return (folder.Path / "output.txt").string(); }
     std::string Said() const
@@ -51,19 +51,19 @@ protected:
 
 TEST_F(ProgramRun, KeepsTheSettingsAcrossARun)
 {
-    TIniSet saved;
+    TSettings saved;
     saved.Port = sim.SlavePath();
     saved.FontFile = "/fonts/шрифт.gly";
     saved.IncludeFont = true;
     saved.LastDir = "/kept/";
     saved.RomName = "Табло 1";
     saved.Position = {10, 20, 0, 0};
-    ASSERT_TRUE(SaveIniSet(saved, Ini()));
+    ASSERT_TRUE(SaveSettings(saved, SettingsFile()));
 
     ASSERT_EQ(Run(""), 0);
     EXPECT_GT(fs::file_size(Shot()), 0u);
-    TIniSet after;
-    LoadIniSet(after, Ini());
+    TSettings after;
+    LoadSettings(after, SettingsFile());
     EXPECT_EQ(after.Port, sim.SlavePath());
     EXPECT_EQ(after.FontFile, "/fonts/шрифт.gly");
     EXPECT_TRUE(after.IncludeFont);
@@ -78,49 +78,49 @@ TEST_F(ProgramRun, KeepsTheSettingsAcrossARun)
 TEST_F(ProgramRun, FirstRunCreatesTheSettingsFile)
 {
     ASSERT_EQ(Run(""), 0);
-    TIniSet after;
-    LoadIniSet(after, Ini());
-    EXPECT_TRUE(fs::exists(Ini()));
+    TSettings after;
+    LoadSettings(after, SettingsFile());
+    EXPECT_TRUE(fs::exists(SettingsFile()));
     EXPECT_FALSE(after.IncludeFont);
     EXPECT_EQ(after.FontFile, "");
 }
 
 TEST_F(ProgramRun, CommandLinePortIsNotSaved)
 {
-    TIniSet saved;
+    TSettings saved;
     saved.Port = "/dev/ttyUSB7";
-    ASSERT_TRUE(SaveIniSet(saved, Ini()));
+    ASSERT_TRUE(SaveSettings(saved, SettingsFile()));
     ASSERT_EQ(Run("--port " + sim.SlavePath()), 0);
-    TIniSet after;
-    LoadIniSet(after, Ini());
+    TSettings after;
+    LoadSettings(after, SettingsFile());
     EXPECT_EQ(after.Port, "/dev/ttyUSB7");
 }
 
 TEST_F(ProgramRun, HelpAndBadOptions)
 {
     EXPECT_EQ(Run("--help"), 0);
-    EXPECT_FALSE(fs::exists(Ini()));   // nothing started
+    EXPECT_FALSE(fs::exists(SettingsFile()));   // nothing started
     EXPECT_EQ(Run("--port"), 2);
 }
 
 // The user made the settings read-only: the run leaves them as they are and says so once.
 TEST_F(ProgramRun, ReadOnlySettingsAreKeptAndTheFailedSaveIsSaid)
 {
-    TIniSet saved;
+    TSettings saved;
     saved.Port = "/dev/ttyUSB7";
-    ASSERT_TRUE(SaveIniSet(saved, Ini()));
-    chmod(Ini().c_str(), 0444);
-    std::ifstream in(Ini(), std::ios::binary);
+    ASSERT_TRUE(SaveSettings(saved, SettingsFile()));
+    chmod(SettingsFile().c_str(), 0444);
+    std::ifstream in(SettingsFile(), std::ios::binary);
     const std::string before((std::istreambuf_iterator<char>(in)), {});
 
     ASSERT_EQ(Run("--port " + sim.SlavePath()), 0);
-    std::ifstream after(Ini(), std::ios::binary);
+    std::ifstream after(SettingsFile(), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
     struct stat info {};
-    ASSERT_EQ(stat(Ini().c_str(), &info), 0);
+    ASSERT_EQ(stat(SettingsFile().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0444u);
     const std::string said = Said();
-    const std::string line = "Настройки не сохранены: " + Ini() + ": файл только для чтения";
+    const std::string line = "Настройки не сохранены: " + SettingsFile() + ": файл только для чтения";
     EXPECT_NE(said.find(line), std::string::npos) << said;
     EXPECT_EQ(said.find(line), said.rfind(line)) << said;
 }
@@ -129,7 +129,7 @@ TEST(SettingsSave, AFailedSaveIsShownOnceWhenSomeoneIsThere)
 {
     TempFolder folder;
     const std::string ini = (folder.Path / "Mirvolen.ini").string();
-    TIniSet settings;
+    TSettings settings;
     ASSERT_TRUE(SaveSettings(settings, ini, true));
     chmod(ini.c_str(), 0444);
     ScriptedUser user;
@@ -139,7 +139,7 @@ TEST(SettingsSave, AFailedSaveIsShownOnceWhenSomeoneIsThere)
     EXPECT_FALSE(SaveSettings(settings, ini, true));
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{
                               {"Ошибка!", "Настройки не сохранены: " + ini + ": файл только для чтения", 0x2010}}));
-    TIniSet after;
-    LoadIniSet(after, ini);
+    TSettings after;
+    LoadSettings(after, ini);
     EXPECT_EQ(after.RomName, "");
 }

@@ -3,14 +3,14 @@
 // fixture owns the window's links and settings record, as the program does.
 #pragma once
 
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 #include "board/BoardLink.h"
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 #include "sim/BoardSim.h"
 #include "tests/app/AppTestSupport.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 
 #include <gtest/gtest.h>
 
@@ -35,10 +35,10 @@ protected:
         Clock::Reset();
     }
 
-    // Creates and shows the window (FormCreate, then FormShow).
-    TMainFlashForm& Open(const std::string& commandLinePort = {})
+    // Creates and shows the window (ShowInformation, then FirstShown).
+    TMainWindow& Open(const std::string& commandLinePort = {})
     {
-        form = std::make_unique<TMainFlashForm>(board, loader, settings, commandLinePort);
+        form = std::make_unique<TMainWindow>(board, loader, settings, commandLinePort);
         form->show();
         // Showing raised this thread's priority (where allowed). The simulated board's thread
         // keeps the normal one, and on a loaded machine it would then fall behind the program's
@@ -53,6 +53,6 @@ protected:
     TBoardSim sim;
     TBoardLink board;
     TLoaderLink loader;
-    TIniSet settings;
-    std::unique_ptr<TMainFlashForm> form;
+    TSettings settings;
+    std::unique_ptr<TMainWindow> form;
 };

@@ -3,7 +3,7 @@
 #include "tests/app/WindowFixture.h"
 
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "tests/fonts/GlyFiles.h"
 
 #include <QCheckBox>
@@ -30,12 +30,12 @@ class Programming : public WindowTest, public ::testing::WithParamInterface<Prog
 TEST_P(Programming, EndsWithItsStateAndOneBox)
 {
     for (const FaultRule& rule : GetParam().Faults) sim.AddFault(rule);
-    TMainFlashForm& f = Open();
-    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    TMainWindow& f = Open();
+    QTest::mouseClick(f.ProgramButton, Qt::LeftButton);
 
-    EXPECT_EQ(LabelText(f.Label2), GetParam().Status);
+    EXPECT_EQ(LabelText(f.StatusLabel), GetParam().Status);
     EXPECT_EQ(user.Boxes, std::vector<ShownBox>{GetParam().Box});
-    EXPECT_EQ(LabelText(f.Label5), "Загрузчик v4.0");
+    EXPECT_EQ(LabelText(f.VersionLabel), "Загрузчик v4.0");
     EXPECT_FALSE(board.BoardPort->IsOpen());
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(f.Busy());
@@ -62,9 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WindowTest, FullProgrammingRunWritesTheFirmwareAndLeavesTheGaugeFull)
 {
-    TMainFlashForm& f = Open();
-    f.Button1Click();
-    EXPECT_EQ(f.Gauge1->value(), 100);
+    TMainWindow& f = Open();
+    f.ProgramClicked();
+    EXPECT_EQ(f.Gauge->value(), 100);
     std::vector<uint8_t> memory = sim.ProgramMemory();
     EXPECT_TRUE(std::equal(FirmwareImage.begin(), FirmwareImage.end(), memory.begin()));
     std::vector<uint8_t> heard = RequestsHeard(sim);
@@ -79,10 +79,10 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
 {
     TempFolder folder;
     std::string file = folder.Write("three.gly", FontFile(3, 2000).Contents());
-    TMainFlashForm& f = Open();
-    f.CheckBox2->setChecked(true);
-    f.Edit2->setText(QString::fromStdString(file));
-    f.Button1Click();
+    TMainWindow& f = Open();
+    f.IncludeFontsBox->setChecked(true);
+    f.FontFileEdit->setText(QString::fromStdString(file));
+    f.ProgramClicked();
 
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
     EXPECT_TRUE(f.IncludeFonts);
@@ -96,32 +96,32 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
 
 TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
 {
-    TMainFlashForm& f = Open();
-    f.CheckBox2->setChecked(true);
-    f.Edit2->setText("/nonexistent-folder/fonts.gly");
-    f.Button1Click();
+    TMainWindow& f = Open();
+    f.IncludeFontsBox->setChecked(true);
+    f.FontFileEdit->setText("/nonexistent-folder/fonts.gly");
+    f.ProgramClicked();
 
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден", 0x2010}}));
     EXPECT_TRUE(sim.WireLog().empty());
-    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
 }
 
 TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     bool busyInside = false, closedInside = true, ran = false;
     // Runs on the window's thread while the workflow runs on its worker; the close question is
     // answered No (the script's default).
     QTimer::singleShot(0, &f, [&] {
         ran = true;
         busyInside = f.Busy();
-        QTest::mouseClick(f.Button10, Qt::LeftButton);
-        f.Button10Click();
-        f.Button3Click();
-        f.Button1Click();
+        QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
+        f.RamTestClicked();
+        f.StartBoardClicked();
+        f.ProgramClicked();
         closedInside = f.close();
     });
-    f.Button1Click();
+    f.ProgramClicked();
 
     EXPECT_TRUE(ran);
     EXPECT_TRUE(busyInside);
@@ -144,7 +144,7 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
 {
     Clock::SetScale(20, 20);   // about a timeout: five attempts of 250 ms instead of 5 s
     sim.AddFault({0, 1, -1, FaultKind::Silent});
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     struct PaintCounter : QObject {
         int Paints = 0;
         bool eventFilter(QObject*, QEvent* e) override { Paints += e->type() == QEvent::Paint; return false; }
@@ -161,7 +161,7 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
         user.Answers = {IdYes};
         f.close();
     });
-    f.Button1Click();
+    f.ProgramClicked();
 
     EXPECT_GT(paintsWhileBusy, 0) << "the window painted while the workflow waited";
     ASSERT_EQ(user.Boxes.size(), 2u) << testing::PrintToString(user.Boxes);
@@ -180,8 +180,8 @@ TEST_P(RamTest, CountsTheDifferingBytes)
 {
     const bool readsZeros = GetParam();
     if (readsZeros) sim.AddFault({0xD4, 1, -1, FaultKind::ZeroData});
-    TMainFlashForm& f = Open();
-    QTest::mouseClick(f.Button10, Qt::LeftButton);
+    TMainWindow& f = Open();
+    QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
 
     int errors = 0;
     for (uint8_t b : sim.Ram()) errors += readsZeros && b != 0;
@@ -190,8 +190,8 @@ TEST_P(RamTest, CountsTheDifferingBytes)
     }
     std::string count = std::to_string(errors);
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: " + count, 0x2040}}));
-    EXPECT_EQ(LabelText(f.Label2), "RAM, ошибок: " + count);
-    EXPECT_EQ(f.Gauge1->value(), 100);
+    EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: " + count);
+    EXPECT_EQ(f.Gauge->value(), 100);
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(board.BoardPort->IsOpen());
 }
@@ -202,10 +202,10 @@ INSTANTIATE_TEST_SUITE_P(Window, RamTest, ::testing::Bool(),
 TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
 {
     sim.AddFault({0xD3, 100, -1, FaultKind::WrongCase});
-    TMainFlashForm& f = Open();
-    f.Button10Click();
+    TMainWindow& f = Open();
+    f.RamTestClicked();
 
-    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Соединение потеряно!", 0x2010}}));
     std::vector<uint8_t> heard = RequestsHeard(sim);
     EXPECT_EQ(CountOf(heard, 0xD3), 99u + 5u);   // block 100 tried five times
@@ -216,18 +216,18 @@ TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
 
 TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
 {
-    TMainFlashForm& f = Open();
-    QTest::mouseClick(f.Button3, Qt::LeftButton);
+    TMainWindow& f = Open();
+    QTest::mouseClick(f.StartBoardButton, Qt::LeftButton);
     EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(user.Boxes.empty());
-    EXPECT_EQ(LabelText(f.Label2), "Нет соединения");
+    EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
     EXPECT_FALSE(board.BoardPort->IsOpen());
 }
 
 TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
 {
-    TMainFlashForm& f = Open();
-    f.Button5Click();
+    TMainWindow& f = Open();
+    f.ReadConfigClicked();
     EXPECT_EQ(RequestsHeard(sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_FALSE(board.BoardPort->IsOpen());

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "board/BoardLink.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 #include "sim/BoardSim.h"

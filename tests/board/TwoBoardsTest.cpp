@@ -4,7 +4,7 @@
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "serial/Clock.h"
 #include "sim/BoardSim.h"
 #include "tests/common/ScriptedDialogue.h"

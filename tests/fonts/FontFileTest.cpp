@@ -1,5 +1,5 @@
 #include "GlyFiles.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "loader/BlockImage.h"
 
 #include "firmware/Firmware.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "tests/loader/Printers.h"
 
 #include <gtest/gtest.h>

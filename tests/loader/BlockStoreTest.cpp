@@ -1,6 +1,6 @@
 // The data-block store against the simulated loader's flash: formatting, reading the directory
 // and headers, erasing, and writing a block in the order that keeps the store consistent.
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/BlockStore.h"
 #include "tests/loader/ExpectedDirectory.h"

@@ -1,6 +1,6 @@
 // The loader window's operations, run through a scripted view against the simulated loader: the
 // questions and answers, messages, status and clock texts, progress and list redraws.
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderSession.h"
 #include "tests/common/SystemTimes.h"

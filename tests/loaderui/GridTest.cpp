@@ -1,6 +1,6 @@
 // The proportional grid: the arithmetic on its own, then the widget (shown on the offscreen
 // platform, so that resizes reach it as they do on a screen).
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -37,7 +37,7 @@ TEST_P(SpreadWidthsTest, GivesEachColumnItsShareAndTheLastTheRest)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Grid, SpreadWidthsTest,
+    BlockGrid, SpreadWidthsTest,
     ::testing::Values(
         SpreadCase{"BlockList", {0.1L, 0.7L, 0.2L}, 293, {29, 205, 59}},
         SpreadCase{"HalfRoundsDownToEven", {0.5L, 0.5L}, 41, {20, 21}},
@@ -100,7 +100,7 @@ TEST_P(NeighbourRuleTest, TheRightNeighbourAbsorbsTheChange)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Grid, NeighbourRuleTest,
+    BlockGrid, NeighbourRuleTest,
     ::testing::Values(NeighbourCase{"Wider", 50, 30, 60, 60, 20}, NeighbourCase{"Narrower", 50, 30, 10, 10, 70},
                       NeighbourCase{"StopsAtATwoPixelNeighbour", 50, 30, 200, 78, 2},
                       NeighbourCase{"ExactlyTwoPixelsLeft", 50, 30, 78, 78, 2},
@@ -294,7 +294,7 @@ TEST_P(DeleteRowTest, RemovesOneBodyRow)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Grid, DeleteRowTest,
+    BlockGrid, DeleteRowTest,
     ::testing::Values(DeleteCase{"HeaderRowStays", 3, 0, {"No", "a1", "a2", "a3"}, {1, 2, 3}},
                       DeleteCase{"NegativeRow", 3, -1, {"No", "a1", "a2", "a3"}, {1, 2, 3}},
                       DeleteCase{"RowPastTheEnd", 3, 4, {"No", "a1", "a2", "a3"}, {1, 2, 3}},

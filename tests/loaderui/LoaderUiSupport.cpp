@@ -1,7 +1,7 @@
 #include "tests/loaderui/LoaderUiSupport.h"
 
 #include "loader/BlockStore.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 
@@ -62,9 +62,9 @@ void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithDat
     sim.ClearWireLog();
 }
 
-TLoadForm& LoaderWindowTest::Open()
+TLoaderWindow& LoaderWindowTest::Open()
 {
-    form = std::make_unique<TLoadForm>(link, *image);
+    form = std::make_unique<TLoaderWindow>(link, *image);
     form->show();
     return *form;
 }
@@ -75,14 +75,14 @@ void LoaderWindowTest::NormalReplyTimeouts() { Clock::SetScale(100); }
 std::vector<std::string> LoaderWindowTest::Row(int row) const
 {
     std::vector<std::string> cells;
-    for (int col = 0; col < form->Grid->ColCount(); ++col) cells.push_back(Text(form->Grid->Cell(col, row)));
+    for (int col = 0; col < form->BlockGrid->ColCount(); ++col) cells.push_back(Text(form->BlockGrid->Cell(col, row)));
     return cells;
 }
 
 std::vector<std::vector<std::string>> LoaderWindowTest::Rows() const
 {
     std::vector<std::vector<std::string>> rows;
-    for (int row = 1; row < form->Grid->RowCount(); ++row) rows.push_back(Row(row));
+    for (int row = 1; row < form->BlockGrid->RowCount(); ++row) rows.push_back(Row(row));
     return rows;
 }
 

@@ -4,15 +4,15 @@
 // unless a test is about one.
 #pragma once
 
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
-#include "loaderui/LdCtrl.h"
+#include "loaderui/LoaderWindow.h"
 #include "sim/BoardSim.h"
 #include "tests/common/ScriptedDialogue.h"
 #include "tests/common/ShownBox.h"
 #include "util/Dialogue.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 #include "widgets/FileDialog.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +54,8 @@ protected:
 
     // A formatted store whose blocks with these indexes hold the image under the name "Блок N".
     void PrepareStore(std::initializer_list<int32_t> blocksWithData = {});
-    // Creates and shows the window (FormCreate, then FormShow with its first refresh).
-    TLoadForm& Open();
+    // Creates and shows the window (CreateGrid, then FirstShown with its first refresh).
+    TLoaderWindow& Open();
     // Reply timeouts as short as pauses: only for tests about a loader that does not answer.
     static void ShortReplyTimeouts();
     static void NormalReplyTimeouts();
@@ -71,8 +71,8 @@ protected:
     ScriptedDialogue portUser;
     TBoardSim sim;
     TLoaderLink link;
-    TIniSet settings;
+    TSettings settings;
     std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
     std::unique_ptr<TBlockImage> image = std::make_unique<TBlockImage>();
-    std::unique_ptr<TLoadForm> form;
+    std::unique_ptr<TLoaderWindow> form;
 };

@@ -1,12 +1,12 @@
 // Takes the picture of the loader window for the documentation: a simulated loader with a few
 // stored blocks, the window opened on it as the program opens it, grabbed into a PNG file.
 //   xvfb-run -a build/bin/loader-window-shot docs/loader-window.png
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
 #include "loader/BlockStore.h"
 #include "loader/LoaderLink.h"
-#include "loaderui/LdCtrl.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/LoaderWindow.h"
+#include "loaderui/TableGrid.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
 #include "sim/BoardSim.h"
@@ -85,10 +85,10 @@ int main(int argc, char** argv)
         ok = BuildBlockImage(*fonts, *image);
     }
     if (ok) {
-        TLoadForm window(link, *image);
-        window.Edit1->setText(QString::fromUtf8("Вокзал, табло прибытия"));
+        TLoaderWindow window(link, *image);
+        window.BlockNameEdit->setText(QString::fromUtf8("Вокзал, табло прибытия"));
         window.show();
-        window.Grid->SelectRow(2);
+        window.BlockGrid->SelectRow(2);
         QApplication::processEvents();
         ok = window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG");
         if (!ok) std::fprintf(stderr, "cannot write %s\n", argv[1]);

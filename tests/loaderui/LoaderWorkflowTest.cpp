@@ -2,7 +2,7 @@
 // window writes it into the simulated loader, and the paths that show no window.
 #include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 #include "loaderui/LoaderWorkflow.h"
 #include "serial/Serial.h"
 #include "tests/common/ModalWindow.h"
@@ -27,13 +27,13 @@ protected:
     }
 
     // Runs the workflow; when the loader window shows, `act` runs in it and the window is closed.
-    void Run(bool includeFonts, const std::string& fontFile, std::function<void(TLoadForm&)> act = {},
+    void Run(bool includeFonts, const std::string& fontFile, std::function<void(TLoaderWindow&)> act = {},
              const TFirmware& firmware = EmbeddedFirmware())
     {
-        WhenModalShows<TLoadForm> inWindow([&](TLoadForm& window) {
-            dataSize = Text(window.Label1->text());
+        WhenModalShows<TLoaderWindow> inWindow([&](TLoaderWindow& window) {
+            dataSize = Text(window.DataSizeLabel->text());
             if (act) act(window);
-            window.Button1->click();
+            window.CloseButton->click();
         });
         RunLoaderWorkflow(link, settings, nullptr, portUser, *fonts, includeFonts, fontFile, firmware);
         windowShown = inWindow.Shown();
@@ -41,11 +41,11 @@ protected:
     }
 
     // Writes the image into block 1 from inside the window.
-    static void WriteBlock1(TLoadForm& window, ScriptedBoxes& user)
+    static void WriteBlock1(TLoaderWindow& window, ScriptedBoxes& user)
     {
         user.Answers = {IdYes};
-        window.Grid->SelectRow(1);
-        window.Button5->click();
+        window.BlockGrid->SelectRow(1);
+        window.WriteButton->click();
     }
 
     std::vector<uint8_t> StoredBytes(int32_t index, uint32_t offset, uint32_t count) const
@@ -64,7 +64,7 @@ TEST_F(LoaderWorkflowTest, WithoutFontsTheImageCarriesTheFirmwareAndAnEmptyFontT
     fonts->FontSize = 2000;
     fonts->FontCount = 3;
     fonts->FontBase = 0xA600;
-    Run(false, "/no/such/fonts.gly", [this](TLoadForm& w) { WriteBlock1(w, user); });
+    Run(false, "/no/such/fonts.gly", [this](TLoaderWindow& w) { WriteBlock1(w, user); });
 
     EXPECT_TRUE(portUser.Messages.empty());
     EXPECT_TRUE(windowShown);
@@ -88,7 +88,7 @@ TEST_F(LoaderWorkflowTest, WithFontsTheImageCarriesFontDataAndTheirTable)
 {
     TempFolder folder;
     std::string file = folder.Write("three.gly", FontFile(3, 2000).Contents());
-    Run(true, file, [this](TLoadForm& w) { WriteBlock1(w, user); });
+    Run(true, file, [this](TLoaderWindow& w) { WriteBlock1(w, user); });
 
     EXPECT_TRUE(portUser.Messages.empty());
     EXPECT_EQ(dataSize, "Размер данных: 11728");
@@ -131,7 +131,7 @@ TEST_F(LoaderWorkflowTest, APlaceholderGoesToNoOtherDevice)
     product.Placeholder = false;
     product.Image.fill(0x3C);
     portUser.Forget();
-    Run(false, "", [this](TLoadForm& w) { WriteBlock1(w, user); }, product);
+    Run(false, "", [this](TLoaderWindow& w) { WriteBlock1(w, user); }, product);
     EXPECT_TRUE(windowShown);
     EXPECT_EQ(StoredBytes(0, 528, 9728), std::vector<uint8_t>(9728, 0x3C));
 }

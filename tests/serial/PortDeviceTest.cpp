@@ -3,7 +3,7 @@
 #include "PtyPair.h"
 
 #include "serial/Clock.h"
-#include "serial/PgmI2c.h"
+#include "serial/TwoWireBus.h"
 #include "serial/PortList.h"
 #include "serial/Serial.h"
 
@@ -214,7 +214,7 @@ TEST(ModemLines, ClosedPortChangesNothing)
     port.OnModemLine = [&](const char* line, bool on) { changes.emplace_back(line, on); };
     port.SetDtr(true);
     port.SetRts(true);
-    TI2C bus(port);
+    TTwoWireBus bus(port);
     bus.Stop();
     bus.ClockPulses(3);
     EXPECT_TRUE(changes.empty());
@@ -229,7 +229,7 @@ TEST(ModemLines, BusInitBringsTheLinesToIdleInOrder)
     port.Open(pty.SlavePath());
     Lines changes;
     port.OnModemLine = [&](const char* line, bool on) { changes.emplace_back(line, on); };
-    TI2C bus(port);
+    TTwoWireBus bus(port);
     Lines expected{{"DTR", false}, {"RTS", false}, {"DTR", false}, {"RTS", true}, {"DTR", true}};
     for (int i = 0; i < 64; ++i) {
         expected.emplace_back("RTS", false);

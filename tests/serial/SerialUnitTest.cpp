@@ -3,7 +3,7 @@
 #include "serial/Clock.h"
 #include "serial/PortList.h"
 #include "serial/Serial.h"
-#include "serial/SerialPrivate.h"
+#include "serial/SerialPlatform.h"
 
 #include <gtest/gtest.h>
 

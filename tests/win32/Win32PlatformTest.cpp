@@ -2,7 +2,7 @@
 // protected file, refusing devices and folders as input files, UTF-8 names, a missing port.
 #include "serial/Serial.h"
 #include "util/AtomicFile.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 #include "util/InputFile.h"
 #include "util/Win32Text.h"
 
@@ -100,7 +100,7 @@ TEST(Win32SettingsTest, LivesBesideTheProgramWhenItsFolderIsWritable)
 {
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::string expected = Utf8FromWide(fs::path(exe).parent_path().wstring()) + "\\" + IniFileName;
+    std::string expected = Utf8FromWide(fs::path(exe).parent_path().wstring()) + "\\" + SettingsFileName;
     EXPECT_EQ(DefaultSettingsPath(), expected);
     for (const auto& entry : fs::directory_iterator(fs::path(exe).parent_path()))
         EXPECT_NE(entry.path().filename().wstring().rfind(L"flasher-probe-", 0), 0u) << "the writability probe stayed";

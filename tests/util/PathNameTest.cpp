@@ -1,4 +1,4 @@
-#include "util/FileUnit.h"
+#include "util/PathName.h"
 
 #include <gtest/gtest.h>
 

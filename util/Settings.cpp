@@ -1,11 +1,11 @@
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 
 #include "util/AtomicFile.h"
 #include "util/Cp1251.h"
-#include "util/FileUnit.h"
+#include "util/PathName.h"
 #include "util/InputFile.h"
 #include "util/SettingsPlatform.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -71,10 +71,10 @@ std::string DefaultSettingsPath()
 {
     std::string dir = ProgramDir();
     if (IsSystemProgramDir(dir) || !IsWritableDir(dir)) dir = UserSettingsDir();
-    return dir.empty() ? std::string() : dir + IniFileName;
+    return dir.empty() ? std::string() : dir + SettingsFileName;
 }
 
-void LoadIniSet(TIniSet& set, const std::string& path)
+void LoadSettings(TSettings& set, const std::string& path)
 {
     std::vector<uint8_t> bytes;
     if (path.empty() || ReadInputFile(path, SettingsFileLimit, bytes) != TFileProblem::None) return;
@@ -90,7 +90,7 @@ void LoadIniSet(TIniSet& set, const std::string& path)
     set.RomName = ValueOf(values, "RomName");
 }
 
-bool SaveIniSet(const TIniSet& set, const std::string& path, std::string* error)
+bool SaveSettings(const TSettings& set, const std::string& path, std::string* error)
 {
     if (path.empty()) {
         if (error) *error = "нет папки для файла настроек: не найдена домашняя папка пользователя";

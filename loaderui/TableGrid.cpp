@@ -1,4 +1,4 @@
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 
 #include <QHeaderView>
 #include <QResizeEvent>

@@ -1,4 +1,4 @@
-#include "serial/PgmI2c.h"
+#include "serial/TwoWireBus.h"
 
 #include "serial/Delay.h"
 #include "serial/Serial.h"
@@ -8,14 +8,14 @@ constexpr int32_t Settle = 10;   // microseconds after every line change
 constexpr int32_t IdlePulses = 64;
 } // namespace
 
-TI2C::TI2C(TComPort& port) : port_(port)
+TTwoWireBus::TTwoWireBus(TComPort& port) : port_(port)
 {
     Init();
 }
 
 // Both lines low, a stop condition, then clock pulses with data high: the bus is idle and any
 // device that was mid-transfer has let go of it.
-void TI2C::Init()
+void TTwoWireBus::Init()
 {
     if (!port_.IsOpen()) return;
     SetSda(0);
@@ -24,20 +24,20 @@ void TI2C::Init()
     ClockPulses(IdlePulses);
 }
 
-void TI2C::SetSda(int level)
+void TTwoWireBus::SetSda(int level)
 {
     port_.SetDtr(level != 0);
     Delay(Settle);
 }
 
-void TI2C::SetScl(int level)
+void TTwoWireBus::SetScl(int level)
 {
     port_.SetRts(level != 0);
     Delay(Settle);
 }
 
 // Data rises while the clock is high.
-void TI2C::Stop()
+void TTwoWireBus::Stop()
 {
     Delay(Settle);
     SetSda(0);
@@ -48,7 +48,7 @@ void TI2C::Stop()
     Delay(Settle);
 }
 
-void TI2C::ClockPulses(int32_t count)
+void TTwoWireBus::ClockPulses(int32_t count)
 {
     Delay(Settle);
     for (int32_t i = 0; i < count; ++i) {

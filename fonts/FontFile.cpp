@@ -1,7 +1,7 @@
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 
 #include "util/Dialogue.h"
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include "util/InputFile.h"
 

@@ -1,12 +1,12 @@
 // The loader window against the simulated loader: its controls, what it lists and shows, the
 // questions it asks (answered by script) and what reaches the loader.
 #include "loader/LoaderLink.h"
-#include "loaderui/LibUnit.h"
+#include "loaderui/TableGrid.h"
 #include "serial/Serial.h"
 #include "tests/common/ModalWindow.h"
 #include "tests/common/SystemTimes.h"
 #include "tests/loaderui/LoaderUiSupport.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -39,28 +39,28 @@ Table AllRows(const std::string& name)
 TSystemTime LocalNow() { return MakeTime(2004, 8, 13, 22, 22, 5); }
 } // namespace
 
-class LoadFormTest : public LoaderWindowTest {
+class LoaderWindowControls : public LoaderWindowTest {
 protected:
     bool BlockButtonsEnabled() const
     {
-        return form->Button3->isEnabled() && form->Button4->isEnabled() && form->Button5->isEnabled();
+        return form->EraseButton->isEnabled() && form->EraseAllButton->isEnabled() && form->WriteButton->isEnabled();
     }
     bool BlockButtonsDisabled() const
     {
-        return !form->Button3->isEnabled() && !form->Button4->isEnabled() && !form->Button5->isEnabled();
+        return !form->EraseButton->isEnabled() && !form->EraseAllButton->isEnabled() && !form->WriteButton->isEnabled();
     }
     // Every position the gauge takes from now on, and whether the window was disabled then.
     void RecordGauge()
     {
-        QObject::connect(form->Gauge1, &QProgressBar::valueChanged, [this](int value) {
+        QObject::connect(form->Gauge, &QProgressBar::valueChanged, [this](int value) {
             gauge.push_back(value);
             busyAtGauge.push_back(form->Busy());
         });
     }
     void Select(int row)
     {
-        form->Grid->SelectRow(row);
-        ASSERT_EQ(form->Grid->Row(), row);
+        form->BlockGrid->SelectRow(row);
+        ASSERT_EQ(form->BlockGrid->Row(), row);
     }
     size_t FlashWrites() const
     {
@@ -73,9 +73,9 @@ protected:
     std::vector<bool> busyAtGauge;
 };
 
-TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
+TEST_F(LoaderWindowControls, ControlsCarryTheirNamesCaptionsAndTabOrder)
 {
-    TLoadForm window(link, *image);
+    TLoaderWindow window(link, *image);
     EXPECT_EQ(Text(window.windowTitle()), "Управление загрузчиком");
     EXPECT_TRUE(window.windowFlags() & Qt::CustomizeWindowHint);
     EXPECT_FALSE(window.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
@@ -83,10 +83,10 @@ TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
     EXPECT_TRUE(window.isModal());
 
     const std::vector<std::pair<const char*, const char*>> captions{
-        {"Label2", "Имя:"},       {"GroupBox1", " Блоки данных "}, {"GroupBox4", " Часы загрузчика "},
-        {"Button1", "Закрыть"},   {"Button2", "Обновить"},         {"Button3", "Стереть"},
-        {"Button4", "Стереть все"}, {"Button5", "Записать"},       {"Button6", "Форматировать"},
-        {"Button8", "Синхр."}};
+        {"NameLabel", "Имя:"},       {"BlocksGroup", " Блоки данных "}, {"ClockGroup", " Часы загрузчика "},
+        {"CloseButton", "Закрыть"},   {"RefreshButton", "Обновить"},         {"EraseButton", "Стереть"},
+        {"EraseAllButton", "Стереть все"}, {"WriteButton", "Записать"},       {"FormatButton", "Форматировать"},
+        {"SyncClockButton", "Синхр."}};
     for (const auto& [name, caption] : captions) {
         QWidget* w = window.findChild<QWidget*>(QString::fromLatin1(name));
         ASSERT_NE(w, nullptr) << name;
@@ -96,53 +96,53 @@ TEST_F(LoadFormTest, ControlsCarryTheirNamesCaptionsAndTabOrder)
         if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
         EXPECT_EQ(Text(text), caption) << name;
     }
-    for (const char* name : {"Label1", "Label3", "Label4", "Edit1", "Panel1", "Gauge1"})
+    for (const char* name : {"DataSizeLabel", "StatusLabel", "ClockLabel", "BlockNameEdit", "GridPanel", "Gauge"})
         EXPECT_NE(window.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
-    EXPECT_EQ(window.Grid->parentWidget(), window.Panel1);
-    EXPECT_TRUE(window.Gauge1->isTextVisible());
-    EXPECT_EQ(window.Gauge1->value(), 0);
+    EXPECT_EQ(window.BlockGrid->parentWidget(), window.GridPanel);
+    EXPECT_TRUE(window.Gauge->isTextVisible());
+    EXPECT_EQ(window.Gauge->value(), 0);
 
     // The grid as the block list wants it.
-    EXPECT_EQ(window.Grid->ColCount(), 3);
-    EXPECT_EQ(window.Grid->RowCount(), 9);
-    EXPECT_EQ(Text(window.Grid->Cell(0, 0)), "No");
-    EXPECT_EQ(Text(window.Grid->Cell(1, 0)), "Название");
-    EXPECT_EQ(Text(window.Grid->Cell(2, 0)), "Размер");
-    EXPECT_EQ(window.Grid->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(window.BlockGrid->ColCount(), 3);
+    EXPECT_EQ(window.BlockGrid->RowCount(), 9);
+    EXPECT_EQ(Text(window.BlockGrid->Cell(0, 0)), "No");
+    EXPECT_EQ(Text(window.BlockGrid->Cell(1, 0)), "Название");
+    EXPECT_EQ(Text(window.BlockGrid->Cell(2, 0)), "Размер");
+    EXPECT_EQ(window.BlockGrid->selectionBehavior(), QAbstractItemView::SelectRows);
 
     std::vector<QWidget*> order;
-    QWidget* w = window.Grid;
+    QWidget* w = window.BlockGrid;
     do {
         if (w->focusPolicy() & Qt::TabFocus) order.push_back(w);
         w = w->nextInFocusChain();
-    } while (w != window.Grid);
-    EXPECT_EQ(order, (std::vector<QWidget*>{window.Grid, window.Button2, window.Button3, window.Button4,
-                                            window.Button5, window.Edit1, window.Button1, window.Button6,
-                                            window.Button8}));
+    } while (w != window.BlockGrid);
+    EXPECT_EQ(order, (std::vector<QWidget*>{window.BlockGrid, window.RefreshButton, window.EraseButton, window.EraseAllButton,
+                                            window.WriteButton, window.BlockNameEdit, window.CloseButton, window.FormatButton,
+                                            window.SyncClockButton}));
 }
 
-TEST_F(LoadFormTest, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
+TEST_F(LoaderWindowControls, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
 {
     PrepareStore({1, 4});
     sim.SetClock(2004, 8, 3, 9, 5, 0);
     Open();
     EXPECT_TRUE(user.Boxes.empty());
-    EXPECT_EQ(Text(form->Label1->text()), "Размер данных: 9728");
+    EXPECT_EQ(Text(form->DataSizeLabel->text()), "Размер данных: 9728");
     Table rows = AllRows(Empty);
     rows[1] = {"2", "Блок 2", "9728"};
     rows[4] = {"5", "Блок 5", "9728"};
     EXPECT_EQ(Rows(), rows);
-    EXPECT_EQ(Text(form->Label3->text()), "OK");
-    EXPECT_EQ(Text(form->Label4->text()), "3.08.2004 9:05");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
+    EXPECT_EQ(Text(form->ClockLabel->text()), "3.08.2004 9:05");
     EXPECT_TRUE(BlockButtonsEnabled());
-    EXPECT_EQ(form->Grid->Row(), 1);
+    EXPECT_EQ(form->BlockGrid->Row(), 1);
     // The first refresh shows no progress.
-    EXPECT_EQ(form->Gauge1->value(), 0);
+    EXPECT_EQ(form->Gauge->value(), 0);
 
     // Designed size or larger; every caption and the eight blocks fit.
     EXPECT_GE(form->width(), 410);
     EXPECT_GE(form->height(), 276);
-    EXPECT_FALSE(form->Grid->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(form->BlockGrid->verticalScrollBar()->isVisible());
     for (QPushButton* b : form->findChildren<QPushButton*>())
         EXPECT_GE(b->width(), b->sizeHint().width()) << Text(b->objectName());
     for (QLabel* l : form->findChildren<QLabel*>())
@@ -153,7 +153,7 @@ TEST_F(LoadFormTest, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
     }
 }
 
-TEST_F(LoadFormTest, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
+TEST_F(LoaderWindowControls, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
 {
     PrepareStore({0});
     sim.SetLoaderOn(false);
@@ -161,23 +161,23 @@ TEST_F(LoadFormTest, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
     Open();
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_EQ(Rows(), AllRows(NoData));
-    EXPECT_EQ(Text(form->Label3->text()), "Ошибка");
-    EXPECT_EQ(Text(form->Label4->text()), "- - - -");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "Ошибка");
+    EXPECT_EQ(Text(form->ClockLabel->text()), "- - - -");
     EXPECT_TRUE(BlockButtonsDisabled());
-    for (QPushButton* b : {form->Button1, form->Button2, form->Button6, form->Button8}) EXPECT_TRUE(b->isEnabled());
+    for (QPushButton* b : {form->CloseButton, form->RefreshButton, form->FormatButton, form->SyncClockButton}) EXPECT_TRUE(b->isEnabled());
 
     sim.SetLoaderOn(true);
     NormalReplyTimeouts();
-    form->Button2->click();
+    form->RefreshButton->click();
     EXPECT_TRUE(user.Boxes.empty());
     Table rows = AllRows(Empty);
     rows[0] = {"1", "Блок 1", "9728"};
     EXPECT_EQ(Rows(), rows);
-    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
     EXPECT_TRUE(BlockButtonsEnabled());
 }
 
-class UnformattedStoreTest : public LoadFormTest, public ::testing::WithParamInterface<int32_t> {};
+class UnformattedStoreTest : public LoaderWindowControls, public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(UnformattedStoreTest, OpeningOffersToFormat)
 {
@@ -188,72 +188,72 @@ TEST_P(UnformattedStoreTest, OpeningOffersToFormat)
                                                   MbAskDefaultNo}}));
     EXPECT_EQ(user.Owners[0], form.get());
     EXPECT_EQ(Rows(), AllRows(yes ? Empty : NoData));
-    EXPECT_EQ(Text(form->Label3->text()), yes ? "OK" : "Ошибка");
+    EXPECT_EQ(Text(form->StatusLabel->text()), yes ? "OK" : "Ошибка");
     EXPECT_EQ(BlockButtonsEnabled(), yes);
     EXPECT_EQ(BlockButtonsDisabled(), !yes);
 }
 
-INSTANTIATE_TEST_SUITE_P(LoadForm, UnformattedStoreTest, ::testing::Values(IdNo, IdYes),
+INSTANTIATE_TEST_SUITE_P(LoaderWindow, UnformattedStoreTest, ::testing::Values(IdNo, IdYes),
                          [](const auto& info) { return std::string(info.param == IdYes ? "Yes" : "No"); });
 
-TEST_F(LoadFormTest, EraseOfAnEmptyRowSaysSoAndSendsNothing)
+TEST_F(LoaderWindowControls, EraseOfAnEmptyRowSaysSoAndSendsNothing)
 {
     PrepareStore({0});
     Open();
     Select(3);
     sim.ClearWireLog();
-    form->Button3->click();
+    form->EraseButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", MbError}}));
     EXPECT_TRUE(Requests().empty());
 }
 
-TEST_F(LoadFormTest, EraseAsksFirstAndEmptiesTheRow)
+TEST_F(LoaderWindowControls, EraseAsksFirstAndEmptiesTheRow)
 {
     PrepareStore({1});
     Open();
     Select(2);
     sim.ClearWireLog();
     user.Answers = {IdNo, IdYes};
-    form->Button3->click();
+    form->EraseButton->click();
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(Row(2), (Cells{"2", "Блок 2", "9728"}));
-    form->Button3->click();
+    form->EraseButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo},
                                                  {"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
     EXPECT_EQ(Row(2), (Cells{"2", Empty, ""}));
     EXPECT_EQ(FlashWrites(), 1u);
 }
 
-TEST_F(LoadFormTest, WriteIntoABlockThatHoldsDataAsksOnlyTheEraseQuestion)
+TEST_F(LoaderWindowControls, WriteIntoABlockThatHoldsDataAsksOnlyTheEraseQuestion)
 {
     PrepareStore({1});
     Open();
     RecordGauge();
     Select(2);
-    form->Edit1->setText(QString::fromUtf8("Новая прошивка"));
+    form->BlockNameEdit->setText(QString::fromUtf8("Новая прошивка"));
     user.Answers = {IdYes};
-    form->Button5->click();
+    form->WriteButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
     EXPECT_EQ(Row(2), (Cells{"2", "Новая прошивка", "9728"}));
     EXPECT_EQ(StoredHeader(1).Name(), "Новая прошивка");
-    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
     EXPECT_TRUE(BlockButtonsEnabled());
     ASSERT_FALSE(gauge.empty());
     EXPECT_EQ(gauge.back(), 100);
 }
 
-TEST_F(LoadFormTest, ALongNameIsTrimmedAndCutTo63Characters)
+TEST_F(LoaderWindowControls, ALongNameIsTrimmedAndCutTo63Characters)
 {
     PrepareStore();
     Open();
     QString name;
     for (int i = 0; i < 70; ++i) name += QChar(u'А' + i % 32);
-    form->Edit1->setText(QString::fromUtf8(" \t") + name + QString::fromUtf8("\t "));
+    form->BlockNameEdit->setText(QString::fromUtf8(" \t") + name + QString::fromUtf8("\t "));
     Select(1);
     user.Answers = {IdNo, IdYes};
-    form->Button5->click();   // declined: nothing written
+    form->WriteButton->click();   // declined: nothing written
     EXPECT_EQ(FlashWrites(), 0u);
-    form->Button5->click();
+    form->WriteButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes},
                                                  {"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
     std::string expected = Text(name.left(63));
@@ -261,28 +261,28 @@ TEST_F(LoadFormTest, ALongNameIsTrimmedAndCutTo63Characters)
     BlockHeader stored = StoredHeader(0);
     EXPECT_EQ(stored.Bytes[0], 63);
     EXPECT_EQ(stored.Name(), expected);
-    // Edit1 keeps what the user typed.
-    EXPECT_EQ(form->Edit1->text().size(), 74);
+    // BlockNameEdit keeps what the user typed.
+    EXPECT_EQ(form->BlockNameEdit->text().size(), 74);
 }
 
-TEST_F(LoadFormTest, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
+TEST_F(LoaderWindowControls, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
 {
     PrepareStore({0, 2, 5});
     Open();
     RecordGauge();
     user.Answers = {IdYes};
-    form->Button4->click();
+    form->EraseAllButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
     EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
     EXPECT_EQ(busyAtGauge, std::vector<bool>(8, true));
     EXPECT_TRUE(form->isEnabled());
     EXPECT_EQ(Rows(), AllRows(Empty));
-    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
     // Empty blocks are erased too.
     EXPECT_EQ(FlashWrites(), 8u);
 }
 
-TEST_F(LoadFormTest, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTheBlockButtons)
+TEST_F(LoaderWindowControls, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTheBlockButtons)
 {
     PrepareStore({0, 4});
     Open();
@@ -290,64 +290,64 @@ TEST_F(LoadFormTest, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTheBlockBu
     RecordGauge();
     sim.AddFault({0xA6, 5, -1, FaultKind::Bad});
     user.Answers = {IdYes};
-    form->Button4->click();
+    form->EraseAllButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo},
                                                  {"Ошибка!", "Не удалось стереть блок №5!", MbError}}));
     EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50}));
     EXPECT_EQ(Rows(), before);
-    EXPECT_EQ(Text(form->Label3->text()), "Ошибка");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "Ошибка");
     EXPECT_TRUE(BlockButtonsDisabled());
 }
 
-TEST_F(LoadFormTest, FormatAsksThenEmptiesTheStore)
+TEST_F(LoaderWindowControls, FormatAsksThenEmptiesTheStore)
 {
     PrepareStore({0, 1});
     Open();
     sim.ClearWireLog();
     user.Answers = {IdNo, IdYes};
-    form->Button6->click();
+    form->FormatButton->click();
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(Row(1), (Cells{"1", "Блок 1", "9728"}));
-    form->Button6->click();
+    form->FormatButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", FormatWarning, MbAskDefaultNo},
                                                  {"Внимание!", FormatWarning, MbAskDefaultNo}}));
     EXPECT_EQ(Rows(), AllRows(Empty));
-    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
     EXPECT_TRUE(BlockButtonsEnabled());
 }
 
-TEST_F(LoadFormTest, SyncSetsTheLoaderClockToTheComputersTime)
+TEST_F(LoaderWindowControls, SyncSetsTheLoaderClockToTheComputersTime)
 {
     PrepareStore();
     sim.SetClock(2001, 1, 1, 0, 0, 0);
     link.LocalTimeSource = LocalNow;
     Open();
-    EXPECT_EQ(Text(form->Label4->text()), "1.01.2001 0:00");
-    form->Button8->click();
+    EXPECT_EQ(Text(form->ClockLabel->text()), "1.01.2001 0:00");
+    form->SyncClockButton->click();
     EXPECT_TRUE(user.Boxes.empty());
-    EXPECT_EQ(Text(form->Label4->text()), "13.08.2004 22:22");
-    EXPECT_EQ(Text(form->Label3->text()), "OK");
+    EXPECT_EQ(Text(form->ClockLabel->text()), "13.08.2004 22:22");
+    EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
 }
 
 // A clock synchronisation makes the window ready, but without a directory read by a refresh the
 // block buttons stay off and the list shows no data.
-TEST_F(LoadFormTest, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
+TEST_F(LoaderWindowControls, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
 {
     link.LocalTimeSource = LocalNow;
     user.Answers = {IdNo};
     Open();
-    form->Button8->click();
-    EXPECT_EQ(Text(form->Label3->text()), "OK");
-    EXPECT_EQ(Text(form->Label4->text()), "13.08.2004 22:22");
+    form->SyncClockButton->click();
+    EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
+    EXPECT_EQ(Text(form->ClockLabel->text()), "13.08.2004 22:22");
     EXPECT_TRUE(BlockButtonsDisabled());
     EXPECT_EQ(Rows(), AllRows(NoData));
     sim.ClearWireLog();
-    form->Button5->click();
-    form->Button4->click();
+    form->WriteButton->click();
+    form->EraseAllButton->click();
     EXPECT_TRUE(Requests().empty());
 }
 
-TEST_F(LoadFormTest, ClosingIsHeldOffWhileAnOperationRuns)
+TEST_F(LoaderWindowControls, ClosingIsHeldOffWhileAnOperationRuns)
 {
     PrepareStore();
     Open();
@@ -358,11 +358,11 @@ TEST_F(LoadFormTest, ClosingIsHeldOffWhileAnOperationRuns)
         form->close();
         visibleAfterClose = form->isVisible();
     });
-    form->Button4->click();
+    form->EraseAllButton->click();
     EXPECT_TRUE(visibleAfterClose);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(Rows(), AllRows(Empty));
-    form->Button1->click();
+    form->CloseButton->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
 }
@@ -371,7 +371,7 @@ TEST_F(LoadFormTest, ClosingIsHeldOffWhileAnOperationRuns)
 
 struct CloseWay {
     const char* Name;
-    std::function<void(TLoadForm&)> Close;
+    std::function<void(TLoaderWindow&)> Close;
 };
 
 class OpenLoaderWindowTest : public LoaderWindowTest, public ::testing::WithParamInterface<CloseWay> {};
@@ -382,10 +382,10 @@ TEST_P(OpenLoaderWindowTest, EveryWayOfClosingGivesOkAndStoresTheName)
     settings.RomName = "Старое имя";
     std::string shownName;
     bool modal = false;
-    WhenModalShows<TLoadForm> act([&](TLoadForm& window) {
+    WhenModalShows<TLoaderWindow> act([&](TLoaderWindow& window) {
         modal = window.isModal();
-        shownName = Text(window.Edit1->text());
-        window.Edit1->setText(QString::fromUtf8("Новое имя"));
+        shownName = Text(window.BlockNameEdit->text());
+        window.BlockNameEdit->setText(QString::fromUtf8("Новое имя"));
         GetParam().Close(window);
     });
     EXPECT_TRUE(OpenLoaderWindow(link, *image, settings));
@@ -396,9 +396,9 @@ TEST_P(OpenLoaderWindowTest, EveryWayOfClosingGivesOkAndStoresTheName)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    LoadForm, OpenLoaderWindowTest,
-    ::testing::Values(CloseWay{"Button1", [](TLoadForm& w) { w.Button1->click(); }},
-                      CloseWay{"WindowManager", [](TLoadForm& w) { w.close(); }},
-                      CloseWay{"Escape", [](TLoadForm& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
-                      CloseWay{"Reject", [](TLoadForm& w) { w.reject(); }}),
+    LoaderWindow, OpenLoaderWindowTest,
+    ::testing::Values(CloseWay{"CloseButton", [](TLoaderWindow& w) { w.CloseButton->click(); }},
+                      CloseWay{"WindowManager", [](TLoaderWindow& w) { w.close(); }},
+                      CloseWay{"Escape", [](TLoaderWindow& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+                      CloseWay{"Reject", [](TLoaderWindow& w) { w.reject(); }}),
     [](const auto& info) { return std::string(info.param.Name); });

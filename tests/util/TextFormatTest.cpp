@@ -1,4 +1,4 @@
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -27,30 +27,30 @@ class TBoardLink;
 class TLoaderLink;
 struct PortInfo;
 struct TFontSet;
-struct TIniSet;
+struct TSettings;
 
-class TMainFlashForm : public QWidget, public TUserDialogue {
+class TMainWindow : public QWidget, public TUserDialogue {
     Q_OBJECT
 
 public:
     // commandLinePort: a port to add to the list and select (a simulated board's pseudo-terminal);
     // it is never stored as the saved port.
-    TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& settings, std::string commandLinePort = {},
+    TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, std::string commandLinePort = {},
                    QWidget* parent = nullptr);
-    ~TMainFlashForm() override;
+    ~TMainWindow() override;
 
     // Handlers.
-    void FormCreate();
-    void FormShow();
-    void FormHide();
-    void ComboBox1Click();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void Button5Click();   // the configuration read; no control calls it
-    void Button7Click();
-    void Button10Click();
+    void ShowInformation();
+    void FirstShown();
+    void SaveToSettings();
+    void PortChosen();
+    void ProgramClicked();
+    void ExitClicked();
+    void StartBoardClicked();
+    void BrowseFontsClicked();
+    void ReadConfigClicked();   // the configuration read; no control calls it
+    void LoaderClicked();
+    void RamTestClicked();
     void SetHighPriority();
 
     // The workflows' user.
@@ -64,24 +64,24 @@ public:
     // Whether a workflow runs now.
     bool Busy() const { return work_.Busy(); }
 
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
+    QLabel* PortLabel = nullptr;
+    QLabel* StatusLabel = nullptr;
+    QLabel* ProgramVersionLabel = nullptr;
+    QLabel* DisplayLengthLabel = nullptr;
+    QLabel* VersionLabel = nullptr;
     QLabel* FirmwareLabel = nullptr;   // which firmware "Запись программы" sends
-    QComboBox* ComboBox1 = nullptr;
-    QProgressBar* Gauge1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QCheckBox* CheckBox2 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
-    QPushButton* Button7 = nullptr;
-    QPushButton* Button10 = nullptr;
+    QComboBox* PortBox = nullptr;
+    QProgressBar* Gauge = nullptr;
+    QGroupBox* InfoGroup = nullptr;
+    QGroupBox* FontsGroup = nullptr;
+    QCheckBox* IncludeFontsBox = nullptr;
+    QLineEdit* FontFileEdit = nullptr;
+    QPushButton* ProgramButton = nullptr;
+    QPushButton* ExitButton = nullptr;
+    QPushButton* StartBoardButton = nullptr;
+    QPushButton* BrowseFontsButton = nullptr;
+    QPushButton* LoaderButton = nullptr;
+    QPushButton* RamTestButton = nullptr;
 
     // The fonts of the last workflow that carried them (64 KiB, hence on the heap).
     std::unique_ptr<TFontSet> Fonts;
@@ -112,7 +112,7 @@ private:
 
     TBoardLink& board_;
     TLoaderLink& loader_;
-    TIniSet& settings_;
+    TSettings& settings_;
     std::string commandLinePort_;
     TWindowWork work_{*this};
     std::atomic<bool> stop_ = false;   // both links' stop request: the window is being closed

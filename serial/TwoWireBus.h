@@ -6,10 +6,10 @@
 
 class TComPort;
 
-class TI2C {
+class TTwoWireBus {
 public:
-    explicit TI2C(TComPort& port);
-    virtual ~TI2C() = default;
+    explicit TTwoWireBus(TComPort& port);
+    virtual ~TTwoWireBus() = default;
     void Init();
     void SetSda(int level);
     void SetScl(int level);

@@ -1,16 +1,16 @@
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 
 #include "app/PortChoice.h"
 #include "app/TerminalDevice.h"
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "board/BoardWorkflows.h"
-#include "fonts/fntUnit.h"
+#include "fonts/FontFile.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LoaderWorkflow.h"
 #include "serial/Serial.h"
-#include "util/IniUnit.h"
-#include "util/StrUnit.h"
+#include "util/Settings.h"
+#include "util/TextFormat.h"
 #include "widgets/FileDialog.h"
 
 #include <QAbstractItemView>
@@ -38,13 +38,13 @@ constexpr int HighestThreadNice = -15;
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-TMainFlashForm::TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& settings, std::string commandLinePort,
+TMainWindow::TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, std::string commandLinePort,
                                QWidget* parent)
     : QWidget(parent), Fonts(std::make_unique<TFontSet>()), board_(board), loader_(loader), settings_(settings),
       commandLinePort_(TrimBlanks(commandLinePort))
 {
     CreateControls();
-    FormCreate();
+    ShowInformation();
     LayOutControls();
     SetTabOrder();
     ConnectHandlers();
@@ -52,16 +52,16 @@ TMainFlashForm::TMainFlashForm(TBoardLink& board, TLoaderLink& loader, TIniSet& 
     loader_.LoaderPort->StopRequest = &stop_;
 }
 
-TMainFlashForm::~TMainFlashForm()
+TMainWindow::~TMainWindow()
 {
     board_.BoardPort->StopRequest = nullptr;
     loader_.LoaderPort->StopRequest = nullptr;
 }
 
-void TMainFlashForm::FormCreate()
+void TMainWindow::ShowInformation()
 {
-    Label3->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
-    Label4->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
+    ProgramVersionLabel->setText(QString::fromUtf8("Версия: 3.00    Дата: 11.05.2005"));
+    DisplayLengthLabel->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
     // Our own line: the version line above is the program's, this one names the image actually sent.
     // A long file name is shortened in the middle; the whole line stays in the tooltip.
     QString firmware = Text("Прошивка: " + FirmwareDescription(*board_.Firmware));
@@ -73,95 +73,95 @@ void TMainFlashForm::FormCreate()
     FirmwareLabel->setText(firmware);
 }
 
-void TMainFlashForm::FormShow()
+void TMainWindow::FirstShown()
 {
     FillPortList();
-    Edit2->setText(Text(settings_.FontFile));
-    CheckBox2->setChecked(settings_.IncludeFont);
+    FontFileEdit->setText(Text(settings_.FontFile));
+    IncludeFontsBox->setChecked(settings_.IncludeFont);
     PlaceAtSavedPosition();
     SetHighPriority();
 }
 
 // The devices found (the board link's list), each with what is known of it, and the saved port
 // and the command line's port where the enumeration does not report them.
-void TMainFlashForm::FillPortItems(const std::vector<PortInfo>& known)
+void TMainWindow::FillPortItems(const std::vector<PortInfo>& known)
 {
-    ComboBox1->clear();
+    PortBox->clear();
     for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, known, ReadByIdLinks()))
-        ComboBox1->addItem(Text(item.Label), Text(item.Path));
+        PortBox->addItem(Text(item.Label), Text(item.Path));
     // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
     std::string saved = TrimBlanks(settings_.Port);
-    if (FindPort(saved) < 0 && IsTerminalDevice(saved)) ComboBox1->addItem(Text(saved), Text(saved));
+    if (FindPort(saved) < 0 && IsTerminalDevice(saved)) PortBox->addItem(Text(saved), Text(saved));
     if (!commandLinePort_.empty() && FindPort(commandLinePort_) < 0)
-        ComboBox1->addItem(Text(commandLinePort_), Text(commandLinePort_));
-    ComboBox1->view()->setMinimumWidth(ComboBox1->view()->sizeHintForColumn(0) + 8);
+        PortBox->addItem(Text(commandLinePort_), Text(commandLinePort_));
+    PortBox->view()->setMinimumWidth(PortBox->view()->sizeHintForColumn(0) + 8);
 }
 
-void TMainFlashForm::FillPortList()
+void TMainWindow::FillPortList()
 {
     FillPortItems(EnumeratePorts(false));
     // Exact match ignoring case; no match leaves the box without a selection.
-    ComboBox1->setCurrentIndex(FindPort(TrimBlanks(settings_.Port)));
-    if (!commandLinePort_.empty()) ComboBox1->setCurrentIndex(FindPort(commandLinePort_));
-    UsePort(PortAt(std::max(ComboBox1->currentIndex(), 0)));
+    PortBox->setCurrentIndex(FindPort(TrimBlanks(settings_.Port)));
+    if (!commandLinePort_.empty()) PortBox->setCurrentIndex(FindPort(commandLinePort_));
+    UsePort(PortAt(std::max(PortBox->currentIndex(), 0)));
 }
 
 // Opening the list looks for devices anew (an adapter plugged in since), keeping the choice.
-void TMainFlashForm::RefreshPortList()
+void TMainWindow::RefreshPortList()
 {
-    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::string chosen = PortAt(PortBox->currentIndex());
     std::vector<PortInfo> known = EnumeratePorts(false);
     board_.BoardPort->Ports.clear();
     for (const PortInfo& port : known) board_.BoardPort->Ports.push_back(port.Path);
     FillPortItems(known);
-    ComboBox1->setCurrentIndex(FindPort(chosen));
+    PortBox->setCurrentIndex(FindPort(chosen));
 }
 
-int TMainFlashForm::FindPort(const std::string& path) const
+int TMainWindow::FindPort(const std::string& path) const
 {
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        if (ComboBox1->itemData(i).toString().compare(Text(path), Qt::CaseInsensitive) == 0) return i;
+    for (int i = 0; i < PortBox->count(); ++i)
+        if (PortBox->itemData(i).toString().compare(Text(path), Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
-std::string TMainFlashForm::PortAt(int index) const
+std::string TMainWindow::PortAt(int index) const
 {
-    return index >= 0 && index < ComboBox1->count() ? ComboBox1->itemData(index).toString().toStdString()
+    return index >= 0 && index < PortBox->count() ? PortBox->itemData(index).toString().toStdString()
                                                     : std::string();
 }
 
 // Left and top as saved, unless that point is on no screen (a monitor since removed).
-void TMainFlashForm::PlaceAtSavedPosition()
+void TMainWindow::PlaceAtSavedPosition()
 {
     QPoint topLeft(settings_.Position[0], settings_.Position[1]);
     if (QGuiApplication::screenAt(topLeft) || topLeft.isNull()) move(topLeft);
 }
 
-void TMainFlashForm::FormHide()
+void TMainWindow::SaveToSettings()
 {
-    settings_.FontFile = Edit2->text().toStdString();
-    settings_.IncludeFont = CheckBox2->isChecked();
+    settings_.FontFile = FontFileEdit->text().toStdString();
+    settings_.IncludeFont = IncludeFontsBox->isChecked();
     // A port given on the command line is for this run only.
-    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::string chosen = PortAt(PortBox->currentIndex());
     bool givenPort = Text(chosen).compare(Text(commandLinePort_), Qt::CaseInsensitive) == 0;
     if (!chosen.empty() && !givenPort) settings_.Port = chosen;
     QRect bounds = frameGeometry();
     settings_.Position = {bounds.left(), bounds.top(), bounds.left() + bounds.width(), bounds.top() + bounds.height()};
 }
 
-void TMainFlashForm::ComboBox1Click()
+void TMainWindow::PortChosen()
 {
-    std::string chosen = PortAt(ComboBox1->currentIndex());
+    std::string chosen = PortAt(PortBox->currentIndex());
     if (!chosen.empty()) UsePort(chosen);
 }
 
-void TMainFlashForm::UsePort(const std::string& name)
+void TMainWindow::UsePort(const std::string& name)
 {
     board_.BoardPortName = name;
     loader_.LoaderPortName = name;
 }
 
-void TMainFlashForm::RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow)
+void TMainWindow::RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow)
 {
     if (work_.Busy()) return;
     stop_ = false;
@@ -170,14 +170,14 @@ void TMainFlashForm::RunBoardWork(TBoardWork work, const std::function<TOutcome(
     if (!stop_) return;
     stop_ = false;
     if (outcome != TOutcome::Done) {
-        std::string where = StoppedAtText(Label2->text().toStdString(), Gauge1->value());
+        std::string where = StoppedAtText(StatusLabel->text().toStdString(), Gauge->value());
         ShowMessageBox(this, "Внимание!", where + "\n" + StoppedBoardWorkNote(work), MbInfo);
     }
     close();
 }
 
 // Closing while a workflow runs: it is stopped after the current exchange if the user agrees.
-bool TMainFlashForm::AskToStop()
+bool TMainWindow::AskToStop()
 {
     return ShowMessageBox(this, "Внимание!",
                           "Идёт работа с табло. Остановить её и закрыть программу?\n"
@@ -185,31 +185,31 @@ bool TMainFlashForm::AskToStop()
                           MbAskDefaultNo) == IdYes;
 }
 
-void TMainFlashForm::Button1Click()
+void TMainWindow::ProgramClicked()
 {
-    IncludeFonts = CheckBox2->isChecked();
-    std::string fontFile = Edit2->text().toStdString();
+    IncludeFonts = IncludeFontsBox->isChecked();
+    std::string fontFile = FontFileEdit->text().toStdString();
     RunBoardWork(TBoardWork::Program,
                  [this, fontFile] { return ProgramBoard(board_, *this, *Fonts, IncludeFonts, fontFile); });
 }
 
-void TMainFlashForm::Button2Click() { close(); }
+void TMainWindow::ExitClicked() { close(); }
 
-void TMainFlashForm::Button3Click()
+void TMainWindow::StartBoardClicked()
 {
     RunBoardWork(TBoardWork::Start, [this] { return StartBoardProgram(board_, *this, false); });
 }
 
-void TMainFlashForm::Button4Click()
+void TMainWindow::BrowseFontsClicked()
 {
     work_.RunHere([this] {
         if (OpenFileDialog("Файл шрифтов для прошивки", "Файлы шрифтов для прошивки (*.gly)|*.gly",
                            settings_.LastFontDir, true, false, settings_.FontFile, 0))
-            Edit2->setText(Text(settings_.FontFile));
+            FontFileEdit->setText(Text(settings_.FontFile));
     });
 }
 
-void TMainFlashForm::Button5Click()
+void TMainWindow::ReadConfigClicked()
 {
     RunBoardWork(TBoardWork::Configuration, [this] {
         std::array<uint8_t, 256> record{};
@@ -218,16 +218,16 @@ void TMainFlashForm::Button5Click()
 }
 
 // The loader window is a workflow of its own, on this thread; its operations run on a worker.
-void TMainFlashForm::Button7Click()
+void TMainWindow::LoaderClicked()
 {
     work_.RunHere([this] {
-        IncludeFonts = CheckBox2->isChecked();
-        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, Edit2->text().toStdString(),
+        IncludeFonts = IncludeFontsBox->isChecked();
+        RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, FontFileEdit->text().toStdString(),
                           *board_.Firmware);
     });
 }
 
-void TMainFlashForm::Button10Click()
+void TMainWindow::RamTestClicked()
 {
     RunBoardWork(TBoardWork::RamTest, [this] {
         int32_t errors = 0;
@@ -235,7 +235,7 @@ void TMainFlashForm::Button10Click()
     });
 }
 
-void TMainFlashForm::SetHighPriority()
+void TMainWindow::SetHighPriority()
 {
     // Without the privilege to lower nice values both calls fail, which is ignored.
     setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), HighClassNice);
@@ -243,7 +243,7 @@ void TMainFlashForm::SetHighPriority()
 }
 
 // Called on the worker thread; the window's widgets are touched on the window's thread only.
-int32_t TMainFlashForm::ShowMessage(const TMessage& message)
+int32_t TMainWindow::ShowMessage(const TMessage& message)
 {
     // A stopped workflow's failures are the stop's doing: the user hears of the stop instead.
     // Asked again on this thread: the stop may come while the box waits to be shown.
@@ -253,37 +253,37 @@ int32_t TMainFlashForm::ShowMessage(const TMessage& message)
     });
 }
 
-void TMainFlashForm::SetStatus(const std::string& text)
+void TMainWindow::SetStatus(const std::string& text)
 {
-    work_.Post([this, text = Text(text)] { Label2->setText(text); });
+    work_.Post([this, text = Text(text)] { StatusLabel->setText(text); });
 }
 
-void TMainFlashForm::SetVersion(const std::string& text)
+void TMainWindow::SetVersion(const std::string& text)
 {
-    work_.Post([this, text = Text(text)] { Label5->setText(text); });
+    work_.Post([this, text = Text(text)] { VersionLabel->setText(text); });
 }
 
-void TMainFlashForm::ShowProgress(int32_t percent) { MoveGauge(percent); }
+void TMainWindow::ShowProgress(int32_t percent) { MoveGauge(percent); }
 
-void TMainFlashForm::SetBusy(bool busy)
+void TMainWindow::SetBusy(bool busy)
 {
     work_.Post([this, busy] { work_.SetInputEnabled(!busy); });
 }
 
-void TMainFlashForm::MoveGauge(int32_t percent)
+void TMainWindow::MoveGauge(int32_t percent)
 {
-    work_.Post([this, percent] { Gauge1->setValue(percent); });
+    work_.Post([this, percent] { Gauge->setValue(percent); });
 }
 
-void TMainFlashForm::showEvent(QShowEvent* event)
+void TMainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    FormShow();
+    FirstShown();
 }
 
-void TMainFlashForm::closeEvent(QCloseEvent* event)
+void TMainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing during a workflow would pull the window from under it: the workflow is stopped
     // first, if the user wants, and the window closes when it has ended.
@@ -294,7 +294,7 @@ void TMainFlashForm::closeEvent(QCloseEvent* event)
     }
     if (!hidden_) {
         hidden_ = true;
-        FormHide();
+        SaveToSettings();
     }
     event->accept();
 }

@@ -1,5 +1,5 @@
 #include "util/Cp1251.h"
-#include "util/IniUnit.h"
+#include "util/Settings.h"
 #include "util/SettingsPlatform.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ using Ints = std::array<int32_t, 4>;
 using Items = std::vector<std::string>;
 
 namespace {
-class IniFile : public testing::Test {
+class SettingsFile : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -35,10 +35,10 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    TIniSet Load() const
+    TSettings Load() const
     {
-        TIniSet s;
-        LoadIniSet(s, path);
+        TSettings s;
+        LoadSettings(s, path);
         return s;
     }
     fs::path dir;
@@ -50,19 +50,19 @@ const char* const kEmptyFile =
     "FontFile=\r\nIncludeFont=0\r\nRomName=\r\n";
 } // namespace
 
-TEST_F(IniFile, MissingFileGivesTheEmptyRecordAndSaveCreatesAllNineLines)
+TEST_F(SettingsFile, MissingFileGivesTheEmptyRecordAndSaveCreatesAllNineLines)
 {
-    TIniSet s = Load();
+    TSettings s = Load();
     EXPECT_EQ(s.Position, (Ints{0, 0, 0, 0}));
     EXPECT_TRUE(s.Port.empty() && s.FontFile.empty() && s.RomName.empty() && s.LastDir.empty());
     EXPECT_FALSE(s.IncludeFont);
-    ASSERT_TRUE(SaveIniSet(s, path));
+    ASSERT_TRUE(SaveSettings(s, path));
     EXPECT_EQ(Read(), kEmptyFile);
 }
 
-TEST_F(IniFile, RoundTripKeepsEveryFieldAndWritesCp1251)
+TEST_F(SettingsFile, RoundTripKeepsEveryFieldAndWritesCp1251)
 {
-    TIniSet s;
+    TSettings s;
     s.Position = {10, 20, -510, 420};
     s.LastDir = "C:\\Прошивки\\  старые ";
     s.FileName = "x=y;z";
@@ -71,15 +71,15 @@ TEST_F(IniFile, RoundTripKeepsEveryFieldAndWritesCp1251)
     s.FontFile = "/home/техник/fonts/big.gly";
     s.IncludeFont = true;
     s.RomName = "Табло №5";
-    ASSERT_TRUE(SaveIniSet(s, path));
+    ASSERT_TRUE(SaveSettings(s, path));
     std::string bytes = Read();
     EXPECT_NE(bytes.find("RomName=" + Utf8ToCp1251("Табло №5") + "\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("Position=10,20,-510,420\r\nLastDir="), std::string::npos);
     for (int run = 0; run < 3; ++run) {   // survives any number of runs unchanged
-        TIniSet again = Load();
-        ASSERT_TRUE(SaveIniSet(again, path));
+        TSettings again = Load();
+        ASSERT_TRUE(SaveSettings(again, path));
     }
-    TIniSet back = Load();
+    TSettings back = Load();
     EXPECT_EQ(back.Position, s.Position);
     EXPECT_EQ(back.LastDir, s.LastDir);
     EXPECT_EQ(back.FileName, s.FileName);
@@ -91,25 +91,25 @@ TEST_F(IniFile, RoundTripKeepsEveryFieldAndWritesCp1251)
     EXPECT_EQ(Read(), bytes);
 }
 
-TEST_F(IniFile, KeysInAnyOrderAndCaseExtrasDroppedAtSave)
+TEST_F(SettingsFile, KeysInAnyOrderAndCaseExtrasDroppedAtSave)
 {
     Write("; comment\n[Other]\nPort=COM9\n[settings]\nromname=R\nINCLUDEFONT=2\nExtra=1\n"
           "port=COM3\nPosition=10 , 20\nPort=COM4\n[More]\nFontFile=no\n");
-    TIniSet s = Load();
+    TSettings s = Load();
     EXPECT_EQ(s.Port, "COM3");
     EXPECT_EQ(s.RomName, "R");
     EXPECT_TRUE(s.IncludeFont);
     EXPECT_EQ(s.Position, (Ints{10, 20, 0, 0}));
     EXPECT_EQ(s.FontFile, "");
-    ASSERT_TRUE(SaveIniSet(s, path));
+    ASSERT_TRUE(SaveSettings(s, path));
     EXPECT_EQ(Read(), "[Settings]\r\nPosition=10,20,0,0\r\nLastDir=\r\nFileName=\r\nPort=COM3\r\n"
                       "LastFontDir=\r\nFontFile=\r\nIncludeFont=1\r\nRomName=R\r\n");
 }
 
-TEST_F(IniFile, MalformedFileGivesEmptyFields)
+TEST_F(SettingsFile, MalformedFileGivesEmptyFields)
 {
     Write(std::string("\x00\xFF[Settings\nIncludeFont=yes\n=\nPosition\n", 40));
-    TIniSet s = Load();
+    TSettings s = Load();
     EXPECT_FALSE(s.IncludeFont);
     EXPECT_EQ(s.Position, (Ints{0, 0, 0, 0}));
     Write("[Settings]\nIncludeFont=yes\nPosition=a,b\n");
@@ -118,63 +118,63 @@ TEST_F(IniFile, MalformedFileGivesEmptyFields)
     EXPECT_EQ(s.Position, (Ints{0, 0, 0, 0}));
 }
 
-TEST_F(IniFile, FailedSaveLeavesTheOldFileIntact)
+TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact)
 {
     Write(kEmptyFile);
-    TIniSet s;
+    TSettings s;
     s.RomName = "new";
     fs::create_directory(path + ".tmp");   // the temporary file cannot be created
-    EXPECT_FALSE(SaveIniSet(s, path));
+    EXPECT_FALSE(SaveSettings(s, path));
     EXPECT_EQ(Read(), kEmptyFile);
     fs::remove(path + ".tmp");
 
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     chmod(dir.c_str(), 0555);
-    EXPECT_FALSE(SaveIniSet(s, path));
+    EXPECT_FALSE(SaveSettings(s, path));
     EXPECT_EQ(Read(), kEmptyFile);
 }
 
 // The user's choice about the file stands: a read-only file stays as it is, a private one private.
-TEST_F(IniFile, SaveKeepsTheFilesPermissionsAndLeavesAReadOnlyFileAlone)
+TEST_F(SettingsFile, SaveKeepsTheFilesPermissionsAndLeavesAReadOnlyFileAlone)
 {
     Write(kEmptyFile);
-    TIniSet s;
+    TSettings s;
     s.RomName = "new";
     chmod(path.c_str(), 0600);
     std::string error;
-    ASSERT_TRUE(SaveIniSet(s, path, &error)) << error;
+    ASSERT_TRUE(SaveSettings(s, path, &error)) << error;
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 
     Write(kEmptyFile);
     chmod(path.c_str(), 0444);
-    EXPECT_FALSE(SaveIniSet(s, path, &error));
+    EXPECT_FALSE(SaveSettings(s, path, &error));
     EXPECT_EQ(error, path + ": файл только для чтения");
     EXPECT_EQ(Read(), kEmptyFile);
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0444u);
 }
 
-TEST_F(IniFile, NoSettingsPathLoadsNothingAndSaveSaysWhy)
+TEST_F(SettingsFile, NoSettingsPathLoadsNothingAndSaveSaysWhy)
 {
-    TIniSet s;
+    TSettings s;
     s.Port = "COM1";
-    LoadIniSet(s, "");
+    LoadSettings(s, "");
     EXPECT_EQ(s.Port, "COM1");
     std::string error;
-    EXPECT_FALSE(SaveIniSet(s, "", &error));
+    EXPECT_FALSE(SaveSettings(s, "", &error));
     EXPECT_NE(error, "");
 }
 
 // A pipe in the settings file's place must not hold the program's start up.
-TEST_F(IniFile, WhatIsNotARegularFileReadsAsEmpty)
+TEST_F(SettingsFile, WhatIsNotARegularFileReadsAsEmpty)
 {
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    TIniSet s = Load();
+    TSettings s = Load();
     EXPECT_TRUE(s.Port.empty());
     std::string error;
-    EXPECT_FALSE(SaveIniSet(s, path, &error));
+    EXPECT_FALSE(SaveSettings(s, path, &error));
     EXPECT_EQ(error, path + ": это не обычный файл");
 }
 

@@ -1,6 +1,6 @@
-#include "util/FileUnit.h"
+#include "util/PathName.h"
 
-#include "util/StrUnit.h"
+#include "util/TextFormat.h"
 
 #include <algorithm>
 #include <cctype>

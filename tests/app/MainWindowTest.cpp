@@ -56,34 +56,34 @@ std::string Caption(QWidget* w)
 
 TEST_F(WindowTest, ControlsCarryTheirNamesAndCaptions)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     const std::pair<const char*, const char*> captions[] = {
-        {"Label1", "Порт:"},
-        {"Label2", "Нет соединения"},
-        {"Label3", "Версия: 3.00    Дата: 11.05.2005"},
-        {"Label4", "Длина дисплея (пикселов): 128"},
-        {"Label5", ""},
-        {"GroupBox1", " Информация "},
-        {"GroupBox2", " Дополнительные шрифты "},
-        {"CheckBox2", "Включить в прошивку доп. шрифты"},
-        {"Button1", "Запись программы"},
-        {"Button2", "Выход"},
-        {"Button3", "Запуск табло"},
-        {"Button4", "Обзор"},
-        {"Button7", "В загрузчик"},
-        {"Button10", "Проверка RAM"},
+        {"PortLabel", "Порт:"},
+        {"StatusLabel", "Нет соединения"},
+        {"ProgramVersionLabel", "Версия: 3.00    Дата: 11.05.2005"},
+        {"DisplayLengthLabel", "Длина дисплея (пикселов): 128"},
+        {"VersionLabel", ""},
+        {"InfoGroup", " Информация "},
+        {"FontsGroup", " Дополнительные шрифты "},
+        {"IncludeFontsBox", "Включить в прошивку доп. шрифты"},
+        {"ProgramButton", "Запись программы"},
+        {"ExitButton", "Выход"},
+        {"StartBoardButton", "Запуск табло"},
+        {"BrowseFontsButton", "Обзор"},
+        {"LoaderButton", "В загрузчик"},
+        {"RamTestButton", "Проверка RAM"},
     };
     for (auto [name, caption] : captions) {
         auto* w = f.findChild<QWidget*>(name);
         ASSERT_NE(w, nullptr) << name;
         EXPECT_EQ(Caption(w), caption) << name;
     }
-    EXPECT_NE(f.findChild<QComboBox*>("ComboBox1"), nullptr);
-    EXPECT_NE(f.findChild<QLineEdit*>("Edit2"), nullptr);
-    EXPECT_NE(f.findChild<QProgressBar*>("Gauge1"), nullptr);
+    EXPECT_NE(f.findChild<QComboBox*>("PortBox"), nullptr);
+    EXPECT_NE(f.findChild<QLineEdit*>("FontFileEdit"), nullptr);
+    EXPECT_NE(f.findChild<QProgressBar*>("Gauge"), nullptr);
     EXPECT_EQ(Text(f.windowTitle()), "Флэшер");
-    EXPECT_EQ(f.Edit2->parentWidget(), f.GroupBox2);
-    EXPECT_EQ(f.Label3->parentWidget(), f.GroupBox1);
+    EXPECT_EQ(f.FontFileEdit->parentWidget(), f.FontsGroup);
+    EXPECT_EQ(f.ProgramVersionLabel->parentWidget(), f.InfoGroup);
 }
 
 // Our own line under the version line: the image "Запись программы" sends, a placeholder marked.
@@ -102,15 +102,15 @@ TEST_F(WindowTest, InformationNamesTheFirmwareSent)
     };
     for (auto [firmware, text] : cases) {
         board.Firmware = firmware;
-        TMainFlashForm& f = Open();
+        TMainWindow& f = Open();
         EXPECT_EQ(Text(f.FirmwareLabel->text()), text);
-        EXPECT_EQ(f.FirmwareLabel->parentWidget(), f.GroupBox1);
-        EXPECT_EQ(Text(f.Label3->text()), "Версия: 3.00    Дата: 11.05.2005");
+        EXPECT_EQ(f.FirmwareLabel->parentWidget(), f.InfoGroup);
+        EXPECT_EQ(Text(f.ProgramVersionLabel->text()), "Версия: 3.00    Дата: 11.05.2005");
     }
     // A long file name is shortened in the middle; the tooltip keeps it whole.
     file.Version = std::string(60, 'x') + ".bin";
     board.Firmware = &file;
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(f.FirmwareLabel->text().size(), 40);
     EXPECT_TRUE(f.FirmwareLabel->text().endsWith(QString::fromUtf8("bin от 01.02.2026")));
     EXPECT_TRUE(f.FirmwareLabel->toolTip().contains(QString::fromStdString(file.Version)));
@@ -119,7 +119,7 @@ TEST_F(WindowTest, InformationNamesTheFirmwareSent)
 
 TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     EXPECT_EQ(f.minimumSize(), f.maximumSize());
     EXPECT_GE(f.width(), 256);
     EXPECT_GE(f.height(), 269);
@@ -131,37 +131,37 @@ TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)
 
 TEST_F(WindowTest, GaugeIsABlueBarFrom0To100ShowingItsPercentage)
 {
-    TMainFlashForm& f = Open();
-    EXPECT_EQ(f.Gauge1->minimum(), 0);
-    EXPECT_EQ(f.Gauge1->maximum(), 100);
-    EXPECT_EQ(f.Gauge1->value(), 0);
-    EXPECT_TRUE(f.Gauge1->isTextVisible());
-    f.Gauge1->setValue(42);
-    EXPECT_EQ(f.Gauge1->text().toStdString(), "42%");
-    EXPECT_EQ(f.Gauge1->palette().color(QPalette::Highlight), QColor(46, 107, 209));
+    TMainWindow& f = Open();
+    EXPECT_EQ(f.Gauge->minimum(), 0);
+    EXPECT_EQ(f.Gauge->maximum(), 100);
+    EXPECT_EQ(f.Gauge->value(), 0);
+    EXPECT_TRUE(f.Gauge->isTextVisible());
+    f.Gauge->setValue(42);
+    EXPECT_EQ(f.Gauge->text().toStdString(), "42%");
+    EXPECT_EQ(f.Gauge->palette().color(QPalette::Highlight), QColor(46, 107, 209));
 }
 
 TEST_F(WindowTest, TabOrderFollowsTheDesign)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     std::vector<std::string> order;
-    QWidget* w = f.ComboBox1;
+    QWidget* w = f.PortBox;
     do {
         if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&f)) order.push_back(Text(w->objectName()));
         w = w->nextInFocusChain();
-    } while (w != f.ComboBox1 && order.size() < 20);
-    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox1", "Button1", "Button2", "Button7", "Button10", "Edit2",
-                                               "Button4", "CheckBox2", "Button3"}));
+    } while (w != f.PortBox && order.size() < 20);
+    EXPECT_EQ(order, (std::vector<std::string>{"PortBox", "ProgramButton", "ExitButton", "LoaderButton", "RamTestButton", "FontFileEdit",
+                                               "BrowseFontsButton", "IncludeFontsBox", "StartBoardButton"}));
 }
 
 // Whatever fonts the machine has, every caption fits its control, also the longest state texts.
 TEST_F(WindowTest, NothingIsClipped)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     f.SetStatus("RAM, ошибок: 32768");
     f.SetVersion("Загрузчик v4.0");
     for (QWidget* w : f.findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(&f) || w->objectName().isEmpty() || w == f.Gauge1) continue;
+        if (!w->isVisibleTo(&f) || w->objectName().isEmpty() || w == f.Gauge) continue;
         EXPECT_GE(w->width(), w->minimumSizeHint().width()) << Text(w->objectName());
         if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
             EXPECT_GE(w->width(), w->sizeHint().width()) << Text(w->objectName());
@@ -173,17 +173,17 @@ TEST_F(WindowTest, NothingIsClipped)
 
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
 {
-    LoadIniSet(settings, "/nonexistent-folder/Mirvolen.ini");
+    LoadSettings(settings, "/nonexistent-folder/Mirvolen.ini");
     board.BoardPort->Ports = {sim.SlavePath(), "/dev/ttyFAKE9"};
-    TMainFlashForm& f = Open();
-    EXPECT_EQ(f.ComboBox1->count(), 2);
-    EXPECT_EQ(f.ComboBox1->currentIndex(), -1);
+    TMainWindow& f = Open();
+    EXPECT_EQ(f.PortBox->count(), 2);
+    EXPECT_EQ(f.PortBox->currentIndex(), -1);
     EXPECT_EQ(board.BoardPortName, sim.SlavePath());
     EXPECT_EQ(loader.LoaderPortName, sim.SlavePath());
-    EXPECT_TRUE(f.Edit2->text().isEmpty());
-    EXPECT_FALSE(f.CheckBox2->isChecked());
+    EXPECT_TRUE(f.FontFileEdit->text().isEmpty());
+    EXPECT_FALSE(f.IncludeFontsBox->isChecked());
 
-    f.Button3Click();   // the first port is the one used
+    f.StartBoardClicked();   // the first port is the one used
     EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
 }
 
@@ -203,10 +203,10 @@ TEST_P(SavedPort, IsLookedUpTrimmedAndIgnoringCase)
     ASSERT_FALSE(spare.Path().empty());
     board.BoardPort->Ports = {"/dev/ttyFAKE0", sim.SlavePath()};
     settings.Port = GetParam().Saved(sim.SlavePath(), spare.Path());
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
 
-    EXPECT_EQ(f.ComboBox1->count(), GetParam().Count);
-    EXPECT_EQ(f.ComboBox1->currentIndex(), GetParam().Index);
+    EXPECT_EQ(f.PortBox->count(), GetParam().Count);
+    EXPECT_EQ(f.PortBox->currentIndex(), GetParam().Index);
     std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim.SlavePath();
     EXPECT_EQ(board.BoardPortName, used);
     EXPECT_EQ(loader.LoaderPortName, used);
@@ -229,14 +229,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
 {
     board.BoardPort->Ports = {};
-    TMainFlashForm& f = Open();
-    EXPECT_EQ(f.ComboBox1->count(), 0);
+    TMainWindow& f = Open();
+    EXPECT_EQ(f.PortBox->count(), 0);
     EXPECT_EQ(board.BoardPortName, "");
     EXPECT_EQ(loader.LoaderPortName, "");
 
-    f.Button3Click();   // the board start passes over the port silently
+    f.StartBoardClicked();   // the board start passes over the port silently
     EXPECT_TRUE(user.Boxes.empty());
-    f.Button1Click();
+    f.ProgramClicked();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт не выбран: выберите порт в списке.", 0x2010}}));
 }
 
@@ -246,14 +246,14 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
     ASSERT_TRUE(other.Start());
     board.BoardPort->Ports = {sim.SlavePath(), other.SlavePath()};
     settings.Port = sim.SlavePath();
-    TMainFlashForm& f = Open();
-    ASSERT_EQ(f.ComboBox1->currentIndex(), 0);
+    TMainWindow& f = Open();
+    ASSERT_EQ(f.PortBox->currentIndex(), 0);
 
-    QTest::keyClick(f.ComboBox1, Qt::Key_Down);
+    QTest::keyClick(f.PortBox, Qt::Key_Down);
     EXPECT_EQ(board.BoardPortName, other.SlavePath());
     EXPECT_EQ(loader.LoaderPortName, other.SlavePath());
 
-    f.Button3Click();
+    f.StartBoardClicked();
     EXPECT_EQ(RequestsHeard(other, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(RequestsHeard(sim).empty());
     f.close();
@@ -267,13 +267,13 @@ TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
     settings.IncludeFont = true;
     settings.Position = {50, 60, 0, 0};
     settings.LastDir = "/kept/";
-    TMainFlashForm& f = Open();
-    EXPECT_EQ(Text(f.Edit2->text()), "/fonts/old.gly");
-    EXPECT_TRUE(f.CheckBox2->isChecked());
+    TMainWindow& f = Open();
+    EXPECT_EQ(Text(f.FontFileEdit->text()), "/fonts/old.gly");
+    EXPECT_TRUE(f.IncludeFontsBox->isChecked());
     EXPECT_EQ(f.pos(), QPoint(50, 60));
 
-    f.Edit2->setText("/fonts/new.gly");
-    f.CheckBox2->setChecked(false);
+    f.FontFileEdit->setText("/fonts/new.gly");
+    f.IncludeFontsBox->setChecked(false);
     f.move(30, 40);
     EXPECT_TRUE(f.close());
     QRect bounds = f.frameGeometry();
@@ -287,8 +287,8 @@ TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
 TEST_F(WindowTest, ClosingWithoutSelectionKeepsTheSavedPort)
 {
     settings.Port = "/dev/ttyGONE7";
-    TMainFlashForm& f = Open();
-    ASSERT_EQ(f.ComboBox1->currentIndex(), -1);
+    TMainWindow& f = Open();
+    ASSERT_EQ(f.PortBox->currentIndex(), -1);
     f.close();
     EXPECT_EQ(settings.Port, "/dev/ttyGONE7");
 }
@@ -297,9 +297,9 @@ TEST_F(WindowTest, CommandLinePortIsSelectedButNotSaved)
 {
     board.BoardPort->Ports = {"/dev/ttyFAKE0"};
     settings.Port = "/dev/ttyFAKE0";
-    TMainFlashForm& f = Open(sim.SlavePath());
-    EXPECT_EQ(f.ComboBox1->count(), 2);
-    EXPECT_EQ(Text(f.ComboBox1->currentText()), sim.SlavePath());
+    TMainWindow& f = Open(sim.SlavePath());
+    EXPECT_EQ(f.PortBox->count(), 2);
+    EXPECT_EQ(Text(f.PortBox->currentText()), sim.SlavePath());
     EXPECT_EQ(board.BoardPortName, sim.SlavePath());
     EXPECT_EQ(loader.LoaderPortName, sim.SlavePath());
     f.close();
@@ -310,10 +310,10 @@ TEST_F(WindowTest, BrowseCancelledChangesNothing)
 {
     settings.FontFile = "/fonts/old.gly";
     settings.LastFontDir = "/fonts/";
-    TMainFlashForm& f = Open();
-    f.Edit2->setText("typed by hand");
+    TMainWindow& f = Open();
+    f.FontFileEdit->setText("typed by hand");
     user.Choices.push_back(std::nullopt);
-    QTest::mouseClick(f.Button4, Qt::LeftButton);
+    QTest::mouseClick(f.BrowseFontsButton, Qt::LeftButton);
 
     ASSERT_EQ(user.Dialogs.size(), 1u);
     const TFileDialogSetup& d = user.Dialogs[0];
@@ -324,7 +324,7 @@ TEST_F(WindowTest, BrowseCancelledChangesNothing)
     EXPECT_EQ(d.SelectedFilter, -1);
     EXPECT_TRUE(d.HideReadOnly);
     EXPECT_FALSE(d.Several);
-    EXPECT_EQ(Text(f.Edit2->text()), "typed by hand");
+    EXPECT_EQ(Text(f.FontFileEdit->text()), "typed by hand");
     EXPECT_EQ(settings.FontFile, "/fonts/old.gly");
     EXPECT_EQ(settings.LastFontDir, "/fonts/");
 }
@@ -333,26 +333,26 @@ TEST_F(WindowTest, BrowseConfirmedStoresTheFileAndItsFolder)
 {
     settings.FontFile = "/fonts/old.gly";
     settings.LastFontDir = "/fonts/";
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     user.Choices.push_back(std::vector<std::string>{"/home/tech/шрифты/big.gly"});
-    f.Button4Click();
+    f.BrowseFontsClicked();
     EXPECT_EQ(settings.FontFile, "/home/tech/шрифты/big.gly");
     EXPECT_EQ(settings.LastFontDir, "/home/tech/шрифты/");
-    EXPECT_EQ(Text(f.Edit2->text()), "/home/tech/шрифты/big.gly");
+    EXPECT_EQ(Text(f.FontFileEdit->text()), "/home/tech/шрифты/big.gly");
 }
 
 TEST_F(WindowTest, ExitButtonClosesTheWindowAndStoresItsState)
 {
-    TMainFlashForm& f = Open();
-    f.CheckBox2->setChecked(true);
-    QTest::mouseClick(f.Button2, Qt::LeftButton);
+    TMainWindow& f = Open();
+    f.IncludeFontsBox->setChecked(true);
+    QTest::mouseClick(f.ExitButton, Qt::LeftButton);
     EXPECT_FALSE(f.isVisible());
     EXPECT_TRUE(settings.IncludeFont);
 }
 
 TEST_F(WindowTest, HighPriorityIsAttemptedAndFailuresIgnored)
 {
-    TMainFlashForm& f = Open();
+    TMainWindow& f = Open();
     const id_t self = static_cast<id_t>(gettid());
     int before = getpriority(PRIO_PROCESS, self);
     f.SetHighPriority();

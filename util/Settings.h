@@ -8,7 +8,7 @@
 #include <vector>
 
 // Strings are UTF-8 in memory; the file holds CP1251 bytes.
-struct TIniSet {
+struct TSettings {
     std::array<int32_t, 4> Position{};   // left, top, right, bottom
     std::string LastDir;
     std::string FileName;
@@ -19,7 +19,7 @@ struct TIniSet {
     std::string RomName;
 };
 
-constexpr const char* IniFileName = "Mirvolen.ini";
+constexpr const char* SettingsFileName = "Mirvolen.ini";
 
 // Folder of the running program's file, with a trailing "/".
 std::string ProgramDir();
@@ -30,13 +30,13 @@ std::string DefaultSettingsPath();
 
 // A missing, unreadable or malformed file (or an empty path) leaves the fields it could not read
 // empty. Read as every file the user names is: a regular file, at most SettingsFileLimit bytes.
-void LoadIniSet(TIniSet& set, const std::string& path);
+void LoadSettings(TSettings& set, const std::string& path);
 constexpr size_t SettingsFileLimit = 1 << 20;
 // Writes a temporary file beside the old one and renames it over it (ReplaceFile), so a failed
 // save (full disk, read-only folder, crash) never leaves a truncated file, and a file the user
 // made read-only is not written. False when it failed, with `error` (if given) saying why; the
 // front end tells the user.
-bool SaveIniSet(const TIniSet& set, const std::string& path, std::string* error = nullptr);
+bool SaveSettings(const TSettings& set, const std::string& path, std::string* error = nullptr);
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values);
 void TextToFourInts(std::string_view text, std::array<int32_t, 4>& values);
