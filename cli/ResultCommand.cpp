@@ -40,7 +40,7 @@ void TResultCommand::Serve()
             std::fprintf(stderr, "flasher-cli: команда --on-result для гнезда %s не запущена: %s\n", label.c_str(),
                          run.Error.c_str());
         else if (run.TimedOut)
-            std::fprintf(stderr, "flasher-cli: команда --on-result для гнезда %s не уложилась в %.0f с и остановлена\n",
+            std::fprintf(stderr, "flasher-cli: команда --on-result для гнезда %s не уложилась в %g с и остановлена\n",
                          label.c_str(), limit_);
         else if (run.Status != 0)
             std::fprintf(stderr, "flasher-cli: команда --on-result для гнезда %s завершилась с кодом %d\n", label.c_str(),

@@ -47,11 +47,14 @@ TCommandRun RunCommandWithInput(const std::string& command, const std::string& i
         return run;
     }
     if (pid == 0) {
+        // A group of its own: at the time limit the shell's children go with it.
+        ::setpgid(0, 0);
         ::dup2(pipeFds[0], STDIN_FILENO);
         ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     run.Started = true;
+    ::setpgid(pid, pid);   // as the child does: whichever runs first
     ::close(pipeFds[0]);
     // A command that exits without reading must not end this program with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
@@ -63,7 +66,7 @@ TCommandRun RunCommandWithInput(const std::string& command, const std::string& i
         if (ended == pid) break;
         if (ended < 0 && errno != EINTR) return run;
         if (Now() >= deadline) {
-            ::kill(pid, SIGKILL);
+            ::kill(-pid, SIGKILL);
             ::waitpid(pid, &status, 0);
             run.TimedOut = true;
             return run;

@@ -144,6 +144,11 @@ std::string BackgroundProcess::NextLine()
 
 BackgroundProcess::~BackgroundProcess() { Stop(); }
 
+void BackgroundProcess::Signal(int signal) const
+{
+    if (pid_ > 0) kill(pid_, signal);
+}
+
 int BackgroundProcess::Stop()
 {
     if (pid_ <= 0) return -1;

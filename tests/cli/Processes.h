@@ -39,6 +39,8 @@ public:
     std::string NextLine();
     // Asks the process to end and waits for it; its exit status (-1: killed by a signal).
     int Stop();
+    // Sends `signal` (board-sim: SIGUSR1 plugs the board in, SIGUSR2 pulls it out).
+    void Signal(int signal) const;
 
 private:
     int pid_ = -1;
