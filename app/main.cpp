@@ -109,9 +109,8 @@ int RunStation(const TOptions& options)
         return refusal.BadFile ? 64 : 4;
     }
     TStationWindow window(std::move(file), std::move(job));
-    window.show();
-    if (!options.Screenshot.empty()) ScheduleScreenshot(window, options.Screenshot);
     if (!window.StartStation()) return 1;
+    if (!options.Screenshot.empty()) ScheduleScreenshot(window, options.Screenshot);
     window.exec();   // until the window is closed: the station stopped, asked first while boards work
     return 0;
 }

@@ -217,6 +217,6 @@ void OpenStationWindow(const std::string& path, QWidget* owner)
         return;
     }
     TStationWindow window(std::move(file), std::move(job), owner);
-    window.show();
+    // Shown by exec: a window already shown would not become modal.
     if (window.StartStation()) window.exec();
 }

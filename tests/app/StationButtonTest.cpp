@@ -5,6 +5,7 @@
 #include "stationui/StationWindow.h"
 #include "tests/common/ModalWindow.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 #include <filesystem>

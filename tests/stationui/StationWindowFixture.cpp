@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
 #include <unistd.h>
 
@@ -63,7 +64,9 @@ TStationWindow& StationWindowTest::Open(bool start)
     EXPECT_TRUE(LoadStation(Path("st.ini"), file, *job, refusal)) << refusal.Text;
     window = std::make_unique<TStationWindow>(std::move(file), std::move(job));
     window->show();
-    if (start) EXPECT_TRUE(window->StartStation());
+    if (start) {
+        EXPECT_TRUE(window->StartStation());
+    }
     return *window;
 }
 
