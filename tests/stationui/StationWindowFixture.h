@@ -1,5 +1,5 @@
 // A station window over simulated boards: a folder of slots, boards that start out of their
-// sockets and are plugged in and pulled out in this process, pauses 20 times faster and a script
+// sockets and are plugged in and pulled out in this process, pauses 5 times faster and a script
 // that answers the window's boxes. The fixture owns the window, as the program does.
 #pragma once
 
