@@ -88,7 +88,6 @@ void TSlotTile::CreateControls()
     LastLabel = Named(new QLabel(this), "LastLabel");
     QPalette grey = LastLabel->palette();
     grey.setColor(QPalette::WindowText, QColor(80, 80, 80));
-    LastLabel->setPalette(grey);
     SocketLabel->setPalette(grey);
     LogButton = Named(new QToolButton(this), "LogButton");
     LogButton->setText(QString::fromUtf8("Журнал"));
@@ -139,15 +138,28 @@ void TSlotTile::Show(const TSlotView& view)
     Gauge->setVisible(working);
     RateLabel->setText(RateLine(view));
     RateLabel->setVisible(working);
+    // An empty slot keeps a failed board's lines (a board pulled out mid-job leaves at once, and
+    // the operator reads why); a good board's lines go with it, and a new board starts clean.
+    bool lastFailed = view.HasResult && !view.Last.Passed() && view.Last.Outcome != TOutcome::Stopped;
+    bool shown = view.State == TSlotState::Working || view.State == TSlotState::Passed ||
+                 view.State == TSlotState::Failed || (view.State == TSlotState::Idle && lastFailed);
     QStringList lines;
-    for (const std::string& line : view.Lines) lines << Text(line);
+    if (shown)
+        for (const std::string& line : view.Lines) lines << Text(line);
     LinesLabel->setToolTip(lines.join(QLatin1Char('\n')));
     if (lines.size() > LinesShown) lines = lines.mid(0, LinesShown);
     LinesLabel->setText(lines.join(QLatin1Char('\n')));
+    bool red = view.State == TSlotState::Failed || (view.State == TSlotState::Idle && lastFailed);
     QPalette palette = LinesLabel->palette();
-    palette.setColor(QPalette::WindowText, view.State == TSlotState::Failed ? QColor(140, 0, 0) : QColor(0, 0, 0));
+    palette.setColor(QPalette::WindowText, red ? QColor(140, 0, 0) : QColor(0, 0, 0));
     LinesLabel->setPalette(palette);
     LastLabel->setText(LastText(view));
+    // Green or red even once the slot is empty again: a board pulled out mid-job leaves at once.
+    QPalette last = LastLabel->palette();
+    last.setColor(QPalette::WindowText, !view.HasResult || view.Last.Outcome == TOutcome::Stopped ? QColor(80, 80, 80)
+                                        : view.Last.Passed()                                   ? QColor(20, 110, 30)
+                                                                                               : QColor(160, 0, 0));
+    LastLabel->setPalette(last);
     if (repaint) update();
 }
 

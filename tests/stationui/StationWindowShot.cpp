@@ -70,6 +70,7 @@ void ShowShift(TStationWindow& window)
     std::vector<TSlotView> views = window.Station().Slots();
     const std::string passed = "Программирование завершено!\nБлок №1 записан: «Табло 3.00».";
     // A1: empty again after a good board.
+    views[0].Lines = TextLines(passed);
     views[0].HasResult = true;
     views[0].Last = Record(TOutcome::Done, "11:52:08", 9.4, passed);
     // A2: a board just plugged in, its port settling.

@@ -66,6 +66,7 @@ TEST_F(StationWindowTest, TilesFollowBoardsPluggedProgrammedAndPulled)
     Pull("A1");
     ASSERT_TRUE(WaitState("A1", TSlotState::Idle, 5000));
     EXPECT_NE(Text(Tile("A1").LastLabel->text()).find("годна"), std::string::npos) << "the last board stays said";
+    EXPECT_TRUE(Tile("A1").LinesLabel->text().isEmpty()) << "a good board's lines go with it";
     Plug("A1");
     ASSERT_TRUE(WaitState("A1", TSlotState::Working, 5000));
     ASSERT_TRUE(WaitState("A1", TSlotState::Passed));
