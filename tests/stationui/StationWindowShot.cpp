@@ -36,22 +36,19 @@ std::string WriteFirmwareFile(const QTemporaryDir& folder)
     return path;
 }
 
+// A bench of two rows of four sockets, read as the station file's text would be.
 TStationFile Bench(const std::string& firmware)
 {
-    TStationFile file;
-    file.Path = "/srv/flasher/участок-1.ini";
-    file.Job.Firmware = firmware;
-    file.Job.LoaderBlock = 1;
-    file.Job.LoaderName = "Табло 3.00";
+    std::string text = "[Job]\nFirmware=" + firmware + "\nLoaderBlock=1\nLoaderName=Табло 3.00\n[Slots]\n";
     const char* labels[] = {"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4"};
-    for (int i = 0; i < 8; ++i) {
-        TSlotSpec slot;
-        slot.Label = labels[i];
-        slot.Port = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:" + std::to_string(1 + i / 4) + "." +
-                    std::to_string(1 + i % 4) + ":1.0-port0";
-        slot.Binding = TSlotBinding::Socket;
-        file.Slots.push_back(slot);
-    }
+    for (int i = 0; i < 8; ++i)
+        text += std::string(labels[i]) + "=/dev/serial/by-path/pci-0000:00:14.0-usb-0:" + std::to_string(1 + i / 4) + "." +
+                std::to_string(1 + i % 4) + ":1.0-port0\n";
+    TStationFile file;
+    TStationFileError error;
+    if (!ParseStationText(text, "/srv/flasher", file, error))
+        std::fprintf(stderr, "the bench's station file: %d: %s\n", error.Line, error.Reason.c_str());
+    file.Path = "/srv/flasher/участок-1.ini";
     return file;
 }
 
