@@ -9,6 +9,7 @@
 #include "fonts/FontFile.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LoaderWorkflow.h"
+#include "stationui/StationWindow.h"
 #include "serial/Serial.h"
 #include "util/Settings.h"
 #include "util/TextFormat.h"
@@ -230,6 +231,17 @@ void TMainWindow::RamTestClicked()
     RunBoardWork(TBoardWork::RamTest, [this] {
         int32_t errors = 0;
         return TestBoardRam(board_, *this, errors);
+    });
+}
+
+// The station window, modal, on a station file the user chooses. The main window holds no port
+// between its workflows, so a slot may name the port chosen here.
+void TMainWindow::StationClicked()
+{
+    work_.RunHere([this] {
+        if (OpenFileDialog("Файл станции", "Файлы станции (*.ini)|*.ini|Все файлы (*)|*", stationFolder_, true, false,
+                           stationFile_, 0))
+            OpenStationWindow(stationFile_, this);
     });
 }
 

@@ -51,6 +51,7 @@ public:
     void ReadConfigClicked();   // the configuration read; no control calls it
     void LoaderClicked();
     void RamTestClicked();
+    void StationClicked();
     void SetHighPriority();
 
     // The workflows' user.
@@ -83,6 +84,7 @@ public:
     QPushButton* BrowseFontsButton = nullptr;
     QPushButton* LoaderButton = nullptr;
     QPushButton* RamTestButton = nullptr;
+    QPushButton* StationButton = nullptr;   // the production station's window, on a station file
 
     // The fonts of the last workflow that carried them (64 KiB, hence on the heap).
     std::unique_ptr<TFontSet> Fonts;
@@ -120,4 +122,6 @@ private:
     std::atomic<bool> stop_ = false;   // both links' stop request: the window is being closed
     bool shown_ = false;
     bool hidden_ = false;
+    std::string stationFolder_;   // where the station file was last chosen, for this run
+    std::string stationFile_;
 };

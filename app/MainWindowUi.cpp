@@ -83,6 +83,8 @@ void TMainWindow::CreateControls()
     LoaderButton = MakeButton("LoaderButton", "В загрузчик", 109, this);
     ExitButton = MakeButton("ExitButton", "Выход", 109, this);
     StartBoardButton = MakeButton("StartBoardButton", "Запуск табло", 93, this);
+    StationButton = MakeButton("StationButton", "Станция…", 93, this);
+    StationButton->setToolTip(QString::fromUtf8("Открыть станцию: каждая плата, вставленная в гнездо, записывается сама"));
 }
 
 void TMainWindow::LayOutControls()
@@ -125,6 +127,8 @@ void TMainWindow::LayOutControls()
     auto* start = new QHBoxLayout;
     start->addStretch(1);
     start->addWidget(StartBoardButton);
+    start->addSpacing(8);
+    start->addWidget(StationButton);
     start->addStretch(1);
 
     auto* form = new QVBoxLayout(this);
@@ -148,7 +152,7 @@ void TMainWindow::LayOutControls()
 
 void TMainWindow::SetTabOrder()
 {
-    QWidget* order[] = {PortBox, ProgramButton, ExitButton, LoaderButton, RamTestButton, FontFileEdit, BrowseFontsButton, IncludeFontsBox, StartBoardButton};
+    QWidget* order[] = {PortBox, ProgramButton, ExitButton, LoaderButton, RamTestButton, FontFileEdit, BrowseFontsButton, IncludeFontsBox, StartBoardButton, StationButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -161,4 +165,5 @@ void TMainWindow::ConnectHandlers()
     connect(BrowseFontsButton, &QPushButton::clicked, this, [this] { BrowseFontsClicked(); });
     connect(LoaderButton, &QPushButton::clicked, this, [this] { LoaderClicked(); });
     connect(RamTestButton, &QPushButton::clicked, this, [this] { RamTestClicked(); });
+    connect(StationButton, &QPushButton::clicked, this, [this] { StationClicked(); });
 }

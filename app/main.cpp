@@ -7,6 +7,8 @@
 #include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "serial/Delay.h"
+#include "station/StationJob.h"
+#include "stationui/StationWindow.h"
 #include "util/Settings.h"
 #include "widgets/Translation.h"
 
@@ -15,6 +17,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,17 +27,21 @@ struct TOptions {
     std::string Screenshot;   // --screenshot FILE (undocumented): grab the window, save it, quit
     std::string Firmware;     // --firmware FILE: the firmware file to send instead of the built-in one
     bool QuitWhenShown = false;   // --quit-when-shown (undocumented): say "shown" and quit (a benchmark)
+    std::string Station;      // --station FILE: the station window on this station file instead
     bool Help = false;
     bool Bad = false;
 };
 
 const char* const Usage =
     "Usage: flasher [--port DEV] [--firmware FILE]\n"
+    "       flasher --station FILE\n"
     "Service tool for LED display boards on a serial port.\n"
     "  --port DEV   add the serial device DEV (e.g. the pseudo-terminal of board-sim) to the\n"
     "               port list and select it for this run; it is not saved as the chosen port\n"
     "  --firmware FILE  send this 9747-byte firmware file (19-byte fixed block, 9728-byte image)\n"
     "               instead of the firmware built into the program\n"
+    "  --station FILE  open the production station of FILE (its job and slots, see\n"
+    "               flasher-cli(1)) in its window: every board plugged into a slot is programmed\n"
     "  -h, --help   show this text\n";
 
 // Takes our options out of argv; everything else is left to Qt (-platform, -style ...).
@@ -58,7 +65,7 @@ TOptions TakeOptions(int& argc, char** argv)
             return false;
         };
         if (value("--port", options.Port) || value("--screenshot", options.Screenshot) ||
-            value("--firmware", options.Firmware)) continue;
+            value("--firmware", options.Firmware) || value("--station", options.Station)) continue;
         if (arg == "-h" || arg == "--help") options.Help = true;
         else if (arg == "--quit-when-shown") options.QuitWhenShown = true;
         else rest.push_back(argv[i]);
@@ -70,7 +77,7 @@ TOptions TakeOptions(int& argc, char** argv)
 }
 
 // The window as it looks, into a file, then the normal end of the program.
-void ScheduleScreenshot(TMainWindow& form, const std::string& file)
+void ScheduleScreenshot(QWidget& form, const std::string& file)
 {
     QTimer::singleShot(300, &form, [&form, file] {
         if (!form.grab().save(QString::fromStdString(file))) std::fprintf(stderr, "flasher: cannot write %s\n", file.c_str());
@@ -97,6 +104,24 @@ int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmw
     form.close();   // stores the window's state if the loop ended some other way
     return status;
 }
+
+// The station window alone: the station file and its job are read first, as flasher-cli reads
+// them, and a refusal ends the program with flasher-cli's status (64: the file, 4: the job).
+int RunStation(const TOptions& options)
+{
+    TStationFile file;
+    auto job = std::make_unique<TStationJob>();
+    TStationRefusal refusal;
+    if (!LoadStation(options.Station, file, *job, refusal)) {
+        std::fprintf(stderr, "flasher: %s\n", refusal.Text.c_str());
+        return refusal.BadFile ? 64 : 4;
+    }
+    TStationWindow window(std::move(file), std::move(job));
+    if (!window.StartStation()) return 1;
+    if (!options.Screenshot.empty()) ScheduleScreenshot(window, options.Screenshot);
+    window.exec();   // until the window is closed: the station stopped, asked first while boards work
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -115,6 +140,12 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "flasher: файл прошивки %s не подходит: %s\n", options.Firmware.c_str(), problem.c_str());
             return 4;
         }
+    }
+
+    if (!options.Station.empty()) {
+        QApplication app(argc, argv);
+        InstallQtTranslation(app);
+        return RunStation(options);
     }
 
     const std::string settingsPath = DefaultSettingsPath();

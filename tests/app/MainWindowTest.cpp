@@ -152,7 +152,7 @@ TEST_F(WindowTest, TabOrderFollowsTheDesign)
         w = w->nextInFocusChain();
     } while (w != f.PortBox && order.size() < 20);
     EXPECT_EQ(order, (std::vector<std::string>{"PortBox", "ProgramButton", "ExitButton", "LoaderButton", "RamTestButton", "FontFileEdit",
-                                               "BrowseFontsButton", "IncludeFontsBox", "StartBoardButton"}));
+                                               "BrowseFontsButton", "IncludeFontsBox", "StartBoardButton", "StationButton"}));
 }
 
 // Whatever fonts the machine has, every caption fits its control, also the longest state texts.
