@@ -7,6 +7,8 @@
 TJsonLine::TJsonLine() : object_(std::make_unique<nlohmann::ordered_json>(nlohmann::ordered_json::object())) {}
 
 TJsonLine::~TJsonLine() = default;
+TJsonLine::TJsonLine(TJsonLine&&) noexcept = default;
+TJsonLine& TJsonLine::operator=(TJsonLine&&) noexcept = default;
 
 TJsonLine& TJsonLine::Add(const char* key, const std::string& value)
 {
@@ -29,6 +31,14 @@ TJsonLine& TJsonLine::Add(const char* key, double value)
 TJsonLine& TJsonLine::Add(const char* key, bool value)
 {
     (*object_)[key] = value;
+    return *this;
+}
+
+TJsonLine& TJsonLine::Add(const char* key, const std::vector<TJsonLine>& objects)
+{
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const TJsonLine& object : objects) array.push_back(*object.object_);
+    (*object_)[key] = std::move(array);
     return *this;
 }
 

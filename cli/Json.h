@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TJsonLine {
 public:
@@ -15,6 +16,8 @@ public:
     ~TJsonLine();
     TJsonLine(const TJsonLine&) = delete;
     TJsonLine& operator=(const TJsonLine&) = delete;
+    TJsonLine(TJsonLine&&) noexcept;
+    TJsonLine& operator=(TJsonLine&&) noexcept;
 
     TJsonLine& Add(const char* key, const std::string& value);
     TJsonLine& Add(const char* key, const char* value) { return Add(key, std::string(value)); }
@@ -23,6 +26,8 @@ public:
     // Rounded to milliseconds: durations say no more than that.
     TJsonLine& Add(const char* key, double value);
     TJsonLine& Add(const char* key, bool value);
+    // An array of objects, each built as a line of its own.
+    TJsonLine& Add(const char* key, const std::vector<TJsonLine>& objects);
     // The object with a line end.
     std::string Line() const;
 

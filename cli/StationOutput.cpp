@@ -89,13 +89,12 @@ void TStationOutput::Begin()
     std::lock_guard guard(lock_);
     switch (mode_) {
     case TOutputMode::Json: {
-        std::string slots = "[";
+        std::vector<TJsonLine> slots;
         for (const TSlotView& view : slots_) {
-            std::string object = TJsonLine().Add("slot", view.Label).Add("socket", view.Socket).Line();
-            object.pop_back();   // the line end
-            slots += (slots.size() > 1 ? "," : "") + object;
+            slots.emplace_back();
+            slots.back().Add("slot", view.Label).Add("socket", view.Socket);
         }
-        std::fputs(TJsonLine().Add("event", "station").Add("job", header_).AddRaw("slots", slots + "]").Line().c_str(), out_);
+        std::fputs(TJsonLine().Add("event", "station").Add("job", header_).Add("slots", slots).Line().c_str(), out_);
         break;
     }
     case TOutputMode::Lines: std::fprintf(out_, "%s\n", header_.c_str()); break;

@@ -14,6 +14,11 @@ std::vector<std::string> TextLines(const std::string& text)
 int32_t TSlotDialogue::ShowMessage(const TMessage& message)
 {
     if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
+    // A lost link is followed by "Нет соединения" on the status line: the record keeps the step
+    // and percentage the board was at when the link went.
+    if (message.Id == TMessageId::ConnectionLost || message.Id == TMessageId::LoaderLinkError ||
+        message.Id == TMessageId::PortGone)
+        linkLost_ = true;
     if (message.Kind() == TMessageKind::Information) lastInformation_ = message.Text;
     change_(TSlotEvent::Message, [&](TSlotView& view) { view.Lines = TextLines(message.Text); });
     // The job answers questions itself; what a box without a question returns.
@@ -22,8 +27,10 @@ int32_t TSlotDialogue::ShowMessage(const TMessage& message)
 
 void TSlotDialogue::SetStatus(const std::string& text)
 {
-    step_ = text;
-    percent_ = -1;
+    if (!linkLost_) {
+        step_ = text;
+        percent_ = -1;
+    }
     stepStart_ = std::chrono::steady_clock::now();
     change_(TSlotEvent::Step, [&](TSlotView& view) {
         view.Step = text;
@@ -36,7 +43,7 @@ void TSlotDialogue::SetStatus(const std::string& text)
 void TSlotDialogue::ShowTransfer(const TProgress& progress)
 {
     int32_t percent = WholePercent(progress);
-    if (percent == percent_) return;
+    if (percent == percent_ || linkLost_) return;
     percent_ = percent;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - stepStart_).count();
     double rate = progress.Total > 0 && seconds > 0 ? static_cast<double>(progress.Done) / seconds : 0;

@@ -20,6 +20,7 @@ public:
     void ShowTransfer(const TProgress& progress) override;
     void SetVersion(const std::string& text) override { version_ = text; }
 
+    // The step and percentage of the work; after a lost link, where the work was when it went.
     const std::string& Step() const { return step_; }
     int32_t Percent() const { return percent_; }
     const std::string& Version() const { return version_; }
@@ -33,6 +34,7 @@ private:
     ChangeFn change_;
     std::string step_ = "подключение";
     int32_t percent_ = -1;
+    bool linkLost_ = false;
     std::string version_;
     std::string lastText_;
     std::string lastInformation_;

@@ -85,6 +85,7 @@ TEST_F(StationTest, FailedAndPulledBoardsLeaveTheOthersAlone)
     EXPECT_LT(Since(pulled), 1000) << "the pulled board's slot failed late";
     EXPECT_EQ(pulledBoard["outcome"], "failed");
     EXPECT_NE(pulledBoard["text"].find("Плата извлечена"), std::string::npos) << pulledBoard["text"];
+    EXPECT_EQ(pulledBoard["text"].find("Нет соединения"), std::string::npos) << "where the work was, not the status after";
 
     JsonObject bad = WaitSlot("A1", "board");
     EXPECT_EQ(bad["outcome"], "failed");
