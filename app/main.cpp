@@ -80,9 +80,8 @@ int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmw
 {
     // Declared in start-up order, so they end in the reverse: window, loader link, board link.
     TBoardLink board;
-    board.Firmware = &firmware;
     TLoaderLink loader;
-    TMainWindow form(board, loader, settings, options.Port);
+    TMainWindow form(board, loader, settings, firmware, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
     int status = app.exec();

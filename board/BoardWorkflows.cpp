@@ -13,10 +13,11 @@ constexpr int32_t RamSize = 32768;
 constexpr int32_t RamBlocks = RamSize / BlockSize;
 
 // Firmware, then its verification, then the fonts and the font table; stops at the first failure.
-TLinkResult ProgramAll(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts, TLinkResult result)
+TLinkResult ProgramAll(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
+                       bool includeFonts, TLinkResult result)
 {
     ProgressFn progress = [&ui](const TProgress& p) { ui.ShowTransfer(p); };
-    const auto& image = link.Firmware->Image;
+    const auto& image = firmware.Image;
     ui.SetStatus("Программирование");
     if (result == TLinkResult::Ok) result = link.ProgramImage(image, FirmwareLength, false, progress);
     if (result == TLinkResult::Ok) {
@@ -89,19 +90,19 @@ bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
 }
 } // namespace
 
-TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
-                      const std::string& fontFile)
+TOutcome ProgramBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
+                      bool includeFonts, const std::string& fontFile)
 {
-    if (!link.FirmwareAllowed()) {
+    if (!link.FirmwareAllowed(firmware)) {
         ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, MbError});
         return TOutcome::Refused;
     }
     if (includeFonts && !PrepareFonts(fonts, fontFile, ui)) return TOutcome::FileRefused;
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
-    TLinkResult result = versionRead ? link.LoaderVersionGate() : TLinkResult::Ok;
+    TLinkResult result = versionRead ? link.LoaderVersionGate(firmware) : TLinkResult::Ok;
     if (result == TLinkResult::Ok) result = link.PrepareProgramming();
-    result = ProgramAll(link, ui, fonts, includeFonts, result);
+    result = ProgramAll(link, firmware, ui, fonts, includeFonts, result);
     link.CloseBoardPort();
     return ReportProgramming(ui, result);
 }
@@ -111,9 +112,8 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     errors = 0;
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
-    link.Random.SeedFromClock();
     std::vector<uint8_t> pattern(RamSize), readBack(RamSize);
-    for (uint8_t& b : pattern) b = link.Random.Byte();
+    link.FillRandom(pattern);
     bool ok = RamPass(ui, "Запись RAM", [&](int32_t a) { return link.WriteRamBlock(&pattern[a], a); }) &&
               RamPass(ui, "Чтение RAM", [&](int32_t a) { return link.ReadRamBlock(&readBack[a], a); });
     TOutcome outcome = TOutcome::LinkLost;
@@ -133,7 +133,7 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
 TOutcome StartBoardProgram(TBoardLink& link, TUserDialogue& ui, bool showErrors)
 {
     link.OpenBoardPort(showErrors, ui);
-    bool opened = !link.BoardPort->Error;
+    bool opened = !link.LastFailure();
     if (opened) link.StartBoard();
     link.CloseBoardPort();
     return opened ? TOutcome::Done : TOutcome::PortFailed;
@@ -142,7 +142,7 @@ TOutcome StartBoardProgram(TBoardLink& link, TUserDialogue& ui, bool showErrors)
 TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<uint8_t, 256>& record)
 {
     link.OpenBoardPort(true, ui);
-    if (link.BoardPort->Error) {
+    if (link.LastFailure()) {
         link.CloseBoardPort();
         return TOutcome::PortFailed;
     }

@@ -228,13 +228,13 @@ TOutcome TLoaderSession::Format()
 bool TLoaderSession::SyncClock()
 {
     Ready = link_.ConnectLoader(ConnectAttempts);
-    link_.LoaderPort->Pause(ClockPause);
+    link_.Pause(ClockPause);
     bool set = false;
     if (Ready) {
         // Ready follows the handshake and the clock read alone, as the window shows it; whether
         // the loader took the time is the caller's to report.
         set = link_.SyncLoaderClock();
-        link_.LoaderPort->Pause(ClockPause);
+        link_.Pause(ClockPause);
         Ready = ShowClock();
     }
     ShowStatus();

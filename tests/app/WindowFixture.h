@@ -5,6 +5,7 @@
 
 #include "app/MainWindow.h"
 #include "board/BoardLink.h"
+#include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
@@ -25,7 +26,7 @@ protected:
     {
         Clock::SetScale(20);   // 50 ms of slack for the break-in's quiet second on a loaded machine
         ASSERT_TRUE(sim.Start()) << sim.ErrorText();
-        board.BoardPort->Ports = {sim.SlavePath()};
+        board.SetKnownPorts({sim.SlavePath()});
     }
 
     void TearDown() override
@@ -38,7 +39,7 @@ protected:
     // Creates and shows the window (ShowInformation, then FirstShown).
     TMainWindow& Open(const std::string& commandLinePort = {})
     {
-        form = std::make_unique<TMainWindow>(board, loader, settings, commandLinePort);
+        form = std::make_unique<TMainWindow>(board, loader, settings, *firmware, commandLinePort);
         form->show();
         // Showing raised this thread's priority (where allowed). The simulated board's thread
         // keeps the normal one, and on a loaded machine it would then fall behind the program's
@@ -54,5 +55,6 @@ protected:
     TBoardLink board;
     TLoaderLink loader;
     TSettings settings;
+    const TFirmware* firmware = &EmbeddedFirmware();   // what the window sends and stores
     std::unique_ptr<TMainWindow> form;
 };

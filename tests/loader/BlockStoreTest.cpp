@@ -345,7 +345,7 @@ TEST_F(BlockStoreTest, TwoLinksReadTheirOwnLoadersAtOnce)
     TLoaderLink other(otherSim.SlavePath());
     TRecordingView otherView;
     other.OpenLoaderPort(otherView);
-    ASSERT_FALSE(other.LoaderPort->Error) << other.LoaderPort->ErrorText;
+    ASSERT_FALSE(other.LastFailure()) << PortErrorDetails(other.PortName(), other.LastFailure());
     sim.SetClock(2021, 3, 4, 5, 6, 7);
     otherSim.SetClock(2022, 8, 9, 10, 11, 12);
     sim.ClearWireLog();

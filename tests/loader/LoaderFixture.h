@@ -23,7 +23,7 @@ protected:
         Clock::SetScale(100);
         ASSERT_TRUE(sim.Start());
         link = std::make_unique<TLoaderLink>(sim.SlavePath());
-        link->Random.Seed(7);
+        link->SeedRandom(7);
         OpenOnSim();
     }
     void TearDown() override
@@ -36,9 +36,9 @@ protected:
 
     void OpenOnSim()
     {
-        link->LoaderPortName = sim.SlavePath();
+        link->SetPortName(sim.SlavePath());
         link->OpenLoaderPort(view);
-        ASSERT_FALSE(link->LoaderPort->Error) << link->LoaderPort->ErrorText;
+        ASSERT_FALSE(link->LastFailure()) << PortErrorDetails(link->PortName(), link->LastFailure());
     }
 
     // Reply timeouts as short as pauses: only for tests about a timeout.

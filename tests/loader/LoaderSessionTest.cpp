@@ -41,7 +41,7 @@ protected:
         session = std::make_unique<TLoaderSession>(*link, view, *image);
         view.Session = session.get();
         session->Shown = true;
-        link->LocalTimeSource = [] { return MakeTime(2004, 8, 13, 22, 22, 0); };
+        link->SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 0); });
     }
 
     // A formatted loader with the session's list read from it, and the view's record cleared.

@@ -30,11 +30,11 @@ std::string Text(const QString& s) { return s.toStdString(); }
 void LoaderWindowTest::SetUp()
 {
     Clock::SetScale(100);
-    link.Random.Seed(11);
+    link.SeedRandom(11);
     ASSERT_TRUE(sim.Start()) << sim.ErrorText();
-    link.LoaderPortName = sim.SlavePath();
+    link.SetPortName(sim.SlavePath());
     link.OpenLoaderPort(portUser);
-    ASSERT_FALSE(link.LoaderPort->Error) << link.LoaderPort->ErrorText;
+    ASSERT_FALSE(link.LastFailure()) << PortErrorDetails(link.PortName(), link.LastFailure());
     ASSERT_TRUE(BuildBlockImage(*fonts, *image));
 }
 

@@ -78,7 +78,7 @@ int main(int argc, char** argv)
 
     auto fonts = std::make_unique<TFontSet>();
     auto image = std::make_unique<TBlockImage>();
-    bool ok = !link.LoaderPort->Error && StoreBlocks(link, *fonts, *image);
+    bool ok = !link.LastFailure().has_value() && StoreBlocks(link, *fonts, *image);
     if (ok) {
         // The image the window would write: firmware without fonts.
         fonts->FontSize = fonts->FontCount = fonts->FontBase = 0;

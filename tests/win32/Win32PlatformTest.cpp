@@ -110,10 +110,10 @@ TEST(Win32PortTest, AMissingPortIsNotFoundWithTheSystemsText)
 {
     TComPort port(false, true);
     port.Open("COM250");
-    EXPECT_TRUE(port.Error);
+    ASSERT_TRUE(port.LastFailure());
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.Fault, TPortFault::NotFound);
-    EXPECT_EQ(port.ErrorText, SystemErrorText(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(port.ErrorText.empty());
+    EXPECT_EQ(port.LastFailure()->Kind(), TProblemKind::Missing);
+    EXPECT_EQ(port.LastFailure()->Reason(), SystemErrorText(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(port.LastFailure()->Reason().empty());
 }
 } // namespace
