@@ -101,9 +101,9 @@ int main(int argc, char** argv)
     // A firmware file is checked before anything else is done, as the build option checks it.
     TFirmware firmware = EmbeddedFirmware();
     if (!options.Firmware.empty()) {
-        std::string problem = ReadFirmwareFile(options.Firmware, firmware);
-        if (!problem.empty()) {
-            std::fprintf(stderr, "flasher: файл прошивки %s не подходит: %s\n", options.Firmware.c_str(), problem.c_str());
+        if (TMaybeProblem problem = ReadFirmwareFile(options.Firmware, firmware)) {
+            std::fprintf(stderr, "flasher: файл прошивки %s не подходит: %s\n", options.Firmware.c_str(),
+                         problem->Reason().c_str());
             return 4;
         }
     }

@@ -71,7 +71,7 @@ void SetupPortOnly(CLI::App& app, const GlobalOptions& global, const char* name,
 std::string FontsHash(const std::string& path)
 {
     std::vector<uint8_t> bytes;
-    if (path.empty() || ReadInputFile(path, FontsHashLimit, bytes) != TFileProblem::None) return {};
+    if (path.empty() || ReadInputFile(path, FontsHashLimit, bytes)) return {};
     return Sha256Hex(bytes);
 }
 

@@ -63,8 +63,7 @@ void PrintBlockListJson(const std::string& port, const TLoaderSession& session)
 std::string ReadImageFile(const std::string& path, TBlockImage& image)
 {
     std::vector<uint8_t> bytes;
-    if (TFileProblem problem = ReadInputFile(path, image.size(), bytes); problem != TFileProblem::None)
-        return FileProblemText(problem, image.size());
+    if (TMaybeProblem problem = ReadInputFile(path, image.size(), bytes)) return problem->Reason();
     if (bytes.size() != image.size())
         return "размер файла " + std::to_string(bytes.size()) + " байт, а образ блока занимает ровно " +
                std::to_string(image.size()) + " байт";
@@ -136,10 +135,9 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
         ShowError(view, TMessageId::LoaderLinkError, "Ошибка соединения с загрузчиком");
         return TOutcome::LinkLost;
     }
-    std::string error;
-    if (!ReplaceFile(o.Out, {reinterpret_cast<const char*>(dumped->data()), dumped->size()}, &error)) {
+    if (TMaybeProblem problem = ReplaceFile(o.Out, {reinterpret_cast<const char*>(dumped->data()), dumped->size()})) {
         ShowError(view, TMessageId::FileWriteFailed, "Не удалось записать файл " + o.Out);
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s\n", problem->Reason().c_str());
         return TOutcome::FileRefused;
     }
     view.Confirm(BlockName(o.Block) + " «" + session.Blocks[index].Header.Name() + "» сохранён в файл " + o.Out + " (" +

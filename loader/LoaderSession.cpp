@@ -27,12 +27,7 @@ bool AskErase(TUserDialogue& ui, int32_t index)
     return Ask(ui, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo);
 }
 
-std::string FormatQuestion(int32_t status)
-{
-    return std::string(status == DirectoryUnformatted ? "Загрузчик не форматирован! "
-                                                      : "Данные в загрузчике повреждены! ") +
-           "Отформатировать загрузчик?";
-}
+std::string FormatQuestion(const TProblem& check) { return check.Reason() + " Отформатировать загрузчик?"; }
 } // namespace
 
 std::string ClockText(const TSystemTime& time)
@@ -88,19 +83,19 @@ TOutcome TLoaderSession::ReadLoaderState()
 // agrees. Done when Directory holds a valid copy; Declined when the user did not agree.
 TOutcome TLoaderSession::ReadDirectoryOrFormat()
 {
-    int32_t status = DirectoryValid;
-    if (!ReadDirectory(link_, status, &Directory)) {
+    TMaybeProblem check;
+    if (!ReadDirectory(link_, check, &Directory)) {
         ShowLinkError();
         return TOutcome::LinkLost;
     }
-    if (status == DirectoryValid) return TOutcome::Done;
-    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(status), MbAskDefaultNo}) != IdYes)
+    if (!check) return TOutcome::Done;
+    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(*check), MbAskDefaultNo}) != IdYes)
         return TOutcome::Declined;
-    if (!FormatLoader(link_) || !ReadDirectory(link_, status, &Directory)) {
+    if (!FormatLoader(link_) || !ReadDirectory(link_, check, &Directory)) {
         ShowLinkError();
         return TOutcome::LinkLost;
     }
-    return status == DirectoryValid ? TOutcome::Done : TOutcome::LinkLost;
+    return check ? TOutcome::LinkLost : TOutcome::Done;
 }
 
 bool TLoaderSession::ShowClock()

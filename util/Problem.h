@@ -14,6 +14,7 @@ enum class TProblemKind {
     NotRegular,     // a directory, a device or a pipe where a file was expected
     TooLarge,       // larger than the reader takes
     Unreadable,     // the system failed to read it
+    WrongContents,  // read, but its size or contents are not what the reader takes
     Unwritable,     // the system failed to write or replace it
     Unformatted,    // the loader's block store was never formatted
     Damaged,        // the loader's block store does not check
@@ -35,3 +36,12 @@ private:
 
 // Empty when it went well.
 using TMaybeProblem = std::optional<TProblem>;
+
+// The kind, or none when it went well.
+inline std::optional<TProblemKind> ProblemKindOf(const TMaybeProblem& problem)
+{
+    return problem ? std::optional(problem->Kind()) : std::nullopt;
+}
+
+// The reason, or an empty text when it went well.
+inline std::string ReasonOf(const TMaybeProblem& problem) { return problem ? problem->Reason() : std::string(); }

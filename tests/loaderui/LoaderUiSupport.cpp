@@ -50,10 +50,10 @@ void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithDat
 {
     ASSERT_TRUE(link.ConnectLoader(ConnectAttempts));
     ASSERT_TRUE(FormatLoader(link));
-    int32_t status = -1;
+    TMaybeProblem status;
     LoaderDirectory directory;
     ASSERT_TRUE(ReadDirectory(link, status, &directory));
-    ASSERT_EQ(status, DirectoryValid);
+    ASSERT_FALSE(status) << ReasonOf(status);
     for (int32_t index : blocksWithData) {
         TBlockImage stored = *image;
         SetImageName(stored, "Блок " + std::to_string(index + 1));

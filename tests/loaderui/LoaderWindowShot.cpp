@@ -42,9 +42,9 @@ bool StoreBlocks(TLoaderLink& link, TFontSet& fonts, TBlockImage& image)
 {
     const StoredBlock blocks[] = {{0, "Вокзал, табло прибытия", 0}, {1, "Перрон 2", 4096}, {4, "Касса, крупный шрифт", 11520}};
     if (!link.ConnectLoader(ConnectAttempts) || !FormatLoader(link)) return false;
-    int32_t status = -1;
+    TMaybeProblem status;
     LoaderDirectory directory;
-    if (!ReadDirectory(link, status, &directory) || status != DirectoryValid) return false;
+    if (!ReadDirectory(link, status, &directory) || status) return false;
     for (const StoredBlock& b : blocks) {
         fonts.FontSize = b.FontSize;
         fonts.FontCount = b.FontSize ? 2 : 0;
