@@ -19,10 +19,12 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -225,6 +227,7 @@ void TMainWindow::LoaderClicked()
         IncludeFonts = IncludeFontsBox->isChecked();
         RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, FontFileEdit->text().toStdString(),
                           firmware_);
+        if (loader_.PortGone()) RefreshPortList();
     });
 }
 
@@ -243,6 +246,15 @@ void TMainWindow::SetHighPriority()
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), HighestThreadNice);
 }
 
+// The window has a fixed size: it grows by the note's wrapped lines, keeping its width.
+void TMainWindow::ShowAdapterNote(const QString& text)
+{
+    AdapterLabel->setText(text);
+    AdapterLabel->show();
+    layout()->activate();
+    setFixedSize(width(), std::max(height(), layout()->totalHeightForWidth(width())));
+}
+
 // Called on the worker thread; the window's widgets are touched on the window's thread only.
 int32_t TMainWindow::ShowMessage(const TMessage& message)
 {
@@ -250,7 +262,15 @@ int32_t TMainWindow::ShowMessage(const TMessage& message)
     // Asked again on this thread: the stop may come while the box waits to be shown.
     return work_.OnWindowThread([&] {
         if (stop_) return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
-        return ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+        // A slow adapter is a note on the information line, not a box to dismiss before the work goes on.
+        if (message.Id == TMessageId::SlowAdapter) {
+            ShowAdapterNote(Text(message.Text));
+            return IdOk;
+        }
+        int32_t answer = ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+        // The pulled adapter's port is no longer there; a plugged-in one may come under another name.
+        if (message.Id == TMessageId::PortGone) RefreshPortList();
+        return answer;
     });
 }
 

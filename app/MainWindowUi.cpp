@@ -73,6 +73,10 @@ void TMainWindow::CreateControls()
     ProgramVersionLabel = Named(new QLabel(InfoGroup), "ProgramVersionLabel");
     DisplayLengthLabel = Named(new QLabel(InfoGroup), "DisplayLengthLabel");
     FirmwareLabel = Named(new QLabel(InfoGroup), "FirmwareLabel");
+    AdapterLabel = Named(new QLabel(InfoGroup), "AdapterLabel");
+    AdapterLabel->setWordWrap(true);
+    AdapterLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    AdapterLabel->hide();
 
     ProgramButton = MakeButton("ProgramButton", "Запись программы", 109, this);
     RamTestButton = MakeButton("RamTestButton", "Проверка RAM", 109, this);
@@ -104,6 +108,7 @@ void TMainWindow::LayOutControls()
     info->addWidget(ProgramVersionLabel);
     info->addWidget(DisplayLengthLabel);
     info->addWidget(FirmwareLabel);
+    info->addWidget(AdapterLabel);
 
     // Two columns of buttons with the designed gap between them.
     auto* buttons = new QGridLayout;

@@ -5,6 +5,9 @@
 // The loader write is also replayed by a bare client (BareReplay.h): what the pseudo-terminal and
 // the simulator alone take over the floor, and so what is the program's own.
 //
+// `program` (firmware alone) also runs against a board whose every reply is held 0, 1 and 16 ms
+// (board-sim --reply-delay), as a USB adapter's latency timer holds it: what a slow adapter costs.
+//
 // With --wine, the loader write also runs through the Windows build under wine, on the same
 // simulator reached through a wine COM name, and both times are printed with their ratio.
 //
@@ -122,6 +125,27 @@ void ReportBare(double seconds, double floorSeconds, const Usage& program, const
                 seconds, seconds / floorSeconds, 1000.0 * (seconds - floorSeconds) / exchanges,
                 1000.0 * (program.WallSeconds - seconds) / exchanges);
 }
+// `program` without fonts on a simulator of its own that holds every reply `delayMs`.
+Usage ProgramAtReplyDelay(const fs::path& bin, const fs::path& dir, int delayMs)
+{
+    const fs::path run = dir / ("delay-" + std::to_string(delayMs));
+    fs::create_directories(run);
+    const std::string wire = (run / "wire.log").string(), link = (run / "board").string();
+    pid_t sim = Spawn({(bin / "board-sim").string(), "--pace", "--reply-delay", std::to_string(delayMs), "--link",
+                       link, "--wire-log", wire},
+                      (run / "sim.out").string());
+    for (int i = 0; i < 100 && !fs::exists(link); ++i) usleep(50000);
+    Usage program = Run({(bin / "flasher-cli").string(), "--yes", "program", "--port", link},
+                        (run / "program.out").string());
+    LineTime line = LineSeconds(ReadWireLog(wire));
+    double floorSeconds = line.FrameSeconds + 3.5 + std::max(line.BurstSeconds, 2.0 + 2.0);
+    char name[64];
+    std::snprintf(name, sizeof name, "program, reply delay %2d ms", delayMs);
+    Report(name, program, floorSeconds, line);
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+    return program;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -181,6 +205,11 @@ int main(int argc, char** argv)
     Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
     const double bare = ReplayRequests(link, frames);
     ReportBare(bare, writeFloor, write, line);
+    PrintLoad();
+
+    // A latency timer's cost: the same floor, every reply held longer.
+    for (int delay : {0, 1, 16})
+        if (ProgramAtReplyDelay(bin, dir, delay).Status != 0) program.Status = 1;
     PrintLoad();
 
     kill(sim, SIGTERM);

@@ -34,8 +34,8 @@ std::array<uint8_t, BlockSize> TakeBlock(std::span<const uint8_t> source, size_t
 } // namespace
 
 // One block sent until the board acknowledges it, says "BAD", or five attempts ran out. The
-// payload stays the same for every attempt; only silence is followed by a pause. A stop ends the
-// attempts.
+// payload stays the same for every attempt; only silence is followed by a pause. A stop, or the
+// port's device gone, ends the attempts.
 TLinkResult TBoardLink::AcknowledgedExchange(std::span<const uint8_t> payload)
 {
     TLinkResult result = TLinkResult::Lost;
@@ -48,7 +48,7 @@ TLinkResult TBoardLink::AcknowledgedExchange(std::span<const uint8_t> payload)
                  : reply == "BAD"   ? TLinkResult::Bad
                                     : TLinkResult::Lost;
         if (!answered) boardPort_->Pause(SilencePause);
-        if (result != TLinkResult::Lost || boardPort_->StopRequested()) break;
+        if (result != TLinkResult::Lost || boardPort_->Halted()) break;
     }
     return result;
 }
@@ -107,7 +107,7 @@ bool TBoardLink::WriteRamBlock(const uint8_t* source, int32_t address)
         Send(p);
         std::string reply;
         if (boardPort_->WaitPacketText(reply, BlockReplyTimeout) && reply == "OK!") return true;
-        if (boardPort_->StopRequested()) break;
+        if (boardPort_->Halted()) break;
         boardPort_->Pause(SilencePause);
     }
     return false;

@@ -3,6 +3,7 @@
 #include "firmware/Firmware.h"
 #include "serial/Clock.h"
 #include "serial/TwoWireBus.h"
+#include "serial/PortNotes.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 
@@ -91,7 +92,7 @@ bool TBoardLink::ConnectBoard()
     burstTimer.Start(BurstLength);
     do {
         boardPort_->WriteRaw(burst.data(), static_cast<int32_t>(burst.size()));
-    } while (!burstTimer.Expired() && !boardPort_->StopRequested());
+    } while (!burstTimer.Expired() && !boardPort_->Halted());
     std::string stale;
     boardPort_->GetPacketText(stale);
     boardPort_->Pause(BurstQuiet);
@@ -164,6 +165,7 @@ bool TBoardLink::ConnectBoardOrReport(TUserDialogue& ui)
     if (ConnectBoard()) return true;
     CloseBoardPort();
     ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", MbError});
+    SayIfPortGone(ui);
     return false;
 }
 
@@ -175,9 +177,10 @@ TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
         CloseBoardPort();
         return TConnect::PortFailed;
     }
+    // A device gone during the reset needs no switching on: the break-in then fails at once.
     if (ResetBoard())
         boardPort_->Pause(ResetPause);
-    else
+    else if (!boardPort_->Gone())
         ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo});
     if (!ConnectBoardOrReport(ui)) return TConnect::NoBoard;
     std::string version;

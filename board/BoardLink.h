@@ -4,6 +4,7 @@
 #pragma once
 
 #include "serial/PlaceholderPort.h"
+#include "serial/PortNotes.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 #include "util/Random.h"
@@ -55,6 +56,14 @@ public:
     const TMaybeProblem& LastFailure() const { return boardPort_->LastFailure(); }
     // See TComPort::SetStopRequest.
     void SetStopRequest(const std::atomic<bool>* stop) { boardPort_->SetStopRequest(stop); }
+    // The port's device went away (see TComPort::Gone).
+    bool PortGone() const { return boardPort_->Gone(); }
+    // See PortNotes.h, for this link's port.
+    bool SayIfPortGone(TUserDialogue& ui) const { return ::SayIfPortGone(*boardPort_, portName_, ui); }
+    void SayIfSlowAdapter(int32_t exchanges, TUserDialogue& ui) const
+    {
+        ::SayIfSlowAdapter(*boardPort_, portName_, exchanges, ui);
+    }
     // Test seam: a fixed seed instead of the clock's.
     void SeedRandom(uint32_t seed) { random_.Seed(seed); }
     // Test seam: whether the port may receive a placeholder firmware (the platform's answer

@@ -3,6 +3,7 @@
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "fonts/FontFile.h"
+#include "serial/PortNotes.h"
 #include "util/TextFormat.h"
 
 #include <vector>
@@ -11,6 +12,14 @@ namespace {
 constexpr int32_t FirmwareLength = static_cast<int32_t>(FirmwareImageSize);
 constexpr int32_t RamSize = 32768;
 constexpr int32_t RamBlocks = RamSize / BlockSize;
+
+// The acknowledged exchanges of a programming run: every block written and verified, the
+// preparation and the font table.
+int32_t ProgrammingExchanges(const TFontSet& fonts, bool includeFonts)
+{
+    auto blocks = [](int32_t length) { return (length + BlockSize - 1) / BlockSize; };
+    return 2 * blocks(FirmwareLength) + 1 + (includeFonts ? 2 * blocks(fonts.FontSize) + 2 : 0);
+}
 
 // Firmware, then its verification, then the fonts and the font table; stops at the first failure.
 TLinkResult ProgramAll(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
@@ -45,12 +54,13 @@ TLinkResult ProgramAll(TBoardLink& link, const TFirmware& firmware, TUserDialogu
 constexpr const char* ProgrammingLeftNote =
     "Если запись программы уже началась, табло осталось без рабочей программы: повторите запись программы.";
 
-TOutcome ReportProgramming(TUserDialogue& ui, TLinkResult result)
+TOutcome ReportProgramming(TBoardLink& link, TUserDialogue& ui, TLinkResult result)
 {
     if (result == TLinkResult::Lost) {
         ui.SetStatus("Нет соединения");
         ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!", std::string("Соединение потеряно!\n") + ProgrammingLeftNote,
                         MbError});
+        link.SayIfPortGone(ui);
         return TOutcome::LinkLost;
     }
     if (result == TLinkResult::Bad) {
@@ -100,11 +110,12 @@ TOutcome ProgramBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue
     if (includeFonts && !PrepareFonts(fonts, fontFile, ui)) return TOutcome::FileRefused;
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
+    link.SayIfSlowAdapter(ProgrammingExchanges(fonts, includeFonts), ui);
     TLinkResult result = versionRead ? link.LoaderVersionGate(firmware) : TLinkResult::Ok;
     if (result == TLinkResult::Ok) result = link.PrepareProgramming();
     result = ProgramAll(link, firmware, ui, fonts, includeFonts, result);
     link.CloseBoardPort();
-    return ReportProgramming(ui, result);
+    return ReportProgramming(link, ui, result);
 }
 
 TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
@@ -112,6 +123,7 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     errors = 0;
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
+    link.SayIfSlowAdapter(2 * RamBlocks, ui);
     std::vector<uint8_t> pattern(RamSize), readBack(RamSize);
     link.FillRandom(pattern);
     bool ok = RamPass(ui, "Запись RAM", [&](int32_t a) { return link.WriteRamBlock(&pattern[a], a); }) &&
@@ -125,6 +137,7 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     } else {
         ui.SetStatus("Нет соединения");
         ui.ShowMessage({TMessageId::ConnectionLost, "Проверка RAM!", "Соединение потеряно!", MbError});
+        link.SayIfPortGone(ui);
     }
     link.CloseBoardPort();
     return outcome;
@@ -154,6 +167,7 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
             link.CloseBoardPort();
             ui.SetStatus("Нет соединения");
             ui.ShowMessage({TMessageId::ConnectionLost, "Чтение конфигурации!", "Соединение потеряно!", MbError});
+            link.SayIfPortGone(ui);
             return TOutcome::LinkLost;
         }
         std::copy_n(block, i < 7 ? 32 : 31, record.begin() + 1 + 32 * i);

@@ -122,7 +122,7 @@ void TBoardOutput::Message(size_t board, const TMessage& message, const std::str
     case TOutputMode::Lines:
         // Errors on stderr, as a single board's are.
         Emit(board, CaptionedText({message.Id, message.Caption, text, message.Flags}),
-             message.Kind() == TMessageKind::Error ? stderr : out_);
+             message.Kind() == TMessageKind::Error || message.Id == TMessageId::SlowAdapter ? stderr : out_);
         break;
     case TOutputMode::Live:
         lines_[board].Phase = text;
@@ -174,7 +174,7 @@ int32_t TBoardEventDialogue::ShowMessage(const TMessage& message)
         return assumeYes_ ? IdYes : IdNo;
     }
     output_.Message(board_, message, {});
-    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
+    Remember(message);
     return IdOk;
 }
 

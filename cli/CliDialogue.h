@@ -17,5 +17,16 @@ public:
     const std::string& LastText() const { return lastText_; }
 
 protected:
+    // Keeps a shown message's text as the one the result reports. Notes beside the work (switch
+    // the board on, a slow adapter) are not results; a port gone adds its line to the lost link's.
+    void Remember(const TMessage& message)
+    {
+        if (message.Id == TMessageId::SwitchBoardOn || message.Id == TMessageId::SlowAdapter) return;
+        if (message.Id == TMessageId::PortGone && !lastText_.empty())
+            lastText_ += "\n" + message.Text;
+        else
+            lastText_ = message.Text;
+    }
+
     std::string lastText_;
 };

@@ -28,6 +28,18 @@ CLI::Option* AddPortOption(CLI::App& command, std::string& port);
 // `--port DEV`, required, repeatable: one board per port.
 CLI::Option* AddPortsOption(CLI::App& command, std::vector<std::string>& ports);
 
+// The first word on the command line that names no command where one is expected ("flash" in
+// `flasher-cli flash --help`, "copy" in `flasher-cli loader copy`), with the commands that were
+// expected there; an empty word when every command is known. Option values are not words.
+struct TUnknownCommand {
+    std::string Word;
+    const CLI::App* Expected = nullptr;
+};
+TUnknownCommand FindUnknownCommand(const CLI::App& app, const std::vector<std::string>& args);
+
+// "Неизвестная команда: flash" and the commands that can stand there, for stderr.
+std::string UnknownCommandText(const TUnknownCommand& unknown);
+
 // The end of a subcommand's callback: anything but Done leaves flasher-cli with its exit status
 // (CLI::RuntimeError, which CLI11 turns into that status without printing).
 void Finish(TOutcome outcome);

@@ -1,42 +1,39 @@
 #include "cli/Json.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
 
-std::string JsonQuoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
+#include <cmath>
 
-TJsonLine& TJsonLine::Put(const char* key, const std::string& json)
+TJsonLine::TJsonLine() : object_(std::make_unique<nlohmann::ordered_json>(nlohmann::ordered_json::object())) {}
+
+TJsonLine::~TJsonLine() = default;
+
+TJsonLine& TJsonLine::Add(const char* key, const std::string& value)
 {
-    if (!body_.empty()) body_ += ',';
-    body_ += JsonQuoted(key) + ":" + json;
+    (*object_)[key] = value;
     return *this;
 }
 
-TJsonLine& TJsonLine::Add(const char* key, const std::string& value) { return Put(key, JsonQuoted(value)); }
-TJsonLine& TJsonLine::Add(const char* key, int64_t value) { return Put(key, std::to_string(value)); }
-TJsonLine& TJsonLine::Add(const char* key, bool value) { return Put(key, value ? "true" : "false"); }
-TJsonLine& TJsonLine::AddRaw(const char* key, const std::string& json) { return Put(key, json); }
+TJsonLine& TJsonLine::Add(const char* key, int64_t value)
+{
+    (*object_)[key] = value;
+    return *this;
+}
 
 TJsonLine& TJsonLine::Add(const char* key, double value)
 {
-    char number[32];
-    std::snprintf(number, sizeof number, "%.3f", value);
-    return Put(key, number);
+    (*object_)[key] = std::round(value * 1000) / 1000;
+    return *this;
+}
+
+TJsonLine& TJsonLine::Add(const char* key, bool value)
+{
+    (*object_)[key] = value;
+    return *this;
+}
+
+std::string TJsonLine::Line() const
+{
+    // Russian texts stay readable (no \u escapes); only bytes that are not UTF-8 are replaced.
+    return object_->dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

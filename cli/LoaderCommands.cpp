@@ -7,6 +7,7 @@
 #include "loader/BlockImage.h"
 #include "loader/LoaderImageWorkflow.h"
 #include "loader/LoaderLink.h"
+#include "serial/PortNotes.h"
 #include "util/AtomicFile.h"
 #include "util/InputFile.h"
 
@@ -133,6 +134,7 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
     if (!link.ConnectLoader(ConnectAttempts) ||
         !ReadBlockImage(link, session.Blocks[index].Header, session.Directory.BlockSlot(index), *dumped)) {
         ShowError(view, TMessageId::LoaderLinkError, "Ошибка соединения с загрузчиком");
+        link.SayIfPortGone(view);
         return TOutcome::LinkLost;
     }
     if (TMaybeProblem problem = ReplaceFile(o.Out, {reinterpret_cast<const char*>(dumped->data()), dumped->size()})) {
@@ -214,6 +216,7 @@ TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
     std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
     std::string note = BlockName(o.Block) + " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";
     return OnLoaderSession(o, *link, *image, note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+        link->SayIfSlowAdapter(ImageChunks(*image), view);
         TOutcome outcome = session.Write(o.Block - 1, name);
         if (outcome == TOutcome::Done)
             view.Confirm(BlockName(o.Block) + " записан: «" + session.Blocks[o.Block - 1].Header.Name() + "», " +

@@ -20,6 +20,7 @@ std::pair<std::string, std::string> VendorAndProduct(const std::string& usbId)
     if (colon == std::string::npos) return {};
     return {usbId.substr(0, colon), usbId.substr(colon + 1)};
 }
+} // namespace
 
 std::string PortJson(const PortInfo& p)
 {
@@ -33,7 +34,6 @@ std::string PortJson(const PortInfo& p)
         .Add("free", p.Free)
         .Line();
 }
-} // namespace
 
 void RunPorts(bool json)
 {

@@ -48,9 +48,15 @@ int32_t TerminalDialogue::ShowMessage(const TMessage& message)
     switch (message.Kind()) {
     case TMessageKind::Question: return Ask(CaptionedText(message)) ? IdYes : IdNo;
     case TMessageKind::Error: Complain(CaptionedText(message)); break;
-    case TMessageKind::Information: Say(CaptionedText(message)); break;
+    case TMessageKind::Information:
+        // A slow adapter is a note about the machine, not the work's result: beside the errors.
+        if (message.Id == TMessageId::SlowAdapter)
+            Complain(CaptionedText(message));
+        else
+            Say(CaptionedText(message));
+        break;
     }
-    if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
+    Remember(message);
     if (message.Id == TMessageId::SwitchBoardOn && !assumeYes_ && interactive_) WaitForEnter();
     return IdOk;
 }

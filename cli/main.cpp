@@ -7,7 +7,10 @@
 
 #include "serial/Clock.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -52,6 +55,13 @@ int main(int argc, char** argv)
     SetupStart(app, global);
     SetupConfig(app, global);
     SetupLoader(app, global);
+    // CLI11 would answer a word it does not know with "A subcommand is required", or show the help
+    // for `flash --help`: say which word it was instead.
+    TUnknownCommand unknown = FindUnknownCommand(app, std::vector<std::string>(argv + 1, argv + argc));
+    if (!unknown.Word.empty()) {
+        std::fputs(UnknownCommandText(unknown).c_str(), stderr);
+        return ExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {

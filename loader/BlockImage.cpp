@@ -2,6 +2,7 @@
 
 #include "firmware/Firmware.h"
 #include "fonts/FontFile.h"
+#include "loader/LoaderLink.h"
 
 #include <algorithm>
 
@@ -49,4 +50,9 @@ void SetImageName(TBlockImage& image, std::string_view utf8)
     BlockHeader header = HeaderOf(image);
     header.SetName(utf8);
     StoreHeader(image, header);
+}
+
+int32_t ImageChunks(const TBlockImage& image)
+{
+    return static_cast<int32_t>((ImageDataSize(image) + ChunkSize - 1) / ChunkSize);
 }

@@ -25,7 +25,9 @@ bool BuildBlockImage(TFontSet& fonts, TBlockImage& image, const TFirmware& firmw
 
 // Firmware and font data, without the font table: segment 0 plus segment 1.
 uint32_t ImageDataSize(const TBlockImage& image);
-std::string DataSizeText(const TBlockImage& image);   // "Размер данных: 9728"
+std::string DataSizeText(const TBlockImage& image);
+// The flash chunks (one acknowledged request each) that writing the image's data takes.
+int32_t ImageChunks(const TBlockImage& image);   // "Размер данных: 9728"
 
 // Stores the block name into the image's header (CP1251, at most 63 characters).
 void SetImageName(TBlockImage& image, std::string_view utf8);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "serial/PlaceholderPort.h"
+#include "serial/PortNotes.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 #include "util/LocalTime.h"
@@ -62,6 +63,14 @@ public:
     // See TComPort::SetStopRequest and TComPort::Pause.
     void SetStopRequest(const std::atomic<bool>* stop) { loaderPort_->SetStopRequest(stop); }
     void Pause(int64_t ms) const { loaderPort_->Pause(ms); }
+    // The port's device went away (see TComPort::Gone).
+    bool PortGone() const { return loaderPort_->Gone(); }
+    // See PortNotes.h, for this link's port.
+    bool SayIfPortGone(TUserDialogue& ui) const { return ::SayIfPortGone(*loaderPort_, portName_, ui); }
+    void SayIfSlowAdapter(int32_t exchanges, TUserDialogue& ui) const
+    {
+        ::SayIfSlowAdapter(*loaderPort_, portName_, exchanges, ui);
+    }
     // Test seam: a fixed seed instead of the clock's.
     void SeedRandom(uint32_t seed) { random_.Seed(seed); }
     // Where "now" comes from for the clock synchronisation; empty: the computer's local time.

@@ -3,6 +3,7 @@
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
+#include "serial/PortNotes.h"
 #include "util/TextFormat.h"
 
 namespace {
@@ -140,6 +141,7 @@ TOutcome TLoaderSession::EraseAll()
         if (!EraseBlock(link_, index, Directory)) {
             view_.SetStatus("Ошибка");
             ShowError(view_, TMessageId::EraseFailed, "Не удалось стереть блок №" + BlockNumber(index) + "!");
+            link_.SayIfPortGone(view_);
             LoseLink();
             return TOutcome::LinkLost;
         }
@@ -173,6 +175,7 @@ TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
         link_.ConnectLoader(ConnectAttempts);
         LoseLink();
         ShowError(view_, TMessageId::WriteFailed, "Не удалось записать блок №" + BlockNumber(index) + "!");
+        link_.SayIfPortGone(view_);
         return TOutcome::LinkLost;
     }
     Blocks[index].Header = HeaderOf(image_);
@@ -197,6 +200,7 @@ TOutcome TLoaderSession::EraseFailed(int32_t index)
 {
     LoseLink();
     ShowError(view_, TMessageId::EraseFailed, "Не удалось стереть блок №" + BlockNumber(index) + "!");
+    link_.SayIfPortGone(view_);
     return TOutcome::LinkLost;
 }
 
@@ -260,6 +264,7 @@ void TLoaderSession::ShowStatus() { view_.SetStatus(Ready ? "OK" : "Ошибка
 void TLoaderSession::ShowLinkError()
 {
     view_.ShowMessage({TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", MbAskDefaultNo});
+    link_.SayIfPortGone(view_);
 }
 
 void TLoaderSession::ShowProgress(const TProgress& progress)

@@ -17,6 +17,8 @@ void RunLoaderWorkflow(TLoaderLink& link, TSettings& settings, QWidget* owner, T
         link.CloseLoaderPort();
         return;
     }
+    // On the main window's information line, which stays in sight under the loader window.
+    link.SayIfSlowAdapter(ImageChunks(*image), ui);
     OpenLoaderWindow(link, *image, settings, owner);
     link.CloseLoaderPort();
 }

@@ -191,7 +191,17 @@ void TRecThread::SignalArrival()
 void TRecThread::WaitSignalled(uint64_t seen, std::chrono::nanoseconds realTimeout)
 {
     std::unique_lock g(arrivalLock_);
-    arrival_.wait_for(g, realTimeout, [&] { return arrivals_ != seen; });
+    arrival_.wait_for(g, realTimeout, [&] { return arrivals_ != seen || deviceGone_; });
+}
+
+void TRecThread::DeviceGone()
+{
+    {
+        std::lock_guard g(arrivalLock_);
+        deviceGone_ = true;
+        Port.gone_ = true;
+    }
+    arrival_.notify_all();
 }
 
 // ---- TComPort: what does not touch the device ----
@@ -219,10 +229,17 @@ TMaybeProblem TComPort::Open(const std::string& name)
     StopReceiver();
     CloseDevice();
     portName_ = name;
-    failure_ = name.empty() ? TProblem(TProblemKind::Other, PortClosedText) : OpenDevice(name);
+    latency_ = {};
+    if (name.empty()) {   // closed: whether the device had gone is still to be told
+        failure_ = TProblem(TProblemKind::Other, PortClosedText);
+        return failure_;
+    }
+    gone_ = false;
+    failure_ = OpenDevice(name);
     if (failure_) return failure_;
     baud_ = BaudRates[0];
     ConfigureDevice(baud_);
+    latency_ = LowerLatency(name);
     ApplyModemLine("DTR", dtrOn_);
     ApplyModemLine("RTS", rtsOn_);
     StartReceiver();
@@ -250,7 +267,7 @@ void TComPort::ApplyModemLine(const char* line, bool on)
 
 bool TComPort::SendPacket(const uint8_t* data, int32_t count)
 {
-    if (!IsOpen() || StopRequested()) return false;
+    if (!IsOpen() || Halted()) return false;
     count = std::clamp<int32_t>(count, 0, MaxPayload);
     uint8_t frame[MaxPayload + 3];
     frame[0] = static_cast<uint8_t>(count + 3);
@@ -262,7 +279,7 @@ bool TComPort::SendPacket(const uint8_t* data, int32_t count)
 
 bool TComPort::WriteRaw(const uint8_t* data, int32_t count)
 {
-    if (!IsOpen() || count < 0 || StopRequested()) return false;
+    if (!IsOpen() || count < 0 || Halted()) return false;
     if (trace_) trace_(TraceKind::SentRaw, data, static_cast<size_t>(count));
     return count == 0 || WriteAll(data, static_cast<size_t>(count));
 }
@@ -290,28 +307,30 @@ bool TComPort::GetPacketText(std::string& text)
 
 void TComPort::Pause(int64_t ms) const
 {
-    if (!stopRequest_) {
+    if (!stopRequest_ && !IsOpen()) {
         Clock::Sleep(ms);
         return;
     }
-    // Slices of some 50 ms of real time, so that a stop is taken at once, against one deadline,
-    // so that what each sleep oversleeps (a timer's granularity) does not add up.
+    // Slices of some 50 ms of real time, so that a stop or a device gone is taken at once, against
+    // one deadline, so that what each sleep oversleeps (a timer's granularity) does not add up.
     const int64_t slice = std::max<int64_t>(1, static_cast<int64_t>(50 * Clock::Speedup()));
     const uint64_t end = Clock::Micros() + static_cast<uint64_t>(std::max<int64_t>(ms, 0)) * 1000;
-    for (uint64_t now = Clock::Micros(); now < end && !StopRequested(); now = Clock::Micros())
+    for (uint64_t now = Clock::Micros(); now < end && !Halted(); now = Clock::Micros())
         Clock::Sleep(std::min<int64_t>(slice, static_cast<int64_t>((end - now + 999) / 1000)));
 }
 
 // At least one attempt, also with timeout 0. Between attempts the waiting thread sleeps until
-// bytes come, judges them itself and tries again, so a reply is taken the moment it is in.
+// bytes come, judges them itself and tries again, so a reply is taken the moment it is in. A
+// device gone ends the wait at once: what had come before it is still taken.
 bool TComPort::WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs)
 {
-    if (StopRequested()) timeoutMs = 0;
+    if (Halted()) timeoutMs = 0;
     timer_.Start(ClampTicks(Clock::ReplyTicks(timeoutMs)));
     TRecThread::WaitScope scope(receiver_.get());
     for (;;) {
         uint64_t seen = receiver_ ? receiver_->Arrivals() : 0;
         if (attempt()) return true;
+        if (Gone()) return false;
         // Constant in production; a test that speeds up reply timeouts while this wait runs
         // shortens it too.
         timer_.Timeout = ClampTicks(Clock::ReplyTicks(timeoutMs));

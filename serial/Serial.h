@@ -4,6 +4,7 @@
 // Packet on the wire: length L (payload + 3), SumA, SumB, payload of 1..252 bytes.
 #pragma once
 
+#include "serial/LowLatency.h"
 #include "util/Problem.h"
 
 #include <atomic>
@@ -108,7 +109,16 @@ public:
     // reply already in but does not wait for one. None (nullptr) by default.
     void SetStopRequest(const std::atomic<bool>* stop) { stopRequest_ = stop; }
     bool StopRequested() const { return stopRequest_ && stopRequest_->load(); }
-    // A protocol pause of `ms` on the clock, cut short when a stop is requested.
+    // The device went away while it was open (an adapter pulled, its port removed), as the receive
+    // thread or a failed write found: every wait on it ends at once and nothing more is sent.
+    // Stays so after the port is closed, until the next Open of a device.
+    bool Gone() const { return gone_.load(); }
+    // The adapter's latency timer as the last Open left it (after asking the driver for low
+    // latency); nothing Known for a port without one.
+    const TAdapterLatency& Latency() const { return latency_; }
+    // No further exchange on this port: a stop was requested or the device is gone.
+    bool Halted() const { return StopRequested() || Gone(); }
+    // A protocol pause of `ms` on the clock, cut short when a stop is requested or the device goes.
     void Pause(int64_t ms) const;
     // Test seam: called after every change of a modem line ("DTR" or "RTS") on an open port.
     void SetOnModemLine(std::function<void(const char* line, bool on)> onModemLine)
@@ -127,6 +137,7 @@ private:
     // The platform's part.
     TMaybeProblem OpenDevice(const std::string& name);   // the system's words when it fails
     void ConfigureDevice(int32_t baud);
+    TAdapterLatency LowerLatency(const std::string& name);   // low latency asked for; the timer read
     void CloseDevice();
     void SetModemLine(bool dtr, bool on);
     bool WriteAll(const uint8_t* data, size_t count);
@@ -147,6 +158,8 @@ private:
     int32_t baud_ = 19200;
     std::optional<std::vector<std::string>> freePorts_;
     std::unique_ptr<TRecThread> receiver_;
+    std::atomic<bool> gone_{false};
+    TAdapterLatency latency_;
 };
 
 // What the port-error box adds to its fixed text after a failed Open: the port, the system's

@@ -91,6 +91,8 @@ private:
     void StartPacket(uint8_t length, bool keepReady);
     void JudgePacket();
     void SignalArrival();
+    // The device is gone: the loop stops watching it, the port is marked gone and waiters wake.
+    void DeviceGone();
     void Run();
     void ReadDevice();   // under readLock_: takes what the device holds and judges it
     void WaitSignalled(uint64_t seen, std::chrono::nanoseconds realTimeout);

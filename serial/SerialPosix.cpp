@@ -102,14 +102,22 @@ TProblemKind FaultOf(int error)
     }
 }
 
-bool WaitWritable(int fd)
+// False when the device stalled or hung up; `hungUp` says which.
+bool WaitWritable(int fd, bool& hungUp)
 {
     pollfd p{fd, POLLOUT, 0};
     int ms = static_cast<int>(Clock::RealDuration(Clock::ReplyTicks(WriteStallMs)).count() / 1000000);
     int r;
     do r = poll(&p, 1, std::max(ms, 1));
     while (r < 0 && errno == EINTR);
-    return r > 0 && (p.revents & POLLOUT) != 0;
+    hungUp = r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    return r > 0 && (p.revents & POLLOUT) != 0 && !hungUp;
+}
+
+// What a write to a terminal whose device has gone (an adapter pulled, a pty master closed) fails with.
+bool DeviceGoneError(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV;
 }
 } // namespace
 
@@ -133,6 +141,11 @@ TMaybeProblem TComPort::OpenDevice(const std::string& name)
 void TComPort::ConfigureDevice(int32_t baud)
 {
     ConfigureLine(device_->Fd, baud);   // a refusal is not acted on: the port keeps what the driver took
+}
+
+TAdapterLatency TComPort::LowerLatency(const std::string& name)
+{
+    return LowerLatencyLinux(device_->Fd, name, RealLatencySystem());
 }
 
 void TComPort::CloseDevice()
@@ -187,8 +200,13 @@ bool TComPort::WriteAll(const uint8_t* data, size_t count)
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && errno == EAGAIN) {
-            if (!WaitWritable(fd)) return false;
+            bool hungUp = false;
+            if (!WaitWritable(fd, hungUp)) {
+                if (hungUp) gone_ = true;
+                return false;
+            }
         } else {
+            if (n < 0 && DeviceGoneError(errno)) gone_ = true;
             return false;
         }
     }
@@ -232,7 +250,7 @@ void TRecThread::ReadDevice()
     if (n > 0)
         Consume(chunk_, static_cast<size_t>(n));
     else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-        deviceGone_ = true;
+        DeviceGone();   // 0 bytes: hung up; EIO, ENXIO, ENODEV: the device is no more
 }
 
 // Once the device is gone (adapter pulled, pty master closed) poll would report it again and
@@ -246,7 +264,7 @@ void TRecThread::Run()
         bool watch = usable && waiters_ == 0;
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {watch ? fd_ : -1, POLLIN, 0}};
         if (poll(fds, 2, usable && !watch ? WaitRecheckMs : -1) < 0) {
-            if (errno != EINTR) deviceGone_ = true;
+            if (errno != EINTR) DeviceGone();
             continue;
         }
         if (fds[0].revents != 0) {
@@ -258,7 +276,7 @@ void TRecThread::Run()
             std::lock_guard g(readLock_);
             if (waiters_ == 0) ReadDevice();   // else a waiting thread takes them
         } else if (events & (POLLHUP | POLLERR | POLLNVAL)) {
-            deviceGone_ = true;
+            DeviceGone();
         }
     }
 }
@@ -282,6 +300,6 @@ void TRecThread::WaitArrival(uint64_t seen, std::chrono::nanoseconds realTimeout
         std::lock_guard g(readLock_);
         ReadDevice();
     } else {
-        deviceGone_ = true;
+        DeviceGone();
     }
 }

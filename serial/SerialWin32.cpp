@@ -68,6 +68,19 @@ bool ApplyTimeouts(HANDLE h)
     return SetCommTimeouts(h, &none) != 0;
 }
 
+// The errors a read or write gets once the device is gone: an adapter pulled (ERROR_DEVICE_REMOVED,
+// ERROR_BAD_COMMAND, ERROR_GEN_FAILURE), its driver's handle revoked (ERROR_ACCESS_DENIED); wine
+// fails the reads of a hung-up terminal with ERROR_BROKEN_PIPE and its writes with ERROR_NOT_READY.
+bool DeviceGoneError(DWORD error)
+{
+    switch (error) {
+    case ERROR_BAD_COMMAND: case ERROR_DEVICE_REMOVED: case ERROR_ACCESS_DENIED: case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED: case ERROR_INVALID_HANDLE: case ERROR_BROKEN_PIPE: case ERROR_NOT_READY:
+        return true;
+    default: return false;
+    }
+}
+
 // Waits for an overlapped operation to finish, up to `ms`; cancels it when it does not.
 bool FinishIo(HANDLE h, OVERLAPPED& io, DWORD ms, DWORD& done)
 {
@@ -111,6 +124,11 @@ TMaybeProblem TComPort::OpenDevice(const std::string& name)
 void TComPort::ConfigureDevice(int32_t baud)
 {
     ApplyLine(device_->Handle, baud, dtrOn_, rtsOn_);   // a refusal is not acted on, as on Linux
+}
+
+TAdapterLatency TComPort::LowerLatency(const std::string& name)
+{
+    return FtdiLatencyWin32(name);
 }
 
 void TComPort::CloseDevice()
@@ -162,8 +180,11 @@ bool TComPort::WriteAll(const uint8_t* data, size_t count)
         io.hEvent = device_->WriteDone;
         DWORD n = 0;
         auto chunk = static_cast<DWORD>(std::min<size_t>(count - sent, DriverQueue));
-        if (!WriteFile(h, data + sent, chunk, nullptr, &io) && GetLastError() != ERROR_IO_PENDING) return false;
-        if (!FinishIo(h, io, stallMs, n) || n == 0) return false;
+        if ((!WriteFile(h, data + sent, chunk, nullptr, &io) && GetLastError() != ERROR_IO_PENDING) ||
+            !FinishIo(h, io, stallMs, n) || n == 0) {
+            if (DeviceGoneError(GetLastError())) gone_ = true;
+            return false;
+        }
         sent += n;
     }
     FlushFileBuffers(h);
@@ -203,19 +224,20 @@ void TRecThread::Stop()
 }
 
 // One byte asked for and waited on with the stop event. False when stopped or when the device
-// failed (then deviceGone_ is set).
+// failed: a read that fails otherwise than cancelled by our own stop (ERROR_OPERATION_ABORTED
+// outside a stop is the driver dropping the device too) means the device is gone.
 bool TRecThread::ReadPending(OVERLAPPED& read, uint8_t& first)
 {
     ResetEvent(read.hEvent);
     if (!ReadFile(handle_, &first, 1, nullptr, &read) && GetLastError() != ERROR_IO_PENDING) {
-        deviceGone_ = true;
+        DeviceGone();
         return false;
     }
     HANDLE events[2] = {stop_, read.hEvent};
     if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) CancelIoEx(handle_, &read);
     DWORD n = 0;
     if (!GetOverlappedResult(handle_, &read, &n, TRUE)) {
-        if (GetLastError() != ERROR_OPERATION_ABORTED) deviceGone_ = true;
+        if (GetLastError() != ERROR_OPERATION_ABORTED || !stopping_) DeviceGone();
         return false;
     }
     return n == 1;

@@ -58,6 +58,9 @@ struct SimOptions {
     std::string FlashFile;
     char VersionMajor = '4', VersionMinor = '0';   // digits sent in the 0xD0 reply (0x09, major, minor)
     bool KeepWireLog = true;        // false: records go only to the listener (a long board-sim run)
+    // Every reply held this many clock ms before its first byte goes out, as a USB adapter's
+    // latency timer holds a short reply (16 ms on an FTDI chip by default).
+    int ReplyDelayMs = 0;
 };
 
 class TBoardSim {

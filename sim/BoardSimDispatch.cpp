@@ -103,7 +103,7 @@ void TBoardSim::Impl::Dispatch(const std::vector<uint8_t>& request, uint64_t at)
     if (loader) Loader.ApplyPendingBaud();
     if (!answer) return;
     if (faulted && !sim::ShapeReply(fault.Kind, command, reply)) return;
-    double due = static_cast<double>(at);
+    double due = static_cast<double>(at) + 1000.0 * Options.ReplyDelayMs;
     if (faulted && fault.Kind == FaultKind::Late) due += 1000.0 * fault.DelayMs;
     QueueReply(reply, replyBaud, due, faulted && fault.Kind == FaultKind::CorruptSum);
 }

@@ -43,6 +43,11 @@ void SetupOptions(CLI::App& app, SimCli& cli)
     app.add_flag("--board-off", cli.BoardOff, "Start with the board switched off: it answers nothing");
     app.add_flag("--loader-off", cli.LoaderOff, "The loader answers nothing (the programmer still does)");
     app.add_flag("--twelve-hour", cli.TwelveHour, "The clock's hours register reads in its 12-hour form (bit 6 set)");
+    app.add_option("--reply-delay", cli.Sim.ReplyDelayMs,
+                   "Hold every reply MS ms before it goes out, as a USB adapter's latency timer does (16 on an "
+                   "FTDI adapter by default)")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("MS");
     app.add_option("--clock-scale", cli.ClockScale,
                    "Run the board's clock X times faster (break-in quiet, late replies, the running clock); "
                    "for tests that speed up the program too")

@@ -17,7 +17,8 @@ TMessageKind KindOf(TMessageId id)
     case TMessageId::WriteQuestion: return TMessageKind::Question;
     case TMessageId::SwitchBoardOn:
     case TMessageId::ProgrammingDone:
-    case TMessageId::RamResult: return TMessageKind::Information;
+    case TMessageId::RamResult:
+    case TMessageId::SlowAdapter: return TMessageKind::Information;
     default: return TMessageKind::Error;
     }
 }

@@ -41,6 +41,10 @@ enum class TMessageId {
     BlockEmpty,           // a block to be read back holds nothing
     FileWriteFailed,      // a file the program writes could not be written
     PlaceholderRefused,   // a placeholder firmware would go to a device other than the simulated board
+    // Ours, after the system's own text of a lost link: the port's device disappeared mid-work.
+    PortGone,
+    // Ours: the adapter holds every reply for its latency timer; what it costs and how to lower it.
+    SlowAdapter,
 };
 
 enum class TMessageKind { Error, Information, Question };

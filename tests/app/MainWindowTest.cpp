@@ -1,5 +1,6 @@
 // The main window itself: its controls, the port list and what it keeps in the settings.
 #include "firmware/Firmware.h"
+#include "serial/LowLatency.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QCheckBox>
@@ -171,20 +172,34 @@ TEST_F(WindowTest, NothingIsClipped)
     }
 }
 
+// A slow adapter is a note on the information line, shown whole without a box to dismiss.
+TEST_F(WindowTest, SlowAdapterNoteIsShownWholeOnTheInformationLine)
+{
+    TMainWindow& f = Open();
+    EXPECT_FALSE(f.AdapterLabel->isVisibleTo(&f));
+    const std::string text = SlowAdapterText("/dev/ttyUSB0", TAdapterLatency(16, "/sys/class/tty/ttyUSB0/device/latency_timer"), 617);
+    EXPECT_EQ(f.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, MbInfo}), IdOk);
+    ASSERT_TRUE(f.AdapterLabel->isVisibleTo(&f));
+    EXPECT_EQ(Text(f.AdapterLabel->text()), text);
+    QWidget* w = f.AdapterLabel;
+    EXPECT_GE(w->height(), w->heightForWidth(w->width())) << "the note is cut";
+    EXPECT_TRUE(f.rect().contains(QRect(w->mapTo(&f, QPoint(0, 0)), w->size())));
+}
+
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
 {
     LoadSettings(settings, "/nonexistent-folder/Mirvolen.ini");
-    board.SetKnownPorts({sim.SlavePath(), "/dev/ttyFAKE9"});
+    board.SetKnownPorts({sim->SlavePath(), "/dev/ttyFAKE9"});
     TMainWindow& f = Open();
     EXPECT_EQ(f.PortBox->count(), 2);
     EXPECT_EQ(f.PortBox->currentIndex(), -1);
-    EXPECT_EQ(board.PortName(), sim.SlavePath());
-    EXPECT_EQ(loader.PortName(), sim.SlavePath());
+    EXPECT_EQ(board.PortName(), sim->SlavePath());
+    EXPECT_EQ(loader.PortName(), sim->SlavePath());
     EXPECT_TRUE(f.FontFileEdit->text().isEmpty());
     EXPECT_FALSE(f.IncludeFontsBox->isChecked());
 
     f.StartBoardClicked();   // the first port is the one used
-    EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
+    EXPECT_EQ(RequestsHeard(*sim, 1), std::vector<uint8_t>{0xCD});
 }
 
 struct SavedPortCase {
@@ -201,13 +216,13 @@ TEST_P(SavedPort, IsLookedUpTrimmedAndIgnoringCase)
 {
     SparePty spare;
     ASSERT_FALSE(spare.Path().empty());
-    board.SetKnownPorts({"/dev/ttyFAKE0", sim.SlavePath()});
-    settings.Port = GetParam().Saved(sim.SlavePath(), spare.Path());
+    board.SetKnownPorts({"/dev/ttyFAKE0", sim->SlavePath()});
+    settings.Port = GetParam().Saved(sim->SlavePath(), spare.Path());
     TMainWindow& f = Open();
 
     EXPECT_EQ(f.PortBox->count(), GetParam().Count);
     EXPECT_EQ(f.PortBox->currentIndex(), GetParam().Index);
-    std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim.SlavePath();
+    std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim->SlavePath();
     EXPECT_EQ(board.PortName(), used);
     EXPECT_EQ(loader.PortName(), used);
 }
@@ -244,8 +259,8 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
 {
     TBoardSim other;
     ASSERT_TRUE(other.Start());
-    board.SetKnownPorts({sim.SlavePath(), other.SlavePath()});
-    settings.Port = sim.SlavePath();
+    board.SetKnownPorts({sim->SlavePath(), other.SlavePath()});
+    settings.Port = sim->SlavePath();
     TMainWindow& f = Open();
     ASSERT_EQ(f.PortBox->currentIndex(), 0);
 
@@ -255,14 +270,14 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
 
     f.StartBoardClicked();
     EXPECT_EQ(RequestsHeard(other, 1), std::vector<uint8_t>{0xCD});
-    EXPECT_TRUE(RequestsHeard(sim).empty());
+    EXPECT_TRUE(RequestsHeard(*sim).empty());
     f.close();
     EXPECT_EQ(settings.Port, other.SlavePath());
 }
 
 TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
 {
-    settings.Port = sim.SlavePath();
+    settings.Port = sim->SlavePath();
     settings.FontFile = "/fonts/old.gly";
     settings.IncludeFont = true;
     settings.Position = {50, 60, 0, 0};
@@ -279,7 +294,7 @@ TEST_F(WindowTest, ShowAppliesAndHideStoresTheSettings)
     QRect bounds = f.frameGeometry();
     EXPECT_EQ(settings.FontFile, "/fonts/new.gly");
     EXPECT_FALSE(settings.IncludeFont);
-    EXPECT_EQ(settings.Port, sim.SlavePath());
+    EXPECT_EQ(settings.Port, sim->SlavePath());
     EXPECT_EQ(settings.Position, (std::array<int32_t, 4>{30, 40, 30 + bounds.width(), 40 + bounds.height()}));
     EXPECT_EQ(settings.LastDir, "/kept/");
 }
@@ -297,11 +312,11 @@ TEST_F(WindowTest, CommandLinePortIsSelectedButNotSaved)
 {
     board.SetKnownPorts({"/dev/ttyFAKE0"});
     settings.Port = "/dev/ttyFAKE0";
-    TMainWindow& f = Open(sim.SlavePath());
+    TMainWindow& f = Open(sim->SlavePath());
     EXPECT_EQ(f.PortBox->count(), 2);
-    EXPECT_EQ(Text(f.PortBox->currentText()), sim.SlavePath());
-    EXPECT_EQ(board.PortName(), sim.SlavePath());
-    EXPECT_EQ(loader.PortName(), sim.SlavePath());
+    EXPECT_EQ(Text(f.PortBox->currentText()), sim->SlavePath());
+    EXPECT_EQ(board.PortName(), sim->SlavePath());
+    EXPECT_EQ(loader.PortName(), sim->SlavePath());
     f.close();
     EXPECT_EQ(settings.Port, "/dev/ttyFAKE0");
 }

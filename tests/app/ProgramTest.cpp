@@ -2,8 +2,8 @@
 // saved port, and at the end writes back what the window stored. Run in its own folder, where it
 // keeps its settings file, with its hidden screenshot option to end it.
 #include "app/SettingsSave.h"
-#include "sim/BoardSim.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/common/SimulatedBoardTest.h"
 #include "tests/fonts/GlyFiles.h"
 #include "util/Settings.h"
 
@@ -18,11 +18,14 @@
 namespace fs = std::filesystem;
 
 namespace {
-class ProgramRun : public ::testing::Test {
+// The program runs in a process of its own at real time, so the board here does too.
+class ProgramRun : public SimulatedBoardTest {
 protected:
+    ProgramRun() : SimulatedBoardTest(1) {}
     void SetUp() override
     {
-        ASSERT_TRUE(sim.Start()) << sim.ErrorText();
+        StartBoard();
+        if (HasFatalFailure()) return;
         fs::copy_file(FLASHER_PROGRAM, folder.Path / "flasher");
     }
 
@@ -44,7 +47,6 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    TBoardSim sim;
     TempFolder folder;
 };
 } // namespace
@@ -52,7 +54,7 @@ protected:
 TEST_F(ProgramRun, KeepsTheSettingsAcrossARun)
 {
     TSettings saved;
-    saved.Port = sim.SlavePath();
+    saved.Port = sim->SlavePath();
     saved.FontFile = "/fonts/шрифт.gly";
     saved.IncludeFont = true;
     saved.LastDir = "/kept/";
@@ -64,7 +66,7 @@ TEST_F(ProgramRun, KeepsTheSettingsAcrossARun)
     EXPECT_GT(fs::file_size(Shot()), 0u);
     TSettings after;
     LoadSettings(after, SettingsFile());
-    EXPECT_EQ(after.Port, sim.SlavePath());
+    EXPECT_EQ(after.Port, sim->SlavePath());
     EXPECT_EQ(after.FontFile, "/fonts/шрифт.gly");
     EXPECT_TRUE(after.IncludeFont);
     EXPECT_EQ(after.LastDir, "/kept/");
@@ -90,7 +92,7 @@ TEST_F(ProgramRun, CommandLinePortIsNotSaved)
     TSettings saved;
     saved.Port = "/dev/ttyUSB7";
     ASSERT_EQ(SaveSettings(saved, SettingsFile()), std::nullopt);
-    ASSERT_EQ(Run("--port " + sim.SlavePath()), 0);
+    ASSERT_EQ(Run("--port " + sim->SlavePath()), 0);
     TSettings after;
     LoadSettings(after, SettingsFile());
     EXPECT_EQ(after.Port, "/dev/ttyUSB7");
@@ -113,7 +115,7 @@ TEST_F(ProgramRun, ReadOnlySettingsAreKeptAndTheFailedSaveIsSaid)
     std::ifstream in(SettingsFile(), std::ios::binary);
     const std::string before((std::istreambuf_iterator<char>(in)), {});
 
-    ASSERT_EQ(Run("--port " + sim.SlavePath()), 0);
+    ASSERT_EQ(Run("--port " + sim->SlavePath()), 0);
     std::ifstream after(SettingsFile(), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
     struct stat info {};

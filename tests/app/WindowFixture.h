@@ -7,33 +7,31 @@
 #include "board/BoardLink.h"
 #include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
-#include "serial/Clock.h"
 #include "serial/Serial.h"
-#include "sim/BoardSim.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/common/SimulatedBoardTest.h"
 #include "util/Settings.h"
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <string>
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public SimulatedBoardTest {
 protected:
+    WindowTest() : SimulatedBoardTest(20) {}   // 50 ms of slack for the break-in's quiet second
+
     void SetUp() override
     {
-        Clock::SetScale(20);   // 50 ms of slack for the break-in's quiet second on a loaded machine
-        ASSERT_TRUE(sim.Start()) << sim.ErrorText();
-        board.SetKnownPorts({sim.SlavePath()});
+        StartBoard();
+        if (HasFatalFailure()) return;
+        board.SetKnownPorts({sim->SlavePath()});
     }
 
     void TearDown() override
     {
-        if (HasFailure()) PrintWireLog(sim);
+        if (HasFailure() && sim) PrintWireLog(*sim);
         form.reset();
-        Clock::Reset();
     }
 
     // Creates and shows the window (ShowInformation, then FirstShown).
@@ -51,7 +49,6 @@ protected:
     std::string Text(const QString& s) const { return s.toStdString(); }
 
     ScriptedUser user;
-    TBoardSim sim;
     TBoardLink board;
     TLoaderLink loader;
     TSettings settings;

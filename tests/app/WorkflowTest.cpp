@@ -29,7 +29,7 @@ class Programming : public WindowTest, public ::testing::WithParamInterface<Prog
 
 TEST_P(Programming, EndsWithItsStateAndOneBox)
 {
-    for (const FaultRule& rule : GetParam().Faults) sim.AddFault(rule);
+    for (const FaultRule& rule : GetParam().Faults) sim->AddFault(rule);
     TMainWindow& f = Open();
     QTest::mouseClick(f.ProgramButton, Qt::LeftButton);
 
@@ -65,9 +65,9 @@ TEST_F(WindowTest, FullProgrammingRunWritesTheFirmwareAndLeavesTheGaugeFull)
     TMainWindow& f = Open();
     f.ProgramClicked();
     EXPECT_EQ(f.Gauge->value(), 100);
-    std::vector<uint8_t> memory = sim.ProgramMemory();
+    std::vector<uint8_t> memory = sim->ProgramMemory();
     EXPECT_TRUE(std::equal(FirmwareImage.begin(), FirmwareImage.end(), memory.begin()));
-    std::vector<uint8_t> heard = RequestsHeard(sim);
+    std::vector<uint8_t> heard = RequestsHeard(*sim);
     // At least: a reply late on a loaded machine makes the link send a block again.
     EXPECT_GE(CountOf(heard, 0xC9), 304u);
     EXPECT_GE(CountOf(heard, 0xCA), 304u);
@@ -87,7 +87,7 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
     EXPECT_TRUE(f.IncludeFonts);
     EXPECT_EQ(f.Fonts->FontSize, 2000);
-    std::vector<uint8_t> data = sim.DataMemory();
+    std::vector<uint8_t> data = sim->DataMemory();
     EXPECT_EQ(std::vector<uint8_t>(data.begin() + 0xFF00, data.begin() + 0xFF04),
               (std::vector<uint8_t>{0x03, 0xA6, 0xA8, 0xAA}));
     // The prepared (relocated) fonts from 0xA600 on.
@@ -102,7 +102,7 @@ TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
     f.ProgramClicked();
 
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден", 0x2010}}));
-    EXPECT_TRUE(sim.WireLog().empty());
+    EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
 }
 
@@ -127,7 +127,7 @@ TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
     EXPECT_TRUE(busyInside);
     EXPECT_FALSE(closedInside);
     EXPECT_TRUE(f.isVisible());
-    std::vector<uint8_t> heard = RequestsHeard(sim);
+    std::vector<uint8_t> heard = RequestsHeard(*sim);
     EXPECT_EQ(CountOf(heard, 0x12), 1u);   // one connection
     EXPECT_EQ(CountOf(heard, 0xD3), 0u);   // no RAM test
     EXPECT_EQ(CountOf(heard, 0xCD), 0u);   // no board start
@@ -142,8 +142,8 @@ TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
 // the board, and closes the window.
 TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLeft)
 {
-    Clock::SetScale(20, 20);   // about a timeout: five attempts of 250 ms instead of 5 s
-    sim.AddFault({0, 1, -1, FaultKind::Silent});
+    ShortReplyTimeouts();   // about a timeout: five attempts of 250 ms instead of 5 s
+    sim->AddFault({0, 1, -1, FaultKind::Silent});
     TMainWindow& f = Open();
     struct PaintCounter : QObject {
         int Paints = 0;
@@ -157,7 +157,7 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
         f.update();
         QTest::qWait(50);
         paintsWhileBusy = f.Busy() ? painter.Paints - before : -1;
-        heardAtStop = RequestsHeard(sim).size();
+        heardAtStop = RequestsHeard(*sim).size();
         user.Answers = {IdYes};
         f.close();
     });
@@ -168,7 +168,7 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
     EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
     EXPECT_NE(user.Boxes[1].Text.find("Работа остановлена"), std::string::npos) << user.Boxes[1].Text;
     EXPECT_NE(user.Boxes[1].Text.find("повторите запись программы"), std::string::npos) << user.Boxes[1].Text;
-    EXPECT_LE(RequestsHeard(sim).size(), heardAtStop + 1) << "at most the exchange under way ended";
+    EXPECT_LE(RequestsHeard(*sim).size(), heardAtStop + 1) << "at most the exchange under way ended";
     EXPECT_FALSE(f.isVisible());
     EXPECT_FALSE(board.IsOpen());
 }
@@ -179,12 +179,12 @@ class RamTest : public WindowTest, public ::testing::WithParamInterface<bool> {}
 TEST_P(RamTest, CountsTheDifferingBytes)
 {
     const bool readsZeros = GetParam();
-    if (readsZeros) sim.AddFault({0xD4, 1, -1, FaultKind::ZeroData});
+    if (readsZeros) sim->AddFault({0xD4, 1, -1, FaultKind::ZeroData});
     TMainWindow& f = Open();
     QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
 
     int errors = 0;
-    for (uint8_t b : sim.Ram()) errors += readsZeros && b != 0;
+    for (uint8_t b : sim->Ram()) errors += readsZeros && b != 0;
     if (readsZeros) {
         EXPECT_GT(errors, 30000);
     }
@@ -201,13 +201,13 @@ INSTANTIATE_TEST_SUITE_P(Window, RamTest, ::testing::Bool(),
 
 TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
 {
-    sim.AddFault({0xD3, 100, -1, FaultKind::WrongCase});
+    sim->AddFault({0xD3, 100, -1, FaultKind::WrongCase});
     TMainWindow& f = Open();
     f.RamTestClicked();
 
     EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Соединение потеряно!", 0x2010}}));
-    std::vector<uint8_t> heard = RequestsHeard(sim);
+    std::vector<uint8_t> heard = RequestsHeard(*sim);
     EXPECT_EQ(CountOf(heard, 0xD3), 99u + 5u);   // block 100 tried five times
     EXPECT_EQ(CountOf(heard, 0xD4), 0u);
     EXPECT_TRUE(f.isEnabled());
@@ -218,7 +218,7 @@ TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
 {
     TMainWindow& f = Open();
     QTest::mouseClick(f.StartBoardButton, Qt::LeftButton);
-    EXPECT_EQ(RequestsHeard(sim, 1), std::vector<uint8_t>{0xCD});
+    EXPECT_EQ(RequestsHeard(*sim, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
     EXPECT_FALSE(board.IsOpen());
@@ -228,7 +228,7 @@ TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
 {
     TMainWindow& f = Open();
     f.ReadConfigClicked();
-    EXPECT_EQ(RequestsHeard(sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
+    EXPECT_EQ(RequestsHeard(*sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_FALSE(board.IsOpen());
 }

@@ -5,9 +5,9 @@
 #include "board/BoardWorkflows.h"
 #include "firmware/Firmware.h"
 #include "fonts/FontFile.h"
-#include "serial/Clock.h"
 #include "sim/BoardSim.h"
 #include "tests/common/ScriptedDialogue.h"
+#include "tests/common/SimulatedBoardTest.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 namespace {
 // Pauses and line time run this many times faster: a run takes some 1.3 s of real time, nearly all
 // of it line time, so even a loaded machine under sanitizers keeps pace with two boards at once.
-// Reply timeouts keep their real length.
+// Reply timeouts keep their real length. The two boards are the test's own, not the base's one.
 constexpr double Speedup = 20;
 
 // One board on its own paced simulator, its own link and its own user.
@@ -40,8 +40,7 @@ public:
     std::vector<std::vector<uint8_t>> Requests() const
     {
         std::vector<std::vector<uint8_t>> requests;
-        for (const WireRecord& r : sim->WireLog())
-            if (r.FromProgram && !r.Raw) requests.push_back(r.Payload);
+        for (const WireRecord& r : ::Requests(*sim)) requests.push_back(r.Payload);
         return requests;
     }
     bool HoldsTheFirmware() const
@@ -67,10 +66,9 @@ std::vector<uint8_t> Codes(const std::vector<std::vector<uint8_t>>& requests)
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-class TwoBoards : public testing::Test {
+class TwoBoards : public SimulatedBoardTest {
 protected:
-    void SetUp() override { Clock::SetScale(Speedup); }
-    void TearDown() override { Clock::Reset(); }
+    TwoBoards() : SimulatedBoardTest(Speedup) {}
 
     static void ExpectProgrammed(const BoardUnderTest& board)
     {

@@ -335,6 +335,39 @@ TEST_F(CliTest, UsageErrorsExit64)
     EXPECT_NE(help.Out.find("--image"), std::string::npos);
 }
 
+// A word that names no command is said back, with the commands that may stand there, exit 64:
+// with --help too, and wherever global options put it.
+struct UnknownWord {
+    const char* Label;
+    std::vector<std::string> Args;
+    const char* Word;
+    std::vector<std::string> Listed;
+};
+
+class UnknownCommand : public CliTest, public testing::WithParamInterface<UnknownWord> {};
+
+TEST_P(UnknownCommand, SaysWhichWordListsTheCommandsAndExits64)
+{
+    const UnknownWord& c = GetParam();
+    RunResult r = Cli(c.Args);
+    EXPECT_EQ(r.Status, 64);
+    EXPECT_NE(r.Err.find(std::string("Неизвестная команда: ") + c.Word + "\n"), std::string::npos) << r.Err;
+    for (const std::string& command : c.Listed) EXPECT_NE(r.Err.find("  " + command + " "), std::string::npos) << command;
+    EXPECT_EQ(r.Out, "");
+}
+
+const UnknownWord kUnknownWords[] = {
+    {"Alone", {"flash"}, "flash", {"ports", "program", "ramtest", "start", "config", "loader"}},
+    {"WithHelp", {"flash", "--help"}, "flash", {"program", "loader"}},
+    {"AfterGlobalOptions", {"-y", "--trace", "trace.txt", "--log=run.log", "flash"}, "flash", {"program"}},
+    {"AfterAnOptionValueLikeACommand", {"--trace", "program", "flsh", "--port", "x"}, "flsh", {"program"}},
+    {"LoaderCommand", {"loader", "copy", "--port", "x"}, "copy", {"list", "write", "erase", "format", "clock", "dump"}},
+    {"LoaderCommandAfterItsOptions", {"loader", "--json", "copy", "--help"}, "copy", {"dump"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Words, UnknownCommand, testing::ValuesIn(kUnknownWords),
+                         [](const testing::TestParamInfo<UnknownWord>& info) { return std::string(info.param.Label); });
+
 TEST_F(CliTest, TraceLinesNameThePort)
 {
     StartSim();

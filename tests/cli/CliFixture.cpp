@@ -31,7 +31,8 @@ std::vector<std::string> CliCommand()
     return command;
 }
 
-// The name the program under test opens for the simulator's terminal `device`.
+} // namespace
+
 std::string PortNameFor(const std::string& device)
 {
     const char* links = std::getenv("FLASHER_CLI_COM_LINKS");
@@ -41,7 +42,6 @@ std::string PortNameFor(const std::string& device)
     fs::create_symlink(device, link);
     return "COM20";
 }
-} // namespace
 
 std::vector<uint8_t> FileBytes(const std::string& path)
 {

@@ -21,6 +21,10 @@ constexpr uint32_t BlockSlot(int block) { return 528 + 4 * static_cast<uint32_t>
 
 std::vector<uint8_t> FileBytes(const std::string& path);
 
+// The name the program under test opens for the simulator's terminal `device`: the device itself,
+// or under wine the COM name linked to it.
+std::string PortNameFor(const std::string& device);
+
 // A font file of one font (712 bytes of font data once relocated), or one whose header is wrong.
 void WriteFontFile(const std::string& path, bool valid);
 

@@ -1,5 +1,5 @@
 // Reading the JSON Lines flasher-cli prints: each line one flat object (string, number, true,
-// false values). A line that is not such an object does not parse.
+// false values). A line that is not such an object, or not strict JSON in UTF-8, does not parse.
 #pragma once
 
 #include <map>

@@ -83,7 +83,7 @@ protected:
         }
         return ranges;
     }
-    void SetSlotMark(int32_t index, uint8_t mark) { sim.WriteFlashBytes(SlotAddress(index) + 3, {mark}); }
+    void SetSlotMark(int32_t index, uint8_t mark) { sim->WriteFlashBytes(SlotAddress(index) + 3, {mark}); }
 
     LoaderDirectory directory;
 };
@@ -119,7 +119,7 @@ class DirectoryStatusTest : public BlockStoreTest, public testing::WithParamInte
 TEST_P(DirectoryStatusTest, ReadsTheStatus)
 {
     Format();
-    sim.WriteFlashBytes(GetParam().address, GetParam().bytes);
+    sim->WriteFlashBytes(GetParam().address, GetParam().bytes);
     TMaybeProblem status;
     ASSERT_TRUE(ReadDirectory(*link, status));
     EXPECT_EQ(ProblemKindOf(status), GetParam().status);
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DirectoryStatusTest, testing::Values(
 TEST_F(BlockStoreTest, FreshStoreListsEightEmptyBlocksWithoutReadingTheirAreas)
 {
     Format();
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     BlockList blocks{};
     std::vector<int32_t> progress;
     ASSERT_TRUE(ReadBlockHeaders(*link, blocks, directory, [&](const TProgress& p) { progress.push_back(p.Percent); }));
@@ -154,7 +154,7 @@ TEST_F(BlockStoreTest, MarkedBlockWithoutSegmentsReadsEmpty)
     header.SetName("x");
     header.SetDescriptor(0, {528, 0, 0});
     header.SetDescriptor(1, {528, 0, 0});
-    sim.WriteFlashBytes(AreaOf(4), std::vector<uint8_t>(header.Bytes.begin(), header.Bytes.end()));
+    sim->WriteFlashBytes(AreaOf(4), std::vector<uint8_t>(header.Bytes.begin(), header.Bytes.end()));
     SetSlotMark(4, 0x00);
     directory.Bytes[SlotAddress(4) + 3] = 0x00;
     BlockList blocks = ReadBlocks();
@@ -166,7 +166,7 @@ TEST_F(BlockStoreTest, WriteSendsSegmentsThenHeaderThenSlot)
 {
     Format();
     auto image = ThreeSegmentImage("Три");
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     std::vector<TProgress> progress;
     ASSERT_TRUE(WriteBlock(*link, *image, 2, directory, [&](const TProgress& p) { progress.push_back(p); }));
 
@@ -211,7 +211,7 @@ TEST_F(BlockStoreTest, ImageWithoutFontsWritesTheFirmwareAndTheHeaderOnly)
     auto fonts = std::make_unique<TFontSet>();
     auto image = std::make_unique<TBlockImage>();
     ASSERT_TRUE(BuildBlockImage(*fonts, *image));
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     ASSERT_TRUE(WriteBlock(*link, *image, 0, directory));
     uint32_t base = AreaOf(0);
     EXPECT_EQ(WrittenRanges(), (std::vector<WrittenRange>{{base + 528, 9728}, {base, 518}, {528, 4}}));
@@ -221,7 +221,7 @@ TEST_F(BlockStoreTest, SlotReadBackDecides)
 {
     Format();
     auto image = ThreeSegmentImage("a");
-    sim.AddFault({0xA5, 1, -1, FaultKind::ZeroData});
+    sim->AddFault({0xA5, 1, -1, FaultKind::ZeroData});
     EXPECT_FALSE(WriteBlock(*link, *image, 1, directory));
     EXPECT_FALSE(EraseBlock(*link, 1, directory));
 }
@@ -239,8 +239,8 @@ TEST_P(WriteFailureTest, LeavesThePreviousSlotMark)
     directory.Bytes[SlotAddress(3) + 3] = GetParam().previousMark;
     std::vector<uint8_t> slotBefore = Flash(SlotAddress(3), 4);
     auto image = ThreeSegmentImage("b");
-    sim.ClearWireLog();
-    sim.AddFault({0xA6, GetParam().failingWrite, 1, FaultKind::WrongCase});
+    sim->ClearWireLog();
+    sim->AddFault({0xA6, GetParam().failingWrite, 1, FaultKind::WrongCase});
     EXPECT_FALSE(WriteBlock(*link, *image, 3, directory));
     EXPECT_EQ(Flash(SlotAddress(3), 4), slotBefore);
     EXPECT_EQ(Requests(0xA6).size(), static_cast<size_t>(GetParam().failingWrite));
@@ -266,7 +266,7 @@ TEST_P(BlockAreaTest, SegmentsOutsideTheBlockAreaAreRefusedBeforeWriting)
     EXPECT_EQ(ImageFitsBlockArea(*image), GetParam().fits);
     if (GetParam().fits) return;
     Format();
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     EXPECT_FALSE(WriteBlock(*link, *image, 0, directory));
     EXPECT_TRUE(Requests().empty());
 }
@@ -282,7 +282,7 @@ TEST_F(BlockStoreTest, EraseMarksTheSlotOnlyAndLeavesTheArea)
     auto image = ThreeSegmentImage("d");
     ASSERT_TRUE(WriteBlock(*link, *image, 5, directory));
     std::vector<uint8_t> area = Flash(AreaOf(5), 2200);
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     ASSERT_TRUE(EraseBlock(*link, 5, directory));
     EXPECT_EQ(WrittenRanges(), (std::vector<WrittenRange>{{548, 4}}));
     EXPECT_EQ(Flash(SlotAddress(5), 4), LittleEndian(0xFF000000u | AreaOf(5)));
@@ -296,7 +296,7 @@ TEST_F(BlockStoreTest, BlockOperationsRefuseIndexesOutsideTheStore)
     Format();
     auto image = ThreeSegmentImage("e");
     BlockInfo info;
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     EXPECT_FALSE(EraseBlock(*link, 8, directory));
     EXPECT_FALSE(WriteBlock(*link, *image, -1, directory));
     EXPECT_FALSE(ReadBlockHeader(*link, 8, info, directory));
@@ -313,13 +313,13 @@ TEST_F(BlockStoreTest, HangUpDuringAWriteLeavesTheStoreAsItWas)
     ASSERT_FALSE(before[0].IsEmpty());
 
     auto second = ThreeSegmentImage("второй");
-    sim.ClearWireLog();
-    sim.AddFault({0xA6, 20, 1, FaultKind::HangUp});
+    sim->ClearWireLog();
+    sim->AddFault({0xA6, 20, 1, FaultKind::HangUp});
     ShortReplyTimeouts();   // the request that finds the line gone waits for nothing
     EXPECT_FALSE(WriteBlock(*link, *second, 6, directory));
-    Clock::SetScale(100);
+    NormalReplyTimeouts();
 
-    ASSERT_TRUE(sim.Reconnect());
+    ASSERT_TRUE(sim->Reconnect());
     OpenOnSim();
     ASSERT_TRUE(link->ConnectLoader(6));
     TMaybeProblem status;
@@ -346,9 +346,9 @@ TEST_F(BlockStoreTest, TwoLinksReadTheirOwnLoadersAtOnce)
     TRecordingView otherView;
     other.OpenLoaderPort(otherView);
     ASSERT_FALSE(other.LastFailure()) << PortErrorDetails(other.PortName(), other.LastFailure());
-    sim.SetClock(2021, 3, 4, 5, 6, 7);
+    sim->SetClock(2021, 3, 4, 5, 6, 7);
     otherSim.SetClock(2022, 8, 9, 10, 11, 12);
-    sim.ClearWireLog();
+    sim->ClearWireLog();
 
     struct Reading {
         bool Ok = false;

@@ -5,24 +5,21 @@
 #include "loader/LoaderLink.h"
 #include "serial/Clock.h"
 #include "serial/Serial.h"
-#include "sim/BoardSim.h"
+#include "tests/common/SimulatedBoardTest.h"
 #include "tests/loader/Printers.h"
 #include "tests/loader/RecordingView.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <chrono>
 #include <memory>
-#include <thread>
 
-class LoaderFixture : public testing::Test {
+class LoaderFixture : public SimulatedBoardTest {
 protected:
+    LoaderFixture() : SimulatedBoardTest(100) {}
     void SetUp() override
     {
-        Clock::SetScale(100);
-        ASSERT_TRUE(sim.Start());
-        link = std::make_unique<TLoaderLink>(sim.SlavePath());
+        StartBoard();
+        if (HasFatalFailure()) return;
+        link = std::make_unique<TLoaderLink>(sim->SlavePath());
         link->SeedRandom(7);
         OpenOnSim();
     }
@@ -30,46 +27,30 @@ protected:
     {
         if (link) link->CloseLoaderPort();
         link.reset();
-        sim.Stop();
-        Clock::Reset();
     }
 
     void OpenOnSim()
     {
-        link->SetPortName(sim.SlavePath());
+        link->SetPortName(sim->SlavePath());
         link->OpenLoaderPort(view);
         ASSERT_FALSE(link->LastFailure()) << PortErrorDetails(link->PortName(), link->LastFailure());
     }
 
-    // Reply timeouts as short as pauses: only for tests about a timeout.
-    static void ShortReplyTimeouts() { Clock::SetScale(100, 100); }
-
+    // The framed requests with `command` (0: all).
     std::vector<WireRecord> Requests(uint8_t command = 0) const
     {
-        std::vector<WireRecord> out;
-        for (const WireRecord& r : sim.WireLog())
-            if (r.FromProgram && !r.Raw && (command == 0 || r.Command() == command)) out.push_back(r);
-        return out;
+        return command == 0 ? SimulatedBoardTest::Requests() : RequestsWith(command);
     }
-
-    // The requests once at least `count` are logged (or after 5 s): the simulator logs a request
-    // when it has read it, which may be after the link gave up waiting for its reply.
-    std::vector<WireRecord> RequestsOnceLogged(size_t count) const
-    {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (Requests().size() < count && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return Requests();
-    }
+    // The requests once at least `count` are logged (or after 5 s).
+    std::vector<WireRecord> RequestsOnceLogged(size_t count) const { return AwaitRequests(count); }
 
     static uint32_t FlashAddress(const WireRecord& r)
     {
         return uint32_t{r.Payload[1]} << 16 | uint32_t{r.Payload[2]} << 8 | r.Payload[3];
     }
 
-    std::vector<uint8_t> Flash(uint32_t address, uint32_t count) const { return sim.Flash(address, count); }
+    std::vector<uint8_t> Flash(uint32_t address, uint32_t count) const { return sim->Flash(address, count); }
 
-    TBoardSim sim;
     std::unique_ptr<TLoaderLink> link;
     TRecordingView view;
 };

@@ -75,8 +75,8 @@ TEST_P(FlashChunkingTest, ChunksFlagsAndData)
 {
     const ChunkCase& c = GetParam();
     std::vector<uint8_t> data = Pattern(static_cast<size_t>(c.count), 0x31);
-    if (c.op != Op::Write) sim.WriteFlashBytes(c.address, data);
-    sim.ClearWireLog();
+    if (c.op != Op::Write) sim->WriteFlashBytes(c.address, data);
+    sim->ClearWireLog();
 
     std::vector<uint8_t> buffer(static_cast<size_t>(c.count), 0);
     bool ok = c.op == Op::Write       ? link->WriteFlash(c.address, c.count, data.data())
@@ -154,7 +154,7 @@ struct RefusedCase {
 class RefusedRequestTest : public LoaderFixture, public testing::WithParamInterface<RefusedCase> {};
 TEST_P(RefusedRequestTest, FailsAndSendsNothing)
 {
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     EXPECT_FALSE(GetParam().request(*link));
     EXPECT_TRUE(Requests().empty());
 }
@@ -176,8 +176,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RefusedRequestTest, testing::Values(
 
 TEST_F(LoaderFixture, FailedChunkStopsTheTransfer)
 {
-    sim.AddFault({0xA6, 1, -1, FaultKind::WrongCase});
-    sim.ClearWireLog();
+    sim->AddFault({0xA6, 1, -1, FaultKind::WrongCase});
+    sim->ClearWireLog();
     std::vector<uint8_t> data(100, 0x11);
     EXPECT_FALSE(link->WriteFlash(0, 100, data.data()));
     EXPECT_EQ(Requests(0xA6).size(), 1u);
@@ -196,7 +196,7 @@ TEST_F(LoaderFixture, OpenFailureIsShownAndTheLinkStaysShut)
 
 TEST_F(LoaderFixture, ConnectAsksForTheRateThenHandshakes)
 {
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     ASSERT_TRUE(link->ConnectLoader(6));
     auto requests = Requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -209,8 +209,8 @@ TEST_F(LoaderFixture, ConnectAsksForTheRateThenHandshakes)
 TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
 {
     ShortReplyTimeouts();
-    sim.SetLoaderOn(false);
-    sim.ClearWireLog();
+    sim->SetLoaderOn(false);
+    sim->ClearWireLog();
     uint32_t start = Clock::TickCount();
     EXPECT_FALSE(link->ConnectLoader(6));
     // The rate request and every handshake waited the whole reply timeout.
@@ -223,8 +223,8 @@ TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
 
 TEST_F(LoaderFixture, HandshakeRetriesUntilTheLoaderAnswers)
 {
-    sim.AddFault({0xA0, 1, 2, FaultKind::WrongCase});
-    sim.ClearWireLog();
+    sim->AddFault({0xA0, 1, 2, FaultKind::WrongCase});
+    sim->ClearWireLog();
     EXPECT_TRUE(link->ConnectLoader(6));
     EXPECT_EQ(Requests(0xA0).size(), 3u);
 }
@@ -272,7 +272,7 @@ TEST(DataReply, ShorterThanTheCountFails)
 
 TEST_F(LoaderFixture, WrongCaseHandshakeIsNoHandshake)
 {
-    sim.AddFault({0xA0, 1, -1, FaultKind::WrongCase});
+    sim->AddFault({0xA0, 1, -1, FaultKind::WrongCase});
     EXPECT_FALSE(link->PingLoader());
 }
 
@@ -285,8 +285,8 @@ struct ClockReadCase {
 class LoaderClockReadTest : public LoaderFixture, public testing::WithParamInterface<ClockReadCase> {};
 TEST_P(LoaderClockReadTest, ReadsDateAndHour)
 {
-    sim.SetTwelveHourClock(GetParam().twelveHour);
-    sim.SetClock(2023, 12, 31, GetParam().hour, 30, 0);
+    sim->SetTwelveHourClock(GetParam().twelveHour);
+    sim->SetClock(2023, 12, 31, GetParam().hour, 30, 0);
     TSystemTime time;
     ASSERT_TRUE(link->ReadLoaderClock(time));
     EXPECT_EQ(time.Year, 2023);
@@ -307,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoaderClockReadTest, testing::Values(
 TEST_F(LoaderFixture, ClockWriteSendsTheRegistersInBcd)
 {
     TSystemTime time = MakeTime(2023, 12, 31, 21, 45, 9, 3);   // day of week wrong on purpose: taken from the date
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     ASSERT_TRUE(link->WriteLoaderClock(time));
     auto requests = Requests(0xA3);
     ASSERT_EQ(requests.size(), 1u);
@@ -320,7 +320,7 @@ TEST_F(LoaderFixture, ClockWriteSendsTheRegistersInBcd)
 
 TEST_F(LoaderFixture, ClockReadFailureLeavesTheTimeAlone)
 {
-    sim.AddFault({0xA2, 1, 1, FaultKind::Malformed});
+    sim->AddFault({0xA2, 1, 1, FaultKind::Malformed});
     TSystemTime time;
     time.Year = 1999;
     EXPECT_FALSE(link->ReadLoaderClock(time));
@@ -330,7 +330,7 @@ TEST_F(LoaderFixture, ClockReadFailureLeavesTheTimeAlone)
 TEST_F(LoaderFixture, SyncWritesTheComputersLocalTime)
 {
     link->SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 5); });
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     ASSERT_TRUE(link->SyncLoaderClock());
     auto requests = Requests(0xA3);
     ASSERT_EQ(requests.size(), 1u);

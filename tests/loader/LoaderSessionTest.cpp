@@ -59,7 +59,7 @@ protected:
         ASSERT_EQ(session->RefreshAll(), TOutcome::Done);
         ASSERT_TRUE(session->CanChangeBlocks());
         view.Forget();
-        sim.ClearWireLog();
+        sim->ClearWireLog();
     }
 
     std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
@@ -70,7 +70,7 @@ protected:
 TEST_F(LoaderSessionTest, RefreshListsBlocksAndReadsTheClock)
 {
     Refreshed({1});
-    sim.SetClock(2004, 8, 13, 22, 22, 0);
+    sim->SetClock(2004, 8, 13, 22, 22, 0);
     EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
     EXPECT_TRUE(view.Messages.empty());
     EXPECT_EQ(view.Events.front(), "clock:- - - -");
@@ -92,8 +92,8 @@ TEST_F(LoaderSessionTest, UntrustedHeaderIsShownWithinItsField)
     std::vector<uint8_t> header(518, 'A');
     header[0] = 200;
     for (size_t i = 128; i < 140; ++i) header[i] = 0xFF;
-    sim.WriteFlashBytes(3696 + 33792, header);
-    sim.WriteFlashBytes(SlotAddress(1) + 3, {0x00});
+    sim->WriteFlashBytes(3696 + 33792, header);
+    sim->WriteFlashBytes(SlotAddress(1) + 3, {0x00});
     EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
     EXPECT_EQ(view.Rows[1], Row(2, std::string(63, 'A'), "131070"));
 }
@@ -109,7 +109,7 @@ TEST_F(LoaderSessionTest, FirstRefreshShowsNoProgress)
 TEST_F(LoaderSessionTest, SwitchedOffLoaderGivesNoMessage)
 {
     ShortReplyTimeouts();
-    sim.SetLoaderOn(false);
+    sim->SetLoaderOn(false);
     EXPECT_EQ(session->RefreshAll(), TOutcome::LinkLost);
     EXPECT_TRUE(view.Messages.empty());
     EXPECT_EQ(view.Clocks, (std::vector<std::string>{"- - - -"}));
@@ -117,8 +117,8 @@ TEST_F(LoaderSessionTest, SwitchedOffLoaderGivesNoMessage)
     EXPECT_EQ(view.Rows, AllRows("Нет данных"));
     EXPECT_FALSE(view.ButtonsEnabled);
 
-    sim.SetLoaderOn(true);
-    Clock::SetScale(100);
+    sim->SetLoaderOn(true);
+    NormalReplyTimeouts();
     view.Answers = {IdYes};
     EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
     EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
@@ -137,9 +137,9 @@ TEST_P(UnformattedStoreTest, OffersToFormat)
     if (c.damaged) {
         ASSERT_TRUE(link->ConnectLoader(6));
         ASSERT_TRUE(FormatLoader(*link));
-        sim.WriteFlashBytes(528 + 3, {0x7F});
+        sim->WriteFlashBytes(528 + 3, {0x7F});
     }
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     view.Answers = {c.answer};
     EXPECT_EQ(session->RefreshAll(), c.answer == IdYes ? TOutcome::Done : TOutcome::Declined);
     ASSERT_EQ(view.Messages.size(), 1u);
@@ -215,7 +215,7 @@ TEST_F(LoaderSessionTest, LongNameIsWrittenAs63Characters)
 TEST_F(LoaderSessionTest, FailedWriteLosesTheLink)
 {
     Refreshed();
-    sim.AddFault({0xA6, 1, -1, FaultKind::WrongCase});
+    sim->AddFault({0xA6, 1, -1, FaultKind::WrongCase});
     view.Answers = {IdYes};
     EXPECT_EQ(session->Write(4, "x"), TOutcome::LinkLost);
     EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось записать блок №5!", MbError}));
@@ -259,7 +259,7 @@ TEST_F(LoaderSessionTest, EraseAllStopsAtTheFailingBlock)
 {
     Refreshed({0, 6});
     auto rowsBefore = view.Rows;
-    sim.AddFault({0xA6, 5, 1, FaultKind::WrongCase});
+    sim->AddFault({0xA6, 5, 1, FaultKind::WrongCase});
     view.Answers = {IdYes};
     EXPECT_EQ(session->EraseAll(), TOutcome::LinkLost);
     EXPECT_EQ(view.Progress, (std::vector<int32_t>{12, 25, 38, 50}));
@@ -294,7 +294,7 @@ TEST_F(LoaderSessionTest, DeclinedFormatSendsNothing)
 TEST_F(LoaderSessionTest, FailedFormatShowsTheLinkError)
 {
     Refreshed({2});
-    sim.AddFault({0xA6, 1, -1, FaultKind::WrongCase});
+    sim->AddFault({0xA6, 1, -1, FaultKind::WrongCase});
     view.Answers = {IdYes};
     EXPECT_EQ(session->Format(), TOutcome::LinkLost);
     EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", LinkError, MbAskDefaultNo}));
@@ -319,7 +319,7 @@ TEST_F(LoaderSessionTest, SyncSetsTheLoaderToTheComputersTime)
 TEST_F(LoaderSessionTest, SyncRefusedByTheLoaderFails)
 {
     Refreshed();
-    sim.AddFault({0xA3, 1, 1, FaultKind::Bad});
+    sim->AddFault({0xA3, 1, 1, FaultKind::Bad});
     EXPECT_FALSE(session->SyncClock());
     EXPECT_TRUE(view.Messages.empty());
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"OK"}));
@@ -330,7 +330,7 @@ TEST_F(LoaderSessionTest, SyncWithoutAnswerShowsNoMessage)
 {
     Refreshed();
     ShortReplyTimeouts();
-    sim.SetLoaderOn(false);
+    sim->SetLoaderOn(false);
     EXPECT_FALSE(session->SyncClock());
     EXPECT_TRUE(view.Messages.empty());
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Ошибка"}));
@@ -349,10 +349,10 @@ TEST_P(BeforeRefreshTest, BlockOperationsAreRefused)
         EXPECT_EQ(session->RefreshAll(), TOutcome::Declined);   // unformatted store, format declined
     } else {
         ShortReplyTimeouts();
-        sim.SetLoaderOn(false);
+        sim->SetLoaderOn(false);
         EXPECT_EQ(session->RefreshAll(), TOutcome::LinkLost);
-        sim.SetLoaderOn(true);
-        Clock::SetScale(100);
+        sim->SetLoaderOn(true);
+        NormalReplyTimeouts();
     }
     ASSERT_TRUE(session->SyncClock());   // the clock answers: ready, but nothing was listed
     EXPECT_TRUE(session->Ready);
@@ -360,7 +360,7 @@ TEST_P(BeforeRefreshTest, BlockOperationsAreRefused)
     EXPECT_FALSE(view.ButtonsEnabled);
 
     view.Forget();
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     view.Answers = {IdYes, IdYes, IdYes};
     EXPECT_EQ(session->Erase(0), TOutcome::Refused);
     EXPECT_EQ(session->EraseAll(), TOutcome::Refused);
@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BeforeRefreshTest, testing::Values(
 
 TEST_F(LoaderSessionTest, NewSessionRefusesBlockOperations)
 {
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     session->Ready = true;
     EXPECT_EQ(session->Erase(0), TOutcome::Refused);
     EXPECT_EQ(session->Write(0, "x"), TOutcome::Refused);

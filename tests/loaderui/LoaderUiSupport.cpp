@@ -2,7 +2,6 @@
 
 #include "loader/BlockStore.h"
 #include "loaderui/TableGrid.h"
-#include "serial/Clock.h"
 #include "serial/Serial.h"
 
 
@@ -29,10 +28,10 @@ std::string Text(const QString& s) { return s.toStdString(); }
 
 void LoaderWindowTest::SetUp()
 {
-    Clock::SetScale(100);
     link.SeedRandom(11);
-    ASSERT_TRUE(sim.Start()) << sim.ErrorText();
-    link.SetPortName(sim.SlavePath());
+    StartBoard();
+    if (HasFatalFailure()) return;
+    link.SetPortName(sim->SlavePath());
     link.OpenLoaderPort(portUser);
     ASSERT_FALSE(link.LastFailure()) << PortErrorDetails(link.PortName(), link.LastFailure());
     ASSERT_TRUE(BuildBlockImage(*fonts, *image));
@@ -42,8 +41,6 @@ void LoaderWindowTest::TearDown()
 {
     form.reset();
     link.CloseLoaderPort();
-    sim.Stop();
-    Clock::Reset();
 }
 
 void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithData)
@@ -59,7 +56,7 @@ void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithDat
         SetImageName(stored, "Блок " + std::to_string(index + 1));
         ASSERT_TRUE(WriteBlock(link, stored, index, directory));
     }
-    sim.ClearWireLog();
+    sim->ClearWireLog();
 }
 
 TLoaderWindow& LoaderWindowTest::Open()
@@ -68,9 +65,6 @@ TLoaderWindow& LoaderWindowTest::Open()
     form->show();
     return *form;
 }
-
-void LoaderWindowTest::ShortReplyTimeouts() { Clock::SetScale(100, 100); }
-void LoaderWindowTest::NormalReplyTimeouts() { Clock::SetScale(100); }
 
 std::vector<std::string> LoaderWindowTest::Row(int row) const
 {
@@ -89,7 +83,7 @@ std::vector<std::vector<std::string>> LoaderWindowTest::Rows() const
 std::vector<WireRecord> LoaderWindowTest::Requests() const
 {
     std::vector<WireRecord> out;
-    for (const WireRecord& r : sim.WireLog())
+    for (const WireRecord& r : sim->WireLog())
         if (r.FromProgram && !r.Raw && r.Valid) out.push_back(r);
     return out;
 }
@@ -98,7 +92,7 @@ BlockHeader LoaderWindowTest::StoredHeader(int32_t index) const
 {
     BlockHeader header;
     std::vector<uint8_t> bytes =
-        sim.Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize, BlockHeaderSize);
+        sim->Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize, BlockHeaderSize);
     std::copy(bytes.begin(), bytes.end(), header.Bytes.begin());
     return header;
 }

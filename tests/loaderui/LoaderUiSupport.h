@@ -8,9 +8,9 @@
 #include "loader/BlockImage.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LoaderWindow.h"
-#include "sim/BoardSim.h"
 #include "tests/common/ScriptedDialogue.h"
 #include "tests/common/ShownBox.h"
+#include "tests/common/SimulatedBoardTest.h"
 #include "util/Dialogue.h"
 #include "util/Settings.h"
 #include "widgets/FileDialog.h"
@@ -47,8 +47,9 @@ private:
 
 std::string Text(const QString& s);
 
-class LoaderWindowTest : public ::testing::Test {
+class LoaderWindowTest : public SimulatedBoardTest {
 protected:
+    LoaderWindowTest() : SimulatedBoardTest(100) {}
     void SetUp() override;
     void TearDown() override;
 
@@ -56,10 +57,6 @@ protected:
     void PrepareStore(std::initializer_list<int32_t> blocksWithData = {});
     // Creates and shows the window (CreateGrid, then FirstShown with its first refresh).
     TLoaderWindow& Open();
-    // Reply timeouts as short as pauses: only for tests about a loader that does not answer.
-    static void ShortReplyTimeouts();
-    static void NormalReplyTimeouts();
-
     std::vector<std::string> Row(int row) const;
     std::vector<std::vector<std::string>> Rows() const;
     // Valid requests the program sent since the wire log was last cleared.
@@ -69,7 +66,6 @@ protected:
     ScriptedBoxes user;
     // The user of the workflow's own messages (the main window's part).
     ScriptedDialogue portUser;
-    TBoardSim sim;
     TLoaderLink link;
     TSettings settings;
     std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();

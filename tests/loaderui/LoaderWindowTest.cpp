@@ -124,7 +124,7 @@ TEST_F(LoaderWindowControls, ControlsCarryTheirNamesCaptionsAndTabOrder)
 TEST_F(LoaderWindowControls, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
 {
     PrepareStore({1, 4});
-    sim.SetClock(2004, 8, 3, 9, 5, 0);
+    sim->SetClock(2004, 8, 3, 9, 5, 0);
     Open();
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_EQ(Text(form->DataSizeLabel->text()), "Размер данных: 9728");
@@ -156,7 +156,7 @@ TEST_F(LoaderWindowControls, OpeningListsTheBlocksShowsTheClockAndNothingIsClipp
 TEST_F(LoaderWindowControls, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefreshFindsIt)
 {
     PrepareStore({0});
-    sim.SetLoaderOn(false);
+    sim->SetLoaderOn(false);
     ShortReplyTimeouts();
     Open();
     EXPECT_TRUE(user.Boxes.empty());
@@ -166,7 +166,7 @@ TEST_F(LoaderWindowControls, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefresh
     EXPECT_TRUE(BlockButtonsDisabled());
     for (QPushButton* b : {form->CloseButton, form->RefreshButton, form->FormatButton, form->SyncClockButton}) EXPECT_TRUE(b->isEnabled());
 
-    sim.SetLoaderOn(true);
+    sim->SetLoaderOn(true);
     NormalReplyTimeouts();
     form->RefreshButton->click();
     EXPECT_TRUE(user.Boxes.empty());
@@ -201,7 +201,7 @@ TEST_F(LoaderWindowControls, EraseOfAnEmptyRowSaysSoAndSendsNothing)
     PrepareStore({0});
     Open();
     Select(3);
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     form->EraseButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", MbError}}));
     EXPECT_TRUE(Requests().empty());
@@ -212,7 +212,7 @@ TEST_F(LoaderWindowControls, EraseAsksFirstAndEmptiesTheRow)
     PrepareStore({1});
     Open();
     Select(2);
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     user.Answers = {IdNo, IdYes};
     form->EraseButton->click();
     EXPECT_TRUE(Requests().empty());
@@ -288,7 +288,7 @@ TEST_F(LoaderWindowControls, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTh
     Open();
     Table before = Rows();
     RecordGauge();
-    sim.AddFault({0xA6, 5, -1, FaultKind::Bad});
+    sim->AddFault({0xA6, 5, -1, FaultKind::Bad});
     user.Answers = {IdYes};
     form->EraseAllButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo},
@@ -303,7 +303,7 @@ TEST_F(LoaderWindowControls, FormatAsksThenEmptiesTheStore)
 {
     PrepareStore({0, 1});
     Open();
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     user.Answers = {IdNo, IdYes};
     form->FormatButton->click();
     EXPECT_TRUE(Requests().empty());
@@ -319,7 +319,7 @@ TEST_F(LoaderWindowControls, FormatAsksThenEmptiesTheStore)
 TEST_F(LoaderWindowControls, SyncSetsTheLoaderClockToTheComputersTime)
 {
     PrepareStore();
-    sim.SetClock(2001, 1, 1, 0, 0, 0);
+    sim->SetClock(2001, 1, 1, 0, 0, 0);
     link.SetLocalTimeSource(LocalNow);
     Open();
     EXPECT_EQ(Text(form->ClockLabel->text()), "1.01.2001 0:00");
@@ -341,7 +341,7 @@ TEST_F(LoaderWindowControls, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
     EXPECT_EQ(Text(form->ClockLabel->text()), "13.08.2004 22:22");
     EXPECT_TRUE(BlockButtonsDisabled());
     EXPECT_EQ(Rows(), AllRows(NoData));
-    sim.ClearWireLog();
+    sim->ClearWireLog();
     form->WriteButton->click();
     form->EraseAllButton->click();
     EXPECT_TRUE(Requests().empty());

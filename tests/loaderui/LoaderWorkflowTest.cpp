@@ -23,7 +23,7 @@ protected:
         PrepareStore();
         // The workflow opens the port itself.
         link.CloseLoaderPort();
-        sim.ClearWireLog();
+        sim->ClearWireLog();
     }
 
     // Runs the workflow; when the loader window shows, `act` runs in it and the window is closed.
@@ -50,7 +50,7 @@ protected:
 
     std::vector<uint8_t> StoredBytes(int32_t index, uint32_t offset, uint32_t count) const
     {
-        return sim.Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize + offset, count);
+        return sim->Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize + offset, count);
     }
 
     bool windowShown = false;

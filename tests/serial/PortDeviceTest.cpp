@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -285,8 +286,9 @@ double ThreadCpuSeconds()
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The waiting thread reads the device itself while it waits, so it meets the hang-up too.
-TEST(VanishedDevice, DuringAWaitTheWaitNeitherSpinsNorEndsEarly)
+// The waiting thread reads the device itself while it waits, so it meets the hang-up too: the
+// wait ends at once, without spinning, however long it was to last.
+TEST(VanishedDevice, DuringAWaitTheWaitEndsAtOnceWithoutSpinning)
 {
     PtyPair pty;
     TComPort port(false, true);
@@ -297,13 +299,46 @@ TEST(VanishedDevice, DuringAWaitTheWaitNeitherSpinsNorEndsEarly)
         pty.CloseMaster();
     });
     const double cpuBefore = ThreadCpuSeconds();
-    const uint32_t start = Clock::TickCount();
+    const auto start = std::chrono::steady_clock::now();
     uint8_t buffer[8];
     int32_t count = 0;
-    EXPECT_FALSE(port.WaitPacket(buffer, 8, 400, count));
-    EXPECT_GE(Clock::TickCount() - start, 400u);
+    EXPECT_FALSE(port.WaitPacket(buffer, 8, 60000, count));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << "the wait was waited out";
     EXPECT_LT(ThreadCpuSeconds() - cpuBefore, 0.1) << "the wait spun on the hung-up device";
+    EXPECT_TRUE(port.Gone());
     puller.join();
+}
+
+// Once the device is gone nothing more is sent, no wait or pause runs, and closing keeps it said
+// until another device is opened.
+TEST(VanishedDevice, AGonePortEndsEveryWaitAndPauseAndSendsNothing)
+{
+    auto pty = std::make_unique<PtyPair>();
+    TComPort port(false, true);
+    port.Open(pty->SlavePath());
+    ASSERT_TRUE(port.IsOpen());
+    EXPECT_FALSE(port.Gone());
+    pty->CloseMaster();
+    for (int i = 0; i < 500 && !port.Gone(); ++i) Clock::Sleep(10);
+    ASSERT_TRUE(port.Gone()) << "the receive thread did not notice the hang-up";
+    EXPECT_TRUE(port.Halted());
+
+    Clock::SetScale(1e-9, 1e-9);   // the tick counter stands still: only a wait skipped can end
+    uint8_t buffer[8] = {};
+    int32_t count = 0;
+    EXPECT_FALSE(port.WaitPacket(buffer, 8, 3000, count));
+    std::string text;
+    EXPECT_FALSE(port.WaitPacketText(text, 3000));
+    port.Pause(3500);
+    EXPECT_FALSE(port.SendPacket(buffer, 1));
+    EXPECT_FALSE(port.WriteRaw(buffer, 1));
+    Clock::Reset();
+
+    port.Open("");
+    EXPECT_TRUE(port.Gone()) << "closing forgets what happened to the device";
+    pty = std::make_unique<PtyPair>();
+    port.Open(pty->SlavePath());
+    EXPECT_FALSE(port.Gone());
 }
 
 TEST(PortList, NeverListsPseudoTerminalsAndKeepsNaturalOrder)

@@ -99,16 +99,15 @@ std::vector<std::string> ReadLines(const std::string& file)
 
 // The board runs in another process here, so nothing tells when it has caught the burst: both
 // clocks run 20 times fast, and the pause after the burst leaves the board's quiet second a wide
-// margin (100 ms real) on a loaded machine.
-class BoardSimExeTest : public ::testing::Test {
+// margin (100 ms real) on a loaded machine. The base's in-process board is not started.
+class BoardSimExeTest : public SimulatedBoardTest {
 protected:
-    void SetUp() override { Clock::SetScale(20); }
+    BoardSimExeTest() : SimulatedBoardTest(20) {}
     void TearDown() override
     {
         port.Open("");
         std::filesystem::remove(link);
         std::filesystem::remove(wireLog);
-        Clock::Reset();
     }
 
     Bytes Ask(const Bytes& payload, int32_t timeoutTicks = 3000)

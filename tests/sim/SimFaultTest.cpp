@@ -264,3 +264,29 @@ INSTANTIATE_TEST_SUITE_P(Specs, FaultSpecTest,
                                            SpecCase{"C8:1:1:late:x", false, {}}));
 
 } // namespace
+
+// board-sim --reply-delay: every reply held as an adapter's latency timer holds it, none lost.
+class ReplyDelayTest : public SimFixture {
+protected:
+    SimOptions Options() const override
+    {
+        SimOptions o;
+        o.ReplyDelayMs = 300;
+        return o;
+    }
+};
+
+TEST_F(ReplyDelayTest, EveryReplyIsHeldForTheDelay)
+{
+    BreakIn();
+    sim->ClearWireLog();
+    EXPECT_EQ(Ask(Request(0xC8, 8)), Text("OK!"));
+    EXPECT_EQ(Ask(Request(0xD0, 8)), (Bytes{0x09, '4', '0'}));
+    std::vector<WireRecord> log = sim->WireLog();
+    ASSERT_EQ(log.size(), 4u);
+    for (size_t i = 0; i + 1 < log.size(); i += 2) {
+        ASSERT_TRUE(log[i].FromProgram);
+        ASSERT_FALSE(log[i + 1].FromProgram);
+        EXPECT_GE(log[i + 1].Tick - log[i].Tick, 300u);
+    }
+}

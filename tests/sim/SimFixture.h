@@ -4,9 +4,7 @@
 
 #include "serial/Clock.h"
 #include "serial/Serial.h"
-#include "sim/BoardSim.h"
-
-#include <gtest/gtest.h>
+#include "tests/common/SimulatedBoardTest.h"
 
 #include <initializer_list>
 #include <memory>
@@ -26,24 +24,19 @@ inline Bytes Request(uint8_t code, size_t length, std::initializer_list<uint8_t>
 
 inline Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-class SimFixture : public ::testing::Test {
+class SimFixture : public SimulatedBoardTest {
 protected:
+    SimFixture() : SimulatedBoardTest(100) {}
     virtual SimOptions Options() const { return {}; }
 
     void SetUp() override
     {
-        Clock::SetScale(100);
-        sim = std::make_unique<TBoardSim>(Options());
-        ASSERT_TRUE(sim->Start()) << sim->ErrorText();
+        StartBoard(Options());
+        if (HasFatalFailure()) return;
         OpenPort();
     }
 
-    void TearDown() override
-    {
-        port.Open("");
-        sim->Stop();
-        Clock::Reset();
-    }
+    void TearDown() override { port.Open(""); }
 
     void OpenPort()
     {
@@ -113,6 +106,5 @@ protected:
         ASSERT_TRUE(WaitForPhase(BoardPhase::Programmer));
     }
 
-    std::unique_ptr<TBoardSim> sim;
     TComPort port{false, true};
 };

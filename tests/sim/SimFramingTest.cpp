@@ -3,6 +3,7 @@
 #include "serial/Clock.h"
 #include "sim/BoardSim.h"
 #include "sim/SimFrame.h"
+#include "tests/common/SimulatedBoardTest.h"
 
 #include <gtest/gtest.h>
 
@@ -188,13 +189,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ByteStream>& info) { return std::string(info.param.Name); });
 
 // A bare client: opens the slave raw at 19200 and talks bytes.
-class RawClientTest : public ::testing::Test {
+class RawClientTest : public SimulatedBoardTest {
 protected:
+    RawClientTest() : SimulatedBoardTest(100) {}
     void SetUp() override
     {
-        Clock::SetScale(100);
-        ASSERT_TRUE(board.Start()) << board.ErrorText();
-        fd = ::open(board.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        StartBoard();
+        if (HasFatalFailure()) return;
+        fd = ::open(sim->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_GE(fd, 0);
         termios t{};
         tcgetattr(fd, &t);
@@ -208,8 +210,6 @@ protected:
     void TearDown() override
     {
         if (fd >= 0) ::close(fd);
-        board.Stop();
-        Clock::Reset();
     }
 
     void Write(const Bytes& bytes) { ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
@@ -231,11 +231,10 @@ protected:
 
     bool WaitForLog(size_t n)
     {
-        for (int i = 0; i < 1000 && board.WireLog().size() < n; ++i) Clock::Sleep(100);
-        return board.WireLog().size() >= n;
+        for (int i = 0; i < 1000 && sim->WireLog().size() < n; ++i) Clock::Sleep(100);
+        return sim->WireLog().size() >= n;
     }
 
-    TBoardSim board;
     int fd = -1;
 };
 
@@ -243,7 +242,7 @@ TEST_F(RawClientTest, LiteralAbcFrameIsHeardAsPayloadAbc)
 {
     Write({0x06, 0x26, 0x6A, 0x61, 0x62, 0x63});
     ASSERT_TRUE(WaitForLog(1));
-    WireRecord r = board.WireLog()[0];
+    WireRecord r = sim->WireLog()[0];
     EXPECT_TRUE(r.FromProgram);
     EXPECT_FALSE(r.Raw);
     EXPECT_TRUE(r.Valid);
@@ -261,8 +260,8 @@ TEST_F(RawClientTest, ResetIsAnsweredWithTheLiteralRstokFrame)
 TEST_F(RawClientTest, PingAfterBreakInIsAnsweredWithTheLiteralOkFrame)
 {
     Write(Bytes(200, 0x5C));
-    for (int i = 0; i < 1000 && board.Phase() != BoardPhase::Programmer; ++i) Clock::Sleep(100);
-    ASSERT_EQ(board.Phase(), BoardPhase::Programmer);
+    for (int i = 0; i < 1000 && sim->Phase() != BoardPhase::Programmer; ++i) Clock::Sleep(100);
+    ASSERT_EQ(sim->Phase(), BoardPhase::Programmer);
     Write({0x0B, 0xC8, 0xC8, 0xC8, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(Read(6), (Bytes{0x06, 0xBB, 0x3C, 'O', 'K', '!'}));
 }
@@ -271,7 +270,7 @@ TEST_F(RawClientTest, FrameWithWrongSumIsLoggedInvalidAndUnanswered)
 {
     Write({0x09, 0x12, 0x13, 0x12, 1, 2, 3, 4, 5});
     ASSERT_TRUE(WaitForLog(1));
-    EXPECT_FALSE(board.WireLog()[0].Valid);
+    EXPECT_FALSE(sim->WireLog()[0].Valid);
     // A reply would have gone out in the same pass that logged the request.
     EXPECT_TRUE(Read(1, 50).empty());
 }

@@ -117,3 +117,16 @@ TEST(Win32PortTest, AMissingPortIsNotFoundWithTheSystemsText)
     EXPECT_FALSE(port.LastFailure()->Reason().empty());
 }
 } // namespace
+
+// Wine has no FTDI driver: a port of another driver has no latency timer and nothing is advised;
+// the advice for a slow one says where the value lives and that changing it takes an administrator.
+TEST(Win32LatencyTest, OnlyAnFtdiPortHasATimerAndTheAdviceSaysWhere)
+{
+    EXPECT_FALSE(FtdiLatencyWin32("COM97").Known());
+    const std::string key = "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1\\0000\\Device Parameters";
+    std::string text = SlowAdapterText("COM5", TAdapterLatency(16, key), 617);
+    EXPECT_NE(text.find("COM5"), std::string::npos) << text;
+    EXPECT_NE(text.find("9,9 с"), std::string::npos) << text;
+    EXPECT_NE(text.find(key), std::string::npos) << text;
+    EXPECT_NE(text.find("права администратора"), std::string::npos) << text;
+}
