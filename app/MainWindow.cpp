@@ -36,24 +36,24 @@ constexpr int FirmwareLabelLength = 40;   // characters the information box show
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-TMainWindow::TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, std::string commandLinePort,
-                               QWidget* parent)
+TMainWindow::TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, const TFirmware& firmware,
+                         std::string commandLinePort, QWidget* parent)
     : QWidget(parent), Fonts(std::make_unique<TFontSet>()), board_(board), loader_(loader), settings_(settings),
-      commandLinePort_(TrimBlanks(commandLinePort))
+      firmware_(firmware), commandLinePort_(TrimBlanks(commandLinePort))
 {
     CreateControls();
     ShowInformation();
     LayOutControls();
     SetTabOrder();
     ConnectHandlers();
-    board_.BoardPort->StopRequest = &stop_;
-    loader_.LoaderPort->StopRequest = &stop_;
+    board_.SetStopRequest(&stop_);
+    loader_.SetStopRequest(&stop_);
 }
 
 TMainWindow::~TMainWindow()
 {
-    board_.BoardPort->StopRequest = nullptr;
-    loader_.LoaderPort->StopRequest = nullptr;
+    board_.SetStopRequest(nullptr);
+    loader_.SetStopRequest(nullptr);
 }
 
 void TMainWindow::ShowInformation()
@@ -62,7 +62,7 @@ void TMainWindow::ShowInformation()
     DisplayLengthLabel->setText(QString::fromUtf8("Длина дисплея (пикселов): ") + QString::number(DisplayLength));
     // Our own line: the version line above is the program's, this one names the image actually sent.
     // A long file name is shortened in the middle; the whole line stays in the tooltip.
-    QString firmware = Text("Прошивка: " + FirmwareDescription(*board_.Firmware));
+    QString firmware = Text("Прошивка: " + FirmwareDescription(firmware_));
     FirmwareLabel->setToolTip(firmware);
     if (firmware.size() > FirmwareLabelLength) {
         const int half = (FirmwareLabelLength - 1) / 2;
@@ -85,7 +85,7 @@ void TMainWindow::FirstShown()
 void TMainWindow::FillPortItems(const std::vector<PortInfo>& known)
 {
     PortBox->clear();
-    for (const TPortItem& item : DescribePorts(board_.BoardPort->Ports, known, ReadByIdLinks()))
+    for (const TPortItem& item : DescribePorts(board_.KnownPorts(), known, ReadByIdLinks()))
         PortBox->addItem(Text(item.Label), Text(item.Path));
     // A saved port the enumeration does not report (a by-id link, a pseudo-terminal) is still a port.
     std::string saved = TrimBlanks(settings_.Port);
@@ -109,8 +109,9 @@ void TMainWindow::RefreshPortList()
 {
     std::string chosen = PortAt(PortBox->currentIndex());
     std::vector<PortInfo> known = EnumeratePorts(false);
-    board_.BoardPort->Ports.clear();
-    for (const PortInfo& port : known) board_.BoardPort->Ports.push_back(port.Path);
+    std::vector<std::string> paths;
+    for (const PortInfo& port : known) paths.push_back(port.Path);
+    board_.SetKnownPorts(std::move(paths));
     FillPortItems(known);
     PortBox->setCurrentIndex(FindPort(chosen));
 }
@@ -155,8 +156,8 @@ void TMainWindow::PortChosen()
 
 void TMainWindow::UsePort(const std::string& name)
 {
-    board_.BoardPortName = name;
-    loader_.LoaderPortName = name;
+    board_.SetPortName(name);
+    loader_.SetPortName(name);
 }
 
 void TMainWindow::RunBoardWork(TBoardWork work, const std::function<TOutcome()>& workflow)
@@ -188,7 +189,7 @@ void TMainWindow::ProgramClicked()
     IncludeFonts = IncludeFontsBox->isChecked();
     std::string fontFile = FontFileEdit->text().toStdString();
     RunBoardWork(TBoardWork::Program,
-                 [this, fontFile] { return ProgramBoard(board_, *this, *Fonts, IncludeFonts, fontFile); });
+                 [this, fontFile] { return ProgramBoard(board_, firmware_, *this, *Fonts, IncludeFonts, fontFile); });
 }
 
 void TMainWindow::ExitClicked() { close(); }
@@ -221,8 +222,8 @@ void TMainWindow::LoaderClicked()
     work_.RunHere([this] {
         IncludeFonts = IncludeFontsBox->isChecked();
         RunLoaderWorkflow(loader_, settings_, this, *this, *Fonts, IncludeFonts, FontFileEdit->text().toStdString(),
-                          *board_.Firmware);
-        if (loader_.LoaderPort->Gone()) RefreshPortList();
+                          firmware_);
+        if (loader_.PortGone()) RefreshPortList();
     });
 }
 

@@ -27,16 +27,18 @@ class TBoardLink;
 class TLoaderLink;
 struct PortInfo;
 struct TFontSet;
+struct TFirmware;
 struct TSettings;
 
 class TMainWindow : public QWidget, public TUserDialogue {
     Q_OBJECT
 
 public:
+    // `firmware` is what "Запись программы" sends and "В загрузчик" stores; it outlives the window.
     // commandLinePort: a port to add to the list and select (a simulated board's pseudo-terminal);
     // it is never stored as the saved port.
-    TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, std::string commandLinePort = {},
-                   QWidget* parent = nullptr);
+    TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, const TFirmware& firmware,
+                std::string commandLinePort = {}, QWidget* parent = nullptr);
     ~TMainWindow() override;
 
     // Handlers.
@@ -117,6 +119,7 @@ private:
     TBoardLink& board_;
     TLoaderLink& loader_;
     TSettings& settings_;
+    const TFirmware& firmware_;
     std::string commandLinePort_;
     TWindowWork work_{*this};
     std::atomic<bool> stop_ = false;   // both links' stop request: the window is being closed

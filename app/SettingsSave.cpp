@@ -7,9 +7,9 @@
 
 bool SaveSettings(const TSettings& settings, const std::string& path, bool showBox)
 {
-    std::string error;
-    if (SaveSettings(settings, path, &error)) return true;
-    const std::string text = "Настройки не сохранены: " + error;
+    TMaybeProblem problem = SaveSettings(settings, path);
+    if (!problem) return true;
+    const std::string text = "Настройки не сохранены: " + problem->Reason();
     std::fprintf(stderr, "flasher: %s\n", text.c_str());
     if (showBox) ShowMessageBox(nullptr, "Ошибка!", text, MbError);
     return false;

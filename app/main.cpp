@@ -89,9 +89,8 @@ int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmw
 {
     // Declared in start-up order, so they end in the reverse: window, loader link, board link.
     TBoardLink board;
-    board.Firmware = &firmware;
     TLoaderLink loader;
-    TMainWindow form(board, loader, settings, options.Port);
+    TMainWindow form(board, loader, settings, firmware, options.Port);
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
     // Once the loop has handled the show and its first paint: a line for the benchmark, then out.
@@ -135,9 +134,9 @@ int main(int argc, char** argv)
     // A firmware file is checked before anything else is done, as the build option checks it.
     TFirmware firmware = EmbeddedFirmware();
     if (!options.Firmware.empty()) {
-        std::string problem = ReadFirmwareFile(options.Firmware, firmware);
-        if (!problem.empty()) {
-            std::fprintf(stderr, "flasher: файл прошивки %s не подходит: %s\n", options.Firmware.c_str(), problem.c_str());
+        if (TMaybeProblem problem = ReadFirmwareFile(options.Firmware, firmware)) {
+            std::fprintf(stderr, "flasher: файл прошивки %s не подходит: %s\n", options.Firmware.c_str(),
+                         problem->Reason().c_str());
             return 4;
         }
     }

@@ -176,9 +176,8 @@ int main(int argc, char** argv)
     EchoPeer peer(master);
 
     TComPort port(false, true);
-    port.Open(slave);
-    if (port.Error) {
-        std::fprintf(stderr, "open %s: %s\n", slave, port.ErrorText.c_str());
+    if (TMaybeProblem failure = port.Open(slave)) {
+        std::fprintf(stderr, "open %s: %s\n", slave, failure->Reason().c_str());
         return 1;
     }
     std::vector<double> viaPort = Measure(count, [&] {

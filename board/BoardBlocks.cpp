@@ -42,13 +42,13 @@ TLinkResult TBoardLink::AcknowledgedExchange(std::span<const uint8_t> payload)
     for (int32_t attempt = 0; attempt < AckAttempts; ++attempt) {
         Send(payload);
         std::string reply;
-        bool answered = BoardPort->WaitPacketText(reply, BlockReplyTimeout);
+        bool answered = boardPort_->WaitPacketText(reply, BlockReplyTimeout);
         result = !answered          ? TLinkResult::Lost
                  : reply == "OK!"   ? TLinkResult::Ok
                  : reply == "BAD"   ? TLinkResult::Bad
                                     : TLinkResult::Lost;
-        if (!answered) BoardPort->Pause(SilencePause);
-        if (result != TLinkResult::Lost || BoardPort->Halted()) break;
+        if (!answered) boardPort_->Pause(SilencePause);
+        if (result != TLinkResult::Lost || boardPort_->Halted()) break;
     }
     return result;
 }
@@ -90,7 +90,7 @@ TLinkResult TBoardLink::WriteFontTable(const uint8_t* table, bool verify, int32_
 TLinkResult TBoardLink::SendPrepare()
 {
     std::array<uint8_t, BlockSize> tail;
-    for (uint8_t& b : tail) b = Random.Byte();
+    for (uint8_t& b : tail) b = random_.Byte();
     return AcknowledgedExchange(MakeBlock(0xD2, PrepareCode, tail.data()));
 }
 
@@ -106,9 +106,9 @@ bool TBoardLink::WriteRamBlock(const uint8_t* source, int32_t address)
     for (int32_t attempt = 0; attempt < AckAttempts; ++attempt) {
         Send(p);
         std::string reply;
-        if (BoardPort->WaitPacketText(reply, BlockReplyTimeout) && reply == "OK!") return true;
-        if (BoardPort->Halted()) break;
-        BoardPort->Pause(SilencePause);
+        if (boardPort_->WaitPacketText(reply, BlockReplyTimeout) && reply == "OK!") return true;
+        if (boardPort_->Halted()) break;
+        boardPort_->Pause(SilencePause);
     }
     return false;
 }
@@ -119,7 +119,7 @@ bool TBoardLink::ReadRamBlock(uint8_t* dest, int32_t address)
     Send(p);
     uint8_t reply[65];
     int32_t count = 0;
-    if (!BoardPort->WaitPacket(reply, sizeof reply, ShortReplyTimeout, count) || count != 33 || reply[0] != 0x03)
+    if (!boardPort_->WaitPacket(reply, sizeof reply, ShortReplyTimeout, count) || count != 33 || reply[0] != 0x03)
         return false;
     std::copy_n(reply + 1, BlockSize, dest);
     return true;

@@ -27,53 +27,52 @@ std::vector<uint8_t> Command(uint8_t code, size_t length)
 } // namespace
 
 TBoardLink::TBoardLink(std::string portName, PacketTrace trace)
-    : BoardPort(std::make_unique<TComPort>(false, true)),
-      BusPort(std::make_unique<TComPort>(false, true)),
-      TwoWire(std::make_unique<TTwoWireBus>(*BusPort)),
-      BoardPortName(std::move(portName)),
-      Firmware(&EmbeddedFirmware())
+    : boardPort_(std::make_unique<TComPort>(false, true)),
+      busPort_(std::make_unique<TComPort>(false, true)),
+      twoWire_(std::make_unique<TTwoWireBus>(*busPort_)),
+      portName_(std::move(portName))
 {
-    Random.SeedFromClock();
-    BoardPort->Trace = std::move(trace);
+    random_.SeedFromClock();
+    boardPort_->SetTrace(std::move(trace));
 }
 
 TBoardLink::~TBoardLink()
 {
-    TwoWire.reset();
-    BoardPort.reset();
-    BusPort.reset();
+    twoWire_.reset();
+    boardPort_.reset();
+    busPort_.reset();
 }
 
 bool TBoardLink::Send(std::span<const uint8_t> payload)
 {
-    return BoardPort->SendPacket(payload.data(), static_cast<int32_t>(payload.size()));
+    return boardPort_->SendPacket(payload.data(), static_cast<int32_t>(payload.size()));
 }
 
 bool TBoardLink::ExpectText(const char* expected, int32_t timeout)
 {
     std::string text;
-    return BoardPort->WaitPacketText(text, timeout) && text == expected;
+    return boardPort_->WaitPacketText(text, timeout) && text == expected;
 }
 
 // Sends 0xD0 and waits for its reply, up to `maximum` bytes.
 bool TBoardLink::RequestVersion(uint8_t* reply, int32_t maximum, int32_t& count)
 {
     Send(Command(0xD0, 8));
-    return BoardPort->WaitPacket(reply, maximum, ShortReplyTimeout, count);
+    return boardPort_->WaitPacket(reply, maximum, ShortReplyTimeout, count);
 }
 
 void TBoardLink::OpenBoardPort(bool showErrors, TUserDialogue& ui)
 {
-    BoardPort->Open(BoardPortName);
-    if (showErrors && BoardPort->Error) ui.ShowMessage(PortErrorMessage(PortErrorDetails(*BoardPort)));
+    boardPort_->Open(portName_);
+    if (showErrors && boardPort_->LastFailure()) ui.ShowMessage(PortErrorMessage(PortErrorDetails(*boardPort_)));
 }
 
-void TBoardLink::CloseBoardPort() { BoardPort->Open(""); }
+void TBoardLink::CloseBoardPort() { boardPort_->Open(""); }
 
 bool TBoardLink::ResetBoard()
 {
     std::vector<uint8_t> p = Command(0x12, 6);
-    for (size_t i = 1; i < p.size(); ++i) p[i] = Random.Byte();
+    for (size_t i = 1; i < p.size(); ++i) p[i] = random_.Byte();
     Send(p);
     return ExpectText("RSTOK", ResetReplyTimeout);
 }
@@ -88,15 +87,16 @@ bool TBoardLink::ConnectBoard()
 {
     std::array<uint8_t, 1024> burst;
     burst.fill(0x5C);
-    BoardPort->Purge();
-    BoardPort->Timer.Start(BurstLength);
+    boardPort_->Purge();
+    TWaitTimer burstTimer;
+    burstTimer.Start(BurstLength);
     do {
-        BoardPort->WriteRaw(burst.data(), static_cast<int32_t>(burst.size()));
-    } while (!BoardPort->Timer.Expired() && !BoardPort->Halted());
+        boardPort_->WriteRaw(burst.data(), static_cast<int32_t>(burst.size()));
+    } while (!burstTimer.Expired() && !boardPort_->Halted());
     std::string stale;
-    BoardPort->GetPacketText(stale);
-    BoardPort->Pause(BurstQuiet);
-    BoardPort->Purge();
+    boardPort_->GetPacketText(stale);
+    boardPort_->Pause(BurstQuiet);
+    boardPort_->Purge();
     return PingBoard();
 }
 
@@ -105,7 +105,7 @@ bool TBoardLink::ReadLoaderVersionText(std::string& version)
     version.clear();
     Send(Command(0xD0, 8));
     std::string text;
-    if (!BoardPort->WaitPacketText(text, ShortReplyTimeout) || text.size() != 3 || text[0] != '\t') return false;
+    if (!boardPort_->WaitPacketText(text, ShortReplyTimeout) || text.size() != 3 || text[0] != '\t') return false;
     version = std::string(1, text[1]) + "." + text[2];
     return true;
 }
@@ -121,17 +121,17 @@ bool TBoardLink::ReadLoaderVersion(int32_t& major, int32_t& minor)
     return true;
 }
 
-bool TBoardLink::SendPreamble()
+bool TBoardLink::SendPreamble(const TFirmware& firmware)
 {
-    std::vector<uint8_t> p = Command(0xD5, 1 + Firmware->Fixed.size());
-    std::copy(Firmware->Fixed.begin(), Firmware->Fixed.end(), p.begin() + 1);
+    std::vector<uint8_t> p = Command(0xD5, 1 + firmware.Fixed.size());
+    std::copy(firmware.Fixed.begin(), firmware.Fixed.end(), p.begin() + 1);
     Send(p);
     return ExpectText("OK!", ShortReplyTimeout);
 }
 
-bool TBoardLink::FirmwareAllowed() const
+bool TBoardLink::FirmwareAllowed(const TFirmware& firmware) const
 {
-    return !Firmware->Placeholder || MayTakePlaceholder(BoardPortName);
+    return FirmwareMayGoTo(firmware.Placeholder, portName_, mayTakePlaceholder_);
 }
 
 bool TBoardLink::ConfirmPreamble()
@@ -153,7 +153,7 @@ bool TBoardLink::ReadConfigBlock(uint8_t* dest, int32_t lastIndex, int32_t block
     Send(p);
     uint8_t reply[65];
     int32_t count = 0;
-    if (!BoardPort->WaitPacket(reply, sizeof reply, ShortReplyTimeout, count) || count != 33 || reply[0] != 0x02)
+    if (!boardPort_->WaitPacket(reply, sizeof reply, ShortReplyTimeout, count) || count != 33 || reply[0] != 0x02)
         return false;
     int32_t n = std::min(lastIndex + 1, 32);
     for (int32_t i = 0; i < n; ++i) dest[i] = reply[1 + i];
@@ -165,7 +165,7 @@ bool TBoardLink::ConnectBoardOrReport(TUserDialogue& ui)
     if (ConnectBoard()) return true;
     CloseBoardPort();
     ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", MbError});
-    SayIfPortGone(*BoardPort, BoardPortName, ui);
+    SayIfPortGone(ui);
     return false;
 }
 
@@ -173,14 +173,14 @@ TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
 {
     versionRead = false;
     OpenBoardPort(true, ui);
-    if (BoardPort->Error) {
+    if (boardPort_->LastFailure()) {
         CloseBoardPort();
         return TConnect::PortFailed;
     }
     // A device gone during the reset needs no switching on: the break-in then fails at once.
     if (ResetBoard())
-        BoardPort->Pause(ResetPause);
-    else if (!BoardPort->Gone())
+        boardPort_->Pause(ResetPause);
+    else if (!boardPort_->Gone())
         ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo});
     if (!ConnectBoardOrReport(ui)) return TConnect::NoBoard;
     std::string version;
@@ -189,10 +189,16 @@ TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
     return TConnect::Connected;
 }
 
-TLinkResult TBoardLink::LoaderVersionGate()
+TLinkResult TBoardLink::LoaderVersionGate(const TFirmware& firmware)
 {
     int32_t major = 0, minor = 0;
     if (!ReadLoaderVersion(major, minor)) return TLinkResult::Lost;
-    if (major > 3 && !(SendPreamble() && ConfirmPreamble())) return TLinkResult::Lost;
+    if (major > 3 && !(SendPreamble(firmware) && ConfirmPreamble())) return TLinkResult::Lost;
     return TLinkResult::Ok;
+}
+
+void TBoardLink::FillRandom(std::span<uint8_t> bytes)
+{
+    random_.SeedFromClock();
+    for (uint8_t& b : bytes) b = random_.Byte();
 }

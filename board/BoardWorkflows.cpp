@@ -22,10 +22,11 @@ int32_t ProgrammingExchanges(const TFontSet& fonts, bool includeFonts)
 }
 
 // Firmware, then its verification, then the fonts and the font table; stops at the first failure.
-TLinkResult ProgramAll(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts, TLinkResult result)
+TLinkResult ProgramAll(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
+                       bool includeFonts, TLinkResult result)
 {
     ProgressFn progress = [&ui](const TProgress& p) { ui.ShowTransfer(p); };
-    const auto& image = link.Firmware->Image;
+    const auto& image = firmware.Image;
     ui.SetStatus("Программирование");
     if (result == TLinkResult::Ok) result = link.ProgramImage(image, FirmwareLength, false, progress);
     if (result == TLinkResult::Ok) {
@@ -59,7 +60,7 @@ TOutcome ReportProgramming(TBoardLink& link, TUserDialogue& ui, TLinkResult resu
         ui.SetStatus("Нет соединения");
         ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!", std::string("Соединение потеряно!\n") + ProgrammingLeftNote,
                         MbError});
-        SayIfPortGone(*link.BoardPort, link.BoardPortName, ui);
+        link.SayIfPortGone(ui);
         return TOutcome::LinkLost;
     }
     if (result == TLinkResult::Bad) {
@@ -99,29 +100,30 @@ bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
 }
 } // namespace
 
-TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
-                      const std::string& fontFile)
+TOutcome ProgramBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
+                      bool includeFonts, const std::string& fontFile)
 {
-    if (!link.FirmwareAllowed()) {
+    if (!link.FirmwareAllowed(firmware)) {
         ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, MbError});
         return TOutcome::Refused;
     }
     if (includeFonts && !PrepareFonts(fonts, fontFile, ui)) return TOutcome::FileRefused;
-    return ProgramPreparedBoard(link, ui, fonts, includeFonts);
+    return ProgramPreparedBoard(link, firmware, ui, fonts, includeFonts);
 }
 
-TOutcome ProgramPreparedBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts)
+TOutcome ProgramPreparedBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
+                              bool includeFonts)
 {
-    if (!link.FirmwareAllowed()) {
+    if (!link.FirmwareAllowed(firmware)) {
         ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, MbError});
         return TOutcome::Refused;
     }
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
-    SayIfSlowAdapter(*link.BoardPort, link.BoardPortName, ProgrammingExchanges(fonts, includeFonts), ui);
-    TLinkResult result = versionRead ? link.LoaderVersionGate() : TLinkResult::Ok;
+    link.SayIfSlowAdapter(ProgrammingExchanges(fonts, includeFonts), ui);
+    TLinkResult result = versionRead ? link.LoaderVersionGate(firmware) : TLinkResult::Ok;
     if (result == TLinkResult::Ok) result = link.PrepareProgramming();
-    result = ProgramAll(link, ui, fonts, includeFonts, result);
+    result = ProgramAll(link, firmware, ui, fonts, includeFonts, result);
     link.CloseBoardPort();
     return ReportProgramming(link, ui, result);
 }
@@ -131,10 +133,9 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     errors = 0;
     bool versionRead = false;
     if (TOutcome connected = Connect(link, ui, versionRead); connected != TOutcome::Done) return connected;
-    SayIfSlowAdapter(*link.BoardPort, link.BoardPortName, 2 * RamBlocks, ui);
-    link.Random.SeedFromClock();
+    link.SayIfSlowAdapter(2 * RamBlocks, ui);
     std::vector<uint8_t> pattern(RamSize), readBack(RamSize);
-    for (uint8_t& b : pattern) b = link.Random.Byte();
+    link.FillRandom(pattern);
     bool ok = RamPass(ui, "Запись RAM", [&](int32_t a) { return link.WriteRamBlock(&pattern[a], a); }) &&
               RamPass(ui, "Чтение RAM", [&](int32_t a) { return link.ReadRamBlock(&readBack[a], a); });
     TOutcome outcome = TOutcome::LinkLost;
@@ -146,7 +147,7 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     } else {
         ui.SetStatus("Нет соединения");
         ui.ShowMessage({TMessageId::ConnectionLost, "Проверка RAM!", "Соединение потеряно!", MbError});
-        SayIfPortGone(*link.BoardPort, link.BoardPortName, ui);
+        link.SayIfPortGone(ui);
     }
     link.CloseBoardPort();
     return outcome;
@@ -155,7 +156,7 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
 TOutcome StartBoardProgram(TBoardLink& link, TUserDialogue& ui, bool showErrors)
 {
     link.OpenBoardPort(showErrors, ui);
-    bool opened = !link.BoardPort->Error;
+    bool opened = !link.LastFailure();
     if (opened) link.StartBoard();
     link.CloseBoardPort();
     return opened ? TOutcome::Done : TOutcome::PortFailed;
@@ -164,7 +165,7 @@ TOutcome StartBoardProgram(TBoardLink& link, TUserDialogue& ui, bool showErrors)
 TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<uint8_t, 256>& record)
 {
     link.OpenBoardPort(true, ui);
-    if (link.BoardPort->Error) {
+    if (link.LastFailure()) {
         link.CloseBoardPort();
         return TOutcome::PortFailed;
     }
@@ -176,7 +177,7 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
             link.CloseBoardPort();
             ui.SetStatus("Нет соединения");
             ui.ShowMessage({TMessageId::ConnectionLost, "Чтение конфигурации!", "Соединение потеряно!", MbError});
-            SayIfPortGone(*link.BoardPort, link.BoardPortName, ui);
+            link.SayIfPortGone(ui);
             return TOutcome::LinkLost;
         }
         std::copy_n(block, i < 7 ? 32 : 31, record.begin() + 1 + 32 * i);

@@ -9,15 +9,17 @@
 #include "util/Dialogue.h"
 
 class TBoardLink;
+struct TFirmware;
 struct TFontSet;
 
-// "Запись программы": programs and verifies the firmware and, when includeFonts, the fonts of
+// "Запись программы": programs and verifies `firmware` and, when includeFonts, the fonts of
 // fontFile and the font table. `fonts` receives the prepared fonts.
-TOutcome ProgramBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts,
-                      const std::string& fontFile);
+TOutcome ProgramBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
+                      bool includeFonts, const std::string& fontFile);
 // The same with `fonts` already prepared (PrepareFonts) when includeFonts: a station reads its
 // fonts file once for all its boards.
-TOutcome ProgramPreparedBoard(TBoardLink& link, TUserDialogue& ui, TFontSet& fonts, bool includeFonts);
+TOutcome ProgramPreparedBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
+                              bool includeFonts);
 
 // "Проверка RAM": writes a random pattern into the board's 32 KiB of RAM and reads it back;
 // errors receives the number of differing bytes.

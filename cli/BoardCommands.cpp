@@ -71,7 +71,7 @@ void SetupPortOnly(CLI::App& app, const GlobalOptions& global, const char* name,
 std::string FontsHash(const std::string& path)
 {
     std::vector<uint8_t> bytes;
-    if (path.empty() || ReadInputFile(path, FontsHashLimit, bytes) != TFileProblem::None) return {};
+    if (path.empty() || ReadInputFile(path, FontsHashLimit, bytes)) return {};
     return Sha256Hex(bytes);
 }
 
@@ -94,9 +94,9 @@ TOutcome RunProgram(const ProgramOptions& o)
     auto firmware = std::make_unique<TFirmware>();
     if (!ChooseFirmware(o.Firmware, *firmware)) return TOutcome::FileRefused;
     TRunFacts facts{"program", Sha256Hex(firmware->Image), FontsHash(o.Fonts)};
-    return RunOnBoards(o, *firmware, facts, TBoardWork::Program, [&](TBoardLink& link, TUserDialogue& ui) {
+    return RunOnBoards(o, facts, TBoardWork::Program, [&](TBoardLink& link, TUserDialogue& ui) {
         auto fonts = std::make_unique<TFontSet>();
-        return ProgramBoard(link, ui, *fonts, !o.Fonts.empty(), o.Fonts);
+        return ProgramBoard(link, *firmware, ui, *fonts, !o.Fonts.empty(), o.Fonts);
     });
 }
 
@@ -107,7 +107,7 @@ void SetupRamTest(CLI::App& app, const GlobalOptions& global)
 
 TOutcome RunRamTest(const BoardOptions& o)
 {
-    return RunOnBoards(o, EmbeddedFirmware(), Facts("ramtest"), TBoardWork::RamTest, [](TBoardLink& link, TUserDialogue& ui) {
+    return RunOnBoards(o, Facts("ramtest"), TBoardWork::RamTest, [](TBoardLink& link, TUserDialogue& ui) {
         int32_t errors = 0;
         return TestBoardRam(link, ui, errors);
     });
@@ -120,7 +120,7 @@ void SetupStart(CLI::App& app, const GlobalOptions& global)
 
 TOutcome RunStart(const BoardOptions& o)
 {
-    return RunOnBoards(o, EmbeddedFirmware(), Facts("start"), TBoardWork::Start, [](TBoardLink& link, TUserDialogue& ui) {
+    return RunOnBoards(o, Facts("start"), TBoardWork::Start, [](TBoardLink& link, TUserDialogue& ui) {
         return StartBoardProgram(link, ui, true);   // a script needs to know when the port failed
     });
 }
@@ -133,10 +133,10 @@ void SetupConfig(CLI::App& app, const GlobalOptions& global)
 TOutcome RunConfig(const BoardOptions& o)
 {
     bool withPort = o.Ports.size() > 1;
-    return RunOnBoards(o, EmbeddedFirmware(), Facts("config"), TBoardWork::Configuration, [&](TBoardLink& link, TUserDialogue& ui) {
+    return RunOnBoards(o, Facts("config"), TBoardWork::Configuration, [&](TBoardLink& link, TUserDialogue& ui) {
         std::array<uint8_t, 256> record{};
         TOutcome outcome = ReadBoardConfiguration(link, ui, record);
-        if (outcome == TOutcome::Done) PrintRecord(link.BoardPortName, record, o.Global.Json, withPort);
+        if (outcome == TOutcome::Done) PrintRecord(link.PortName(), record, o.Global.Json, withPort);
         return outcome;
     });
 }

@@ -5,7 +5,6 @@
 #include "cli/Interrupt.h"
 #include "cli/StoppableDialogue.h"
 #include "cli/TerminalDialogue.h"
-#include "firmware/Firmware.h"
 
 #include <chrono>
 #include <filesystem>
@@ -40,13 +39,12 @@ TBoardResult BusyResult(TBoardOutput& output, size_t board)
 // One board's run on a link of its own, with the user `makeUser` gives for the link's port. An
 // interrupt stops the link's port; the result then says where the work stopped and what that leaves.
 template <typename MakeUser>
-TBoardResult RunBoard(const BoardOptions& o, const TFirmware& firmware, const std::string& port, MakeUser makeUser,
+TBoardResult RunBoard(const BoardOptions& o, const std::string& port, MakeUser makeUser,
                       TBoardWork work, const BoardWorkflow& workflow)
 {
     auto start = SteadyClock::now();
     TBoardLink link(port, TraceSink(o.Global.Trace.get(), port));
-    link.Firmware = &firmware;
-    link.BoardPort->StopRequest = &InterruptFlag();
+    link.SetStopRequest(&InterruptFlag());
     TBoardResult result;
     {
         auto ui = makeUser();
@@ -65,15 +63,13 @@ TOutputMode ModeOf(const BoardOptions& o)
 }
 
 // One board on a terminal as before: its dialogue may ask and wait.
-TBoardResult RunSingleBoard(const BoardOptions& o, const TFirmware& firmware, TBoardWork work,
-                            const BoardWorkflow& workflow)
+TBoardResult RunSingleBoard(const BoardOptions& o, TBoardWork work, const BoardWorkflow& workflow)
 {
     auto terminal = [&o] { return std::make_unique<TerminalDialogue>(o.Global.Yes); };
-    return RunBoard(o, firmware, o.Ports.front(), terminal, work, workflow);
+    return RunBoard(o, o.Ports.front(), terminal, work, workflow);
 }
 
-std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& firmware, TBoardWork work,
-                                        const BoardWorkflow& workflow)
+std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, TBoardWork work, const BoardWorkflow& workflow)
 {
     TBoardOutput output(ModeOf(o), o.Ports);
     std::vector<TBoardResult> results(o.Ports.size());
@@ -86,7 +82,7 @@ std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& 
             }
             threads.emplace_back([&, board] {
                 auto events = [&] { return std::make_unique<TBoardEventDialogue>(output, board, o.Global.Yes); };
-                results[board] = RunBoard(o, firmware, o.Ports[board], events, work, workflow);
+                results[board] = RunBoard(o, o.Ports[board], events, work, workflow);
                 output.Result(board, results[board]);
             });
         }
@@ -96,12 +92,12 @@ std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, const TFirmware& 
 }
 } // namespace
 
-TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts, TBoardWork work,
+TOutcome RunOnBoards(const BoardOptions& o, const TRunFacts& facts, TBoardWork work,
                      const BoardWorkflow& workflow)
 {
     std::vector<TBoardResult> results = o.Ports.size() == 1 && !o.Global.Json
-                                            ? std::vector<TBoardResult>{RunSingleBoard(o, firmware, work, workflow)}
-                                            : RunManyBoards(o, firmware, work, workflow);
+                                            ? std::vector<TBoardResult>{RunSingleBoard(o, work, workflow)}
+                                            : RunManyBoards(o, work, workflow);
     for (size_t board = 0; board < results.size(); ++board)
         if (o.Global.Log) AppendToLog(*o.Global.Log, facts, o.Ports[board], results[board]);
     for (const TBoardResult& result : results)

@@ -9,12 +9,10 @@
 #include <functional>
 
 class TBoardLink;
-struct TFirmware;
 
 using BoardWorkflow = std::function<TOutcome(TBoardLink&, TUserDialogue&)>;
 
-// Runs `workflow` (which does `work`) on each board of `o` with `firmware`, prints the results and
+// Runs `workflow` (which does `work`) on each board of `o`, prints the results and
 // appends them to the run log. The outcome is the first failing board's, in --port order, or Done;
 // Stopped when an interrupt cut the work short.
-TOutcome RunOnBoards(const BoardOptions& o, const TFirmware& firmware, const TRunFacts& facts, TBoardWork work,
-                     const BoardWorkflow& workflow);
+TOutcome RunOnBoards(const BoardOptions& o, const TRunFacts& facts, TBoardWork work, const BoardWorkflow& workflow);

@@ -8,8 +8,8 @@ bool ChooseFirmware(const std::string& path, TFirmware& firmware)
         firmware = EmbeddedFirmware();
         return true;
     }
-    std::string problem = ReadFirmwareFile(path, firmware);
-    if (problem.empty()) return true;
-    std::fprintf(stderr, "flasher-cli: файл прошивки %s не подходит: %s\n", path.c_str(), problem.c_str());
+    TMaybeProblem problem = ReadFirmwareFile(path, firmware);
+    if (!problem) return true;
+    std::fprintf(stderr, "flasher-cli: файл прошивки %s не подходит: %s\n", path.c_str(), problem->Reason().c_str());
     return false;
 }

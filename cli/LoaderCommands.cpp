@@ -5,9 +5,9 @@
 #include "cli/LoaderRun.h"
 #include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
+#include "loader/LoaderImageWorkflow.h"
 #include "loader/LoaderLink.h"
 #include "serial/PortNotes.h"
-#include "serial/PlaceholderPort.h"
 #include "util/AtomicFile.h"
 #include "util/InputFile.h"
 
@@ -64,8 +64,7 @@ void PrintBlockListJson(const std::string& port, const TLoaderSession& session)
 std::string ReadImageFile(const std::string& path, TBlockImage& image)
 {
     std::vector<uint8_t> bytes;
-    if (TFileProblem problem = ReadInputFile(path, image.size(), bytes); problem != TFileProblem::None)
-        return FileProblemText(problem, image.size());
+    if (TMaybeProblem problem = ReadInputFile(path, image.size(), bytes)) return problem->Reason();
     if (bytes.size() != image.size())
         return "размер файла " + std::to_string(bytes.size()) + " байт, а образ блока занимает ровно " +
                std::to_string(image.size()) + " байт";
@@ -74,21 +73,34 @@ std::string ReadImageFile(const std::string& path, TBlockImage& image)
     return {};
 }
 
-// The image `loader write` stores: a dumped image file, or the firmware with optional fonts.
-TOutcome PrepareImage(const LoaderWriteOptions& o, TBlockImage& image, const TFirmware& firmware)
-{
-    TerminalDialogue ui(o.Global.Yes);
-    if (!o.Image.empty()) {
-        std::string reason = ReadImageFile(o.Image, image);
-        if (reason.empty()) return TOutcome::Done;
-        ui.ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + o.Image + ": " + reason,
-                        MbError});
-        return TOutcome::FileRefused;
+// Building the image tells a font file's problems on the terminal; a refused placeholder is told
+// as the loader session tells its messages (an event with --json).
+class TImageDialogue : public TerminalDialogue {
+public:
+    explicit TImageDialogue(const LoaderWriteOptions& o) : TerminalDialogue(o.Global.Yes), options_(o) {}
+    int32_t ShowMessage(const TMessage& message) override
+    {
+        if (message.Id != TMessageId::PlaceholderRefused) return TerminalDialogue::ShowMessage(message);
+        return TerminalLoaderView(options_.Global, options_.Port).ShowMessage(message);
     }
-    auto fonts = std::make_unique<TFontSet>();
-    if (!o.Fonts.empty() && !PrepareFonts(*fonts, o.Fonts, ui)) return TOutcome::FileRefused;
-    BuildBlockImage(*fonts, image, firmware);
-    return TOutcome::Done;
+
+private:
+    const LoaderWriteOptions& options_;
+};
+
+// The image `loader write` stores: a dumped image file, or the firmware with optional fonts.
+TOutcome PrepareImage(const LoaderWriteOptions& o, const TLoaderLink& link, const TFirmware& firmware,
+                      TBlockImage& image)
+{
+    if (o.Image.empty()) {
+        TImageDialogue ui(o);
+        return BuildLoaderImage(link, firmware, !o.Fonts.empty(), o.Fonts, ui, *std::make_unique<TFontSet>(), image);
+    }
+    std::string reason = ReadImageFile(o.Image, image);
+    if (reason.empty()) return TOutcome::Done;
+    TerminalDialogue(o.Global.Yes)
+        .ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + o.Image + ": " + reason, MbError});
+    return TOutcome::FileRefused;
 }
 
 // The firmware alone: what the session's image holds when nothing is written.
@@ -122,27 +134,17 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
     if (!link.ConnectLoader(ConnectAttempts) ||
         !ReadBlockImage(link, session.Blocks[index].Header, session.Directory.BlockSlot(index), *dumped)) {
         ShowError(view, TMessageId::LoaderLinkError, "Ошибка соединения с загрузчиком");
-        SayIfPortGone(*link.LoaderPort, link.LoaderPortName, view);
+        link.SayIfPortGone(view);
         return TOutcome::LinkLost;
     }
-    std::string error;
-    if (!ReplaceFile(o.Out, {reinterpret_cast<const char*>(dumped->data()), dumped->size()}, &error)) {
+    if (TMaybeProblem problem = ReplaceFile(o.Out, {reinterpret_cast<const char*>(dumped->data()), dumped->size()})) {
         ShowError(view, TMessageId::FileWriteFailed, "Не удалось записать файл " + o.Out);
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s\n", problem->Reason().c_str());
         return TOutcome::FileRefused;
     }
     view.Confirm(BlockName(o.Block) + " «" + session.Blocks[index].Header.Name() + "» сохранён в файл " + o.Out + " (" +
                  std::to_string(dumped->size()) + " байт).");
     return TOutcome::Done;
-}
-
-// A placeholder goes into a loader's block only on the simulated board, as it goes to a board.
-bool PlaceholderMayGoTo(const LoaderWriteOptions& o, const TFirmware& firmware)
-{
-    if (!firmware.Placeholder || PortTakesPlaceholder(o.Port)) return true;
-    TerminalLoaderView(o.Global, o.Port)
-        .ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
-    return false;
 }
 
 CLI::App* AddLoaderCommand(CLI::App& loader, const char* name, const char* help, LoaderOptions& o)
@@ -207,14 +209,14 @@ TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
 {
     auto firmware = std::make_unique<TFirmware>();
     if (!ChooseFirmware(o.Firmware, *firmware)) return TOutcome::FileRefused;
-    if (o.Image.empty() && !PlaceholderMayGoTo(o, *firmware)) return TOutcome::Refused;
+    std::unique_ptr<TLoaderLink> link = MakeLoaderLink(o);
     auto image = std::make_unique<TBlockImage>();
-    if (TOutcome prepared = PrepareImage(o, *image, *firmware); prepared != TOutcome::Done) return prepared;
+    if (TOutcome prepared = PrepareImage(o, *link, *firmware, *image); prepared != TOutcome::Done) return prepared;
     // A dumped image keeps its own name unless another is given.
     std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
     std::string note = BlockName(o.Block) + " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";
-    return OnLoaderSession(o, *image, note, [&](TLoaderLink& link, TerminalLoaderView& view, TLoaderSession& session) {
-        SayIfSlowAdapter(*link.LoaderPort, link.LoaderPortName, ImageChunks(*image), view);
+    return OnLoaderSession(o, *link, *image, note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+        link->SayIfSlowAdapter(ImageChunks(*image), view);
         TOutcome outcome = session.Write(o.Block - 1, name);
         if (outcome == TOutcome::Done)
             view.Confirm(BlockName(o.Block) + " записан: «" + session.Blocks[o.Block - 1].Header.Name() + "», " +

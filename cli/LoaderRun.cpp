@@ -31,7 +31,7 @@ namespace {
 TOutcome RunSession(TLoaderLink& link, TerminalLoaderView& view, TBlockImage& image, const LoaderOperation& operation)
 {
     link.OpenLoaderPort(view);
-    if (link.LoaderPort->Error) {
+    if (link.LastFailure()) {
         link.CloseLoaderPort();
         return TOutcome::PortFailed;
     }
@@ -44,14 +44,25 @@ TOutcome RunSession(TLoaderLink& link, TerminalLoaderView& view, TBlockImage& im
 }
 } // namespace
 
+std::unique_ptr<TLoaderLink> MakeLoaderLink(const LoaderOptions& o)
+{
+    auto link = std::make_unique<TLoaderLink>(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
+    link->SetStopRequest(&InterruptFlag());
+    return link;
+}
+
 TOutcome OnLoaderSession(const LoaderOptions& o, TBlockImage& image, const std::string& stoppedNote,
                          const LoaderOperation& operation)
+{
+    return OnLoaderSession(o, *MakeLoaderLink(o), image, stoppedNote, operation);
+}
+
+TOutcome OnLoaderSession(const LoaderOptions& o, TLoaderLink& link, TBlockImage& image,
+                         const std::string& stoppedNote, const LoaderOperation& operation)
 {
     auto start = std::chrono::steady_clock::now();
     TBoardResult result;
     {
-        TLoaderLink link(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
-        link.LoaderPort->StopRequest = &InterruptFlag();
         TerminalLoaderView view(o.Global, o.Port);
         result.Outcome = RunSession(link, view, image, operation);
         result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

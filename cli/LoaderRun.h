@@ -9,6 +9,7 @@
 #include "loader/LoaderSession.h"
 
 #include <functional>
+#include <memory>
 
 // The loader window on a terminal, or as JSON events with --json: its list and buttons need no
 // drawing until the end.
@@ -43,3 +44,8 @@ using LoaderOperation = std::function<TOutcome(TLoaderLink&, TerminalLoaderView&
 // the run then ends Stopped and says `stoppedNote`: what that leaves in the loader.
 TOutcome OnLoaderSession(const LoaderOptions& options, TBlockImage& image, const std::string& stoppedNote,
                          const LoaderOperation& operation);
+// The same on a link of MakeLoaderLink, made before the session (to build the image for its port).
+TOutcome OnLoaderSession(const LoaderOptions& options, TLoaderLink& link, TBlockImage& image,
+                         const std::string& stoppedNote, const LoaderOperation& operation);
+// The link on --port, with the trace, stopped by an interrupt.
+std::unique_ptr<TLoaderLink> MakeLoaderLink(const LoaderOptions& options);

@@ -55,18 +55,18 @@ bool SplitFirmwareFile(std::span<const uint8_t> bytes, TFirmware& firmware)
     return true;
 }
 
-std::string ReadFirmwareFile(const std::string& path, TFirmware& firmware)
+TMaybeProblem ReadFirmwareFile(const std::string& path, TFirmware& firmware)
 {
     std::vector<uint8_t> bytes;
-    if (TFileProblem problem = ReadInputFile(path, FirmwareFileSize, bytes); problem != TFileProblem::None)
-        return FileProblemText(problem, FirmwareFileSize);
+    if (TMaybeProblem problem = ReadInputFile(path, FirmwareFileSize, bytes)) return problem;
     if (!SplitFirmwareFile(bytes, firmware))
-        return "в файле " + std::to_string(bytes.size()) + " байт, а файл прошивки должен содержать " +
-               std::to_string(FirmwareFileSize) + " байт (постоянный блок 19 байт и образ 9728 байт)";
+        return TProblem(TProblemKind::WrongContents,
+                        "в файле " + std::to_string(bytes.size()) + " байт, а файл прошивки должен содержать " +
+                            std::to_string(FirmwareFileSize) + " байт (постоянный блок 19 байт и образ 9728 байт)");
     firmware.File = path;
     firmware.Version = std::filesystem::path(path).filename().string();
     firmware.Date = ModificationDate(path);
-    return {};
+    return std::nullopt;
 }
 
 std::string FirmwareDescription(const TFirmware& firmware)

@@ -5,6 +5,8 @@
 // size (see EmbedFirmware.cmake).
 #pragma once
 
+#include "util/Problem.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -40,9 +42,9 @@ const TFirmware& EmbeddedFirmware();
 // exactly FirmwareFileSize of them.
 bool SplitFirmwareFile(std::span<const uint8_t> bytes, TFirmware& firmware);
 
-// Reads the firmware file `path` with the checks of the build option. Returns the reason it was
-// refused, in the interface's words, or an empty text when `firmware` holds it.
-std::string ReadFirmwareFile(const std::string& path, TFirmware& firmware);
+// Reads the firmware file `path` with the checks of the build option. Empty when `firmware` holds
+// it; else why it was refused, in the interface's words.
+TMaybeProblem ReadFirmwareFile(const std::string& path, TFirmware& firmware);
 
 // "3.00 от 11.05.2005", "заглушка, не для табло", or a file's name and date.
 std::string FirmwareDescription(const TFirmware& firmware);

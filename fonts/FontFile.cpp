@@ -56,39 +56,29 @@ std::string ContentProblem(const std::vector<uint8_t>& file, int32_t capacity, i
     return {};
 }
 
-bool ReadChecked(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
-                 int32_t& count, std::string& reason)
+TMaybeProblem ReadChecked(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
+                          int32_t& count)
 {
     const std::string name = TrimBlanks(fileName);
-    if (name.empty()) {
-        reason = "файл шрифтов не указан";
-        return false;
-    }
+    if (name.empty()) return TProblem(TProblemKind::Missing, "файл шрифтов не указан");
     std::vector<uint8_t> file;
-    if (TFileProblem problem = ReadInputFile(name, FontFileLimit, file); problem != TFileProblem::None) {
-        reason = FileProblemText(problem, FontFileLimit);
-        return false;
-    }
-    reason = ContentProblem(file, capacity, dataSize, count);
-    if (!reason.empty()) return false;
+    if (TMaybeProblem problem = ReadInputFile(name, FontFileLimit, file)) return problem;
+    if (std::string reason = ContentProblem(file, capacity, dataSize, count); !reason.empty())
+        return TProblem(TProblemKind::WrongContents, reason);
     const size_t headerSize = file.size() - static_cast<size_t>(dataSize);   // the data runs to the end
     std::copy_n(file.data() + headerSize, dataSize, buffer);
-    return true;
+    return std::nullopt;
 }
 } // namespace
 
-bool ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
-                  int32_t& count, std::string* reason)
+TMaybeProblem ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
+                           int32_t& count)
 {
-    std::string why;
-    bool read = false;
     try {
-        read = ReadChecked(buffer, capacity, fileName, dataSize, count, why);
+        return ReadChecked(buffer, capacity, fileName, dataSize, count);
     } catch (...) {
-        why = "не хватает памяти";   // the only thing that throws here
+        return TProblem(TProblemKind::Other, "не хватает памяти");   // the only thing that throws here
     }
-    if (reason) *reason = why;
-    return read;
 }
 
 void RelocateFonts(uint8_t* buffer, int32_t count, int32_t base)
@@ -122,10 +112,10 @@ void ShowFontsDoNotFit(TUserDialogue& ui, const std::string& detail)
 
 bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& ui)
 {
-    std::string reason;
-    if (!ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount, &reason)) {
+    if (TMaybeProblem problem =
+            ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount)) {
         ui.ShowMessage({TMessageId::FontsUnreadable, "Чтение шрифтов!",
-                        "Не удалось загрузить шрифты!\n" + FileLine(fileName, reason), MbError});
+                        "Не удалось загрузить шрифты!\n" + FileLine(fileName, problem->Reason()), MbError});
         return false;
     }
     fonts.FontBase = FontBaseAddress;

@@ -7,6 +7,8 @@
 // 256 16-bit entries, each an offset from the first data byte. The file is at most 32768 bytes.
 #pragma once
 
+#include "util/Problem.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -41,9 +43,9 @@ struct TFontSet {
 // values; the buffer is only written on success. Refused besides malformed files: more than MaxFonts fonts, and
 // an offset-table entry that would pass 0xFFFF once relocated to FontBaseAddress. The file is read
 // as every file the user names is (a regular file of at most FontFileLimit bytes). Shows nothing;
-// on false, `reason` (if given) says why in the interface's words.
-bool ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
-                  int32_t& count, std::string* reason = nullptr);
+// empty when read, else why not in the interface's words.
+TMaybeProblem ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
+                           int32_t& count);
 
 // Turns the first count * 256 little-endian offsets of buffer into board addresses (offset + base),
 // stored high byte first as the board reads them. Count 0 changes nothing.

@@ -105,26 +105,26 @@ void CheckWritesInside(size_t from, const std::vector<TRange>& allowed)
 uint32_t LittleEndian(const std::vector<uint8_t>& b) { return b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24; }
 
 // The directory check as the layout defines it, step by step.
-int32_t ExpectedStatus(const LoaderDirectory& p, const LoaderDirectory& r)
+std::optional<TProblemKind> ExpectedStatus(const LoaderDirectory& p, const LoaderDirectory& r)
 {
-    if (p.Signature() != DirectorySignature || r.Signature() != DirectorySignature) return DirectoryUnformatted;
+    if (p.Signature() != DirectorySignature || r.Signature() != DirectorySignature) return TProblemKind::Unformatted;
     uint8_t sumA = 0, sumB = 0;
     Checksums(r.Bytes.data(), 2110, sumA, sumB);
-    if (r.Bytes[2110] != sumA || r.Bytes[2111] != sumB) return DirectoryDamaged;
+    if (r.Bytes[2110] != sumA || r.Bytes[2111] != sumB) return TProblemKind::Damaged;
     auto matches = [&](size_t offset) {
         uint32_t pv = p.Number(offset), rv = r.Number(offset);
         return rv >> 24 == 0 && (pv >> 24 == 0 || pv >> 24 == 0xFF) && (pv & 0xFFFFFF) == (rv & 0xFFFFFF);
     };
-    if (!matches(ReservedEndOffset) || !matches(LastReservedSlotOffset)) return DirectoryDamaged;
+    if (!matches(ReservedEndOffset) || !matches(LastReservedSlotOffset)) return TProblemKind::Damaged;
     for (int32_t k = 0; k < BlockCount; ++k)
-        if (!matches(BlockSlotsOffset + 4 * static_cast<size_t>(k))) return DirectoryDamaged;
+        if (!matches(BlockSlotsOffset + 4 * static_cast<size_t>(k))) return TProblemKind::Damaged;
     for (int32_t j = 0; j < ReservedSlotCount; ++j)
-        if (!matches(ReservedSlotsOffset + 4 * static_cast<size_t>(j))) return DirectoryDamaged;
+        if (!matches(ReservedSlotsOffset + 4 * static_cast<size_t>(j))) return TProblemKind::Damaged;
     for (int32_t k = 0; k < BlockCount; ++k)   // each block in its own area of the layout
         if ((r.BlockSlot(k) & 0xFFFFFF) != BlockAreaStart + BlockAreaSize * static_cast<uint32_t>(k))
-            return DirectoryDamaged;
-    if (p.Bytes[2110] != 0 || p.Bytes[2111] != 0) return DirectoryDamaged;
-    return DirectoryValid;
+            return TProblemKind::Damaged;
+    if (p.Bytes[2110] != 0 || p.Bytes[2111] != 0) return TProblemKind::Damaged;
+    return std::nullopt;
 }
 
 // The stored name, encoded again, is the name field's bytes.
@@ -144,17 +144,17 @@ struct TStore {
 
 void ReadDirectoryChecked(TStore& store)
 {
-    int32_t status = -1;
+    TMaybeProblem status;
     LoaderDirectory primary, reference;
     const size_t writes = Link().Writes.size();
     store.Read = false;
     if (!ReadDirectory(Link(), status, &primary, &reference)) return;
     FUZZ_CHECK(Link().Writes.size() == writes);
-    FUZZ_CHECK(status == ExpectedStatus(primary, reference));
+    FUZZ_CHECK(ProblemKindOf(status) == ExpectedStatus(primary, reference));
     const auto flashPrimary = Link().Flash(PrimaryDirectoryAddress, DirectorySize);
     FUZZ_CHECK(std::equal(flashPrimary.begin(), flashPrimary.end(), primary.Bytes.begin()));
     store.Primary = primary;
-    store.Read = status == DirectoryValid;
+    store.Read = !status;
 }
 
 void ReadHeadersChecked(const TStore& store)

@@ -55,7 +55,7 @@ void CheckReader(const std::string& path, const std::optional<TFontFile>& font, 
 {
     std::vector<uint8_t> buffer(static_cast<size_t>(capacity), 0xA5);
     int32_t dataSize = -1, count = -1;
-    const bool read = ReadFontFile(buffer.data(), capacity, path, dataSize, count);
+    const bool read = !ReadFontFile(buffer.data(), capacity, path, dataSize, count);
     const bool fits = font && static_cast<int32_t>(font->Data.size()) <= capacity;
     FUZZ_CHECK(read == fits);
     if (read) {

@@ -170,32 +170,36 @@ bool SlotMatches(uint32_t primary, uint32_t reference)
 
 uint32_t SlotAddress(int32_t index) { return static_cast<uint32_t>(BlockSlotsOffset + 4 * static_cast<size_t>(index)); }
 
-int32_t CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& reference)
+namespace {
+TProblem Damaged() { return TProblem(TProblemKind::Damaged, "Данные в загрузчике повреждены!"); }
+} // namespace
+
+TMaybeProblem CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& reference)
 {
     if (primary.Signature() != DirectorySignature || reference.Signature() != DirectorySignature)
-        return DirectoryUnformatted;
-    if (!ChecksumMatches(reference)) return DirectoryDamaged;
+        return TProblem(TProblemKind::Unformatted, "Загрузчик не форматирован!");
+    if (!ChecksumMatches(reference)) return Damaged();
     for (size_t offset : CheckedNumberOffsets())
-        if (!SlotMatches(primary.Number(offset), reference.Number(offset))) return DirectoryDamaged;
+        if (!SlotMatches(primary.Number(offset), reference.Number(offset))) return Damaged();
     // Copies that agree can still send a block elsewhere than its own area, over a directory copy
     // or another block, and a write there would destroy them. Only the layout's areas are written
     // by a format, so any other address is damage.
     for (int32_t k = 0; k < BlockCount; ++k)
         if ((reference.BlockSlot(k) & AddressMask) != BlockAreaStart + BlockAreaSize * static_cast<uint32_t>(k))
-            return DirectoryDamaged;
-    if (primary.Bytes[DirectorySumAOffset] != 0 || primary.Bytes[DirectorySumBOffset] != 0) return DirectoryDamaged;
-    return DirectoryValid;
+            return Damaged();
+    if (primary.Bytes[DirectorySumAOffset] != 0 || primary.Bytes[DirectorySumBOffset] != 0) return Damaged();
+    return std::nullopt;
 }
 
-bool ReadDirectory(TLoaderLink& link, int32_t& status, LoaderDirectory* primary, LoaderDirectory* reference)
+bool ReadDirectory(TLoaderLink& link, TMaybeProblem& check, LoaderDirectory* primary, LoaderDirectory* reference)
 {
-    status = DirectoryValid;
+    check.reset();
     LoaderDirectory first, second;
     if (!link.ReadFlash(PrimaryDirectoryAddress, DirectorySize, first.Bytes.data())) return false;
     if (primary) *primary = first;
     if (!link.ReadFlash(ReferenceDirectoryAddress, DirectorySize, second.Bytes.data())) return false;
     if (reference) *reference = second;
-    status = CheckDirectory(first, second);
+    check = CheckDirectory(first, second);
     return true;
 }
 
@@ -206,8 +210,8 @@ bool FormatLoader(TLoaderLink& link)
     MakePrimaryCopy(primary, reference);
     if (!link.WriteFlash(PrimaryDirectoryAddress, DirectorySize, primary.Bytes.data())) return false;
     if (!link.WriteFlash(ReferenceDirectoryAddress, DirectorySize, reference.Bytes.data())) return false;
-    int32_t status = DirectoryValid;
-    return ReadDirectory(link, status) && status == DirectoryValid;
+    TMaybeProblem check;
+    return ReadDirectory(link, check) && !check;
 }
 
 bool ReadBlockHeader(TLoaderLink& link, int32_t index, BlockInfo& info, const LoaderDirectory& primary)

@@ -6,6 +6,7 @@
 // the loader's flash is untrusted: accessors never read past their record.
 #pragma once
 
+#include "util/Problem.h"
 #include "loader/LoaderLink.h"
 
 #include <array>
@@ -36,8 +37,6 @@ constexpr size_t DirectorySumBOffset = 2111;
 // Slot marks: the top byte of a block slot in the primary copy.
 constexpr uint8_t SlotHoldsData = 0x00;
 constexpr uint8_t SlotEmpty = 0xFF;
-
-enum DirectoryStatus : int32_t { DirectoryValid = 0, DirectoryUnformatted = 1, DirectoryDamaged = 2 };
 
 struct LoaderDirectory {
     std::array<uint8_t, DirectorySize> Bytes{};
@@ -104,11 +103,13 @@ std::vector<SegmentDescriptor> SegmentsToWrite(const BlockHeader& header);
 bool ImageFitsBlockArea(const TBlockImage& image);
 
 // The operations below act on the loader of `link`.
-// Reads both copies; status tells whether they agree. The primary copy is handed out as soon as
-// it has been read.
-bool ReadDirectory(TLoaderLink& link, int32_t& status, LoaderDirectory* primary = nullptr,
+// Reads both copies; false when the link failed, else `check` tells whether they agree
+// (CheckDirectory). The primary copy is handed out as soon as it has been read.
+bool ReadDirectory(TLoaderLink& link, TMaybeProblem& check, LoaderDirectory* primary = nullptr,
                    LoaderDirectory* reference = nullptr);
-int32_t CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& reference);
+// Empty when the copies make a valid directory; else Unformatted ("Загрузчик не форматирован!")
+// or Damaged ("Данные в загрузчике повреждены!").
+TMaybeProblem CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& reference);
 // Writes a fresh directory (all blocks empty) and reads it back; true when it reads valid.
 bool FormatLoader(TLoaderLink& link);
 bool ReadBlockHeader(TLoaderLink& link, int32_t index, BlockInfo& info, const LoaderDirectory& primary);

@@ -1,5 +1,6 @@
 #include "loader/LoaderLink.h"
 
+#include "firmware/Firmware.h"
 #include "util/Dialogue.h"
 #include "util/TextFormat.h"
 
@@ -108,10 +109,15 @@ bool Transfer(Chunking kind, uint32_t address, int32_t count, const FlashProgres
 } // namespace
 
 TLoaderLink::TLoaderLink(std::string portName, PacketTrace trace)
-    : LoaderPort(std::make_unique<TComPort>(false, false)), LoaderPortName(std::move(portName))
+    : loaderPort_(std::make_unique<TComPort>(false, false)), portName_(std::move(portName))
 {
-    Random.SeedFromClock();
-    LoaderPort->Trace = std::move(trace);
+    random_.SeedFromClock();
+    loaderPort_->SetTrace(std::move(trace));
+}
+
+bool TLoaderLink::FirmwareAllowed(const TFirmware& firmware) const
+{
+    return FirmwareMayGoTo(firmware.Placeholder, portName_, mayTakePlaceholder_);
 }
 
 // Sends the request and waits for one reply packet, taking at most `maximum` bytes of it.
@@ -119,10 +125,10 @@ TLoaderLink::TLoaderLink(std::string portName, PacketTrace trace)
 bool TLoaderLink::Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received)
 {
     received = 0;
-    if (LoaderPort->Error) return false;
-    std::lock_guard lock(LoaderLock);
-    LoaderPort->SendPacket(request.data(), static_cast<int32_t>(request.size()));
-    return LoaderPort->WaitPacket(reply, maximum, ReplyTimeout, received);
+    if (loaderPort_->LastFailure()) return false;
+    std::lock_guard lock(lock_);
+    loaderPort_->SendPacket(request.data(), static_cast<int32_t>(request.size()));
+    return loaderPort_->WaitPacket(reply, maximum, ReplyTimeout, received);
 }
 
 // A request answered by a word: the reply up to its first zero byte must be that word exactly.
@@ -148,12 +154,12 @@ bool TLoaderLink::DataRequest(const std::vector<uint8_t>& request, uint8_t* buff
 
 void TLoaderLink::AppendRandom(std::vector<uint8_t>& request, int32_t count)
 {
-    for (int32_t i = 0; i < count; ++i) request.push_back(Random.Byte());
+    for (int32_t i = 0; i < count; ++i) request.push_back(random_.Byte());
 }
 
 bool TLoaderLink::ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
 {
-    NotifyOff quiet(*LoaderPort);
+    NotifyOff quiet(*loaderPort_);
     if (!FlashArgumentsValid(address, count)) return false;
     std::vector<uint8_t> request = FlashRequest(code, address, flags);
     request.push_back(static_cast<uint8_t>(count));
@@ -162,17 +168,17 @@ bool TLoaderLink::ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8
 
 void TLoaderLink::OpenLoaderPort(TUserDialogue& ui)
 {
-    LoaderPort->Open(LoaderPortName);
-    if (LoaderPort->Error) ui.ShowMessage(PortErrorMessage(PortErrorDetails(*LoaderPort)));
-    LoaderPort->SetBaudIndex(LoaderBaudIndex);
+    loaderPort_->Open(portName_);
+    if (loaderPort_->LastFailure()) ui.ShowMessage(PortErrorMessage(PortErrorDetails(*loaderPort_)));
+    loaderPort_->SetBaudIndex(LoaderBaudIndex);
 }
 
-void TLoaderLink::CloseLoaderPort() { LoaderPort->Open(""); }
+void TLoaderLink::CloseLoaderPort() { loaderPort_->Open(""); }
 
 bool TLoaderLink::ConnectLoader(int32_t attempts)
 {
     SetLoaderBaud(LoaderBaudIndex);
-    LoaderPort->SetBaudIndex(LoaderBaudIndex);
+    loaderPort_->SetBaudIndex(LoaderBaudIndex);
     bool result = false;
     for (int32_t i = 0; i < attempts && !result; ++i) result = PingLoader();
     return result;
@@ -180,7 +186,7 @@ bool TLoaderLink::ConnectLoader(int32_t attempts)
 
 bool TLoaderLink::PingLoader()
 {
-    NotifyOff quiet(*LoaderPort);
+    NotifyOff quiet(*loaderPort_);
     std::vector<uint8_t> request{HandshakeCode};
     AppendRandom(request, 8);
     return TextRequest(request, "CONOK", TextReplyLimit);
@@ -188,13 +194,13 @@ bool TLoaderLink::PingLoader()
 
 bool TLoaderLink::SetLoaderBaud(uint8_t index)
 {
-    NotifyOff quiet(*LoaderPort);
+    NotifyOff quiet(*loaderPort_);
     return TextRequest({BaudCode, index}, "BAUOK", BaudReplyLimit);
 }
 
 bool TLoaderLink::ReadClockRegisters(uint8_t first, int32_t count, uint8_t* buffer)
 {
-    NotifyOff quiet(*LoaderPort);
+    NotifyOff quiet(*loaderPort_);
     if (count < 1 || count > MaxClockCount) return false;
     std::vector<uint8_t> request{ReadClockCode, first, static_cast<uint8_t>(count)};
     AppendRandom(request, 5);
@@ -203,7 +209,7 @@ bool TLoaderLink::ReadClockRegisters(uint8_t first, int32_t count, uint8_t* buff
 
 bool TLoaderLink::WriteClockRegisters(uint8_t first, int32_t count, const uint8_t* data)
 {
-    NotifyOff quiet(*LoaderPort);
+    NotifyOff quiet(*loaderPort_);
     if (count < 1 || count > MaxClockCount) return false;
     std::vector<uint8_t> request{WriteClockCode, first};
     AppendBytes(request, data, count);
@@ -254,7 +260,7 @@ bool TLoaderLink::WriteLoaderClock(const TSystemTime& time)
 
 bool TLoaderLink::SyncLoaderClock() { return WriteLoaderClock(LocalTime()); }
 
-TSystemTime TLoaderLink::LocalTime() const { return LocalTimeSource ? LocalTimeSource() : SystemLocalTime(); }
+TSystemTime TLoaderLink::LocalTime() const { return localTimeSource_ ? localTimeSource_() : SystemLocalTime(); }
 
 bool TLoaderLink::ReadFlashPagedChunk(uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer)
 {
@@ -268,7 +274,7 @@ bool TLoaderLink::ReadFlashChunk(uint32_t address, int32_t count, uint8_t flags,
 
 bool TLoaderLink::WriteFlashChunk(uint32_t address, int32_t count, uint8_t flags, const uint8_t* data)
 {
-    NotifyOff quiet(*LoaderPort);
+    NotifyOff quiet(*loaderPort_);
     if (!FlashArgumentsValid(address, count)) return false;
     std::vector<uint8_t> request = FlashRequest(WriteFlashCode, address, flags);
     AppendBytes(request, data, count);

@@ -5,12 +5,14 @@
 #pragma once
 
 #include "serial/PlaceholderPort.h"
+#include "serial/PortNotes.h"
 #include "serial/Serial.h"
 #include "util/Dialogue.h"
 #include "util/LocalTime.h"
 #include "util/Random.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +21,7 @@
 #include <vector>
 
 class TUserDialogue;
+struct TFirmware;
 
 constexpr int32_t ReplyTimeout = 3000;          // ms every request waits for its reply
 constexpr int32_t LoaderBaudIndex = 2;          // 38400 baud
@@ -50,20 +53,37 @@ public:
     TLoaderLink(const TLoaderLink&) = delete;
     TLoaderLink& operator=(const TLoaderLink&) = delete;
 
-    std::unique_ptr<TComPort> LoaderPort;
-    std::string LoaderPortName;
-    // Held around each request and the wait for its reply.
-    std::recursive_mutex LoaderLock;
-    TRandom Random;
+    // The port the user chose; the workflows open and close it.
+    const std::string& PortName() const { return portName_; }
+    void SetPortName(std::string name) { portName_ = std::move(name); }
+    bool IsOpen() const { return loaderPort_->IsOpen(); }
+    // Why the port's last open failed; empty when it opened.
+    const TMaybeProblem& LastFailure() const { return loaderPort_->LastFailure(); }
+    int32_t BaudRate() const { return loaderPort_->BaudRate(); }
+    // See TComPort::SetStopRequest and TComPort::Pause.
+    void SetStopRequest(const std::atomic<bool>* stop) { loaderPort_->SetStopRequest(stop); }
+    void Pause(int64_t ms) const { loaderPort_->Pause(ms); }
+    // The port's device went away (see TComPort::Gone).
+    bool PortGone() const { return loaderPort_->Gone(); }
+    // See PortNotes.h, for this link's port.
+    bool SayIfPortGone(TUserDialogue& ui) const { return ::SayIfPortGone(*loaderPort_, portName_, ui); }
+    void SayIfSlowAdapter(int32_t exchanges, TUserDialogue& ui) const
+    {
+        ::SayIfSlowAdapter(*loaderPort_, portName_, exchanges, ui);
+    }
+    // Test seam: a fixed seed instead of the clock's.
+    void SeedRandom(uint32_t seed) { random_.Seed(seed); }
     // Where "now" comes from for the clock synchronisation; empty: the computer's local time.
     // Tests fix it.
-    std::function<TSystemTime()> LocalTimeSource;
-    // Whether the port may receive a placeholder firmware in a block image (the platform's answer
-    // unless a test stands in for it).
-    PlaceholderPolicy MayTakePlaceholder = PortTakesPlaceholder;
+    void SetLocalTimeSource(std::function<TSystemTime()> source) { localTimeSource_ = std::move(source); }
+    // Whether `firmware` may go into a block image for this port: a placeholder only into the
+    // simulated board's.
+    bool FirmwareAllowed(const TFirmware& firmware) const;
+    // Test seam: stands in for the platform's answer whether the port may receive a placeholder.
+    void SetPlaceholderPolicy(PlaceholderPolicy policy) { mayTakePlaceholder_ = std::move(policy); }
 
-    // Opens LoaderPort on LoaderPortName; on failure tells the user ("Ошибка коммуникационного
-    // порта!"). Either way the line is set to 38400 baud. Callers test LoaderPort->Error.
+    // Opens the port on PortName(); on failure tells the user ("Ошибка коммуникационного
+    // порта!"). Either way the line is set to 38400 baud. Callers test LastFailure().
     void OpenLoaderPort(TUserDialogue& ui);
     void CloseLoaderPort();
 
@@ -97,7 +117,7 @@ public:
     bool ReadFlash(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress = {});
 
 protected:
-    // One request out on LoaderPort and one reply back. Virtual only so that the block store can be
+    // One request out on the port and one reply back. Virtual only so that the block store can be
     // driven over an in-memory flash (the fuzz targets) with every request exactly as it goes out.
     virtual bool Exchange(const std::vector<uint8_t>& request, uint8_t* reply, int32_t maximum, int32_t& received);
 
@@ -106,4 +126,12 @@ private:
     bool DataRequest(const std::vector<uint8_t>& request, uint8_t* buffer, int32_t count);
     void AppendRandom(std::vector<uint8_t>& request, int32_t count);
     bool ReadChunk(uint8_t code, uint32_t address, int32_t count, uint8_t flags, uint8_t* buffer);
+
+    std::unique_ptr<TComPort> loaderPort_;
+    std::string portName_;
+    // Held around each request and the wait for its reply.
+    std::recursive_mutex lock_;
+    TRandom random_;
+    std::function<TSystemTime()> localTimeSource_;
+    PlaceholderPolicy mayTakePlaceholder_ = PortTakesPlaceholder;
 };

@@ -28,12 +28,7 @@ bool AskErase(TUserDialogue& ui, int32_t index)
     return Ask(ui, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo);
 }
 
-std::string FormatQuestion(int32_t status)
-{
-    return std::string(status == DirectoryUnformatted ? "Загрузчик не форматирован! "
-                                                      : "Данные в загрузчике повреждены! ") +
-           "Отформатировать загрузчик?";
-}
+std::string FormatQuestion(const TProblem& check) { return check.Reason() + " Отформатировать загрузчик?"; }
 } // namespace
 
 std::string ClockText(const TSystemTime& time)
@@ -89,19 +84,19 @@ TOutcome TLoaderSession::ReadLoaderState()
 // agrees. Done when Directory holds a valid copy; Declined when the user did not agree.
 TOutcome TLoaderSession::ReadDirectoryOrFormat()
 {
-    int32_t status = DirectoryValid;
-    if (!ReadDirectory(link_, status, &Directory)) {
+    TMaybeProblem check;
+    if (!ReadDirectory(link_, check, &Directory)) {
         ShowLinkError();
         return TOutcome::LinkLost;
     }
-    if (status == DirectoryValid) return TOutcome::Done;
-    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(status), MbAskDefaultNo}) != IdYes)
+    if (!check) return TOutcome::Done;
+    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(*check), MbAskDefaultNo}) != IdYes)
         return TOutcome::Declined;
-    if (!FormatLoader(link_) || !ReadDirectory(link_, status, &Directory)) {
+    if (!FormatLoader(link_) || !ReadDirectory(link_, check, &Directory)) {
         ShowLinkError();
         return TOutcome::LinkLost;
     }
-    return status == DirectoryValid ? TOutcome::Done : TOutcome::LinkLost;
+    return check ? TOutcome::LinkLost : TOutcome::Done;
 }
 
 bool TLoaderSession::ShowClock()
@@ -146,7 +141,7 @@ TOutcome TLoaderSession::EraseAll()
         if (!EraseBlock(link_, index, Directory)) {
             view_.SetStatus("Ошибка");
             ShowError(view_, TMessageId::EraseFailed, "Не удалось стереть блок №" + BlockNumber(index) + "!");
-            SayIfPortGone(*link_.LoaderPort, link_.LoaderPortName, view_);
+            link_.SayIfPortGone(view_);
             LoseLink();
             return TOutcome::LinkLost;
         }
@@ -180,7 +175,7 @@ TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
         link_.ConnectLoader(ConnectAttempts);
         LoseLink();
         ShowError(view_, TMessageId::WriteFailed, "Не удалось записать блок №" + BlockNumber(index) + "!");
-        SayIfPortGone(*link_.LoaderPort, link_.LoaderPortName, view_);
+        link_.SayIfPortGone(view_);
         return TOutcome::LinkLost;
     }
     Blocks[index].Header = HeaderOf(image_);
@@ -205,7 +200,7 @@ TOutcome TLoaderSession::EraseFailed(int32_t index)
 {
     LoseLink();
     ShowError(view_, TMessageId::EraseFailed, "Не удалось стереть блок №" + BlockNumber(index) + "!");
-    SayIfPortGone(*link_.LoaderPort, link_.LoaderPortName, view_);
+    link_.SayIfPortGone(view_);
     return TOutcome::LinkLost;
 }
 
@@ -232,13 +227,13 @@ TOutcome TLoaderSession::Format()
 bool TLoaderSession::SyncClock()
 {
     Ready = link_.ConnectLoader(ConnectAttempts);
-    link_.LoaderPort->Pause(ClockPause);
+    link_.Pause(ClockPause);
     bool set = false;
     if (Ready) {
         // Ready follows the handshake and the clock read alone, as the window shows it; whether
         // the loader took the time is the caller's to report.
         set = link_.SyncLoaderClock();
-        link_.LoaderPort->Pause(ClockPause);
+        link_.Pause(ClockPause);
         Ready = ShowClock();
     }
     ShowStatus();
@@ -269,7 +264,7 @@ void TLoaderSession::ShowStatus() { view_.SetStatus(Ready ? "OK" : "Ошибка
 void TLoaderSession::ShowLinkError()
 {
     view_.ShowMessage({TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", MbAskDefaultNo});
-    SayIfPortGone(*link_.LoaderPort, link_.LoaderPortName, view_);
+    link_.SayIfPortGone(view_);
 }
 
 void TLoaderSession::ShowProgress(const TProgress& progress)

@@ -159,10 +159,10 @@ void TRecThread::JudgePacket()
     uint8_t sumA, sumB;
     Checksums(Buffer.Payload, n, sumA, sumB);
     bool valid = n > 0 && sumA == head[1] && sumB == head[2];
-    if (Port.Trace) {
+    if (Port.trace_) {
         std::vector<uint8_t> frame(head, head + std::min<size_t>(held, 3));
         if (n > 0) frame.insert(frame.end(), Buffer.Payload, Buffer.Payload + n);
-        Port.Trace(valid ? TraceKind::Received : TraceKind::ReceivedInvalid, frame.data(), frame.size());
+        Port.trace_(valid ? TraceKind::Received : TraceKind::ReceivedInvalid, frame.data(), frame.size());
     }
     Buffer.Clear();
     Buffer.PacketLength = valid ? static_cast<uint8_t>(n) : 0;
@@ -206,47 +206,44 @@ void TRecThread::DeviceGone()
 
 // ---- TComPort: what does not touch the device ----
 
-TComPort::TComPort(bool rtsOn, bool dtrOn) : DtrOn(dtrOn), RtsOn(rtsOn), device_(std::make_unique<TDevice>())
+TComPort::TComPort(bool rtsOn, bool dtrOn) : dtrOn_(dtrOn), rtsOn_(rtsOn), device_(std::make_unique<TDevice>())
 {
-    for (const PortInfo& port : EnumeratePorts(false)) Ports.push_back(port.Path);
+    for (const PortInfo& port : EnumeratePorts(false)) knownPorts_.push_back(port.Path);
 }
 
-// The devices of Ports that no other process holds by a lock (see EnumeratePorts). A port is
+// The devices of KnownPorts that no other process holds by a lock (see EnumeratePorts). A port is
 // never opened to find out, since opening raises the modem lines of an attached board.
 const std::vector<std::string>& TComPort::FreePorts()
 {
     if (!freePorts_) {
         freePorts_.emplace();
         for (const PortInfo& port : EnumeratePorts())
-            if (port.Free && std::find(Ports.begin(), Ports.end(), port.Path) != Ports.end())
+            if (port.Free && std::find(knownPorts_.begin(), knownPorts_.end(), port.Path) != knownPorts_.end())
                 freePorts_->push_back(port.Path);
     }
     return *freePorts_;
 }
 
-void TComPort::Open(const std::string& name)
+TMaybeProblem TComPort::Open(const std::string& name)
 {
     StopReceiver();
     CloseDevice();
-    PortName = name;
+    portName_ = name;
     latency_ = {};
-    Error = true;
     if (name.empty()) {   // closed: whether the device had gone is still to be told
-        ErrorText = PortClosedText;
-        Fault = TPortFault::Other;
-        return;
+        failure_ = TProblem(TProblemKind::Other, PortClosedText);
+        return failure_;
     }
     gone_ = false;
-    if (!OpenDevice(name)) return;
-    ErrorText.clear();
-    Fault = TPortFault::None;
-    Error = false;
+    failure_ = OpenDevice(name);
+    if (failure_) return failure_;
     baud_ = BaudRates[0];
     ConfigureDevice(baud_);
     latency_ = LowerLatency(name);
-    ApplyModemLine("DTR", DtrOn);
-    ApplyModemLine("RTS", RtsOn);
+    ApplyModemLine("DTR", dtrOn_);
+    ApplyModemLine("RTS", rtsOn_);
     StartReceiver();
+    return failure_;
 }
 
 void TComPort::SetDtr(bool on)
@@ -263,9 +260,9 @@ void TComPort::SetRts(bool on)
 void TComPort::ApplyModemLine(const char* line, bool on)
 {
     bool dtr = std::strcmp(line, "DTR") == 0;
-    (dtr ? Dtr : Rts) = on;
+    (dtr ? dtr_ : rts_) = on;
     SetModemLine(dtr, on);
-    if (OnModemLine) OnModemLine(line, on);
+    if (onModemLine_) onModemLine_(line, on);
 }
 
 bool TComPort::SendPacket(const uint8_t* data, int32_t count)
@@ -276,14 +273,14 @@ bool TComPort::SendPacket(const uint8_t* data, int32_t count)
     frame[0] = static_cast<uint8_t>(count + 3);
     Checksums(data, count, frame[1], frame[2]);
     if (count > 0) std::memcpy(frame + 3, data, static_cast<size_t>(count));
-    if (Trace) Trace(TraceKind::Sent, frame, static_cast<size_t>(count) + 3);
+    if (trace_) trace_(TraceKind::Sent, frame, static_cast<size_t>(count) + 3);
     return WriteAll(frame, static_cast<size_t>(count) + 3);
 }
 
 bool TComPort::WriteRaw(const uint8_t* data, int32_t count)
 {
     if (!IsOpen() || count < 0 || Halted()) return false;
-    if (Trace) Trace(TraceKind::SentRaw, data, static_cast<size_t>(count));
+    if (trace_) trace_(TraceKind::SentRaw, data, static_cast<size_t>(count));
     return count == 0 || WriteAll(data, static_cast<size_t>(count));
 }
 
@@ -310,7 +307,7 @@ bool TComPort::GetPacketText(std::string& text)
 
 void TComPort::Pause(int64_t ms) const
 {
-    if (!StopRequest && !IsOpen()) {
+    if (!stopRequest_ && !IsOpen()) {
         Clock::Sleep(ms);
         return;
     }
@@ -328,7 +325,7 @@ void TComPort::Pause(int64_t ms) const
 bool TComPort::WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs)
 {
     if (Halted()) timeoutMs = 0;
-    Timer.Start(ClampTicks(Clock::ReplyTicks(timeoutMs)));
+    timer_.Start(ClampTicks(Clock::ReplyTicks(timeoutMs)));
     TRecThread::WaitScope scope(receiver_.get());
     for (;;) {
         uint64_t seen = receiver_ ? receiver_->Arrivals() : 0;
@@ -336,9 +333,9 @@ bool TComPort::WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs)
         if (Gone()) return false;
         // Constant in production; a test that speeds up reply timeouts while this wait runs
         // shortens it too.
-        Timer.Timeout = ClampTicks(Clock::ReplyTicks(timeoutMs));
-        if (Timer.Expired()) return false;
-        int64_t remaining = RemainingTicks(Timer);
+        timer_.Timeout = ClampTicks(Clock::ReplyTicks(timeoutMs));
+        if (timer_.Expired()) return false;
+        int64_t remaining = RemainingTicks(timer_);
         if (receiver_)
             receiver_->WaitArrival(seen, std::min<std::chrono::nanoseconds>(Clock::RealDuration(remaining),
                                                                            LongestWaitSlice));
@@ -377,7 +374,7 @@ void TComPort::StartReceiver()
     receiver_->Active = true;
     if (!receiver_->Start(*device_)) receiver_->Active = false;
     std::lock_guard p(receiver_->Buffer.PacketLock);
-    receiver_->OnPacket = OnPacket;
+    receiver_->OnPacket = onPacket_;
 }
 
 void TComPort::StopReceiver()
@@ -390,16 +387,20 @@ void TComPort::StopReceiver()
 
 std::string PortErrorDetails(const TComPort& port)
 {
-    if (!port.Error) return {};
-    if (port.PortName.empty()) return "Порт не выбран: выберите порт в списке.";
-    std::string details = "Порт " + port.PortName + ": " + port.ErrorText + ".";
-    switch (port.Fault) {
-    case TPortFault::NotFound:
+    return PortErrorDetails(port.PortName(), port.LastFailure());
+}
+
+std::string PortErrorDetails(const std::string& portName, const TMaybeProblem& failure)
+{
+    if (!failure) return {};
+    if (portName.empty()) return "Порт не выбран: выберите порт в списке.";
+    std::string details = "Порт " + portName + ": " + failure->Reason() + ".";
+    switch (failure->Kind()) {
+    case TProblemKind::Missing:
         return details + "\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.";
-    case TPortFault::Busy: return details + "\nПорт занят другой программой: закройте её и повторите.";
-    case TPortFault::NoPermission: return details + "\nНет доступа к порту: " + NoPermissionAdvice;
-    case TPortFault::None:
-    case TPortFault::Other: break;
+    case TProblemKind::Busy: return details + "\nПорт занят другой программой: закройте её и повторите.";
+    case TProblemKind::NoPermission: return details + "\nНет доступа к порту: " + NoPermissionAdvice;
+    default: break;
     }
     return details;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "serial/LowLatency.h"
+#include "util/Problem.h"
 
 #include <atomic>
 #include <cstdint>
@@ -57,10 +58,6 @@ private:
 enum class TraceKind { Sent, SentRaw, Received, ReceivedInvalid };
 using PacketTrace = std::function<void(TraceKind kind, const uint8_t* bytes, size_t count)>;
 
-// Why a port could not be opened, for what a front end advises; the system's own words are in
-// ErrorText.
-enum class TPortFault { None, NotFound, Busy, NoPermission, Other };
-
 class TRecThread;
 
 class TComPort {
@@ -70,9 +67,13 @@ public:
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
 
-    // Closes whatever is open and opens the named device; an empty name only closes.
-    // Reports through Error and ErrorText ("Порт закрыт", or the OS's message).
-    void Open(const std::string& name);
+    // Closes whatever is open and opens the named device; an empty name only closes. The answer,
+    // kept as LastFailure(), is empty on success; else "Порт закрыт" or the system's words, of kind
+    // Missing, Busy, NoPermission or Other.
+    TMaybeProblem Open(const std::string& name);
+    const TMaybeProblem& LastFailure() const { return failure_; }
+    // The device the last Open named.
+    const std::string& PortName() const { return portName_; }
     bool IsOpen() const;
     void Purge();
     bool SendPacket(const uint8_t* data, int32_t count);
@@ -87,28 +88,27 @@ public:
     int32_t BaudRate() const { return baud_; }
     void SetDtr(bool on);
     void SetRts(bool on);
+    // The modem lines as last set on an open port.
+    bool Dtr() const { return dtr_; }
+    bool Rts() const { return rts_; }
 
-    bool Dtr = false;
-    bool Rts = false;
-    int32_t Status = 0;
     // Called after each valid packet while Notify is set, with PacketLock held, on the thread
-    // that judged it: the receive thread, or a thread waiting for a packet.
-    std::function<void()> OnPacket;
-    std::vector<std::string> Ports;       // serial devices found at construction
-    // Those of Ports another program does not hold (see EnumeratePorts), found when first asked:
-    // reading the kernel's lock table costs every process a wait of some 10-20 ms.
+    // that judged it: the receive thread, or a thread waiting for a packet. Set it before Open.
+    void SetOnPacket(std::function<void()> onPacket) { onPacket_ = std::move(onPacket); }
+    // The serial devices found at construction, or as the port list last refreshed them.
+    const std::vector<std::string>& KnownPorts() const { return knownPorts_; }
+    void SetKnownPorts(std::vector<std::string> ports) { knownPorts_ = std::move(ports); }
+    // Those of KnownPorts another program does not hold (see EnumeratePorts), found when first
+    // asked: reading the kernel's lock table costs every process a wait of some 10-20 ms.
     const std::vector<std::string>& FreePorts();
-    bool Error = false;
-    std::string ErrorText;
-    TPortFault Fault = TPortFault::None;   // the class of the last Open's failure
     // This port's packet trace (flasher-cli --trace), none by default. Set it while the port is
     // closed; it is called on the sending thread and on the receive thread.
-    PacketTrace Trace;
+    void SetTrace(PacketTrace trace) { trace_ = std::move(trace); }
     // Raised by the port's owner to stop the workflow using it after the current exchange (a
     // window closed, Ctrl-C): from then on nothing more is sent, and a wait that starts takes a
-    // reply already in but does not wait for one. None by default.
-    const std::atomic<bool>* StopRequest = nullptr;
-    bool StopRequested() const { return StopRequest && StopRequest->load(); }
+    // reply already in but does not wait for one. None (nullptr) by default.
+    void SetStopRequest(const std::atomic<bool>* stop) { stopRequest_ = stop; }
+    bool StopRequested() const { return stopRequest_ && stopRequest_->load(); }
     // The device went away while it was open (an adapter pulled, its port removed), as the receive
     // thread or a failed write found: every wait on it ends at once and nothing more is sent.
     // Stays so after the port is closed, until the next Open of a device.
@@ -120,12 +120,11 @@ public:
     bool Halted() const { return StopRequested() || Gone(); }
     // A protocol pause of `ms` on the clock, cut short when a stop is requested or the device goes.
     void Pause(int64_t ms) const;
-    std::string PortName;
-    TWaitTimer Timer;
-    const bool DtrOn;
-    const bool RtsOn;
     // Test seam: called after every change of a modem line ("DTR" or "RTS") on an open port.
-    std::function<void(const char* line, bool on)> OnModemLine;
+    void SetOnModemLine(std::function<void(const char* line, bool on)> onModemLine)
+    {
+        onModemLine_ = std::move(onModemLine);
+    }
 
 private:
     friend class TRecThread;
@@ -136,13 +135,25 @@ private:
     bool WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs);
     void ApplyModemLine(const char* line, bool on);
     // The platform's part.
-    bool OpenDevice(const std::string& name);   // false: ErrorText and Fault say why
+    TMaybeProblem OpenDevice(const std::string& name);   // the system's words when it fails
     void ConfigureDevice(int32_t baud);
     TAdapterLatency LowerLatency(const std::string& name);   // low latency asked for; the timer read
     void CloseDevice();
     void SetModemLine(bool dtr, bool on);
     bool WriteAll(const uint8_t* data, size_t count);
 
+    const bool dtrOn_;
+    const bool rtsOn_;
+    bool dtr_ = false;
+    bool rts_ = false;
+    std::string portName_;
+    TMaybeProblem failure_;
+    std::vector<std::string> knownPorts_;
+    PacketTrace trace_;
+    const std::atomic<bool>* stopRequest_ = nullptr;
+    std::function<void()> onPacket_;
+    std::function<void(const char* line, bool on)> onModemLine_;
+    TWaitTimer timer_;
     std::unique_ptr<TDevice> device_;
     int32_t baud_ = 19200;
     std::optional<std::vector<std::string>> freePorts_;
@@ -154,6 +165,7 @@ private:
 // What the port-error box adds to its fixed text after a failed Open: the port, the system's
 // reason and what to do about it. Empty when nothing failed.
 std::string PortErrorDetails(const TComPort& port);
+std::string PortErrorDetails(const std::string& portName, const TMaybeProblem& failure);
 
 // A serial device on this machine, for the port list and `flasher-cli ports`.
 struct PortInfo {

@@ -92,13 +92,13 @@ int OpenExclusive(const std::string& name, int& error)
     return fd;
 }
 
-TPortFault FaultOf(int error)
+TProblemKind FaultOf(int error)
 {
     switch (error) {
-    case ENOENT: case ENXIO: case ENODEV: case ENOTDIR: return TPortFault::NotFound;
-    case EBUSY: case EWOULDBLOCK: return TPortFault::Busy;
-    case EACCES: case EPERM: return TPortFault::NoPermission;
-    default: return TPortFault::Other;
+    case ENOENT: case ENXIO: case ENODEV: case ENOTDIR: return TProblemKind::Missing;
+    case EBUSY: case EWOULDBLOCK: return TProblemKind::Busy;
+    case EACCES: case EPERM: return TProblemKind::NoPermission;
+    default: return TProblemKind::Other;
     }
 }
 
@@ -130,14 +130,12 @@ TComPort::~TComPort()
     CloseDevice();
 }
 
-bool TComPort::OpenDevice(const std::string& name)
+TMaybeProblem TComPort::OpenDevice(const std::string& name)
 {
     int error = 0;
     device_->Fd = OpenExclusive(name, error);
-    if (device_->Fd >= 0) return true;
-    ErrorText = std::strerror(error);
-    Fault = FaultOf(error);
-    return false;
+    if (device_->Fd >= 0) return std::nullopt;
+    return TProblem(FaultOf(error), std::strerror(error));
 }
 
 void TComPort::ConfigureDevice(int32_t baud)

@@ -24,14 +24,14 @@ std::wstring DevicePath(const std::string& name)
 }
 
 // Windows says "access denied" for a port another program holds.
-TPortFault FaultOf(DWORD error)
+TProblemKind FaultOf(DWORD error)
 {
     switch (error) {
     case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME: case ERROR_BAD_UNIT:
-        return TPortFault::NotFound;
-    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return TPortFault::Busy;
-    case ERROR_PRIVILEGE_NOT_HELD: return TPortFault::NoPermission;
-    default: return TPortFault::Other;
+        return TProblemKind::Missing;
+    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return TProblemKind::Busy;
+    case ERROR_PRIVILEGE_NOT_HELD: return TProblemKind::NoPermission;
+    default: return TProblemKind::Other;
     }
 }
 
@@ -99,7 +99,7 @@ TComPort::~TComPort()
     CloseDevice();
 }
 
-bool TComPort::OpenDevice(const std::string& name)
+TMaybeProblem TComPort::OpenDevice(const std::string& name)
 {
     HANDLE h = CreateFileW(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
@@ -113,19 +113,17 @@ bool TComPort::OpenDevice(const std::string& name)
             (writeDone = CreateEventW(nullptr, TRUE, FALSE, nullptr)) != nullptr) {
             device_->Handle = h;
             device_->WriteDone = writeDone;
-            return true;
+            return std::nullopt;
         }
         error = GetLastError();
         CloseHandle(h);
     }
-    ErrorText = SystemErrorText(error);
-    Fault = FaultOf(error);
-    return false;
+    return TProblem(FaultOf(error), SystemErrorText(error));
 }
 
 void TComPort::ConfigureDevice(int32_t baud)
 {
-    ApplyLine(device_->Handle, baud, DtrOn, RtsOn);   // a refusal is not acted on, as on Linux
+    ApplyLine(device_->Handle, baud, dtrOn_, rtsOn_);   // a refusal is not acted on, as on Linux
 }
 
 TAdapterLatency TComPort::LowerLatency(const std::string& name)
@@ -160,7 +158,7 @@ int TComPort::SetBaudRate(int32_t baud)
 {
     baud_ = baud;
     if (!IsOpen()) return 0;
-    return ApplyLine(device_->Handle, baud, Dtr, Rts) ? 1 : 0;
+    return ApplyLine(device_->Handle, baud, dtr_, rts_) ? 1 : 0;
 }
 
 // A port without modem lines (a virtual one) refuses; that is ignored.

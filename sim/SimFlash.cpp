@@ -19,12 +19,15 @@ TSimFlash::~TSimFlash() { Unmap(); }
 bool TSimFlash::Attach(const std::string& path, std::string& error)
 {
     std::vector<uint8_t> bytes;
-    const TFileProblem problem = ReadInputFile(path, FlashSize, bytes);
-    if (problem == TFileProblem::Missing) {
+    const TMaybeProblem problem = ReadInputFile(path, FlashSize, bytes);
+    if (problem && problem->Kind() == TProblemKind::Missing) {
         // Made whole before it is used: a file cut short would be refused at the next start.
-        if (!ReplaceFile(path, std::string(FlashSize, '\xFF'), &error)) return false;
-    } else if (problem != TFileProblem::None) {
-        error = path + ": " + FileProblemText(problem, FlashSize);
+        if (TMaybeProblem refused = ReplaceFile(path, std::string(FlashSize, '\xFF'))) {
+            error = refused->Reason();
+            return false;
+        }
+    } else if (problem) {
+        error = path + ": " + problem->Reason();
         return false;
     } else if (bytes.size() != FlashSize) {
         // Not ours, or cut short: refuse rather than overwrite it on the first write.

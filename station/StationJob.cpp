@@ -85,15 +85,15 @@ std::string TStationJob::Load(const TJobEntry& entry)
     job.Entry = entry;
     if (entry.Firmware.empty()) {
         job.Firmware = EmbeddedFirmware();
-    } else if (std::string problem = ReadFirmwareFile(entry.Firmware, job.Firmware); !problem.empty()) {
-        return "файл прошивки " + entry.Firmware + " не подходит: " + problem;
+    } else if (TMaybeProblem problem = ReadFirmwareFile(entry.Firmware, job.Firmware)) {
+        return "файл прошивки " + entry.Firmware + " не подходит: " + problem->Reason();
     }
     job.FirmwareSha256 = Sha256Hex(job.Firmware.Image);
     if (!entry.Fonts.empty()) {
         TRefusalCatcher catcher;
         if (!PrepareFonts(job.Fonts, entry.Fonts, catcher)) return catcher.Text();
         std::vector<uint8_t> bytes;
-        if (ReadInputFile(entry.Fonts, FontFileLimit, bytes) == TFileProblem::None) job.FontsSha256 = Sha256Hex(bytes);
+        if (!ReadInputFile(entry.Fonts, FontFileLimit, bytes)) job.FontsSha256 = Sha256Hex(bytes);
     }
     if (entry.LoaderBlock > 0) {
         TFontSet fonts = job.Fonts;
@@ -119,11 +119,10 @@ TOutcome TStationJob::Run(const std::string& device, TUserDialogue& ui, const st
     TOutcome outcome;
     {
         TBoardLink link(device, trace);
-        link.Firmware = &impl_->Firmware;
-        link.BoardPort->StopRequest = &stop;
+        link.SetStopRequest(&stop);
         // The workflow leaves its relocated table in the set it is given: each board takes a copy.
         auto fonts = std::make_unique<TFontSet>(impl_->Fonts);
-        outcome = ProgramPreparedBoard(link, ui, *fonts, !impl_->Entry.Fonts.empty());
+        outcome = ProgramPreparedBoard(link, impl_->Firmware, ui, *fonts, !impl_->Entry.Fonts.empty());
     }
     if (outcome != TOutcome::Done || impl_->Entry.LoaderBlock == 0) return outcome;
     return impl_->StoreBlock(device, ui, stop, trace);
@@ -133,14 +132,14 @@ TOutcome TStationJob::TImpl::StoreBlock(const std::string& device, TUserDialogue
                                         const PacketTrace& trace) const
 {
     TLoaderLink link(device, trace);
-    link.LoaderPort->StopRequest = &stop;
+    link.SetStopRequest(&stop);
     TJobLoaderView view(ui, Entry.FormatLoader);
-    if (Firmware.Placeholder && !link.MayTakePlaceholder(device)) {
+    if (!link.FirmwareAllowed(Firmware)) {
         view.ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
         return TOutcome::Refused;
     }
     link.OpenLoaderPort(view);
-    if (link.LoaderPort->Error) {
+    if (link.LastFailure()) {
         link.CloseLoaderPort();
         return TOutcome::PortFailed;
     }

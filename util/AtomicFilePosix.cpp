@@ -25,27 +25,28 @@ bool WriteAll(int fd, std::string_view bytes)
 
 // The file a save replaces: a symbolic link's target, so that the link stays a link. Empty with
 // `reason` when there is none.
-std::string TargetOf(const std::string& path, std::string& reason)
+std::string TargetOf(const std::string& path, TMaybeProblem& reason)
 {
     struct stat link {};
     if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved)) return resolved;
-    reason = "ссылка ведёт к несуществующему файлу";
+    reason = TProblem(TProblemKind::Missing, "ссылка ведёт к несуществующему файлу");
     return {};
 }
 
 // Empty when `path` may be replaced: it does not exist yet, or it is a regular file the user
 // lets us write. The owner's write bit counts even for the superuser, whom access checks let
 // write anything: a file the user made read-only is not to be replaced by a writable one.
-std::string Refusal(const std::string& path, struct stat& existing, bool& exists)
+TMaybeProblem Refusal(const std::string& path, struct stat& existing, bool& exists)
 {
     exists = stat(path.c_str(), &existing) == 0;
-    if (!exists) return errno == ENOENT ? std::string() : std::strerror(errno);
-    if (!S_ISREG(existing.st_mode)) return "это не обычный файл";
+    if (!exists)
+        return errno == ENOENT ? TMaybeProblem() : TProblem(TProblemKind::Unwritable, std::strerror(errno));
+    if (!S_ISREG(existing.st_mode)) return TProblem(TProblemKind::NotRegular, "это не обычный файл");
     if (!(existing.st_mode & S_IWUSR) || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
-        return "файл только для чтения";
-    return {};
+        return TProblem(TProblemKind::NoPermission, "файл только для чтения");
+    return std::nullopt;
 }
 
 // The new file takes the old one's permissions (and owner, which only the superuser may give
@@ -68,17 +69,14 @@ void SyncFolderOf(const std::string& path)
 }
 } // namespace
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* error)
+TMaybeProblem ReplaceFile(const std::string& path, std::string_view bytes)
 {
-    std::string reason;
-    const std::string target = TargetOf(path, reason);
+    TMaybeProblem refusal;
+    const std::string target = TargetOf(path, refusal);
     struct stat existing {};
     bool exists = false;
-    if (reason.empty()) reason = Refusal(target, existing, exists);
-    if (!reason.empty()) {
-        if (error) *error = path + ": " + reason;
-        return false;
-    }
+    if (!refusal) refusal = Refusal(target, existing, exists);
+    if (refusal) return TProblem(refusal->Kind(), path + ": " + refusal->Reason());
     std::string temp = target + ".tmp";
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0 && exists) TakeOver(fd, existing);
@@ -90,10 +88,9 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* e
     }
     if (ok && std::rename(temp.c_str(), target.c_str()) == 0) {
         SyncFolderOf(target);
-        return true;
+        return std::nullopt;
     }
     if (ok) saved = errno;
-    if (error) *error = (fd < 0 ? temp : path) + ": " + std::strerror(saved);
     if (fd >= 0) std::remove(temp.c_str());
-    return false;
+    return TProblem(TProblemKind::Unwritable, (fd < 0 ? temp : path) + ": " + std::strerror(saved));
 }

@@ -28,13 +28,10 @@ bool IsReadOnly(const std::wstring& path)
 }
 } // namespace
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* error)
+TMaybeProblem ReplaceFile(const std::string& path, std::string_view bytes)
 {
     std::wstring target = WideFromUtf8(path);
-    if (IsReadOnly(target)) {
-        if (error) *error = path + ": файл защищён от записи (только для чтения)";
-        return false;
-    }
+    if (IsReadOnly(target)) return TProblem(TProblemKind::NoPermission, path + ": файл защищён от записи (только для чтения)");
     std::string tempName = path + ".tmp";
     std::wstring temp = WideFromUtf8(tempName);
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -42,9 +39,8 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* e
     DWORD saved = GetLastError();
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     if (ok && MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+        return std::nullopt;
     if (ok) saved = GetLastError();
-    if (error) *error = (h == INVALID_HANDLE_VALUE ? tempName : path) + ": " + SystemErrorText(saved);
     if (h != INVALID_HANDLE_VALUE) DeleteFileW(temp.c_str());
-    return false;
+    return TProblem(TProblemKind::Unwritable, (h == INVALID_HANDLE_VALUE ? tempName : path) + ": " + SystemErrorText(saved));
 }

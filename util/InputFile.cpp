@@ -1,14 +1,13 @@
 #include "util/InputFile.h"
 
-std::string FileProblemText(TFileProblem problem, size_t maxBytes)
+TProblem InputFileProblem(TProblemKind kind, size_t maxBytes)
 {
-    switch (problem) {
-    case TFileProblem::None: return {};
-    case TFileProblem::Missing: return "файл не найден";
-    case TFileProblem::NoPermission: return "нет прав на чтение файла";
-    case TFileProblem::NotRegular: return "это не обычный файл";
-    case TFileProblem::TooLarge: return "файл больше допустимого (" + std::to_string(maxBytes) + " байт)";
-    case TFileProblem::Unreadable: break;
+    switch (kind) {
+    case TProblemKind::Missing: return {kind, "файл не найден"};
+    case TProblemKind::NoPermission: return {kind, "нет прав на чтение файла"};
+    case TProblemKind::NotRegular: return {kind, "это не обычный файл"};
+    case TProblemKind::TooLarge: return {kind, "файл больше допустимого (" + std::to_string(maxBytes) + " байт)"};
+    default: break;
     }
-    return "файл не читается";
+    return {kind, "файл не читается"};
 }

@@ -77,7 +77,7 @@ std::string DefaultSettingsPath()
 void LoadSettings(TSettings& set, const std::string& path)
 {
     std::vector<uint8_t> bytes;
-    if (path.empty() || ReadInputFile(path, SettingsFileLimit, bytes) != TFileProblem::None) return;
+    if (path.empty() || ReadInputFile(path, SettingsFileLimit, bytes)) return;
     std::istringstream in(std::string(bytes.begin(), bytes.end()));
     auto values = ReadSection(in);
     TextToFourInts(ValueOf(values, "Position"), set.Position);
@@ -90,12 +90,10 @@ void LoadSettings(TSettings& set, const std::string& path)
     set.RomName = ValueOf(values, "RomName");
 }
 
-bool SaveSettings(const TSettings& set, const std::string& path, std::string* error)
+TMaybeProblem SaveSettings(const TSettings& set, const std::string& path)
 {
-    if (path.empty()) {
-        if (error) *error = "нет папки для файла настроек: не найдена домашняя папка пользователя";
-        return false;
-    }
+    if (path.empty())
+        return TProblem(TProblemKind::Missing, "нет папки для файла настроек: не найдена домашняя папка пользователя");
     std::ostringstream text;
     auto line = [&text](std::string_view key, std::string_view value) {
         text << key << '=' << Utf8ToCp1251(value) << "\r\n";
@@ -110,7 +108,7 @@ bool SaveSettings(const TSettings& set, const std::string& path, std::string* er
     line("IncludeFont", set.IncludeFont ? "1" : "0");
     line("RomName", set.RomName);
 
-    return ReplaceFile(path, text.str(), error);
+    return ReplaceFile(path, text.str());
 }
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values)

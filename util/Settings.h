@@ -1,6 +1,8 @@
 // The user's choices between runs: one settings record, kept in "Mirvolen.ini".
 #pragma once
 
+#include "util/Problem.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -34,9 +36,8 @@ void LoadSettings(TSettings& set, const std::string& path);
 constexpr size_t SettingsFileLimit = 1 << 20;
 // Writes a temporary file beside the old one and renames it over it (ReplaceFile), so a failed
 // save (full disk, read-only folder, crash) never leaves a truncated file, and a file the user
-// made read-only is not written. False when it failed, with `error` (if given) saying why; the
-// front end tells the user.
-bool SaveSettings(const TSettings& set, const std::string& path, std::string* error = nullptr);
+// made read-only is not written. Empty when saved, else why not; the front end tells the user.
+TMaybeProblem SaveSettings(const TSettings& set, const std::string& path);
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values);
 void TextToFourInts(std::string_view text, std::array<int32_t, 4>& values);

@@ -19,7 +19,7 @@ TEST_F(LoaderButtonTest, OpensTheLoaderWindowAndClosesThePortAfterIt)
     bool portOpenInWindow = false;
     WhenModalShows<TLoaderWindow> inWindow([&](TLoaderWindow& window) {
         status = Text(window.StatusLabel->text());
-        portOpenInWindow = loader.LoaderPort->IsOpen();
+        portOpenInWindow = loader.IsOpen();
         window.BlockNameEdit->setText("Перрон 2");
         window.CloseButton->click();
     });
@@ -28,7 +28,7 @@ TEST_F(LoaderButtonTest, OpensTheLoaderWindowAndClosesThePortAfterIt)
     EXPECT_TRUE(inWindow.Shown());
     EXPECT_TRUE(portOpenInWindow);
     EXPECT_EQ(status, "Ошибка");
-    EXPECT_FALSE(loader.LoaderPort->IsOpen());
+    EXPECT_FALSE(loader.IsOpen());
     EXPECT_EQ(settings.RomName, "Перрон 2");
     ASSERT_FALSE(user.Boxes.empty());
     EXPECT_EQ(user.Boxes.front().Text, "Загрузчик не форматирован! Отформатировать загрузчик?");
@@ -37,7 +37,7 @@ TEST_F(LoaderButtonTest, OpensTheLoaderWindowAndClosesThePortAfterIt)
 TEST_F(LoaderButtonTest, APortThatDoesNotOpenShowsTheBoxAndNoWindow)
 {
     TMainWindow& f = Open();
-    loader.LoaderPortName = "/nonexistent-port";
+    loader.SetPortName("/nonexistent-port");
     f.LoaderButton->click();
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", 0x2010}}));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

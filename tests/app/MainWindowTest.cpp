@@ -101,8 +101,8 @@ TEST_F(WindowTest, InformationNamesTheFirmwareSent)
         {&product, "Прошивка: 3.00 от 11.05.2005"},
         {&file, "Прошивка: line.bin от 01.02.2026"},
     };
-    for (auto [firmware, text] : cases) {
-        board.Firmware = firmware;
+    for (auto [shown, text] : cases) {
+        firmware = shown;
         TMainWindow& f = Open();
         EXPECT_EQ(Text(f.FirmwareLabel->text()), text);
         EXPECT_EQ(f.FirmwareLabel->parentWidget(), f.InfoGroup);
@@ -110,12 +110,12 @@ TEST_F(WindowTest, InformationNamesTheFirmwareSent)
     }
     // A long file name is shortened in the middle; the tooltip keeps it whole.
     file.Version = std::string(60, 'x') + ".bin";
-    board.Firmware = &file;
+    firmware = &file;
     TMainWindow& f = Open();
     EXPECT_EQ(f.FirmwareLabel->text().size(), 40);
     EXPECT_TRUE(f.FirmwareLabel->text().endsWith(QString::fromUtf8("bin от 01.02.2026")));
     EXPECT_TRUE(f.FirmwareLabel->toolTip().contains(QString::fromStdString(file.Version)));
-    board.Firmware = &EmbeddedFirmware();
+    firmware = &EmbeddedFirmware();
 }
 
 TEST_F(WindowTest, WindowHasFixedSizeAndOnlyTheCloseBox)
@@ -189,12 +189,12 @@ TEST_F(WindowTest, SlowAdapterNoteIsShownWholeOnTheInformationLine)
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesTheFirstPortWithoutShowingIt)
 {
     LoadSettings(settings, "/nonexistent-folder/Mirvolen.ini");
-    board.BoardPort->Ports = {sim->SlavePath(), "/dev/ttyFAKE9"};
+    board.SetKnownPorts({sim->SlavePath(), "/dev/ttyFAKE9"});
     TMainWindow& f = Open();
     EXPECT_EQ(f.PortBox->count(), 2);
     EXPECT_EQ(f.PortBox->currentIndex(), -1);
-    EXPECT_EQ(board.BoardPortName, sim->SlavePath());
-    EXPECT_EQ(loader.LoaderPortName, sim->SlavePath());
+    EXPECT_EQ(board.PortName(), sim->SlavePath());
+    EXPECT_EQ(loader.PortName(), sim->SlavePath());
     EXPECT_TRUE(f.FontFileEdit->text().isEmpty());
     EXPECT_FALSE(f.IncludeFontsBox->isChecked());
 
@@ -216,15 +216,15 @@ TEST_P(SavedPort, IsLookedUpTrimmedAndIgnoringCase)
 {
     SparePty spare;
     ASSERT_FALSE(spare.Path().empty());
-    board.BoardPort->Ports = {"/dev/ttyFAKE0", sim->SlavePath()};
+    board.SetKnownPorts({"/dev/ttyFAKE0", sim->SlavePath()});
     settings.Port = GetParam().Saved(sim->SlavePath(), spare.Path());
     TMainWindow& f = Open();
 
     EXPECT_EQ(f.PortBox->count(), GetParam().Count);
     EXPECT_EQ(f.PortBox->currentIndex(), GetParam().Index);
     std::string used = GetParam().Index < 0 ? "/dev/ttyFAKE0" : GetParam().SpareUsed ? spare.Path() : sim->SlavePath();
-    EXPECT_EQ(board.BoardPortName, used);
-    EXPECT_EQ(loader.LoaderPortName, used);
+    EXPECT_EQ(board.PortName(), used);
+    EXPECT_EQ(loader.PortName(), used);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -243,11 +243,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
 {
-    board.BoardPort->Ports = {};
+    board.SetKnownPorts({});
     TMainWindow& f = Open();
     EXPECT_EQ(f.PortBox->count(), 0);
-    EXPECT_EQ(board.BoardPortName, "");
-    EXPECT_EQ(loader.LoaderPortName, "");
+    EXPECT_EQ(board.PortName(), "");
+    EXPECT_EQ(loader.PortName(), "");
 
     f.StartBoardClicked();   // the board start passes over the port silently
     EXPECT_TRUE(user.Boxes.empty());
@@ -259,14 +259,14 @@ TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)
 {
     TBoardSim other;
     ASSERT_TRUE(other.Start());
-    board.BoardPort->Ports = {sim->SlavePath(), other.SlavePath()};
+    board.SetKnownPorts({sim->SlavePath(), other.SlavePath()});
     settings.Port = sim->SlavePath();
     TMainWindow& f = Open();
     ASSERT_EQ(f.PortBox->currentIndex(), 0);
 
     QTest::keyClick(f.PortBox, Qt::Key_Down);
-    EXPECT_EQ(board.BoardPortName, other.SlavePath());
-    EXPECT_EQ(loader.LoaderPortName, other.SlavePath());
+    EXPECT_EQ(board.PortName(), other.SlavePath());
+    EXPECT_EQ(loader.PortName(), other.SlavePath());
 
     f.StartBoardClicked();
     EXPECT_EQ(RequestsHeard(other, 1), std::vector<uint8_t>{0xCD});
@@ -310,13 +310,13 @@ TEST_F(WindowTest, ClosingWithoutSelectionKeepsTheSavedPort)
 
 TEST_F(WindowTest, CommandLinePortIsSelectedButNotSaved)
 {
-    board.BoardPort->Ports = {"/dev/ttyFAKE0"};
+    board.SetKnownPorts({"/dev/ttyFAKE0"});
     settings.Port = "/dev/ttyFAKE0";
     TMainWindow& f = Open(sim->SlavePath());
     EXPECT_EQ(f.PortBox->count(), 2);
     EXPECT_EQ(Text(f.PortBox->currentText()), sim->SlavePath());
-    EXPECT_EQ(board.BoardPortName, sim->SlavePath());
-    EXPECT_EQ(loader.LoaderPortName, sim->SlavePath());
+    EXPECT_EQ(board.PortName(), sim->SlavePath());
+    EXPECT_EQ(loader.PortName(), sim->SlavePath());
     f.close();
     EXPECT_EQ(settings.Port, "/dev/ttyFAKE0");
 }

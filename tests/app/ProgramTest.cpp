@@ -60,7 +60,7 @@ TEST_F(ProgramRun, KeepsTheSettingsAcrossARun)
     saved.LastDir = "/kept/";
     saved.RomName = "Табло 1";
     saved.Position = {10, 20, 0, 0};
-    ASSERT_TRUE(SaveSettings(saved, SettingsFile()));
+    ASSERT_EQ(SaveSettings(saved, SettingsFile()), std::nullopt);
 
     ASSERT_EQ(Run(""), 0);
     EXPECT_GT(fs::file_size(Shot()), 0u);
@@ -91,7 +91,7 @@ TEST_F(ProgramRun, CommandLinePortIsNotSaved)
 {
     TSettings saved;
     saved.Port = "/dev/ttyUSB7";
-    ASSERT_TRUE(SaveSettings(saved, SettingsFile()));
+    ASSERT_EQ(SaveSettings(saved, SettingsFile()), std::nullopt);
     ASSERT_EQ(Run("--port " + sim->SlavePath()), 0);
     TSettings after;
     LoadSettings(after, SettingsFile());
@@ -110,7 +110,7 @@ TEST_F(ProgramRun, ReadOnlySettingsAreKeptAndTheFailedSaveIsSaid)
 {
     TSettings saved;
     saved.Port = "/dev/ttyUSB7";
-    ASSERT_TRUE(SaveSettings(saved, SettingsFile()));
+    ASSERT_EQ(SaveSettings(saved, SettingsFile()), std::nullopt);
     chmod(SettingsFile().c_str(), 0444);
     std::ifstream in(SettingsFile(), std::ios::binary);
     const std::string before((std::istreambuf_iterator<char>(in)), {});

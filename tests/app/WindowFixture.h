@@ -5,6 +5,7 @@
 
 #include "app/MainWindow.h"
 #include "board/BoardLink.h"
+#include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "serial/Serial.h"
 #include "tests/app/AppTestSupport.h"
@@ -24,7 +25,7 @@ protected:
     {
         StartBoard();
         if (HasFatalFailure()) return;
-        board.BoardPort->Ports = {sim->SlavePath()};
+        board.SetKnownPorts({sim->SlavePath()});
     }
 
     void TearDown() override
@@ -36,7 +37,7 @@ protected:
     // Creates and shows the window (ShowInformation, then FirstShown).
     TMainWindow& Open(const std::string& commandLinePort = {})
     {
-        form = std::make_unique<TMainWindow>(board, loader, settings, commandLinePort);
+        form = std::make_unique<TMainWindow>(board, loader, settings, *firmware, commandLinePort);
         form->show();
         // Showing raised this thread's priority (where allowed). The simulated board's thread
         // keeps the normal one, and on a loaded machine it would then fall behind the program's
@@ -51,5 +52,6 @@ protected:
     TBoardLink board;
     TLoaderLink loader;
     TSettings settings;
+    const TFirmware* firmware = &EmbeddedFirmware();   // what the window sends and stores
     std::unique_ptr<TMainWindow> form;
 };

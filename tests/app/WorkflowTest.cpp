@@ -36,7 +36,7 @@ TEST_P(Programming, EndsWithItsStateAndOneBox)
     EXPECT_EQ(LabelText(f.StatusLabel), GetParam().Status);
     EXPECT_EQ(user.Boxes, std::vector<ShownBox>{GetParam().Box});
     EXPECT_EQ(LabelText(f.VersionLabel), "Загрузчик v4.0");
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(f.Busy());
 }
@@ -171,7 +171,7 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
     EXPECT_NE(user.Boxes[1].Text.find("повторите запись программы"), std::string::npos) << user.Boxes[1].Text;
     EXPECT_LE(RequestsHeard(*sim).size(), heardAtStop + 1) << "at most the exchange under way ended";
     EXPECT_FALSE(f.isVisible());
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
 }
 
 class RamTest : public WindowTest, public ::testing::WithParamInterface<bool> {};
@@ -194,7 +194,7 @@ TEST_P(RamTest, CountsTheDifferingBytes)
     EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: " + count);
     EXPECT_EQ(f.Gauge->value(), 100);
     EXPECT_TRUE(f.isEnabled());
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, RamTest, ::testing::Bool(),
@@ -212,7 +212,7 @@ TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
     EXPECT_EQ(CountOf(heard, 0xD3), 99u + 5u);   // block 100 tried five times
     EXPECT_EQ(CountOf(heard, 0xD4), 0u);
     EXPECT_TRUE(f.isEnabled());
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
 }
 
 TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
@@ -222,7 +222,7 @@ TEST_F(WindowTest, BoardStartSendsOnlyTheStartCommand)
     EXPECT_EQ(RequestsHeard(*sim, 1), std::vector<uint8_t>{0xCD});
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
 }
 
 TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
@@ -231,5 +231,5 @@ TEST_F(WindowTest, ConfigurationReadAsksForTheEightBlocks)
     f.ReadConfigClicked();
     EXPECT_EQ(RequestsHeard(*sim), (std::vector<uint8_t>{0xC8, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1, 0xD1}));
     EXPECT_TRUE(user.Boxes.empty());
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
 }

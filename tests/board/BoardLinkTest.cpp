@@ -41,7 +41,7 @@ TEST_P(VersionGateTest, LabelAndGate)
     bool versionRead = false;
     ASSERT_EQ(link->OpenConnection(ui, versionRead), TConnect::Connected);
     EXPECT_EQ(ui.Versions, std::vector<std::string>{c.label});
-    TLinkResult gate = versionRead ? link->LoaderVersionGate() : TLinkResult::Ok;
+    TLinkResult gate = versionRead ? link->LoaderVersionGate(EmbeddedFirmware()) : TLinkResult::Ok;
     EXPECT_EQ(gate, TLinkResult::Ok);
     std::vector<uint8_t> expected = kCatch;
     expected.insert(expected.end(), c.gate.begin(), c.gate.end());
@@ -69,7 +69,7 @@ TEST_F(BoardFixture, SilentResetAsksOnceThenBreaksInAnyway)
 
 TEST_F(BoardFixture, BreakInBurstsForTwoSecondsThenWaitsTwo)
 {
-    link->BoardPort->Open(link->BoardPortName);
+    link->OpenBoardPort(false, ui);
     uint32_t start = Clock::TickCount();
     ASSERT_TRUE(link->ConnectBoard());
     EXPECT_GE(Clock::TickCount() - start, 4000u);
@@ -88,17 +88,17 @@ TEST_F(BoardFixture, NoPingAfterBreakInStopsWithThePortClosed)
     EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::NoBoard);
     EXPECT_FALSE(versionRead);
     EXPECT_EQ(ui.Messages.back(), (ShownBox{"Попытка соединения!", "Не удалось соединиться с табло!", MbError}));
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
     EXPECT_EQ(Requests(), (std::vector<uint8_t>{0x12, 0x5C, 0xC8}));
 }
 
 TEST_F(BoardFixture, MissingPortShowsThePortError)
 {
-    link->BoardPortName = "/dev/nonexistent-flasher-port";
+    link->SetPortName("/dev/nonexistent-flasher-port");
     bool versionRead = false;
     EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::PortFailed);
     EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-flasher-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
 }
 
 TEST_F(BoardFixture, ImageGoesOutBlockByBlockWithProgress)
@@ -249,7 +249,7 @@ TEST_F(BoardFixture, FontTableGoesToFF00)
 
 TEST_F(BoardFixture, ResetsCarryFreshRandomBytes)
 {
-    link->BoardPort->Open(link->BoardPortName);
+    link->OpenBoardPort(false, ui);
     ASSERT_TRUE(link->ResetBoard());
     sim->SetBoardOn(true);
     ASSERT_TRUE(link->ResetBoard());

@@ -43,7 +43,7 @@ protected:
 TEST_F(WorkflowFixture, FullProgramWithFontsInWireOrder)
 {
     std::string file = WriteFontFile(2, 40);   // 1064 bytes of font data
-    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, true, "  " + file + "\t"), TOutcome::Done);
+    EXPECT_EQ(ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, true, "  " + file + "\t"), TOutcome::Done);
     ASSERT_EQ(fonts->FontSize, 1064);
     size_t fontBlocks = (1064 + 31) / 32;
     std::vector<uint8_t> expected = {0x12, 0x5C, 0xC8, 0xD0, 0xD0, 0xD5, 0xD6, 0xD2};
@@ -64,13 +64,13 @@ TEST_F(WorkflowFixture, FullProgramWithFontsInWireOrder)
                                                      "Сверка шрифтов", "OK"}));
     EXPECT_EQ(ui.Messages, std::vector<ShownBox>{kDone});
     EXPECT_EQ(ui.Progress.back(), 100);
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
     std::filesystem::remove(file);
 }
 
 TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
 {
-    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, false, "/no/such/file.gly"), TOutcome::Done);
+    EXPECT_EQ(ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, false, "/no/such/file.gly"), TOutcome::Done);
     auto requests = Requests();
     EXPECT_EQ(std::count(requests.begin(), requests.end(), 0xCE), 0);
     EXPECT_EQ(requests.back(), 0xCA);
@@ -79,7 +79,7 @@ TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
 
 TEST_F(WorkflowFixture, MissingFontFileStopsBeforeThePortIsTouched)
 {
-    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
+    EXPECT_EQ(ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
     EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/file.gly: файл не найден", MbError}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_TRUE(ui.Statuses.empty());
@@ -100,11 +100,11 @@ TEST_P(ProgramFailureTest, ReportsAndClosesThePort)
     const FailureCase& c = GetParam();
     if (c.fault.Kind == FaultKind::Silent) FastTimeoutsFor(c.fault.Command, c.fault.From, -1);
     sim->AddFault(c.fault);
-    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, false, ""), c.outcome);
+    EXPECT_EQ(ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, false, ""), c.outcome);
     EXPECT_EQ(ui.Statuses.back(), c.status);
     EXPECT_EQ(ui.Messages.back(), c.message);
     EXPECT_EQ(Requests().back(), c.lastRequest);
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, ProgramFailureTest, testing::Values(
@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, ProgramFailureTest, testing::Values(
 TEST_F(WorkflowFixture, FailedGateStillPassesThroughProgrammingStatus)
 {
     sim->AddFault({0xD6, 1, 1, FaultKind::WrongCase});
-    EXPECT_EQ(ProgramBoard(*link, ui, *fonts, false, ""), TOutcome::LinkLost);
+    EXPECT_EQ(ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, false, ""), TOutcome::LinkLost);
     EXPECT_EQ(ui.Statuses, (std::vector<std::string>{"Программирование", "Нет соединения"}));
     EXPECT_TRUE(RequestsWith(0xD2).empty());
 }
@@ -135,7 +135,7 @@ TEST_F(WorkflowFixture, FaithfulRamHasNoErrors)
     EXPECT_EQ(ui.Busy, (std::vector<bool>{true, false, true, false}));
     EXPECT_EQ(RequestsWith(0xD3).size(), 1024u);
     EXPECT_EQ(RequestsWith(0xD4).size(), 1024u);
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
 }
 
 TEST_F(WorkflowFixture, RamThatReadsZerosCountsTheNonZeroPatternBytes)
@@ -161,7 +161,7 @@ TEST_F(WorkflowFixture, RamSilentAtWriteBlock100)
     EXPECT_TRUE(RequestsWith(0xD4).empty());
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
     EXPECT_EQ(ui.Messages.back(), (ShownBox{"Проверка RAM!", "Соединение потеряно!", MbError}));
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
 }
 
 TEST_F(WorkflowFixture, EachRamTestUsesANewPattern)
@@ -183,7 +183,7 @@ TEST_F(WorkflowFixture, ConfigurationReadSendsEightBlocks)
     auto reads = RequestsWith(0xD1);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(reads[i].Payload[1], 0x20 * i);
     EXPECT_EQ(record[0], 255);
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
 }
 
 TEST_F(WorkflowFixture, ConfigurationReadFailure)
@@ -193,7 +193,7 @@ TEST_F(WorkflowFixture, ConfigurationReadFailure)
     EXPECT_EQ(ReadBoardConfiguration(*link, ui, record), TOutcome::LinkLost);
     EXPECT_EQ(ui.Messages.back(), (ShownBox{"Чтение конфигурации!", "Соединение потеряно!", MbError}));
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
 }
 
 TEST_F(WorkflowFixture, StartSendsExactlyOnePacket)
@@ -203,8 +203,8 @@ TEST_F(WorkflowFixture, StartSendsExactlyOnePacket)
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].Payload, (std::vector<uint8_t>{0xCD, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Requests().size(), 1u);
-    EXPECT_FALSE(link->BoardPort->IsOpen());
-    link->BoardPortName = "";
+    EXPECT_FALSE(link->IsOpen());
+    link->SetPortName("");
     EXPECT_EQ(StartBoardProgram(*link, ui, false), TOutcome::PortFailed);
     EXPECT_TRUE(ui.Messages.empty());
 }

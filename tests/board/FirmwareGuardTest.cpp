@@ -21,9 +21,8 @@ class FirmwareGuardTest : public BoardFixture {
 protected:
     TOutcome Program(const TFirmware& firmware, bool portIsSimulator)
     {
-        link->Firmware = &firmware;
-        link->MayTakePlaceholder = [portIsSimulator](const std::string&) { return portIsSimulator; };
-        return ProgramBoard(*link, ui, *fonts, false, "");
+        link->SetPlaceholderPolicy([portIsSimulator](const std::string&) { return portIsSimulator; });
+        return ProgramBoard(*link, firmware, ui, *fonts, false, "");
     }
     ScriptedDialogue ui;
     std::unique_ptr<TFontSet> fonts = std::make_unique<TFontSet>();
@@ -37,7 +36,7 @@ TEST_F(FirmwareGuardTest, PlaceholderRefusedBeforeAByteForAnotherDevice)
     EXPECT_NE(ui.Messages[0].Text.find("--firmware"), std::string::npos);
     EXPECT_NE(ui.Messages[0].Text.find("FLASHER_FIRMWARE_FILE"), std::string::npos);
     EXPECT_TRUE(sim->WireLog().empty());
-    EXPECT_FALSE(link->BoardPort->IsOpen());
+    EXPECT_FALSE(link->IsOpen());
 }
 
 TEST_F(FirmwareGuardTest, GivenFirmwareIsWhatTheWireCarries)

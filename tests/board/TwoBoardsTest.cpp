@@ -32,9 +32,9 @@ public:
         sim = std::make_unique<TBoardSim>(options);
         started = sim->Start();
         link = std::make_unique<TBoardLink>(sim->SlavePath());
-        link->Random.Seed(seed);
+        link->SeedRandom(seed);
     }
-    void Program() { outcome = ProgramBoard(*link, ui, *fonts, false, ""); }
+    void Program() { outcome = ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, false, ""); }
 
     // The program's framed requests, in order (the break-in burst, whose length varies, left out).
     std::vector<std::vector<uint8_t>> Requests() const
@@ -75,7 +75,7 @@ protected:
         EXPECT_EQ(board.outcome, TOutcome::Done);
         EXPECT_EQ(board.ui.Ids, std::vector<TMessageId>{TMessageId::ProgrammingDone});
         EXPECT_TRUE(board.HoldsTheFirmware());
-        EXPECT_FALSE(board.link->BoardPort->IsOpen());
+        EXPECT_FALSE(board.link->IsOpen());
     }
 };
 

@@ -392,7 +392,7 @@ TEST_F(CliTest, BusyPortIsExplained)
     StartSim();
     TComPort holder(false, true);
     holder.Open(port);
-    ASSERT_FALSE(holder.Error) << holder.ErrorText;
+    ASSERT_FALSE(holder.LastFailure()) << PortErrorDetails(holder);
     RunResult r = Cli({"loader", "list", "--port", port});
     EXPECT_EQ(r.Status, 3) << r.Out;
     EXPECT_NE(r.Err.find("Ошибка коммуникационного порта!\nПорт " + port + ": "), std::string::npos) << r.Err;

@@ -29,10 +29,10 @@ protected:
     {
         if (TExternalBoard::Port().empty()) GTEST_SKIP() << "FLASHER_TEST_PORT names no simulated board";
         Clock::SetScale(TExternalBoard::ClockScale);
-        link.Random.Seed(11);
-        link.LoaderPortName = TExternalBoard::Port();
+        link.SeedRandom(11);
+        link.SetPortName(TExternalBoard::Port());
         link.OpenLoaderPort(portUser);
-        ASSERT_FALSE(link.LoaderPort->Error) << link.LoaderPort->ErrorText;
+        ASSERT_FALSE(link.LastFailure()) << ReasonOf(link.LastFailure());
         ASSERT_TRUE(BuildBlockImage(*fonts, *image));
     }
     void TearDown() override

@@ -47,8 +47,7 @@ protected:
     {
         if (TExternalBoard::Port().empty()) GTEST_SKIP() << "FLASHER_TEST_PORT names no simulated board";
         Clock::SetScale(TExternalBoard::ClockScale);
-        board.Firmware = &firmware;
-        board.BoardPort->Ports = {TExternalBoard::Port()};
+        board.SetKnownPorts({TExternalBoard::Port()});
     }
     void TearDown() override
     {
@@ -57,7 +56,7 @@ protected:
     }
     TMainWindow& Open()
     {
-        form = std::make_unique<TMainWindow>(board, loader, settings);
+        form = std::make_unique<TMainWindow>(board, loader, settings, firmware);
         form->show();
         return *form;
     }
@@ -75,7 +74,7 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
     ASSERT_FALSE(TExternalBoard::FontsFile().empty()) << "FLASHER_TEST_FONTS names no fonts file";
     // The saved port, which no enumeration reports (wine's COM link, a pseudo-terminal), is still
     // a port: listed and chosen.
-    board.BoardPort->Ports.clear();
+    board.SetKnownPorts({});
     settings.Port = TExternalBoard::Port();
     TMainWindow& f = Open();
     ASSERT_EQ(f.PortBox->currentText().toStdString(), TExternalBoard::Port());
@@ -88,7 +87,7 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
     EXPECT_TRUE(f.IncludeFonts);
     EXPECT_EQ(f.Gauge->value(), 100);
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
 
     // The board now runs the program just written: the RAM test first asks for it to be switched
     // on again (the simulator's programmer answers the next break-in).
@@ -98,7 +97,7 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
                                                  {"Проверка RAM!", "Ошибок: 0", 0x2040}}));
     EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: 0");
     EXPECT_TRUE(f.isEnabled());
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
     TExternalBoard::SaveShot(f, "main-window");
 }
 
@@ -130,5 +129,5 @@ TEST_F(MainWindowOnPort, SilentBoardPaintsAndStopsOnTheCloseQuestion)
     EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
     EXPECT_NE(user.Boxes[1].Text.find("Работа остановлена"), std::string::npos) << user.Boxes[1].Text;
     EXPECT_FALSE(f.isVisible());
-    EXPECT_FALSE(board.BoardPort->IsOpen());
+    EXPECT_FALSE(board.IsOpen());
 }

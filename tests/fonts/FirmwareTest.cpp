@@ -58,7 +58,7 @@ TEST(FirmwareFile, AcceptedFileSplitsIntoFixedBlockAndImage)
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     TFirmware firmware;
     firmware.Placeholder = true;
-    EXPECT_EQ(ReadFirmwareFile(path, firmware), "");
+    EXPECT_FALSE(ReadFirmwareFile(path, firmware));
     EXPECT_TRUE(std::equal(firmware.Fixed.begin(), firmware.Fixed.end(), bytes.begin()));
     EXPECT_TRUE(std::equal(firmware.Image.begin(), firmware.Image.end(), bytes.begin() + FixedBlockSize));
     EXPECT_FALSE(firmware.Placeholder);
@@ -84,8 +84,9 @@ TEST(FirmwareFile, RefusalsSayWhy)
     };
     for (const auto& [path, reason] : cases) {
         TFirmware firmware = EmbeddedFirmware();
-        std::string problem = ReadFirmwareFile(path, firmware);
-        EXPECT_NE(problem.find(reason), std::string::npos) << path << ": " << problem;
+        TMaybeProblem problem = ReadFirmwareFile(path, firmware);
+        ASSERT_TRUE(problem) << path;
+        EXPECT_NE(problem->Reason().find(reason), std::string::npos) << path << ": " << problem->Reason();
         EXPECT_TRUE(firmware.File.empty()) << path;
     }
 }

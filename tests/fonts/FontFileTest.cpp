@@ -15,7 +15,7 @@ class FontReader : public testing::Test {
 protected:
     bool Read(const std::string& name, int32_t capacity = FontBufferSize)
     {
-        return ReadFontFile(Buffer.data(), capacity, name, DataSize, Count);
+        return !ReadFontFile(Buffer.data(), capacity, name, DataSize, Count);
     }
     bool ReadFile(const GlyFile& gly) { return Read(Folder.Write("font.gly", gly.Contents())); }
     bool BufferUntouchedFrom(size_t from) const
@@ -85,9 +85,10 @@ class RefusedFontFile : public FontReader, public testing::WithParamInterface<Re
 TEST_P(RefusedFontFile, RefusedWithBufferKeptAndTheReasonGiven)
 {
     const RefuseCase& c = GetParam();
-    std::string reason;
-    EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, Folder.Write("font.gly", c.Contents), DataSize, Count,
-                              &reason));
+    TMaybeProblem problem =
+        ReadFontFile(Buffer.data(), FontBufferSize, Folder.Write("font.gly", c.Contents), DataSize, Count);
+    ASSERT_TRUE(problem);
+    std::string reason = problem->Reason();
     EXPECT_EQ(DataSize, c.OutValuesSet ? c.DataSize : Untouched);
     EXPECT_EQ(Count, c.OutValuesSet ? c.Count : Untouched);
     EXPECT_TRUE(BufferUntouchedFrom(0));
@@ -150,17 +151,14 @@ TEST_F(FontReader, WhatIsNotARegularFileIsRefused)
     const std::string fifo = Folder.PathOf("fifo.gly");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& name : {Folder.Path.string(), fifo, std::string("/dev/zero")}) {
-        std::string reason;
-        EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, name, DataSize, Count, &reason)) << name;
-        EXPECT_EQ(reason, "это не обычный файл") << name;
+        EXPECT_EQ(ReadFontFile(Buffer.data(), FontBufferSize, name, DataSize, Count),
+                  TProblem(TProblemKind::NotRegular, "это не обычный файл")) << name;
     }
-    std::string reason;
-    EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, Folder.PathOf("absent.gly"), DataSize, Count, &reason));
-    EXPECT_EQ(reason, "файл не найден");
-    for (const char* empty : {"", " \t "}) {
-        EXPECT_FALSE(ReadFontFile(Buffer.data(), FontBufferSize, empty, DataSize, Count, &reason));
-        EXPECT_EQ(reason, "файл шрифтов не указан");
-    }
+    EXPECT_EQ(ReadFontFile(Buffer.data(), FontBufferSize, Folder.PathOf("absent.gly"), DataSize, Count),
+              TProblem(TProblemKind::Missing, "файл не найден"));
+    for (const char* empty : {"", " \t "})
+        EXPECT_EQ(ReadFontFile(Buffer.data(), FontBufferSize, empty, DataSize, Count),
+                  TProblem(TProblemKind::Missing, "файл шрифтов не указан"));
     EXPECT_TRUE(BufferUntouchedFrom(0));
     EXPECT_EQ(DataSize, Untouched);
 }

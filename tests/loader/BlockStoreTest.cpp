@@ -61,9 +61,9 @@ protected:
     // The primary copy in memory is not changed by erase and write: read it again.
     void Reread()
     {
-        int32_t status = -1;
+        TMaybeProblem status;
         ASSERT_TRUE(ReadDirectory(*link, status, &directory));
-        ASSERT_EQ(status, DirectoryValid);
+        ASSERT_FALSE(status) << ReasonOf(status);
     }
     BlockList ReadBlocks()
     {
@@ -90,10 +90,10 @@ protected:
 
 TEST_F(BlockStoreTest, FormatWritesBothCopiesExactly)
 {
-    int32_t status = -1;
+    TMaybeProblem status;
     ASSERT_TRUE(link->ConnectLoader(6));
     ASSERT_TRUE(ReadDirectory(*link, status));
-    EXPECT_EQ(status, DirectoryUnformatted);   // fresh flash
+    EXPECT_EQ(ProblemKindOf(status), TProblemKind::Unformatted);   // fresh flash
 
     ASSERT_TRUE(FormatLoader(*link));
     DirectoryBytes primary = ExpectedPrimaryCopy(), reference = ExpectedReferenceCopy();
@@ -102,7 +102,7 @@ TEST_F(BlockStoreTest, FormatWritesBothCopiesExactly)
 
     LoaderDirectory read, readReference;
     ASSERT_TRUE(ReadDirectory(*link, status, &read, &readReference));
-    EXPECT_EQ(status, DirectoryValid);
+    EXPECT_FALSE(status) << ReasonOf(status);
     for (int32_t k = 0; k < BlockCount; ++k) EXPECT_EQ(read.BlockSlot(k), 0xFF000000u | AreaOf(k)) << k;
     EXPECT_EQ(read.BlockSlot(0), 0xFF000E70u);
     EXPECT_EQ(read.BlockSlot(7), 0xFF03AA70u);
@@ -113,25 +113,25 @@ struct FlashStateCase {
     const char* name;
     uint32_t address;
     std::vector<uint8_t> bytes;
-    int32_t status;
+    std::optional<TProblemKind> status;
 };
 class DirectoryStatusTest : public BlockStoreTest, public testing::WithParamInterface<FlashStateCase> {};
 TEST_P(DirectoryStatusTest, ReadsTheStatus)
 {
     Format();
     sim->WriteFlashBytes(GetParam().address, GetParam().bytes);
-    int32_t status = -1;
+    TMaybeProblem status;
     ASSERT_TRUE(ReadDirectory(*link, status));
-    EXPECT_EQ(status, GetParam().status);
+    EXPECT_EQ(ProblemKindOf(status), GetParam().status);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, DirectoryStatusTest, testing::Values(
-    FlashStateCase{"Valid", 100, {0xFF}, DirectoryValid},
-    FlashStateCase{"PrimaryWithoutSignature", 0, {0xFF, 0xFF, 0xFF, 0xFF}, DirectoryUnformatted},
-    FlashStateCase{"ReferenceWithoutSignature", ReferenceAddress + 2, {0x00}, DirectoryUnformatted},
-    FlashStateCase{"ReferenceChecksumWrong", ReferenceAddress + 700, {0x00}, DirectoryDamaged},
-    FlashStateCase{"SlotMarkNeitherFullNorEmpty", 528 + 4 * 2 + 3, {0x7F}, DirectoryDamaged},
-    FlashStateCase{"SlotMarkedFull", 528 + 4 * 2 + 3, {0x00}, DirectoryValid},
-    FlashStateCase{"PrimaryCheckBytesSet", 2110, {0x00, 0x01}, DirectoryDamaged}),
+    FlashStateCase{"Valid", 100, {0xFF}, std::nullopt},
+    FlashStateCase{"PrimaryWithoutSignature", 0, {0xFF, 0xFF, 0xFF, 0xFF}, TProblemKind::Unformatted},
+    FlashStateCase{"ReferenceWithoutSignature", ReferenceAddress + 2, {0x00}, TProblemKind::Unformatted},
+    FlashStateCase{"ReferenceChecksumWrong", ReferenceAddress + 700, {0x00}, TProblemKind::Damaged},
+    FlashStateCase{"SlotMarkNeitherFullNorEmpty", 528 + 4 * 2 + 3, {0x7F}, TProblemKind::Damaged},
+    FlashStateCase{"SlotMarkedFull", 528 + 4 * 2 + 3, {0x00}, std::nullopt},
+    FlashStateCase{"PrimaryCheckBytesSet", 2110, {0x00, 0x01}, TProblemKind::Damaged}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BlockStoreTest, FreshStoreListsEightEmptyBlocksWithoutReadingTheirAreas)
@@ -322,10 +322,10 @@ TEST_F(BlockStoreTest, HangUpDuringAWriteLeavesTheStoreAsItWas)
     ASSERT_TRUE(sim->Reconnect());
     OpenOnSim();
     ASSERT_TRUE(link->ConnectLoader(6));
-    int32_t status = -1;
+    TMaybeProblem status;
     LoaderDirectory after;
     ASSERT_TRUE(ReadDirectory(*link, status, &after));
-    EXPECT_EQ(status, DirectoryValid);
+    EXPECT_FALSE(status) << ReasonOf(status);
     EXPECT_EQ(after.Bytes, directory.Bytes);
     BlockList blocks{};
     ASSERT_TRUE(ReadBlockHeaders(*link, blocks, after));
@@ -345,7 +345,7 @@ TEST_F(BlockStoreTest, TwoLinksReadTheirOwnLoadersAtOnce)
     TLoaderLink other(otherSim.SlavePath());
     TRecordingView otherView;
     other.OpenLoaderPort(otherView);
-    ASSERT_FALSE(other.LoaderPort->Error) << other.LoaderPort->ErrorText;
+    ASSERT_FALSE(other.LastFailure()) << PortErrorDetails(other.PortName(), other.LastFailure());
     sim->SetClock(2021, 3, 4, 5, 6, 7);
     otherSim.SetClock(2022, 8, 9, 10, 11, 12);
     sim->ClearWireLog();
@@ -353,7 +353,7 @@ TEST_F(BlockStoreTest, TwoLinksReadTheirOwnLoadersAtOnce)
     struct Reading {
         bool Ok = false;
         TSystemTime Time;
-        int32_t Status = -1;
+        TMaybeProblem Status;
         LoaderDirectory Directory;
     };
     auto read = [](TLoaderLink& l, Reading& r) {
@@ -372,9 +372,9 @@ TEST_F(BlockStoreTest, TwoLinksReadTheirOwnLoadersAtOnce)
               std::make_tuple(uint16_t{2021}, uint16_t{3}, uint16_t{4}, uint16_t{5}));
     EXPECT_EQ(std::tie(theirs.Time.Year, theirs.Time.Month, theirs.Time.Day, theirs.Time.Hour),
               std::make_tuple(uint16_t{2022}, uint16_t{8}, uint16_t{9}, uint16_t{10}));
-    EXPECT_EQ(mine.Status, DirectoryValid);
+    EXPECT_FALSE(mine.Status) << ReasonOf(mine.Status);
     EXPECT_EQ(mine.Directory.Bytes, directory.Bytes);
-    EXPECT_EQ(theirs.Status, DirectoryUnformatted);
+    EXPECT_EQ(ProblemKindOf(theirs.Status), TProblemKind::Unformatted);
     // Each loader heard one whole reading, the same requests in the same order.
     std::vector<uint8_t> mineHeard, theirsHeard;
     for (const WireRecord& r : Requests()) mineHeard.push_back(r.Command());

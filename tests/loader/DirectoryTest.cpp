@@ -46,7 +46,7 @@ void Reseal(LoaderDirectory& copy)
 struct CheckCase {
     const char* name;
     void (*change)(LoaderDirectory& primary, LoaderDirectory& reference);
-    int32_t status;
+    std::optional<TProblemKind> status;
 };
 class CheckDirectoryTest : public testing::TestWithParam<CheckCase> {};
 TEST_P(CheckDirectoryTest, Judges)
@@ -55,52 +55,52 @@ TEST_P(CheckDirectoryTest, Judges)
     BuildDirectory(reference);
     MakePrimaryCopy(primary, reference);
     GetParam().change(primary, reference);
-    EXPECT_EQ(CheckDirectory(primary, reference), GetParam().status);
+    EXPECT_EQ(ProblemKindOf(CheckDirectory(primary, reference)), GetParam().status);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, CheckDirectoryTest, testing::Values(
-    CheckCase{"Formatted", [](LoaderDirectory&, LoaderDirectory&) {}, DirectoryValid},
+    CheckCase{"Formatted", [](LoaderDirectory&, LoaderDirectory&) {}, std::nullopt},
     CheckCase{"BlockHoldsData", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[528 + 4 * 3 + 3] = 0x00; },
-              DirectoryValid},
+              std::nullopt},
     CheckCase{"PrimaryWithoutSignature", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[0] = 0xFF; },
-              DirectoryUnformatted},
+              TProblemKind::Unformatted},
     CheckCase{"ReferenceWithoutSignature", [](LoaderDirectory&, LoaderDirectory& r) { r.Bytes[3] = 0x26; },
-              DirectoryUnformatted},
+              TProblemKind::Unformatted},
     CheckCase{"ErasedFlash", [](LoaderDirectory& p, LoaderDirectory& r) { p.Bytes.fill(0xFF); r.Bytes.fill(0xFF); },
-              DirectoryUnformatted},
+              TProblemKind::Unformatted},
     CheckCase{"ReferenceByteChangedEarly", [](LoaderDirectory&, LoaderDirectory& r) { r.Bytes[4] ^= 0x01; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"ReferenceFillerChanged", [](LoaderDirectory&, LoaderDirectory& r) { r.Bytes[2000] = 0x00; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"ReferenceLastCheckedByteChanged", [](LoaderDirectory&, LoaderDirectory& r) { r.Bytes[2109] = 0; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"SlotMarkNeitherFullNorEmpty", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[528 + 4 * 5 + 3] = 0x7F; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"SlotAddressDiffers", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[528 + 4 * 7] ^= 0x10; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"ReservedSlotDiffers", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[1056 + 4 * 31 + 1] ^= 0x01; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"LastReservedSlotDiffers", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[1584] ^= 0x01; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"ReferenceSlotWithMark",
-              [](LoaderDirectory&, LoaderDirectory& r) { r.Bytes[528 + 3] = 0xFF; Reseal(r); }, DirectoryDamaged},
+              [](LoaderDirectory&, LoaderDirectory& r) { r.Bytes[528 + 3] = 0xFF; Reseal(r); }, TProblemKind::Damaged},
     CheckCase{"BlockAreaMovedOverThePrimaryCopy",
               [](LoaderDirectory& p, LoaderDirectory& r) {
                   p.SetNumber(BlockSlotsOffset, 0xFF000070);
                   r.SetNumber(BlockSlotsOffset, 0x00000070);
                   Reseal(r);
               },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"BlockAreaMovedOntoAnotherBlock",
               [](LoaderDirectory& p, LoaderDirectory& r) {
                   p.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
                   r.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
                   Reseal(r);
               },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"PrimaryCheckBytesSet", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[2111] = 0x01; },
-              DirectoryDamaged},
+              TProblemKind::Damaged},
     CheckCase{"PrimaryFillerIsNotChecked", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[100] = 0x00; },
-              DirectoryValid}),
+              std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BlockHeader, NameLengthAbove63IsCutAtTheField)

@@ -20,7 +20,7 @@ protected:
         StartBoard();
         if (HasFatalFailure()) return;
         link = std::make_unique<TLoaderLink>(sim->SlavePath());
-        link->Random.Seed(7);
+        link->SeedRandom(7);
         OpenOnSim();
     }
     void TearDown() override
@@ -31,9 +31,9 @@ protected:
 
     void OpenOnSim()
     {
-        link->LoaderPortName = sim->SlavePath();
+        link->SetPortName(sim->SlavePath());
         link->OpenLoaderPort(view);
-        ASSERT_FALSE(link->LoaderPort->Error) << link->LoaderPort->ErrorText;
+        ASSERT_FALSE(link->LastFailure()) << PortErrorDetails(link->PortName(), link->LastFailure());
     }
 
     // The framed requests with `command` (0: all).

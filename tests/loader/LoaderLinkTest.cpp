@@ -185,12 +185,12 @@ TEST_F(LoaderFixture, FailedChunkStopsTheTransfer)
 
 TEST_F(LoaderFixture, OpenFailureIsShownAndTheLinkStaysShut)
 {
-    link->LoaderPortName = "/dev/nonexistent-loader-port";
+    link->SetPortName("/dev/nonexistent-loader-port");
     view.Forget();
     link->OpenLoaderPort(view);
-    EXPECT_TRUE(link->LoaderPort->Error);
+    EXPECT_TRUE(link->LastFailure().has_value());
     EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-loader-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
-    EXPECT_EQ(link->LoaderPort->BaudRate(), 38400);
+    EXPECT_EQ(link->BaudRate(), 38400);
     EXPECT_FALSE(link->ConnectLoader(6));
 }
 
@@ -203,7 +203,7 @@ TEST_F(LoaderFixture, ConnectAsksForTheRateThenHandshakes)
     EXPECT_EQ(requests[0].Payload, (std::vector<uint8_t>{0xA9, 0x02}));
     EXPECT_EQ(requests[1].Command(), 0xA0);
     EXPECT_EQ(requests[1].Payload.size(), 9u);
-    EXPECT_EQ(link->LoaderPort->BaudRate(), 38400);
+    EXPECT_EQ(link->BaudRate(), 38400);
 }
 
 TEST_F(LoaderFixture, SilentLoaderGetsTheRateRequestAndSixHandshakes)
@@ -242,7 +242,7 @@ TEST_P(HandshakeReplyTest, JudgesTheWordUpToItsZeroByte)
     TRecordingView view;
     TLoaderLink link(peer.Path());
     link.OpenLoaderPort(view);
-    ASSERT_FALSE(link.LoaderPort->Error);
+    ASSERT_FALSE(link.LastFailure().has_value());
     EXPECT_EQ(link.PingLoader(), GetParam().accepted);
     EXPECT_EQ(peer.Requests(), 1);
     link.CloseLoaderPort();
@@ -329,7 +329,7 @@ TEST_F(LoaderFixture, ClockReadFailureLeavesTheTimeAlone)
 
 TEST_F(LoaderFixture, SyncWritesTheComputersLocalTime)
 {
-    link->LocalTimeSource = [] { return MakeTime(2004, 8, 13, 22, 22, 5); };
+    link->SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 5); });
     sim->ClearWireLog();
     ASSERT_TRUE(link->SyncLoaderClock());
     auto requests = Requests(0xA3);

@@ -41,7 +41,7 @@ protected:
         session = std::make_unique<TLoaderSession>(*link, view, *image);
         view.Session = session.get();
         session->Shown = true;
-        link->LocalTimeSource = [] { return MakeTime(2004, 8, 13, 22, 22, 0); };
+        link->SetLocalTimeSource([] { return MakeTime(2004, 8, 13, 22, 22, 0); });
     }
 
     // A formatted loader with the session's list read from it, and the view's record cleared.
@@ -49,7 +49,7 @@ protected:
     {
         ASSERT_TRUE(link->ConnectLoader(6));
         ASSERT_TRUE(FormatLoader(*link));
-        int32_t status = -1;
+        TMaybeProblem status;
         LoaderDirectory directory;
         ASSERT_TRUE(ReadDirectory(*link, status, &directory));
         for (int32_t index : blocksWithData) {
@@ -148,9 +148,9 @@ TEST_P(UnformattedStoreTest, OffersToFormat)
         EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
         EXPECT_EQ(view.Statuses.back(), "OK");
         EXPECT_TRUE(view.ButtonsEnabled);
-        int32_t status = -1;
+        TMaybeProblem status;
         ASSERT_TRUE(ReadDirectory(*link, status));
-        EXPECT_EQ(status, DirectoryValid);
+        EXPECT_FALSE(status) << ReasonOf(status);
     } else {
         EXPECT_EQ(view.Rows, AllRows("Нет данных"));
         EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Чтение", "Ошибка"}));

@@ -28,12 +28,12 @@ std::string Text(const QString& s) { return s.toStdString(); }
 
 void LoaderWindowTest::SetUp()
 {
-    link.Random.Seed(11);
+    link.SeedRandom(11);
     StartBoard();
     if (HasFatalFailure()) return;
-    link.LoaderPortName = sim->SlavePath();
+    link.SetPortName(sim->SlavePath());
     link.OpenLoaderPort(portUser);
-    ASSERT_FALSE(link.LoaderPort->Error) << link.LoaderPort->ErrorText;
+    ASSERT_FALSE(link.LastFailure()) << PortErrorDetails(link.PortName(), link.LastFailure());
     ASSERT_TRUE(BuildBlockImage(*fonts, *image));
 }
 
@@ -47,10 +47,10 @@ void LoaderWindowTest::PrepareStore(std::initializer_list<int32_t> blocksWithDat
 {
     ASSERT_TRUE(link.ConnectLoader(ConnectAttempts));
     ASSERT_TRUE(FormatLoader(link));
-    int32_t status = -1;
+    TMaybeProblem status;
     LoaderDirectory directory;
     ASSERT_TRUE(ReadDirectory(link, status, &directory));
-    ASSERT_EQ(status, DirectoryValid);
+    ASSERT_FALSE(status) << ReasonOf(status);
     for (int32_t index : blocksWithData) {
         TBlockImage stored = *image;
         SetImageName(stored, "Блок " + std::to_string(index + 1));

@@ -42,9 +42,9 @@ bool StoreBlocks(TLoaderLink& link, TFontSet& fonts, TBlockImage& image)
 {
     const StoredBlock blocks[] = {{0, "Вокзал, табло прибытия", 0}, {1, "Перрон 2", 4096}, {4, "Касса, крупный шрифт", 11520}};
     if (!link.ConnectLoader(ConnectAttempts) || !FormatLoader(link)) return false;
-    int32_t status = -1;
+    TMaybeProblem status;
     LoaderDirectory directory;
-    if (!ReadDirectory(link, status, &directory) || status != DirectoryValid) return false;
+    if (!ReadDirectory(link, status, &directory) || status) return false;
     for (const StoredBlock& b : blocks) {
         fonts.FontSize = b.FontSize;
         fonts.FontCount = b.FontSize ? 2 : 0;
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
 
     auto fonts = std::make_unique<TFontSet>();
     auto image = std::make_unique<TBlockImage>();
-    bool ok = !link.LoaderPort->Error && StoreBlocks(link, *fonts, *image);
+    bool ok = !link.LastFailure().has_value() && StoreBlocks(link, *fonts, *image);
     if (ok) {
         // The image the window would write: firmware without fonts.
         fonts->FontSize = fonts->FontCount = fonts->FontBase = 0;

@@ -320,7 +320,7 @@ TEST_F(LoaderWindowControls, SyncSetsTheLoaderClockToTheComputersTime)
 {
     PrepareStore();
     sim->SetClock(2001, 1, 1, 0, 0, 0);
-    link.LocalTimeSource = LocalNow;
+    link.SetLocalTimeSource(LocalNow);
     Open();
     EXPECT_EQ(Text(form->ClockLabel->text()), "1.01.2001 0:00");
     form->SyncClockButton->click();
@@ -333,7 +333,7 @@ TEST_F(LoaderWindowControls, SyncSetsTheLoaderClockToTheComputersTime)
 // block buttons stay off and the list shows no data.
 TEST_F(LoaderWindowControls, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
 {
-    link.LocalTimeSource = LocalNow;
+    link.SetLocalTimeSource(LocalNow);
     user.Answers = {IdNo};
     Open();
     form->SyncClockButton->click();

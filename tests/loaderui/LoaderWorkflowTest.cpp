@@ -37,7 +37,7 @@ protected:
         });
         RunLoaderWorkflow(link, settings, nullptr, portUser, *fonts, includeFonts, fontFile, firmware);
         windowShown = inWindow.Shown();
-        portOpenAfter = link.LoaderPort->IsOpen();
+        portOpenAfter = link.IsOpen();
     }
 
     // Writes the image into block 1 from inside the window.
@@ -120,7 +120,7 @@ TEST_F(LoaderWorkflowTest, APlaceholderGoesToNoOtherDevice)
 {
     TFirmware placeholder;
     placeholder.Placeholder = true;
-    link.MayTakePlaceholder = [](const std::string&) { return false; };
+    link.SetPlaceholderPolicy([](const std::string&) { return false; });
     Run(false, "", {}, placeholder);
     ASSERT_EQ(portUser.Ids, std::vector<TMessageId>{TMessageId::PlaceholderRefused});
     EXPECT_FALSE(windowShown);
@@ -138,7 +138,7 @@ TEST_F(LoaderWorkflowTest, APlaceholderGoesToNoOtherDevice)
 
 TEST_F(LoaderWorkflowTest, APortThatDoesNotOpenShowsNoWindow)
 {
-    link.LoaderPortName = "/dev/no-such-port";
+    link.SetPortName("/dev/no-such-port");
     Run(false, "");
     EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/no-such-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
     EXPECT_FALSE(windowShown);

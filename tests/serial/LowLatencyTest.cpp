@@ -108,7 +108,7 @@ TEST(LowLatencyOnAPty, NothingChangesAndNothingIsKnown)
     ASSERT_TRUE(pty.Ok());
     TComPort port(false, true);
     port.Open(pty.SlavePath());
-    ASSERT_FALSE(port.Error) << port.ErrorText;
+    ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     EXPECT_FALSE(port.Latency().Known());
 
     int fd = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);

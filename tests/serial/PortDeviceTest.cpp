@@ -25,7 +25,7 @@
 namespace {
 using Lines = std::vector<std::pair<std::string, bool>>;
 
-struct OpenFailCase { const char* name; int error; TPortFault fault; };
+struct OpenFailCase { const char* name; int error; TProblemKind kind; };
 class OpenFailureTest : public testing::TestWithParam<OpenFailCase> {};
 TEST_P(OpenFailureTest, ReportsTheReasonAndStaysClosed)
 {
@@ -37,19 +37,19 @@ TEST_P(OpenFailureTest, ReportsTheReasonAndStaysClosed)
 
     port.Open(GetParam().name);
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_TRUE(port.Error);
-    EXPECT_EQ(port.ErrorText, GetParam().error ? std::strerror(GetParam().error) : "Порт закрыт");
-    EXPECT_EQ(port.Fault, GetParam().fault);
-    EXPECT_EQ(port.PortName, GetParam().name);
+    ASSERT_TRUE(port.LastFailure());
+    EXPECT_EQ(port.LastFailure()->Reason(), GetParam().error ? std::strerror(GetParam().error) : "Порт закрыт");
+    EXPECT_EQ(port.LastFailure()->Kind(), GetParam().kind);
+    EXPECT_EQ(port.PortName(), GetParam().name);
     uint8_t buffer[4];
     int32_t count = 5;
     EXPECT_FALSE(port.GetPacket(buffer, 4, count));
     EXPECT_EQ(count, 0);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, OpenFailureTest, testing::Values(
-    OpenFailCase{"", 0, TPortFault::Other},
-    OpenFailCase{"/dev/no-such-serial-port", ENOENT, TPortFault::NotFound},
-    OpenFailCase{"/dev/null", ENOTTY, TPortFault::Other}));
+    OpenFailCase{"", 0, TProblemKind::Other},
+    OpenFailCase{"/dev/no-such-serial-port", ENOENT, TProblemKind::Missing},
+    OpenFailCase{"/dev/null", ENOTTY, TProblemKind::Other}));
 
 TEST(PortOpen, SuccessClearsTheError)
 {
@@ -58,10 +58,8 @@ TEST(PortOpen, SuccessClearsTheError)
     port.Open("");
     port.Open(pty.SlavePath());
     EXPECT_TRUE(port.IsOpen());
-    EXPECT_FALSE(port.Error);
-    EXPECT_EQ(port.ErrorText, "");
-    EXPECT_EQ(port.Fault, TPortFault::None);
-    EXPECT_EQ(port.PortName, pty.SlavePath());
+    EXPECT_FALSE(port.LastFailure());
+    EXPECT_EQ(port.PortName(), pty.SlavePath());
 }
 
 TEST(PortOpen, PortHeldByAnotherProcessGivesTheSystemsText)
@@ -89,9 +87,7 @@ TEST(PortOpen, PortHeldByAnotherProcessGivesTheSystemsText)
     TComPort port(false, true);
     port.Open(pty.SlavePath());
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_TRUE(port.Error);
-    EXPECT_EQ(port.ErrorText, std::strerror(EBUSY));
-    EXPECT_EQ(port.Fault, TPortFault::Busy);
+    EXPECT_EQ(port.LastFailure(), TProblem(TProblemKind::Busy, std::strerror(EBUSY)));
 
     close(release[1]);
     waitpid(child, nullptr, 0);
@@ -108,12 +104,11 @@ TEST(PortOpen, TwoPortObjectsCannotShareADevice)
     ASSERT_TRUE(first.IsOpen());
     second.Open(pty.SlavePath());
     EXPECT_FALSE(second.IsOpen());
-    EXPECT_EQ(second.ErrorText, std::strerror(EBUSY));
-    EXPECT_EQ(second.Fault, TPortFault::Busy);
+    EXPECT_EQ(second.LastFailure(), TProblem(TProblemKind::Busy, std::strerror(EBUSY)));
 
     first.Open("");
     second.Open(pty.SlavePath());
-    EXPECT_TRUE(second.IsOpen()) << second.ErrorText;
+    EXPECT_TRUE(second.IsOpen()) << PortErrorDetails(second);
 }
 
 // A simulator keeps its own handle on the terminal; the exclusive flag must not outlive our
@@ -198,10 +193,10 @@ TEST_P(ModemLinesAtOpenTest, FollowTheFlags)
     PtyPair pty;
     TComPort port(GetParam().rtsOn, GetParam().dtrOn);
     Lines changes;
-    port.OnModemLine = [&](const char* line, bool on) { changes.emplace_back(line, on); };
+    port.SetOnModemLine([&](const char* line, bool on) { changes.emplace_back(line, on); });
     port.Open(pty.SlavePath());
-    EXPECT_EQ(port.Dtr, GetParam().dtrOn);
-    EXPECT_EQ(port.Rts, GetParam().rtsOn);
+    EXPECT_EQ(port.Dtr(), GetParam().dtrOn);
+    EXPECT_EQ(port.Rts(), GetParam().rtsOn);
     EXPECT_EQ(changes, (Lines{{"DTR", GetParam().dtrOn}, {"RTS", GetParam().rtsOn}}));
 }
 INSTANTIATE_TEST_SUITE_P(Cases, ModemLinesAtOpenTest, testing::Values(
@@ -212,15 +207,15 @@ TEST(ModemLines, ClosedPortChangesNothing)
 {
     TComPort port(false, true);
     Lines changes;
-    port.OnModemLine = [&](const char* line, bool on) { changes.emplace_back(line, on); };
+    port.SetOnModemLine([&](const char* line, bool on) { changes.emplace_back(line, on); });
     port.SetDtr(true);
     port.SetRts(true);
     TTwoWireBus bus(port);
     bus.Stop();
     bus.ClockPulses(3);
     EXPECT_TRUE(changes.empty());
-    EXPECT_FALSE(port.Dtr);
-    EXPECT_FALSE(port.Rts);
+    EXPECT_FALSE(port.Dtr());
+    EXPECT_FALSE(port.Rts());
 }
 
 TEST(ModemLines, BusInitBringsTheLinesToIdleInOrder)
@@ -229,7 +224,7 @@ TEST(ModemLines, BusInitBringsTheLinesToIdleInOrder)
     TComPort port(false, true);
     port.Open(pty.SlavePath());
     Lines changes;
-    port.OnModemLine = [&](const char* line, bool on) { changes.emplace_back(line, on); };
+    port.SetOnModemLine([&](const char* line, bool on) { changes.emplace_back(line, on); });
     TTwoWireBus bus(port);
     Lines expected{{"DTR", false}, {"RTS", false}, {"DTR", false}, {"RTS", true}, {"DTR", true}};
     for (int i = 0; i < 64; ++i) {
@@ -237,8 +232,8 @@ TEST(ModemLines, BusInitBringsTheLinesToIdleInOrder)
         expected.emplace_back("RTS", true);
     }
     EXPECT_EQ(changes, expected);
-    EXPECT_TRUE(port.Dtr);
-    EXPECT_TRUE(port.Rts);
+    EXPECT_TRUE(port.Dtr());
+    EXPECT_TRUE(port.Rts());
 
     changes.clear();
     bus.ClockPulses(0);
@@ -277,7 +272,7 @@ TEST(VanishedDevice, NoSpinWaitsTimeOutAndAnotherDeviceOpens)
 
     pty = std::make_unique<PtyPair>();
     port.Open(pty->SlavePath());
-    ASSERT_TRUE(port.IsOpen()) << port.ErrorText;
+    ASSERT_TRUE(port.IsOpen()) << PortErrorDetails(port);
     ASSERT_TRUE(pty->Write(Frame({4, 2})));
     ASSERT_TRUE(port.WaitPacket(buffer, 8, 5000, count));
     EXPECT_EQ(count, 2);
@@ -361,8 +356,8 @@ TEST(PortList, NeverListsPseudoTerminalsAndKeepsNaturalOrder)
                                [](const PortInfo& a, const PortInfo& b) { return NaturalLess(a.Path, b.Path); }));
 
     TComPort port(false, true);
-    ASSERT_EQ(port.Ports.size(), ports.size());
-    for (size_t i = 0; i < ports.size(); ++i) EXPECT_EQ(port.Ports[i], ports[i].Path);
-    EXPECT_LE(port.FreePorts().size(), port.Ports.size());
+    ASSERT_EQ(port.KnownPorts().size(), ports.size());
+    for (size_t i = 0; i < ports.size(); ++i) EXPECT_EQ(port.KnownPorts()[i], ports[i].Path);
+    EXPECT_LE(port.FreePorts().size(), port.KnownPorts().size());
 }
 } // namespace

@@ -19,9 +19,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(pty.Ok());
-        port.Trace = trace.Sink();
+        port.SetTrace(trace.Sink());
         port.Open(pty.SlavePath());
-        ASSERT_FALSE(port.Error) << port.ErrorText;
+        ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     }
     void TearDown() override { Clock::Reset(); }
 
@@ -162,7 +162,7 @@ TEST_F(PortTest, WaitWithTimeoutZeroTriesOnceWithoutWaiting)
 TEST_F(PortTest, StopRequestEndsTheWorkAfterTheCurrentExchange)
 {
     std::atomic<bool> stop{false};
-    port.StopRequest = &stop;
+    port.SetStopRequest(&stop);
     ASSERT_TRUE(pty.Write(Frame({5})));
     ASSERT_TRUE(trace.WaitJudged(1));
     stop = true;
@@ -271,9 +271,9 @@ TEST_F(PortTest, PurgeDropsReadyAndPartialPackets)
 TEST_F(PortTest, PacketEventOnlyWhenNotifyIsSet)
 {
     std::atomic<int> calls{0};
-    port.OnPacket = [&] { ++calls; };
+    port.SetOnPacket([&] { ++calls; });
     port.Open(pty.SlavePath());   // the event is handed to the receive thread at Open
-    ASSERT_FALSE(port.Error);
+    ASSERT_FALSE(port.LastFailure());
     ASSERT_TRUE(pty.Write(Frame({1})));
     ASSERT_FALSE(WaitTake().empty());
     EXPECT_EQ(calls, 0);
@@ -306,7 +306,7 @@ TEST_F(PortTest, TraceIsThePortsOwn)
     ASSERT_TRUE(otherPty.Ok());
     TComPort other(false, true);
     other.Open(otherPty.SlavePath());
-    ASSERT_FALSE(other.Error) << other.ErrorText;
+    ASSERT_FALSE(other.LastFailure()) << PortErrorDetails(other);
     ASSERT_TRUE(other.SendPacket(Abc.data(), 3));
     ASSERT_TRUE(otherPty.Write(AbcFrame));
     uint8_t buffer[8];

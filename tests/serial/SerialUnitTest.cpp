@@ -181,27 +181,21 @@ TEST(LockFile, NamesALiveOtherProcess)
 // What the port-error box adds: the port, the system's reason and, by the failure's class, what to do.
 TEST(PortErrorDetails, SayThePortTheReasonAndWhatToDo)
 {
-    struct Case { const char* name; std::string port; TPortFault fault; std::string expected; };
+    struct Case { const char* name; std::string port; TProblemKind kind; std::string expected; };
     const std::vector<Case> cases = {
-        {"NotFound", "/dev/ttyUSB3", TPortFault::NotFound,
+        {"NotFound", "/dev/ttyUSB3", TProblemKind::Missing,
          "Порт /dev/ttyUSB3: why.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке."},
-        {"Busy", "/dev/ttyUSB3", TPortFault::Busy,
+        {"Busy", "/dev/ttyUSB3", TProblemKind::Busy,
          "Порт /dev/ttyUSB3: why.\nПорт занят другой программой: закройте её и повторите."},
-        {"NoPermission", "/dev/ttyS0", TPortFault::NoPermission,
+        {"NoPermission", "/dev/ttyS0", TProblemKind::NoPermission,
          std::string("Порт /dev/ttyS0: why.\nНет доступа к порту: ") + NoPermissionAdvice},
-        {"Other", "/dev/ttyS0", TPortFault::Other, "Порт /dev/ttyS0: why."},
-        {"NoPortChosen", "", TPortFault::Other, "Порт не выбран: выберите порт в списке."},
+        {"Other", "/dev/ttyS0", TProblemKind::Other, "Порт /dev/ttyS0: why."},
+        {"NoPortChosen", "", TProblemKind::Other, "Порт не выбран: выберите порт в списке."},
     };
-    for (const Case& c : cases) {
-        TComPort port(false, true);
-        port.Error = true;
-        port.PortName = c.port;
-        port.ErrorText = "why";
-        port.Fault = c.fault;
-        EXPECT_EQ(PortErrorDetails(port), c.expected) << c.name;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(PortErrorDetails(c.port, TProblem(c.kind, "why")), c.expected) << c.name;
+    EXPECT_EQ(PortErrorDetails("/dev/ttyS0", std::nullopt), "");
     TComPort fine(false, true);
-    fine.Error = false;
     EXPECT_EQ(PortErrorDetails(fine), "");
 }
 
@@ -210,7 +204,7 @@ TEST(Pause, EndsWhenAStopIsRequested)
 {
     TComPort port(false, false);
     std::atomic<bool> stop{false};
-    port.StopRequest = &stop;
+    port.SetStopRequest(&stop);
     std::thread stopper([&stop] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         stop = true;

@@ -143,7 +143,7 @@ TEST_F(BoardSimExeTest, ServesOnThePrintedPathAndTheLinkUntilSigterm)
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
 
     port.Open(link);
-    ASSERT_FALSE(port.Error) << port.ErrorText;
+    ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     EXPECT_EQ(Ask(Request(0x12, 6)), Text("RSTOK"));
     EXPECT_EQ(BreakInAndPing(), Text("ok!"));
     EXPECT_EQ(Ask(Request(0xD0, 8)), (Bytes{0x09, '3', '1'}));
@@ -166,14 +166,14 @@ TEST_F(BoardSimExeTest, HangUpFaultBringsANewDeviceWhosePathIsPrinted)
     std::string first = board.ReadLine();
     ASSERT_FALSE(first.empty());
     port.Open(link);
-    ASSERT_FALSE(port.Error) << port.ErrorText;
+    ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     ASSERT_TRUE(port.SendPacket(Request(0x12, 6).data(), 6));
     std::string second = board.ReadLine();
     ASSERT_FALSE(second.empty());
     EXPECT_NE(second, first);
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), second);
     port.Open(link);
-    ASSERT_FALSE(port.Error) << port.ErrorText;
+    ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     EXPECT_EQ(Ask(Request(0x12, 6)), Text("RSTOK"));
     port.Open("");
     EXPECT_EQ(board.Terminate(), 0);
@@ -191,7 +191,7 @@ TEST_P(KilledBoardSim, FlashFileHoldsEveryWriteAnsweredBeforeTheKill)
     BoardSimProcess board({"--link", link, "--flash", flash});
     ASSERT_FALSE(board.ReadLine().empty());
     port.Open(link);
-    ASSERT_FALSE(port.Error) << port.ErrorText;
+    ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     port.SetBaudIndex(2);   // the loader's rate
     Bytes written;
     // Chunks of 16 bytes from the first block's area on: none crosses a page's end, where it would wrap.

@@ -128,7 +128,7 @@ TEST_F(HangUpTest, LineHangsUpMidTransferAndReconnectBringsANewDeviceWithTheBoar
     EXPECT_NE(sim->SlavePath(), oldPath);
     EXPECT_EQ(LinkTarget(link), sim->SlavePath());
     port.Open(link);
-    ASSERT_FALSE(port.Error) << port.ErrorText;
+    ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     // Still in its programmer: the pulled adapter did not restart the board.
     EXPECT_EQ(sim->Phase(), BoardPhase::Programmer);
     EXPECT_EQ(Ask(block), Text("OK!"));

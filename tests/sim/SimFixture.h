@@ -41,7 +41,7 @@ protected:
     void OpenPort()
     {
         port.Open(sim->SlavePath());
-        ASSERT_FALSE(port.Error) << port.ErrorText;
+        ASSERT_FALSE(port.LastFailure()) << PortErrorDetails(port);
     }
 
     // Sends the payload and waits for one reply packet; empty when none came in time.

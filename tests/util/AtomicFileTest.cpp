@@ -45,8 +45,7 @@ protected:
 
 TEST_F(ReplaceFileTest, NewFileIsCreated)
 {
-    std::string error;
-    ASSERT_TRUE(ReplaceFile(path, "new", &error)) << error;
+    ASSERT_EQ(ReasonOf(ReplaceFile(path, "new")), "");
     EXPECT_EQ(Read(path), "new");
     EXPECT_FALSE(fs::exists(path + ".tmp"));
 }
@@ -56,8 +55,7 @@ TEST_F(ReplaceFileTest, ReplacedFileKeepsItsPermissions)
 {
     for (mode_t mode : {0600, 0640, 0664, 0755}) {
         Write("old", mode);
-        std::string error;
-        ASSERT_TRUE(ReplaceFile(path, "new", &error)) << error;
+        ASSERT_EQ(ReasonOf(ReplaceFile(path, "new")), "");
         EXPECT_EQ(Read(path), "new");
         EXPECT_EQ(Mode(path), mode);
     }
@@ -68,9 +66,7 @@ TEST_F(ReplaceFileTest, ReadOnlyFileIsNotWritten)
 {
     for (mode_t mode : {0444, 0400, 0464}) {
         Write("old", mode);
-        std::string error;
-        EXPECT_FALSE(ReplaceFile(path, "new", &error));
-        EXPECT_EQ(error, path + ": файл только для чтения");
+        EXPECT_EQ(ReasonOf(ReplaceFile(path, "new")), path + ": файл только для чтения");
         EXPECT_EQ(Read(path), "old");
         EXPECT_EQ(Mode(path), mode);
         EXPECT_FALSE(fs::exists(path + ".tmp"));
@@ -80,9 +76,7 @@ TEST_F(ReplaceFileTest, ReadOnlyFileIsNotWritten)
 TEST_F(ReplaceFileTest, WhatIsNotARegularFileIsNotReplaced)
 {
     fs::create_directory(path);
-    std::string error;
-    EXPECT_FALSE(ReplaceFile(path, "new", &error));
-    EXPECT_EQ(error, path + ": это не обычный файл");
+    EXPECT_EQ(ReasonOf(ReplaceFile(path, "new")), path + ": это не обычный файл");
     EXPECT_TRUE(fs::is_directory(path));
 }
 
@@ -92,18 +86,16 @@ TEST_F(ReplaceFileTest, LinkStaysALinkAndItsTargetIsReplaced)
     std::ofstream(target) << "old";
     chmod(target.c_str(), 0600);
     fs::create_symlink(target, path);
-    std::string error;
-    ASSERT_TRUE(ReplaceFile(path, "new", &error)) << error;
+    ASSERT_EQ(ReasonOf(ReplaceFile(path, "new")), "");
     EXPECT_TRUE(fs::is_symlink(path));
     EXPECT_EQ(Read(target), "new");
     EXPECT_EQ(Mode(target), 0600u);
 
     chmod(target.c_str(), 0444);
-    EXPECT_FALSE(ReplaceFile(path, "newer", &error));
+    EXPECT_TRUE(ReplaceFile(path, "newer"));
     EXPECT_EQ(Read(target), "new");
 
     fs::remove(target);
-    EXPECT_FALSE(ReplaceFile(path, "new", &error));
-    EXPECT_EQ(error, path + ": ссылка ведёт к несуществующему файлу");
+    EXPECT_EQ(ReasonOf(ReplaceFile(path, "new")), path + ": ссылка ведёт к несуществующему файлу");
     EXPECT_FALSE(fs::exists(target));
 }

@@ -20,15 +20,19 @@ protected:
         std::ofstream(dir / name, std::ios::binary) << std::string(size, 'x');
         return (dir / name).string();
     }
-    TFileProblem Read(const std::string& path, size_t limit = 16) { return ReadInputFile(path, limit, bytes); }
+    std::optional<TProblemKind> Read(const std::string& path, size_t limit = 16)
+    {
+        TMaybeProblem problem = ReadInputFile(path, limit, bytes);
+        return problem ? std::optional(problem->Kind()) : std::nullopt;
+    }
     std::vector<uint8_t> bytes{1, 2, 3};
 };
 
 TEST_F(InputFileTest, ReadsARegularFileUpToItsLimit)
 {
-    EXPECT_EQ(Read(Make("exact", 16)), TFileProblem::None);
+    EXPECT_EQ(Read(Make("exact", 16)), std::nullopt);
     EXPECT_EQ(bytes, std::vector<uint8_t>(16, 'x'));
-    EXPECT_EQ(Read(Make("empty", 0)), TFileProblem::None);
+    EXPECT_EQ(Read(Make("empty", 0)), std::nullopt);
     EXPECT_TRUE(bytes.empty());
 }
 
@@ -38,26 +42,26 @@ TEST_F(InputFileTest, RefusesWhatIsNotAReadableRegularFileOfAcceptableSize)
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::string locked = Make("locked", 4);
     chmod(locked.c_str(), 0);
-    struct Case { std::string path; TFileProblem expected; };
+    struct Case { std::string path; TProblemKind expected; };
     std::vector<Case> cases = {
-        {(dir / "absent").string(), TFileProblem::Missing},
-        {dir.string(), TFileProblem::NotRegular},
-        {(dir / "fifo").string(), TFileProblem::NotRegular},   // must not block in open
-        {"/dev/zero", TFileProblem::NotRegular},                // must not stream forever
-        {Make("big", 17), TFileProblem::TooLarge},
+        {(dir / "absent").string(), TProblemKind::Missing},
+        {dir.string(), TProblemKind::NotRegular},
+        {(dir / "fifo").string(), TProblemKind::NotRegular},   // must not block in open
+        {"/dev/zero", TProblemKind::NotRegular},                // must not stream forever
+        {Make("big", 17), TProblemKind::TooLarge},
     };
-    if (geteuid() != 0) cases.push_back({locked, TFileProblem::NoPermission});
+    if (geteuid() != 0) cases.push_back({locked, TProblemKind::NoPermission});
     for (const Case& c : cases) {
         bytes = {1};
-        EXPECT_EQ(Read(c.path), c.expected) << c.path;
+        EXPECT_EQ(Read(c.path), std::optional(c.expected)) << c.path;
         EXPECT_TRUE(bytes.empty()) << c.path;
     }
 }
 
-TEST(FileProblemText, SaysTheReasonAndTheLimit)
+TEST(InputFileProblem, SaysTheReasonAndTheLimit)
 {
-    EXPECT_EQ(FileProblemText(TFileProblem::None, 9), "");
-    EXPECT_EQ(FileProblemText(TFileProblem::Missing, 9), "файл не найден");
-    EXPECT_NE(FileProblemText(TFileProblem::TooLarge, 9747).find("9747"), std::string::npos);
+    EXPECT_EQ(InputFileProblem(TProblemKind::Unreadable, 9).Reason(), "файл не читается");
+    EXPECT_EQ(InputFileProblem(TProblemKind::Missing, 9).Reason(), "файл не найден");
+    EXPECT_NE(InputFileProblem(TProblemKind::TooLarge, 9747).Reason().find("9747"), std::string::npos);
 }
 } // namespace

@@ -56,7 +56,7 @@ TEST_F(SettingsFile, MissingFileGivesTheEmptyRecordAndSaveCreatesAllNineLines)
     EXPECT_EQ(s.Position, (Ints{0, 0, 0, 0}));
     EXPECT_TRUE(s.Port.empty() && s.FontFile.empty() && s.RomName.empty() && s.LastDir.empty());
     EXPECT_FALSE(s.IncludeFont);
-    ASSERT_TRUE(SaveSettings(s, path));
+    ASSERT_EQ(SaveSettings(s, path), std::nullopt);
     EXPECT_EQ(Read(), kEmptyFile);
 }
 
@@ -71,13 +71,13 @@ TEST_F(SettingsFile, RoundTripKeepsEveryFieldAndWritesCp1251)
     s.FontFile = "/home/техник/fonts/big.gly";
     s.IncludeFont = true;
     s.RomName = "Табло №5";
-    ASSERT_TRUE(SaveSettings(s, path));
+    ASSERT_EQ(SaveSettings(s, path), std::nullopt);
     std::string bytes = Read();
     EXPECT_NE(bytes.find("RomName=" + Utf8ToCp1251("Табло №5") + "\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("Position=10,20,-510,420\r\nLastDir="), std::string::npos);
     for (int run = 0; run < 3; ++run) {   // survives any number of runs unchanged
         TSettings again = Load();
-        ASSERT_TRUE(SaveSettings(again, path));
+        ASSERT_EQ(SaveSettings(again, path), std::nullopt);
     }
     TSettings back = Load();
     EXPECT_EQ(back.Position, s.Position);
@@ -101,7 +101,7 @@ TEST_F(SettingsFile, KeysInAnyOrderAndCaseExtrasDroppedAtSave)
     EXPECT_TRUE(s.IncludeFont);
     EXPECT_EQ(s.Position, (Ints{10, 20, 0, 0}));
     EXPECT_EQ(s.FontFile, "");
-    ASSERT_TRUE(SaveSettings(s, path));
+    ASSERT_EQ(SaveSettings(s, path), std::nullopt);
     EXPECT_EQ(Read(), "[Settings]\r\nPosition=10,20,0,0\r\nLastDir=\r\nFileName=\r\nPort=COM3\r\n"
                       "LastFontDir=\r\nFontFile=\r\nIncludeFont=1\r\nRomName=R\r\n");
 }
@@ -124,13 +124,13 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact)
     TSettings s;
     s.RomName = "new";
     fs::create_directory(path + ".tmp");   // the temporary file cannot be created
-    EXPECT_FALSE(SaveSettings(s, path));
+    EXPECT_TRUE(SaveSettings(s, path));   // refused
     EXPECT_EQ(Read(), kEmptyFile);
     fs::remove(path + ".tmp");
 
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     chmod(dir.c_str(), 0555);
-    EXPECT_FALSE(SaveSettings(s, path));
+    EXPECT_TRUE(SaveSettings(s, path));   // refused
     EXPECT_EQ(Read(), kEmptyFile);
 }
 
@@ -141,16 +141,14 @@ TEST_F(SettingsFile, SaveKeepsTheFilesPermissionsAndLeavesAReadOnlyFileAlone)
     TSettings s;
     s.RomName = "new";
     chmod(path.c_str(), 0600);
-    std::string error;
-    ASSERT_TRUE(SaveSettings(s, path, &error)) << error;
+    ASSERT_EQ(ReasonOf(SaveSettings(s, path)), "");
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 
     Write(kEmptyFile);
     chmod(path.c_str(), 0444);
-    EXPECT_FALSE(SaveSettings(s, path, &error));
-    EXPECT_EQ(error, path + ": файл только для чтения");
+    EXPECT_EQ(SaveSettings(s, path), TProblem(TProblemKind::NoPermission, path + ": файл только для чтения"));
     EXPECT_EQ(Read(), kEmptyFile);
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0444u);
@@ -162,9 +160,9 @@ TEST_F(SettingsFile, NoSettingsPathLoadsNothingAndSaveSaysWhy)
     s.Port = "COM1";
     LoadSettings(s, "");
     EXPECT_EQ(s.Port, "COM1");
-    std::string error;
-    EXPECT_FALSE(SaveSettings(s, "", &error));
-    EXPECT_NE(error, "");
+    TMaybeProblem problem = SaveSettings(s, "");
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->Reason(), "");
 }
 
 // A pipe in the settings file's place must not hold the program's start up.
@@ -173,9 +171,7 @@ TEST_F(SettingsFile, WhatIsNotARegularFileReadsAsEmpty)
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     TSettings s = Load();
     EXPECT_TRUE(s.Port.empty());
-    std::string error;
-    EXPECT_FALSE(SaveSettings(s, path, &error));
-    EXPECT_EQ(error, path + ": это не обычный файл");
+    EXPECT_EQ(SaveSettings(s, path), TProblem(TProblemKind::NotRegular, path + ": это не обычный файл"));
 }
 
 #if defined(__unix__)   // where a user's configuration folder is found on POSIX systems

@@ -40,9 +40,8 @@ protected:
 TEST_F(Win32FileTest, ReplacesAnExistingFileUnderAUtf8Name)
 {
     std::string path = Utf8Path("табло №1.img");
-    ASSERT_TRUE(ReplaceFile(path, "first"));
-    std::string error;
-    EXPECT_TRUE(ReplaceFile(path, "second", &error)) << error;
+    ASSERT_EQ(ReasonOf(ReplaceFile(path, "first")), "");
+    EXPECT_EQ(ReasonOf(ReplaceFile(path, "second")), "");
     EXPECT_EQ(Contents(path), "second");
     EXPECT_FALSE(fs::exists(fs::path(WideFromUtf8(path + ".tmp"))));
 }
@@ -50,10 +49,10 @@ TEST_F(Win32FileTest, ReplacesAnExistingFileUnderAUtf8Name)
 TEST_F(Win32FileTest, LeavesAReadOnlyFileAsItWasAndSaysWhy)
 {
     std::string path = Utf8Path("protected.ini");
-    ASSERT_TRUE(ReplaceFile(path, "kept"));
+    ASSERT_EQ(ReasonOf(ReplaceFile(path, "kept")), "");
     SetFileAttributesW(WideFromUtf8(path).c_str(), FILE_ATTRIBUTE_READONLY);
-    std::string error;
-    EXPECT_FALSE(ReplaceFile(path, "lost", &error));
+    std::string error = ReasonOf(ReplaceFile(path, "lost"));
+    EXPECT_NE(error, "");
     EXPECT_NE(error.find("только для чтения"), std::string::npos) << error;
     EXPECT_EQ(Contents(path), "kept");
     EXPECT_FALSE(fs::exists(fs::path(WideFromUtf8(path + ".tmp"))));
@@ -61,8 +60,8 @@ TEST_F(Win32FileTest, LeavesAReadOnlyFileAsItWasAndSaysWhy)
 
 TEST_F(Win32FileTest, FailsWithTheSystemsReasonWhenTheFolderIsMissing)
 {
-    std::string error;
-    EXPECT_FALSE(ReplaceFile(Utf8Path("missing\\file.img"), "x", &error));
+    std::string error = ReasonOf(ReplaceFile(Utf8Path("missing\\file.img"), "x"));
+    EXPECT_NE(error, "");
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
     EXPECT_GT(error.size(), Utf8Path("missing\\file.img.tmp: ").size()) << error;
 }
@@ -70,27 +69,28 @@ TEST_F(Win32FileTest, FailsWithTheSystemsReasonWhenTheFolderIsMissing)
 TEST_F(Win32FileTest, ReadsOnlyDiskFilesOfAcceptableSize)
 {
     std::string small = Utf8Path("шрифт.gly");
-    ASSERT_TRUE(ReplaceFile(small, "0123456789"));
+    ASSERT_EQ(ReasonOf(ReplaceFile(small, "0123456789")), "");
     std::vector<uint8_t> bytes{1};
-    EXPECT_EQ(ReadInputFile(small, 10, bytes), TFileProblem::None);
+    EXPECT_FALSE(ReadInputFile(small, 10, bytes));
     EXPECT_EQ(bytes.size(), 10u);
     struct Case {
         std::string path;
         size_t limit;
-        TFileProblem problem;
+        TProblemKind problem;
     };
     const Case cases[] = {
-        {small, 9, TFileProblem::TooLarge},
-        {Utf8Path("нет.gly"), 100, TFileProblem::Missing},
-        {Utf8Path("нет\\нет.gly"), 100, TFileProblem::Missing},
-        {Utf8FromWide(dir.wstring()), 100, TFileProblem::NotRegular},
-        {"NUL", 100, TFileProblem::NotRegular},
-        {"COM1", 100, TFileProblem::NotRegular},
-        {"\\\\.\\pipe\\flasher-none", 100, TFileProblem::NotRegular},
+        {small, 9, TProblemKind::TooLarge},
+        {Utf8Path("нет.gly"), 100, TProblemKind::Missing},
+        {Utf8Path("нет\\нет.gly"), 100, TProblemKind::Missing},
+        {Utf8FromWide(dir.wstring()), 100, TProblemKind::NotRegular},
+        {"NUL", 100, TProblemKind::NotRegular},
+        {"COM1", 100, TProblemKind::NotRegular},
+        {"\\\\.\\pipe\\flasher-none", 100, TProblemKind::NotRegular},
     };
     for (const Case& c : cases) {
         bytes = {1};
-        EXPECT_EQ(ReadInputFile(c.path, c.limit, bytes), c.problem) << c.path;
+        TMaybeProblem problem = ReadInputFile(c.path, c.limit, bytes);
+        EXPECT_EQ(problem ? std::optional(problem->Kind()) : std::nullopt, std::optional(c.problem)) << c.path;
         EXPECT_TRUE(bytes.empty()) << c.path;
     }
 }
@@ -110,11 +110,11 @@ TEST(Win32PortTest, AMissingPortIsNotFoundWithTheSystemsText)
 {
     TComPort port(false, true);
     port.Open("COM250");
-    EXPECT_TRUE(port.Error);
+    ASSERT_TRUE(port.LastFailure());
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.Fault, TPortFault::NotFound);
-    EXPECT_EQ(port.ErrorText, SystemErrorText(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(port.ErrorText.empty());
+    EXPECT_EQ(port.LastFailure()->Kind(), TProblemKind::Missing);
+    EXPECT_EQ(port.LastFailure()->Reason(), SystemErrorText(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(port.LastFailure()->Reason().empty());
 }
 } // namespace
 
