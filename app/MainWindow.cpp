@@ -170,7 +170,7 @@ void TMainWindow::RunBoardWork(TBoardWork work, const std::function<TOutcome()>&
     stop_ = false;
     if (outcome != TOutcome::Done) {
         std::string where = StoppedAtText(StatusLabel->text().toStdString(), Gauge->value());
-        ShowMessageBox(this, "Внимание!", where + "\n" + StoppedBoardWorkNote(work), MbInfo);
+        ShowMessageBox(this, "Внимание!", where + "\n" + StoppedBoardWorkNote(work), TBoxKind::Information);
     }
     close();
 }
@@ -181,7 +181,7 @@ bool TMainWindow::AskToStop()
     return ShowMessageBox(this, "Внимание!",
                           "Идёт работа с табло. Остановить её и закрыть программу?\n"
                           "Работа закончится после текущего обмена, порт будет закрыт.",
-                          MbAskDefaultNo) == IdYes;
+                          TBoxKind::AskDefaultNo) == TAnswer::Yes;
 }
 
 void TMainWindow::ProgramClicked()
@@ -261,18 +261,18 @@ void TMainWindow::ShowAdapterNote(const QString& text)
 }
 
 // Called on the worker thread; the window's widgets are touched on the window's thread only.
-int32_t TMainWindow::ShowMessage(const TMessage& message)
+TAnswer TMainWindow::ShowMessage(const TMessage& message)
 {
     // A stopped workflow's failures are the stop's doing: the user hears of the stop instead.
     // Asked again on this thread: the stop may come while the box waits to be shown.
     return work_.OnWindowThread([&] {
-        if (stop_) return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
+        if (stop_) return message.Kind() == TMessageKind::Question ? TAnswer::No : TAnswer::Ok;
         // A slow adapter is a note on the information line, not a box to dismiss before the work goes on.
         if (message.Id == TMessageId::SlowAdapter) {
             ShowAdapterNote(Text(message.Text));
-            return IdOk;
+            return TAnswer::Ok;
         }
-        int32_t answer = ShowMessageBox(this, message.Caption, message.Text, message.Flags);
+        TAnswer answer = ShowMessageBox(this, message.Caption, message.Text, message.Box);
         // The pulled adapter's port is no longer there; a plugged-in one may come under another name.
         if (message.Id == TMessageId::PortGone) RefreshPortList();
         return answer;

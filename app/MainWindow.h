@@ -57,7 +57,7 @@ public:
     void SetHighPriority();
 
     // The workflows' user.
-    int32_t ShowMessage(const TMessage& message) override;
+    TAnswer ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void ShowProgress(int32_t percent) override;
     void SetVersion(const std::string& text) override;

@@ -11,6 +11,6 @@ bool SaveSettings(const TSettings& settings, const std::string& path, bool showB
     if (!problem) return true;
     const std::string text = "Настройки не сохранены: " + problem->Reason();
     std::fprintf(stderr, "flasher: %s\n", text.c_str());
-    if (showBox) ShowMessageBox(nullptr, "Ошибка!", text, MbError);
+    if (showBox) ShowMessageBox(nullptr, "Ошибка!", text, TBoxKind::Error);
     return false;
 }

@@ -164,7 +164,7 @@ bool TBoardLink::ConnectBoardOrReport(TUserDialogue& ui)
 {
     if (ConnectBoard()) return true;
     CloseBoardPort();
-    ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", MbError});
+    ui.ShowMessage({TMessageId::NoBoard, "Попытка соединения!", "Не удалось соединиться с табло!", TBoxKind::Error});
     SayIfPortGone(ui);
     return false;
 }
@@ -181,7 +181,7 @@ TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
     if (ResetBoard())
         boardPort_->Pause(ResetPause);
     else if (!boardPort_->Gone())
-        ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo});
+        ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", TBoxKind::Information});
     if (!ConnectBoardOrReport(ui)) return TConnect::NoBoard;
     std::string version;
     versionRead = ReadLoaderVersionText(version);

@@ -59,18 +59,18 @@ TOutcome ReportProgramming(TBoardLink& link, TUserDialogue& ui, TLinkResult resu
     if (result == TLinkResult::Lost) {
         ui.SetStatus("Нет соединения");
         ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!", std::string("Соединение потеряно!\n") + ProgrammingLeftNote,
-                        MbError});
+                        TBoxKind::Error});
         link.SayIfPortGone(ui);
         return TOutcome::LinkLost;
     }
     if (result == TLinkResult::Bad) {
         ui.SetStatus("Ошибка");
         ui.ShowMessage(
-            {TMessageId::ProgrammingFailed, "Сверка!", "Программирование было выполнено с ошибками!", MbError});
+            {TMessageId::ProgrammingFailed, "Сверка!", "Программирование было выполнено с ошибками!", TBoxKind::Error});
         return TOutcome::BoardBad;
     }
     ui.SetStatus("OK");
-    ui.ShowMessage({TMessageId::ProgrammingDone, "Информация!", "Программирование завершено!", MbInfo});
+    ui.ShowMessage({TMessageId::ProgrammingDone, "Информация!", "Программирование завершено!", TBoxKind::Information});
     return TOutcome::Done;
 }
 
@@ -104,7 +104,7 @@ TOutcome ProgramBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue
                       bool includeFonts, const std::string& fontFile)
 {
     if (!link.FirmwareAllowed(firmware)) {
-        ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, MbError});
+        ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, TBoxKind::Error});
         return TOutcome::Refused;
     }
     if (includeFonts && !PrepareFonts(fonts, fontFile, ui)) return TOutcome::FileRefused;
@@ -115,7 +115,7 @@ TOutcome ProgramPreparedBoard(TBoardLink& link, const TFirmware& firmware, TUser
                               bool includeFonts)
 {
     if (!link.FirmwareAllowed(firmware)) {
-        ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, MbError});
+        ui.ShowMessage({TMessageId::PlaceholderRefused, "Запись программы!", PlaceholderRefusalText, TBoxKind::Error});
         return TOutcome::Refused;
     }
     bool versionRead = false;
@@ -141,12 +141,12 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     TOutcome outcome = TOutcome::LinkLost;
     if (ok) {
         for (int32_t i = 0; i < RamSize; ++i) errors += pattern[i] != readBack[i];
-        ui.ShowMessage({TMessageId::RamResult, "Проверка RAM!", "Ошибок: " + std::to_string(errors), MbInfo});
+        ui.ShowMessage({TMessageId::RamResult, "Проверка RAM!", "Ошибок: " + std::to_string(errors), TBoxKind::Information});
         ui.SetStatus("RAM, ошибок: " + std::to_string(errors));
         outcome = errors == 0 ? TOutcome::Done : TOutcome::BoardBad;
     } else {
         ui.SetStatus("Нет соединения");
-        ui.ShowMessage({TMessageId::ConnectionLost, "Проверка RAM!", "Соединение потеряно!", MbError});
+        ui.ShowMessage({TMessageId::ConnectionLost, "Проверка RAM!", "Соединение потеряно!", TBoxKind::Error});
         link.SayIfPortGone(ui);
     }
     link.CloseBoardPort();
@@ -176,7 +176,7 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
         if (!link.ReadConfigBlock(block, 31, i)) {
             link.CloseBoardPort();
             ui.SetStatus("Нет соединения");
-            ui.ShowMessage({TMessageId::ConnectionLost, "Чтение конфигурации!", "Соединение потеряно!", MbError});
+            ui.ShowMessage({TMessageId::ConnectionLost, "Чтение конфигурации!", "Соединение потеряно!", TBoxKind::Error});
             link.SayIfPortGone(ui);
             return TOutcome::LinkLost;
         }

@@ -121,7 +121,7 @@ void TBoardOutput::Message(size_t board, const TMessage& message, const std::str
     }
     case TOutputMode::Lines:
         // Errors on stderr, as a single board's are.
-        Emit(board, CaptionedText({message.Id, message.Caption, text, message.Flags}),
+        Emit(board, CaptionedText({message.Id, message.Caption, text, message.Box}),
              message.Kind() == TMessageKind::Error || message.Id == TMessageId::SlowAdapter ? stderr : out_);
         break;
     case TOutputMode::Live:
@@ -167,15 +167,15 @@ void TBoardOutput::Table(const std::vector<TBoardResult>& results)
     std::fflush(out_);
 }
 
-int32_t TBoardEventDialogue::ShowMessage(const TMessage& message)
+TAnswer TBoardEventDialogue::ShowMessage(const TMessage& message)
 {
     if (message.Kind() == TMessageKind::Question) {
         output_.Message(board_, message, assumeYes_ ? "да" : "нет");
-        return assumeYes_ ? IdYes : IdNo;
+        return assumeYes_ ? TAnswer::Yes : TAnswer::No;
     }
     output_.Message(board_, message, {});
     Remember(message);
-    return IdOk;
+    return TAnswer::Ok;
 }
 
 void TBoardEventDialogue::ShowTransfer(const TProgress& progress)

@@ -53,7 +53,7 @@ public:
     TBoardEventDialogue(TBoardOutput& output, size_t board, bool assumeYes)
         : output_(output), board_(board), assumeYes_(assumeYes) {}
 
-    int32_t ShowMessage(const TMessage& message) override;
+    TAnswer ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override { output_.Phase(board_, text); }
     void ShowProgress(int32_t percent) override { ShowTransfer({percent, 0, 0}); }
     void ShowTransfer(const TProgress& progress) override;

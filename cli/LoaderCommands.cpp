@@ -78,7 +78,7 @@ std::string ReadImageFile(const std::string& path, TBlockImage& image)
 class TImageDialogue : public TerminalDialogue {
 public:
     explicit TImageDialogue(const LoaderWriteOptions& o) : TerminalDialogue(o.Global.Yes), options_(o) {}
-    int32_t ShowMessage(const TMessage& message) override
+    TAnswer ShowMessage(const TMessage& message) override
     {
         if (message.Id != TMessageId::PlaceholderRefused) return TerminalDialogue::ShowMessage(message);
         return TerminalLoaderView(options_.Global, options_.Port).ShowMessage(message);
@@ -99,7 +99,7 @@ TOutcome PrepareImage(const LoaderWriteOptions& o, const TLoaderLink& link, cons
     std::string reason = ReadImageFile(o.Image, image);
     if (reason.empty()) return TOutcome::Done;
     TerminalDialogue(o.Global.Yes)
-        .ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + o.Image + ": " + reason, MbError});
+        .ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + o.Image + ": " + reason, TBoxKind::Error});
     return TOutcome::FileRefused;
 }
 
@@ -118,7 +118,7 @@ std::string BlockName(int32_t block) { return "Блок №" + std::to_string(bl
 
 void ShowError(TerminalLoaderView& view, TMessageId id, const std::string& text)
 {
-    view.ShowMessage({id, "Ошибка!", text, MbError});
+    view.ShowMessage({id, "Ошибка!", text, TBoxKind::Error});
 }
 
 // The stored block read back into `out`, replaced whole so that a failed dump never leaves half

@@ -16,7 +16,7 @@
 class TerminalLoaderView : public TLoaderView {
 public:
     TerminalLoaderView(const GlobalOptions& global, const std::string& portName);
-    int32_t ShowMessage(const TMessage& message) override { return stoppable_->ShowMessage(message); }
+    TAnswer ShowMessage(const TMessage& message) override { return stoppable_->ShowMessage(message); }
     void SetStatus(const std::string& text) override { stoppable_->SetStatus(text); }
     void ShowProgress(int32_t percent) override { stoppable_->ShowProgress(percent); }
     void ShowTransfer(const TProgress& progress) override { stoppable_->ShowTransfer(progress); }

@@ -2,10 +2,10 @@
 
 #include "cli/RunLog.h"
 
-int32_t TStoppableDialogue::ShowMessage(const TMessage& message)
+TAnswer TStoppableDialogue::ShowMessage(const TMessage& message)
 {
     if (!Interrupted()) return user_.ShowMessage(message);
-    return message.Kind() == TMessageKind::Question ? IdNo : IdOk;
+    return message.Kind() == TMessageKind::Question ? TAnswer::No : TAnswer::Ok;
 }
 
 void TStoppableDialogue::SetStatus(const std::string& text)

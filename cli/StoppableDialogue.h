@@ -13,7 +13,7 @@ class TStoppableDialogue : public TUserDialogue {
 public:
     explicit TStoppableDialogue(TCliDialogue& user) : user_(user) {}
 
-    int32_t ShowMessage(const TMessage& message) override;
+    TAnswer ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void ShowProgress(int32_t percent) override { ShowTransfer({percent, 0, 0}); }
     void MoveGauge(int32_t percent) override { MoveTransfer({percent, 0, 0}); }

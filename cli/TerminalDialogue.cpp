@@ -43,10 +43,10 @@ void TerminalDialogue::Conclude(TOutcome outcome, const std::string& text)
     if (outcome == TOutcome::Stopped || (outcome != TOutcome::Done && lastText_.empty())) Complain(text);
 }
 
-int32_t TerminalDialogue::ShowMessage(const TMessage& message)
+TAnswer TerminalDialogue::ShowMessage(const TMessage& message)
 {
     switch (message.Kind()) {
-    case TMessageKind::Question: return Ask(CaptionedText(message)) ? IdYes : IdNo;
+    case TMessageKind::Question: return Ask(CaptionedText(message)) ? TAnswer::Yes : TAnswer::No;
     case TMessageKind::Error: Complain(CaptionedText(message)); break;
     case TMessageKind::Information:
         // A slow adapter is a note about the machine, not the work's result: beside the errors.
@@ -58,7 +58,7 @@ int32_t TerminalDialogue::ShowMessage(const TMessage& message)
     }
     Remember(message);
     if (message.Id == TMessageId::SwitchBoardOn && !assumeYes_ && interactive_) WaitForEnter();
-    return IdOk;
+    return TAnswer::Ok;
 }
 
 bool TerminalDialogue::Ask(const std::string& question)

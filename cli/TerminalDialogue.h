@@ -16,9 +16,9 @@ class TerminalDialogue : public TCliDialogue {
 public:
     explicit TerminalDialogue(bool assumeYes);
 
-    // A question returns IdYes or IdNo; any other message is printed and returns IdOk, whatever
-    // buttons its box has.
-    int32_t ShowMessage(const TMessage& message) override;
+    // A question answers Yes or No; any other message is printed and answers OK, whatever buttons
+    // its box has.
+    TAnswer ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void ShowProgress(int32_t percent) override { ShowTransfer({percent, 0, 0}); }
     void MoveGauge(int32_t percent) override { ShowProgress(percent); }

@@ -107,7 +107,7 @@ void ShowFontsDoNotFit(TUserDialogue& ui, const std::string& detail)
 {
     std::string text = "Нет места для размещения шрифтов!";
     if (!detail.empty()) text += "\n" + detail;
-    ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", text, MbError});
+    ui.ShowMessage({TMessageId::FontsDoNotFit, "Запись шрифтов!", text, TBoxKind::Error});
 }
 
 bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& ui)
@@ -115,7 +115,7 @@ bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& u
     if (TMaybeProblem problem =
             ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount)) {
         ui.ShowMessage({TMessageId::FontsUnreadable, "Чтение шрифтов!",
-                        "Не удалось загрузить шрифты!\n" + FileLine(fileName, problem->Reason()), MbError});
+                        "Не удалось загрузить шрифты!\n" + FileLine(fileName, problem->Reason()), TBoxKind::Error});
         return false;
     }
     fonts.FontBase = FontBaseAddress;

@@ -41,10 +41,10 @@ std::optional<TFontFile> Acceptable(const uint8_t* file, size_t size)
 class TSilentUser : public TUserDialogue {
 public:
     std::vector<TMessageId> Shown;
-    int32_t ShowMessage(const TMessage& message) override
+    TAnswer ShowMessage(const TMessage& message) override
     {
         Shown.push_back(message.Id);
-        return IdOk;
+        return TAnswer::Ok;
     }
     void SetStatus(const std::string&) override {}
     void ShowProgress(int32_t) override {}

@@ -20,7 +20,7 @@ TOutcome BuildLoaderImage(const TLoaderLink& link, const TFirmware& firmware, bo
 {
     // Its blocks are what boards load: a placeholder goes only into the simulated board's.
     if (!link.FirmwareAllowed(firmware)) {
-        ui.ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
+        ui.ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, TBoxKind::Error});
         return TOutcome::Refused;
     }
     if (!PrepareImageFonts(ui, fonts, includeFonts, fontFile)) return TOutcome::FileRefused;

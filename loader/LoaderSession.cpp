@@ -13,19 +13,19 @@ bool IndexValid(int32_t index) { return index >= 0 && index < BlockCount; }
 
 std::string BlockNumber(int32_t index) { return std::to_string(index + 1); }
 
-bool Ask(TUserDialogue& ui, TMessageId id, const std::string& text, uint32_t flags)
+bool Ask(TUserDialogue& ui, TMessageId id, const std::string& text, TBoxKind box)
 {
-    return ui.ShowMessage({id, "Внимание!", text, flags}) == IdYes;
+    return ui.ShowMessage({id, "Внимание!", text, box}) == TAnswer::Yes;
 }
 
 void ShowError(TUserDialogue& ui, TMessageId id, const std::string& text)
 {
-    ui.ShowMessage({id, "Ошибка!", text, MbError});
+    ui.ShowMessage({id, "Ошибка!", text, TBoxKind::Error});
 }
 
 bool AskErase(TUserDialogue& ui, int32_t index)
 {
-    return Ask(ui, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", MbAskDefaultNo);
+    return Ask(ui, TMessageId::EraseQuestion, "Стереть блок №" + BlockNumber(index) + "?", TBoxKind::AskDefaultNo);
 }
 
 std::string FormatQuestion(const TProblem& check) { return check.Reason() + " Отформатировать загрузчик?"; }
@@ -90,7 +90,7 @@ TOutcome TLoaderSession::ReadDirectoryOrFormat()
         return TOutcome::LinkLost;
     }
     if (!check) return TOutcome::Done;
-    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(*check), MbAskDefaultNo}) != IdYes)
+    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(*check), TBoxKind::AskDefaultNo}) != TAnswer::Yes)
         return TOutcome::Declined;
     if (!FormatLoader(link_) || !ReadDirectory(link_, check, &Directory)) {
         ShowLinkError();
@@ -130,7 +130,7 @@ TOutcome TLoaderSession::Erase(int32_t index)
 TOutcome TLoaderSession::EraseAll()
 {
     if (!CanChangeBlocks()) return TOutcome::Refused;
-    if (!Ask(view_, TMessageId::EraseAllQuestion, "Стереть все блоки?", MbAskDefaultNo)) return TOutcome::Declined;
+    if (!Ask(view_, TMessageId::EraseAllQuestion, "Стереть все блоки?", TBoxKind::AskDefaultNo)) return TOutcome::Declined;
     if (!link_.ConnectLoader(ConnectAttempts)) {
         LoseLink();
         ShowLinkError();
@@ -164,7 +164,7 @@ TOutcome TLoaderSession::Write(int32_t index, std::string_view name)
     if (!IndexValid(index)) return TOutcome::Refused;
     if (Blocks[index].IsEmpty()) {
         if (!Ask(view_, TMessageId::WriteQuestion, "Записать данные в блок №" + BlockNumber(index) + "?",
-                 MbAskDefaultYes))
+                 TBoxKind::AskDefaultYes))
             return TOutcome::Declined;
     } else if (TOutcome erased = EraseBeforeWrite(index); erased != TOutcome::Done) {
         return erased;
@@ -207,7 +207,7 @@ TOutcome TLoaderSession::EraseFailed(int32_t index)
 TOutcome TLoaderSession::Format()
 {
     if (!Ask(view_, TMessageId::FormatQuestion,
-             "При форматировании будет потеряна вся информация в загрузчике! Продолжить?", MbAskDefaultNo))
+             "При форматировании будет потеряна вся информация в загрузчике! Продолжить?", TBoxKind::AskDefaultNo))
         return TOutcome::Declined;
     Ready = link_.ConnectLoader(ConnectAttempts);
     bool formatted = false;
@@ -263,7 +263,7 @@ void TLoaderSession::ShowStatus() { view_.SetStatus(Ready ? "OK" : "Ошибка
 
 void TLoaderSession::ShowLinkError()
 {
-    view_.ShowMessage({TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", MbAskDefaultNo});
+    view_.ShowMessage({TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", TBoxKind::AskDefaultNo});
     link_.SayIfPortGone(view_);
 }
 

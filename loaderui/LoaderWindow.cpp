@@ -100,9 +100,9 @@ void TLoaderWindow::SyncClockClicked()
 
 // The session calls these on the worker thread; the widgets are touched on the window's thread,
 // and what reads the session's state waits there while the session stands still.
-int32_t TLoaderWindow::ShowMessage(const TMessage& message)
+TAnswer TLoaderWindow::ShowMessage(const TMessage& message)
 {
-    return work_.OnWindowThread([&] { return MsgBox(this, message.Text, message.Caption, message.Flags); });
+    return work_.OnWindowThread([&] { return MsgBox(this, message.Text, message.Caption, message.Box); });
 }
 
 void TLoaderWindow::SetStatus(const std::string& text)

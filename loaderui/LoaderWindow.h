@@ -42,7 +42,7 @@ public:
     void SyncClockClicked();
 
     // The session's window.
-    int32_t ShowMessage(const TMessage& message) override;
+    TAnswer ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void SetClock(const std::string& text) override;
     void ShowProgress(int32_t percent) override;

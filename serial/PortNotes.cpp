@@ -6,7 +6,7 @@ TMessage PortGoneMessage(const std::string& portName)
     return {TMessageId::PortGone, "Нет порта!",
             "Адаптер или его порт" + port +
                 " исчез из системы: проверьте кабель. После повторного подключения выберите порт заново.",
-            MbError};
+            TBoxKind::Error};
 }
 
 bool SayIfPortGone(const TComPort& port, const std::string& portName, TUserDialogue& ui)
@@ -19,5 +19,5 @@ bool SayIfPortGone(const TComPort& port, const std::string& portName, TUserDialo
 void SayIfSlowAdapter(const TComPort& port, const std::string& portName, int32_t exchanges, TUserDialogue& ui)
 {
     std::string text = SlowAdapterText(portName, port.Latency(), exchanges);
-    if (!text.empty()) ui.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, MbInfo});
+    if (!text.empty()) ui.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, TBoxKind::Information});
 }

@@ -11,7 +11,7 @@ std::vector<std::string> TextLines(const std::string& text)
     return lines;
 }
 
-int32_t TSlotDialogue::ShowMessage(const TMessage& message)
+TAnswer TSlotDialogue::ShowMessage(const TMessage& message)
 {
     if (message.Id != TMessageId::SwitchBoardOn) lastText_ = message.Text;
     // A lost link is followed by "Нет соединения" on the status line: the record keeps the step
@@ -22,7 +22,7 @@ int32_t TSlotDialogue::ShowMessage(const TMessage& message)
     if (message.Kind() == TMessageKind::Information) lastInformation_ = message.Text;
     change_(TSlotEvent::Message, [&](TSlotView& view) { view.Lines = TextLines(message.Text); });
     // The job answers questions itself; what a box without a question returns.
-    return IdOk;
+    return TAnswer::Ok;
 }
 
 void TSlotDialogue::SetStatus(const std::string& text)

@@ -14,7 +14,7 @@ public:
     using ChangeFn = std::function<void(TSlotEvent, const std::function<void(TSlotView&)>&)>;
     explicit TSlotDialogue(ChangeFn change) : change_(std::move(change)) {}
 
-    int32_t ShowMessage(const TMessage& message) override;
+    TAnswer ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override;
     void ShowProgress(int32_t percent) override { ShowTransfer({percent, 0, 0}); }
     void ShowTransfer(const TProgress& progress) override;

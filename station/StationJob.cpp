@@ -16,10 +16,10 @@ namespace {
 // Hears what the fonts' preparation says when it refuses the file.
 class TRefusalCatcher : public TUserDialogue {
 public:
-    int32_t ShowMessage(const TMessage& message) override
+    TAnswer ShowMessage(const TMessage& message) override
     {
         text_ = message.Text;
-        return IdOk;
+        return TAnswer::Ok;
     }
     void SetStatus(const std::string&) override {}
     void ShowProgress(int32_t) override {}
@@ -35,7 +35,7 @@ private:
 class TJobLoaderView : public TLoaderView {
 public:
     TJobLoaderView(TUserDialogue& ui, bool format) : ui_(ui), format_(format) {}
-    int32_t ShowMessage(const TMessage& message) override
+    TAnswer ShowMessage(const TMessage& message) override
     {
         if (message.Kind() != TMessageKind::Question) return ui_.ShowMessage(message);
         bool yes = message.Id == TMessageId::WriteQuestion || message.Id == TMessageId::EraseQuestion ||
@@ -46,7 +46,7 @@ public:
                               ? "\nСтанция ответила «Нет»: в файле станции FormatLoader=no."
                               : "\nСтанция ответила «Нет».";
         ui_.ShowMessage(shown);
-        return yes ? IdYes : IdNo;
+        return yes ? TAnswer::Yes : TAnswer::No;
     }
     void SetStatus(const std::string& text) override { ui_.SetStatus(text); }
     void ShowProgress(int32_t percent) override { ui_.ShowProgress(percent); }
@@ -135,7 +135,7 @@ TOutcome TStationJob::TImpl::StoreBlock(const std::string& device, TUserDialogue
     link.SetStopRequest(&stop);
     TJobLoaderView view(ui, Entry.FormatLoader);
     if (!link.FirmwareAllowed(Firmware)) {
-        view.ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, MbError});
+        view.ShowMessage({TMessageId::PlaceholderRefused, "Ошибка!", PlaceholderRefusalText, TBoxKind::Error});
         return TOutcome::Refused;
     }
     link.OpenLoaderPort(view);

@@ -55,7 +55,7 @@ bool TStationWindow::StartStation()
     if (!station_->Start(error)) {
         StatusLabel->setText(QString::fromUtf8("Станция не запущена."));
         MsgBox(this, "Не удалось следить за портами гнёзд: " + error + "\nПроверьте файл станции и права на папки портов.",
-               Caption, MbError);
+               Caption, TBoxKind::Error);
         return false;
     }
     started_ = true;
@@ -83,7 +83,7 @@ bool TStationWindow::MayClose()
                               "Идёт запись плат. Остановить станцию и закрыть окно?\n"
                               "Работа закончится после текущего обмена; платы, запись которых не закончена, "
                               "придётся записать снова.",
-                              "Внимание!", MbAskDefaultNo) != IdYes)
+                              "Внимание!", TBoxKind::AskDefaultNo) != TAnswer::Yes)
             return false;
         StatusLabel->setText(QString::fromUtf8("Станция останавливается..."));
         work_.Run([this] { station_->Stop(); });
@@ -213,7 +213,7 @@ void OpenStationWindow(const std::string& path, QWidget* owner)
     TStationRefusal refusal;
     if (!LoadStation(path, file, *job, refusal)) {
         MsgBox(owner, std::string(refusal.BadFile ? "Файл станции не принят:\n" : "Задание станции не принято:\n") + refusal.Text,
-               Caption, MbError);
+               Caption, TBoxKind::Error);
         return;
     }
     TStationWindow window(std::move(file), std::move(job), owner);

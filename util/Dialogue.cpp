@@ -4,7 +4,7 @@ TMessage PortErrorMessage(const std::string& details)
 {
     std::string text = "Ошибка коммуникационного порта!";
     if (!details.empty()) text += "\n" + details;
-    return {TMessageId::PortError, "Ошибка", text, MbError};
+    return {TMessageId::PortError, "Ошибка", text, TBoxKind::Error};
 }
 
 TMessageKind KindOf(TMessageId id)

@@ -9,14 +9,20 @@
 #include <functional>
 #include <string>
 
-// Message box flags (task-modal bit included) and answers.
-constexpr uint32_t MbError = 0x2010;        // error icon, OK
-constexpr uint32_t MbInfo = 0x2040;         // information icon, OK
-constexpr uint32_t MbAskDefaultNo = 0x2134; // exclamation icon, Yes and No, No pre-selected
-constexpr uint32_t MbAskDefaultYes = 0x2034;// exclamation icon, Yes and No, Yes pre-selected
-constexpr int32_t IdOk = 1;
-constexpr int32_t IdYes = 6;
-constexpr int32_t IdNo = 7;
+// The box a message is shown in: its icon, its buttons and the pre-selected one. Every box is
+// task-modal. How each kind looks is the toolkit's business (widgets/).
+enum class TBoxKind {
+    Error,          // error icon, OK
+    Information,    // information icon, OK
+    AskDefaultNo,   // exclamation icon, Yes and No, No pre-selected
+    AskDefaultYes,  // exclamation icon, Yes and No, Yes pre-selected
+};
+
+// The button pressed; a box closed without one answers No when it has No, else OK.
+enum class TAnswer { Ok, Yes, No };
+
+// Whether the box has Yes and No.
+inline bool Asks(TBoxKind kind) { return kind == TBoxKind::AskDefaultNo || kind == TBoxKind::AskDefaultYes; }
 
 enum class TMessageId {
     PortError,            // the port could not be opened
@@ -57,11 +63,11 @@ struct TMessage {
     TMessageId Id;
     std::string Caption;
     std::string Text;
-    uint32_t Flags;   // the box exactly as it is shown: icon, buttons, default button
+    TBoxKind Box;     // the box exactly as it is shown: icon, buttons, default button
 
     TMessageKind Kind() const { return KindOf(Id); }
     // For a question: whether Yes is the pre-selected answer.
-    bool DefaultYes() const { return (Flags & 0xF00) == 0; }
+    bool DefaultYes() const { return Box != TBoxKind::AskDefaultNo; }
 };
 
 // The box both links show when their port cannot be opened; `details` (the port, the reason, what
@@ -100,8 +106,8 @@ std::string StoppedAtText(const std::string& step, int32_t percent);
 class TUserDialogue {
 public:
     virtual ~TUserDialogue() = default;
-    // A modal message box; returns the button pressed (IdOk, IdYes, IdNo).
-    virtual int32_t ShowMessage(const TMessage& message) = 0;
+    // A modal message box; returns the button pressed.
+    virtual TAnswer ShowMessage(const TMessage& message) = 0;
     // The workflow's state line (the windows' status line).
     virtual void SetStatus(const std::string& text) = 0;
     // Progress 0..100: input off, gauge moved, pending events handled once, input on.

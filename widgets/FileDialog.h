@@ -2,6 +2,8 @@
 // handler so that tests answer them from a script instead of a person.
 #pragma once
 
+#include "util/Dialogue.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,26 +16,25 @@ class QWidget;
 
 // ---- message boxes ----
 
-// Shows caption, text and the flags' icon and buttons; returns the button pressed (IdOk, IdYes ...).
+// Shows caption, text and the kind's icon and buttons; returns the button pressed.
 using TMessageHandler =
-    std::function<int32_t(QWidget* owner, const std::string& caption, const std::string& text, uint32_t flags)>;
+    std::function<TAnswer(QWidget* owner, const std::string& caption, const std::string& text, TBoxKind kind)>;
 
 // Replaces the handler (an empty one restores the real message box); returns the previous one.
 TMessageHandler SetMessageHandler(TMessageHandler handler);
 
-// The main window's boxes: through the handler, flags as given.
-int32_t ShowMessageBox(QWidget* owner, const std::string& caption, const std::string& text, uint32_t flags);
+// The main window's boxes: through the handler.
+TAnswer ShowMessageBox(QWidget* owner, const std::string& caption, const std::string& text, TBoxKind kind);
 
-// The loader window's boxes: the same, always task-modal (0x2000 added).
-int32_t MsgBox(QWidget* owner, const std::string& text, const std::string& caption, uint32_t flags);
+// The loader window's boxes: the same, text before caption.
+TAnswer MsgBox(QWidget* owner, const std::string& text, const std::string& caption, TBoxKind kind);
 
-// The real box for these flags, not shown yet: icon (flags & 0xF0), buttons (flags & 0x0F),
-// default button (flags & 0xF00) and application modality for task-modal flags.
+// The real box of this kind, not shown yet: icon, buttons, default button, application-modal.
 std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* owner, const std::string& caption, const std::string& text,
-                                             uint32_t flags);
-// The answer code of a button of a box built above; for a box closed without a button, the
-// answer its escape would give (Cancel, else No, else OK).
-int32_t MessageBoxAnswer(const QMessageBox& box);
+                                             TBoxKind kind);
+// The answer of the button pressed in a box built above; for a box closed without a button, the
+// answer its escape gives (No when it has No, else OK).
+TAnswer MessageBoxAnswer(const QMessageBox& box);
 
 // ---- the open-file dialog ----
 

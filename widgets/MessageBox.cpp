@@ -1,8 +1,5 @@
-// Message boxes in the manner of the flags the workflows pass: the low nibble picks the buttons,
-// the next one the icon, the third the default button; 0x2000 makes the box task-modal.
+// Message boxes of the kinds the workflows pass: the one place that knows how each kind looks.
 #include "widgets/FileDialog.h"
-
-#include "util/Dialogue.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -11,36 +8,22 @@
 #include <QSpacerItem>
 
 namespace {
-constexpr uint32_t TaskModal = 0x2000;
-constexpr int32_t IdCancel = 2, IdAbort = 3, IdRetry = 4, IdIgnore = 5;
-
-struct TButton {
-    QMessageBox::StandardButton Button;
-    int32_t Answer;
+struct TLook {
+    QMessageBox::Icon Icon;
+    std::vector<QMessageBox::StandardButton> Buttons;
+    QMessageBox::StandardButton Default;
 };
 
-std::vector<TButton> ButtonsOf(uint32_t flags)
+TLook LookOf(TBoxKind kind)
 {
     using B = QMessageBox;
-    switch (flags & 0x0F) {
-    case 1: return {{B::Ok, IdOk}, {B::Cancel, IdCancel}};
-    case 2: return {{B::Abort, IdAbort}, {B::Retry, IdRetry}, {B::Ignore, IdIgnore}};
-    case 3: return {{B::Yes, IdYes}, {B::No, IdNo}, {B::Cancel, IdCancel}};
-    case 4: return {{B::Yes, IdYes}, {B::No, IdNo}};
-    case 5: return {{B::Retry, IdRetry}, {B::Cancel, IdCancel}};
-    default: return {{B::Ok, IdOk}};
+    switch (kind) {
+    case TBoxKind::Error: return {B::Critical, {B::Ok}, B::Ok};
+    case TBoxKind::Information: return {B::Information, {B::Ok}, B::Ok};
+    case TBoxKind::AskDefaultNo: return {B::Warning, {B::Yes, B::No}, B::No};
+    case TBoxKind::AskDefaultYes: return {B::Warning, {B::Yes, B::No}, B::Yes};
     }
-}
-
-QMessageBox::Icon IconOf(uint32_t flags)
-{
-    switch (flags & 0xF0) {
-    case 0x10: return QMessageBox::Critical;
-    case 0x20: return QMessageBox::Question;
-    case 0x30: return QMessageBox::Warning;
-    case 0x40: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
-    }
+    return {B::NoIcon, {B::Ok}, B::Ok};
 }
 
 // A message box sizes itself to its text only, and a window manager clips a longer caption
@@ -58,9 +41,9 @@ void FitCaption(QMessageBox& box, const QString& caption)
                   grid->columnCount());
 }
 
-int32_t RealMessageBox(QWidget* owner, const std::string& caption, const std::string& text, uint32_t flags)
+TAnswer RealMessageBox(QWidget* owner, const std::string& caption, const std::string& text, TBoxKind kind)
 {
-    std::unique_ptr<QMessageBox> box = BuildMessageBox(owner, caption, text, flags);
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(owner, caption, text, kind);
     box->exec();
     return MessageBoxAnswer(*box);
 }
@@ -73,39 +56,29 @@ TMessageHandler& MessageHandler()
 } // namespace
 
 std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* owner, const std::string& caption, const std::string& text,
-                                             uint32_t flags)
+                                             TBoxKind kind)
 {
+    TLook look = LookOf(kind);
     auto box = std::make_unique<QMessageBox>(owner);
     box->setWindowTitle(QString::fromStdString(caption));
     box->setText(QString::fromStdString(text));
-    box->setIcon(IconOf(flags));
-    std::vector<TButton> buttons = ButtonsOf(flags);
-    for (const TButton& b : buttons) box->addButton(b.Button);
-    size_t preselected = (flags >> 8) & 0x0F;
-    box->setDefaultButton(buttons[preselected < buttons.size() ? preselected : 0].Button);
-    box->setWindowModality((flags & TaskModal) ? Qt::ApplicationModal : Qt::WindowModal);
+    box->setIcon(look.Icon);
+    for (QMessageBox::StandardButton b : look.Buttons) box->addButton(b);
+    box->setDefaultButton(look.Default);
+    box->setWindowModality(Qt::ApplicationModal);
     FitCaption(*box, box->windowTitle());
     return box;
 }
 
-int32_t MessageBoxAnswer(const QMessageBox& box)
+TAnswer MessageBoxAnswer(const QMessageBox& box)
 {
-    // Closed with Escape or the close box: the answer of Cancel, else No, else OK.
-    int32_t escape = IdOk;
-    for (QAbstractButton* b : box.buttons()) {
-        QMessageBox::StandardButton button = box.standardButton(b);
-        if (button == QMessageBox::Cancel) escape = IdCancel;
-        else if (button == QMessageBox::No && escape != IdCancel) escape = IdNo;
-    }
     switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Ok: return IdOk;
-    case QMessageBox::Cancel: return IdCancel;
-    case QMessageBox::Abort: return IdAbort;
-    case QMessageBox::Retry: return IdRetry;
-    case QMessageBox::Ignore: return IdIgnore;
-    case QMessageBox::Yes: return IdYes;
-    case QMessageBox::No: return IdNo;
-    default: return escape;
+    case QMessageBox::Yes: return TAnswer::Yes;
+    case QMessageBox::No: return TAnswer::No;
+    case QMessageBox::Ok: return TAnswer::Ok;
+    default:
+        // Closed with Escape or the close box.
+        return box.button(QMessageBox::No) ? TAnswer::No : TAnswer::Ok;
     }
 }
 
@@ -116,12 +89,12 @@ TMessageHandler SetMessageHandler(TMessageHandler handler)
     return previous;
 }
 
-int32_t ShowMessageBox(QWidget* owner, const std::string& caption, const std::string& text, uint32_t flags)
+TAnswer ShowMessageBox(QWidget* owner, const std::string& caption, const std::string& text, TBoxKind kind)
 {
-    return MessageHandler()(owner, caption, text, flags);
+    return MessageHandler()(owner, caption, text, kind);
 }
 
-int32_t MsgBox(QWidget* owner, const std::string& text, const std::string& caption, uint32_t flags)
+TAnswer MsgBox(QWidget* owner, const std::string& text, const std::string& caption, TBoxKind kind)
 {
-    return ShowMessageBox(owner, caption, text, flags | TaskModal);
+    return ShowMessageBox(owner, caption, text, kind);
 }

@@ -13,11 +13,11 @@
 ScriptedUser::ScriptedUser()
 {
     previousBox_ = SetMessageHandler([this](QWidget*, const std::string& caption, const std::string& text,
-                                            uint32_t flags) {
-        Boxes.push_back({caption, text, flags});
-        if ((flags & 0x0F) != 4) return IdOk;
-        if (Answers.empty()) return IdNo;
-        int32_t answer = Answers.front();
+                                            TBoxKind kind) {
+        Boxes.push_back({caption, text, kind});
+        if (!Asks(kind)) return TAnswer::Ok;
+        if (Answers.empty()) return TAnswer::No;
+        TAnswer answer = Answers.front();
         Answers.pop_front();
         return answer;
     });

@@ -24,7 +24,7 @@ public:
     ScriptedUser& operator=(const ScriptedUser&) = delete;
 
     std::vector<ShownBox> Boxes;
-    std::deque<int32_t> Answers;                 // for Yes/No boxes; No when the script ran out
+    std::deque<TAnswer> Answers;                 // for Yes/No boxes; No when the script ran out
     std::vector<TFileDialogSetup> Dialogs;
     // Per dialog: the files chosen, or nothing for a cancelled dialog (also when the script ran out).
     std::deque<std::optional<std::vector<std::string>>> Choices;

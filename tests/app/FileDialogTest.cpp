@@ -1,4 +1,4 @@
-// The open-file dialog's set-up and answer, the message boxes the flags ask for, and which saved
+// The open-file dialog's set-up and answer, the message boxes of each kind, and which saved
 // ports count as terminal devices.
 #include "widgets/FileDialog.h"
 #include "app/TerminalDevice.h"
@@ -112,18 +112,18 @@ TEST(FileDialog, SeveralChosenFilesAreJoinedByLineBreaks)
 }
 
 struct BoxCase {
-    uint32_t Flags;
+    TBoxKind Kind;
     QMessageBox::Icon Icon;
     std::vector<QMessageBox::StandardButton> Buttons;
     QMessageBox::StandardButton Default;
-    int32_t EscapeAnswer;
+    TAnswer EscapeAnswer;
 };
 
-class MessageBoxFlags : public ::testing::TestWithParam<BoxCase> {};
+class MessageBoxKinds : public ::testing::TestWithParam<BoxCase> {};
 
-TEST_P(MessageBoxFlags, GiveIconButtonsAndDefault)
+TEST_P(MessageBoxKinds, GiveIconButtonsAndDefault)
 {
-    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, "Внимание!", "Текст", GetParam().Flags);
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, "Внимание!", "Текст", GetParam().Kind);
     EXPECT_EQ(box->windowTitle().toStdString(), "Внимание!");
     EXPECT_EQ(box->text().toStdString(), "Текст");
     EXPECT_EQ(box->icon(), GetParam().Icon);
@@ -139,18 +139,18 @@ TEST_P(MessageBoxFlags, GiveIconButtonsAndDefault)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    FileDialog, MessageBoxFlags,
-    ::testing::Values(BoxCase{MbError, QMessageBox::Critical, {QMessageBox::Ok}, QMessageBox::Ok, IdOk},
-                      BoxCase{MbInfo, QMessageBox::Information, {QMessageBox::Ok}, QMessageBox::Ok, IdOk},
-                      BoxCase{MbAskDefaultNo, QMessageBox::Warning, {QMessageBox::Yes, QMessageBox::No},
-                              QMessageBox::No, IdNo},
-                      BoxCase{MbAskDefaultYes, QMessageBox::Warning, {QMessageBox::Yes, QMessageBox::No},
-                              QMessageBox::Yes, IdNo}));
+    FileDialog, MessageBoxKinds,
+    ::testing::Values(BoxCase{TBoxKind::Error, QMessageBox::Critical, {QMessageBox::Ok}, QMessageBox::Ok, TAnswer::Ok},
+                      BoxCase{TBoxKind::Information, QMessageBox::Information, {QMessageBox::Ok}, QMessageBox::Ok, TAnswer::Ok},
+                      BoxCase{TBoxKind::AskDefaultNo, QMessageBox::Warning, {QMessageBox::Yes, QMessageBox::No},
+                              QMessageBox::No, TAnswer::No},
+                      BoxCase{TBoxKind::AskDefaultYes, QMessageBox::Warning, {QMessageBox::Yes, QMessageBox::No},
+                              QMessageBox::Yes, TAnswer::No}));
 
 TEST(FileDialog, PressedButtonGivesItsAnswer)
 {
-    for (auto [button, answer] : {std::pair{QMessageBox::Yes, IdYes}, std::pair{QMessageBox::No, IdNo}}) {
-        std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, "c", "t", MbAskDefaultNo);
+    for (auto [button, answer] : {std::pair{QMessageBox::Yes, TAnswer::Yes}, std::pair{QMessageBox::No, TAnswer::No}}) {
+        std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, "c", "t", TBoxKind::AskDefaultNo);
         box->button(button)->click();
         EXPECT_EQ(MessageBoxAnswer(*box), answer);
     }
@@ -158,7 +158,7 @@ TEST(FileDialog, PressedButtonGivesItsAnswer)
 
 TEST(FileDialog, StandardButtonsSpeakRussian)
 {
-    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, "Внимание!", "Стереть блок?", MbAskDefaultNo);
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, "Внимание!", "Стереть блок?", TBoxKind::AskDefaultNo);
     EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').toStdString(), "Да");
     EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&').toStdString(), "Нет");
 }
@@ -167,20 +167,21 @@ TEST(FileDialog, StandardButtonsSpeakRussian)
 TEST(FileDialog, BoxIsAsWideAsItsCaption)
 {
     const QString caption = QString::fromUtf8("Проверка RAM закончена! Ошибок нет, можно продолжать");
-    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, caption.toStdString(), "M!", MbInfo);
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(nullptr, caption.toStdString(), "M!", TBoxKind::Information);
     box->show();
     QFont titleFont = box->font();
     titleFont.setBold(true);
     EXPECT_GT(box->width(), QFontMetrics(titleFont).horizontalAdvance(caption));
 }
 
-TEST(FileDialog, MsgBoxIsAlwaysTaskModal)
+// The loader window's boxes take the text before the caption; every kind is task-modal (above).
+TEST(FileDialog, MsgBoxTakesTextBeforeCaption)
 {
     ScriptedUser user;
-    user.Answers.push_back(IdYes);
-    EXPECT_EQ(MsgBox(nullptr, "Стереть блок?", "Внимание!", 0x0134), IdYes);
-    EXPECT_EQ(MsgBox(nullptr, "Готово", "Информация!", 0x40), IdOk);
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок?", 0x2134}, {"Информация!", "Готово", 0x2040}}));
+    user.Answers.push_back(TAnswer::Yes);
+    EXPECT_EQ(MsgBox(nullptr, "Стереть блок?", "Внимание!", TBoxKind::AskDefaultNo), TAnswer::Yes);
+    EXPECT_EQ(MsgBox(nullptr, "Готово", "Информация!", TBoxKind::Information), TAnswer::Ok);
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок?", TBoxKind::AskDefaultNo}, {"Информация!", "Готово", TBoxKind::Information}}));
 }
 
 TEST(TerminalDevice, DriversFromProcDevices)

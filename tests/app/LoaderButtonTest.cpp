@@ -14,7 +14,7 @@ class LoaderButtonTest : public WindowTest {};
 TEST_F(LoaderButtonTest, OpensTheLoaderWindowAndClosesThePortAfterIt)
 {
     TMainWindow& f = Open();
-    user.Answers = {IdNo};   // the fresh store is not formatted: do not format it
+    user.Answers = {TAnswer::No};   // the fresh store is not formatted: do not format it
     std::string status;
     bool portOpenInWindow = false;
     WhenModalShows<TLoaderWindow> inWindow([&](TLoaderWindow& window) {
@@ -39,6 +39,6 @@ TEST_F(LoaderButtonTest, APortThatDoesNotOpenShowsTheBoxAndNoWindow)
     TMainWindow& f = Open();
     loader.SetPortName("/nonexistent-port");
     f.LoaderButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", 0x2010}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

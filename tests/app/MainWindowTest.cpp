@@ -178,7 +178,7 @@ TEST_F(WindowTest, SlowAdapterNoteIsShownWholeOnTheInformationLine)
     TMainWindow& f = Open();
     EXPECT_FALSE(f.AdapterLabel->isVisibleTo(&f));
     const std::string text = SlowAdapterText("/dev/ttyUSB0", TAdapterLatency(16, "/sys/class/tty/ttyUSB0/device/latency_timer"), 617);
-    EXPECT_EQ(f.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, MbInfo}), IdOk);
+    EXPECT_EQ(f.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, TBoxKind::Information}), TAnswer::Ok);
     ASSERT_TRUE(f.AdapterLabel->isVisibleTo(&f));
     EXPECT_EQ(Text(f.AdapterLabel->text()), text);
     QWidget* w = f.AdapterLabel;
@@ -252,7 +252,7 @@ TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
     f.StartBoardClicked();   // the board start passes over the port silently
     EXPECT_TRUE(user.Boxes.empty());
     f.ProgramClicked();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт не выбран: выберите порт в списке.", 0x2010}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт не выбран: выберите порт в списке.", TBoxKind::Error}}));
 }
 
 TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)

@@ -21,7 +21,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!InstallQtTranslation(app)) std::fprintf(stderr, "Qt's Russian translation is not installed\n");
-    auto box = BuildMessageBox(nullptr, "Внимание!", "Стереть блок №2?", MbAskDefaultNo);
+    auto box = BuildMessageBox(nullptr, "Внимание!", "Стереть блок №2?", TBoxKind::AskDefaultNo);
     box->show();
     QApplication::processEvents();
     bool ok = box->grab().save(QString::fromLocal8Bit(argv[1]), "PNG");

@@ -140,7 +140,7 @@ TEST(SettingsSave, AFailedSaveIsShownOnceWhenSomeoneIsThere)
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_FALSE(SaveSettings(settings, ini, true));
     EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{
-                              {"Ошибка!", "Настройки не сохранены: " + ini + ": файл только для чтения", 0x2010}}));
+                              {"Ошибка!", "Настройки не сохранены: " + ini + ": файл только для чтения", TBoxKind::Error}}));
     TSettings after;
     LoadSettings(after, ini);
     EXPECT_EQ(after.RomName, "");

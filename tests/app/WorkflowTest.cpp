@@ -44,11 +44,11 @@ TEST_P(Programming, EndsWithItsStateAndOneBox)
 INSTANTIATE_TEST_SUITE_P(
     Window, Programming,
     ::testing::Values(
-        ProgrammingCase{"Done", {}, "OK", {"Информация!", "Программирование завершено!", 0x2040}},
+        ProgrammingCase{"Done", {}, "OK", {"Информация!", "Программирование завершено!", TBoxKind::Information}},
         ProgrammingCase{"VerifyRejected",
                         {{0xCA, 1, -1, FaultKind::Bad}},
                         "Ошибка",
-                        {"Сверка!", "Программирование было выполнено с ошибками!", 0x2010}},
+                        {"Сверка!", "Программирование было выполнено с ошибками!", TBoxKind::Error}},
         // Replies the board link does not expect, like silence, end in a lost connection; they
         // take no reply timeouts, which would have to be shortened for the whole connection.
         ProgrammingCase{"UnexpectedRepliesWhileWriting",
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                         {"Сверка!",
                          "Соединение потеряно!\nЕсли запись программы уже началась, табло осталось без рабочей "
                          "программы: повторите запись программы.",
-                         0x2010}}),
+                         TBoxKind::Error}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(WindowTest, FullProgrammingRunWritesTheFirmwareAndLeavesTheGaugeFull)
@@ -84,7 +84,7 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
     f.FontFileEdit->setText(QString::fromStdString(file));
     f.ProgramClicked();
 
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", TBoxKind::Information}}));
     EXPECT_TRUE(f.IncludeFonts);
     EXPECT_EQ(f.Fonts->FontSize, 2000);
     std::vector<uint8_t> data = sim->DataMemory();
@@ -101,7 +101,7 @@ TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
     f.FontFileEdit->setText("/nonexistent-folder/fonts.gly");
     f.ProgramClicked();
 
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден", 0x2010}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден", TBoxKind::Error}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
 }
@@ -132,8 +132,8 @@ TEST_F(WindowTest, ClickDuringAWorkflowStartsNoSecondOne)
     EXPECT_EQ(CountOf(heard, 0xD3), 0u);   // no RAM test
     EXPECT_EQ(CountOf(heard, 0xCD), 0u);   // no board start
     ASSERT_EQ(user.Boxes.size(), 2u);
-    EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
-    EXPECT_EQ(user.Boxes[1], (ShownBox{"Информация!", "Программирование завершено!", 0x2040}));
+    EXPECT_EQ(user.Boxes[0].Kind, TBoxKind::AskDefaultNo) << "the close question";
+    EXPECT_EQ(user.Boxes[1], (ShownBox{"Информация!", "Программирование завершено!", TBoxKind::Information}));
     EXPECT_TRUE(f.isEnabled());
 }
 
@@ -159,14 +159,14 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
         QTest::qWait(50);
         paintsWhileBusy = f.Busy() ? painter.Paints - before : -1;
         heardAtStop = RequestsHeard(*sim).size();
-        user.Answers = {IdYes};
+        user.Answers = {TAnswer::Yes};
         f.close();
     });
     f.ProgramClicked();
 
     EXPECT_GT(paintsWhileBusy, 0) << "the window painted while the workflow waited";
     ASSERT_EQ(user.Boxes.size(), 2u) << testing::PrintToString(user.Boxes);
-    EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
+    EXPECT_EQ(user.Boxes[0].Kind, TBoxKind::AskDefaultNo) << "the close question";
     EXPECT_NE(user.Boxes[1].Text.find("Работа остановлена"), std::string::npos) << user.Boxes[1].Text;
     EXPECT_NE(user.Boxes[1].Text.find("повторите запись программы"), std::string::npos) << user.Boxes[1].Text;
     EXPECT_LE(RequestsHeard(*sim).size(), heardAtStop + 1) << "at most the exchange under way ended";
@@ -190,7 +190,7 @@ TEST_P(RamTest, CountsTheDifferingBytes)
         EXPECT_GT(errors, 30000);
     }
     std::string count = std::to_string(errors);
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: " + count, 0x2040}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: " + count, TBoxKind::Information}}));
     EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: " + count);
     EXPECT_EQ(f.Gauge->value(), 100);
     EXPECT_TRUE(f.isEnabled());
@@ -207,7 +207,7 @@ TEST_F(WindowTest, RamTestWithBoardAnsweringWronglyLosesTheConnection)
     f.RamTestClicked();
 
     EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Соединение потеряно!", 0x2010}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Проверка RAM!", "Соединение потеряно!", TBoxKind::Error}}));
     std::vector<uint8_t> heard = RequestsHeard(*sim);
     EXPECT_EQ(CountOf(heard, 0xD3), 99u + 5u);   // block 100 tried five times
     EXPECT_EQ(CountOf(heard, 0xD4), 0u);

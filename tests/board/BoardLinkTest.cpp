@@ -63,7 +63,7 @@ TEST_F(BoardFixture, SilentResetAsksOnceThenBreaksInAnyway)
     FastTimeoutsFor(0x12, 1, 1);
     Connect();
     EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{
-                               {"Попытка соединения!", "Включите табло и нажмите \"OK\"!", MbInfo}}));
+                               {"Попытка соединения!", "Включите табло и нажмите \"OK\"!", TBoxKind::Information}}));
     EXPECT_EQ(Requests(), kCatch);
 }
 
@@ -87,7 +87,7 @@ TEST_F(BoardFixture, NoPingAfterBreakInStopsWithThePortClosed)
     bool versionRead = true;
     EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::NoBoard);
     EXPECT_FALSE(versionRead);
-    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Попытка соединения!", "Не удалось соединиться с табло!", MbError}));
+    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Попытка соединения!", "Не удалось соединиться с табло!", TBoxKind::Error}));
     EXPECT_FALSE(link->IsOpen());
     EXPECT_EQ(Requests(), (std::vector<uint8_t>{0x12, 0x5C, 0xC8}));
 }
@@ -97,7 +97,7 @@ TEST_F(BoardFixture, MissingPortShowsThePortError)
     link->SetPortName("/dev/nonexistent-flasher-port");
     bool versionRead = false;
     EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::PortFailed);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-flasher-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-flasher-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
     EXPECT_FALSE(link->IsOpen());
 }
 

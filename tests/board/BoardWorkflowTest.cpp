@@ -27,12 +27,12 @@ std::string WriteFontFile(int fonts, int extra)
     return path;
 }
 
-const ShownBox kDone{"Информация!", "Программирование завершено!", MbInfo};
+const ShownBox kDone{"Информация!", "Программирование завершено!", TBoxKind::Information};
 const ShownBox kLost{"Сверка!",
                      "Соединение потеряно!\nЕсли запись программы уже началась, табло осталось без рабочей программы: "
                      "повторите запись программы.",
-                     MbError};
-const ShownBox kErrors{"Сверка!", "Программирование было выполнено с ошибками!", MbError};
+                     TBoxKind::Error};
+const ShownBox kErrors{"Сверка!", "Программирование было выполнено с ошибками!", TBoxKind::Error};
 } // namespace
 
 class WorkflowFixture : public BoardFixture {
@@ -80,7 +80,7 @@ TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
 TEST_F(WorkflowFixture, MissingFontFileStopsBeforeThePortIsTouched)
 {
     EXPECT_EQ(ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/file.gly: файл не найден", MbError}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/file.gly: файл не найден", TBoxKind::Error}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_TRUE(ui.Statuses.empty());
 }
@@ -127,7 +127,7 @@ TEST_F(WorkflowFixture, FaithfulRamHasNoErrors)
     int32_t errors = -1;
     EXPECT_EQ(TestBoardRam(*link, ui, errors), TOutcome::Done);
     EXPECT_EQ(errors, 0);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: 0", MbInfo}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Проверка RAM!", "Ошибок: 0", TBoxKind::Information}}));
     EXPECT_EQ(ui.Statuses, (std::vector<std::string>{"Запись RAM", "Чтение RAM", "RAM, ошибок: 0"}));
     EXPECT_EQ(ui.Gauge.size(), 2048u);
     EXPECT_EQ(ui.Gauge[127], 12);
@@ -160,7 +160,7 @@ TEST_F(WorkflowFixture, RamSilentAtWriteBlock100)
     EXPECT_EQ(RequestsWith(0xD3).size(), 104u);
     EXPECT_TRUE(RequestsWith(0xD4).empty());
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
-    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Проверка RAM!", "Соединение потеряно!", MbError}));
+    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Проверка RAM!", "Соединение потеряно!", TBoxKind::Error}));
     EXPECT_FALSE(link->IsOpen());
 }
 
@@ -191,7 +191,7 @@ TEST_F(WorkflowFixture, ConfigurationReadFailure)
     sim->AddFault({0xD1, 3, 1, FaultKind::Malformed});
     std::array<uint8_t, 256> record{};
     EXPECT_EQ(ReadBoardConfiguration(*link, ui, record), TOutcome::LinkLost);
-    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Чтение конфигурации!", "Соединение потеряно!", MbError}));
+    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Чтение конфигурации!", "Соединение потеряно!", TBoxKind::Error}));
     EXPECT_EQ(ui.Statuses.back(), "Нет соединения");
     EXPECT_FALSE(link->IsOpen());
 }

@@ -13,7 +13,7 @@
 template <class View>
 class TScriptedUser : public View {
 public:
-    std::deque<int32_t> Answers;        // for questions; IdNo when the script has run out
+    std::deque<TAnswer> Answers;        // for questions; No when the script has run out
     std::vector<ShownBox> Messages;
     std::vector<TMessageId> Ids;        // of Messages, in order
     std::vector<std::string> Statuses;
@@ -27,14 +27,14 @@ public:
     std::vector<std::string> Events;
 
     // Answered as a person answers the box shown: only a box with Yes and No takes an answer.
-    int32_t ShowMessage(const TMessage& m) override
+    TAnswer ShowMessage(const TMessage& m) override
     {
-        Messages.push_back({m.Caption, m.Text, m.Flags});
+        Messages.push_back({m.Caption, m.Text, m.Box});
         Ids.push_back(m.Id);
         Events.push_back("box:" + m.Text);
-        if ((m.Flags & 0xF) != 4) return IdOk;   // OK-only boxes
-        if (Answers.empty()) return IdNo;
-        int32_t a = Answers.front();
+        if (!Asks(m.Box)) return TAnswer::Ok;   // OK-only boxes
+        if (Answers.empty()) return TAnswer::No;
+        TAnswer a = Answers.front();
         Answers.pop_front();
         return a;
     }

@@ -16,7 +16,7 @@ public:
     TBoxScript& operator=(const TBoxScript&) = delete;
 
     std::vector<ShownBox> Boxes;
-    std::deque<int32_t> Answers;   // for Yes/No boxes; No when the script has run out
+    std::deque<TAnswer> Answers;   // for Yes/No boxes; No when the script has run out
 
 private:
     TMessageHandler previous_;

@@ -59,19 +59,19 @@ protected:
 
 TEST_F(LoaderWindowOnPort, FormatsWritesBlockOneAndListsIt)
 {
-    user.Answers = {IdYes};   // format the erased store
+    user.Answers = {TAnswer::Yes};   // format the erased store
     form = std::make_unique<TLoaderWindow>(link, *image);
     form->show();
     ASSERT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Загрузчик не форматирован! Отформатировать загрузчик?",
-                                                  MbAskDefaultNo}}));
+                                                  TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "<ПУСТО>", ""}));
 
     user.Boxes.clear();
-    user.Answers = {IdYes};
+    user.Answers = {TAnswer::Yes};
     form->BlockGrid->SelectRow(1);
     form->BlockNameEdit->setText(QString::fromUtf8("Табло 5"));
     form->WriteButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
     EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "Табло 5", "9728"}));
     EXPECT_EQ(form->Gauge->value(), 100);
 

@@ -84,7 +84,7 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
 
     EXPECT_EQ(LabelText(f.StatusLabel), "OK");
     EXPECT_EQ(LabelText(f.VersionLabel), "Загрузчик v4.0");
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", 0x2040}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", TBoxKind::Information}}));
     EXPECT_TRUE(f.IncludeFonts);
     EXPECT_EQ(f.Gauge->value(), 100);
     EXPECT_FALSE(board.IsOpen());
@@ -93,8 +93,8 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
     // on again (the simulator's programmer answers the next break-in).
     user.Boxes.clear();
     QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Попытка соединения!", "Включите табло и нажмите \"OK\"!", 0x2040},
-                                                 {"Проверка RAM!", "Ошибок: 0", 0x2040}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Попытка соединения!", "Включите табло и нажмите \"OK\"!", TBoxKind::Information},
+                                                 {"Проверка RAM!", "Ошибок: 0", TBoxKind::Information}}));
     EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: 0");
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(board.IsOpen());
@@ -119,14 +119,14 @@ TEST_F(MainWindowOnPort, SilentBoardPaintsAndStopsOnTheCloseQuestion)
         QTest::qWait(50);
         paintsWhileBusy = f.Busy() ? painter.Paints - before : -1;
         TExternalBoard::SaveShot(f, "main-window-busy");
-        user.Answers = {IdYes};
+        user.Answers = {TAnswer::Yes};
         f.close();
     });
     f.ProgramClicked();
 
     EXPECT_GT(paintsWhileBusy, 0) << "the window painted while the workflow waited";
     ASSERT_EQ(user.Boxes.size(), 2u) << testing::PrintToString(user.Boxes);
-    EXPECT_EQ(user.Boxes[0].Flags, MbAskDefaultNo) << "the close question";
+    EXPECT_EQ(user.Boxes[0].Kind, TBoxKind::AskDefaultNo) << "the close question";
     EXPECT_NE(user.Boxes[1].Text.find("Работа остановлена"), std::string::npos) << user.Boxes[1].Text;
     EXPECT_FALSE(f.isVisible());
     EXPECT_FALSE(board.IsOpen());

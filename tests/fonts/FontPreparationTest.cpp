@@ -9,8 +9,8 @@
 #include <vector>
 
 namespace {
-const ShownBox ReadRefused{"Чтение шрифтов!", "Не удалось загрузить шрифты!", MbError};
-const ShownBox NoRoom{"Запись шрифтов!", "Нет места для размещения шрифтов!", MbError};
+const ShownBox ReadRefused{"Чтение шрифтов!", "Не удалось загрузить шрифты!", TBoxKind::Error};
+const ShownBox NoRoom{"Запись шрифтов!", "Нет места для размещения шрифтов!", TBoxKind::Error};
 
 // The fixed box with our line (the file and the reason) under its text.
 ShownBox WithLine(ShownBox box, const std::string& line)

@@ -189,7 +189,7 @@ TEST_F(LoaderFixture, OpenFailureIsShownAndTheLinkStaysShut)
     view.Forget();
     link->OpenLoaderPort(view);
     EXPECT_TRUE(link->LastFailure().has_value());
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-loader-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-loader-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
     EXPECT_EQ(link->BaudRate(), 38400);
     EXPECT_FALSE(link->ConnectLoader(6));
 }

@@ -119,7 +119,7 @@ TEST_F(LoaderSessionTest, SwitchedOffLoaderGivesNoMessage)
 
     sim->SetLoaderOn(true);
     NormalReplyTimeouts();
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->RefreshAll(), TOutcome::Done);
     EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
 }
@@ -127,7 +127,7 @@ TEST_F(LoaderSessionTest, SwitchedOffLoaderGivesNoMessage)
 struct UnformattedCase {
     const char* name;
     bool damaged;
-    int32_t answer;
+    TAnswer answer;
     std::string question;
 };
 class UnformattedStoreTest : public LoaderSessionTest, public testing::WithParamInterface<UnformattedCase> {};
@@ -141,10 +141,10 @@ TEST_P(UnformattedStoreTest, OffersToFormat)
     }
     sim->ClearWireLog();
     view.Answers = {c.answer};
-    EXPECT_EQ(session->RefreshAll(), c.answer == IdYes ? TOutcome::Done : TOutcome::Declined);
+    EXPECT_EQ(session->RefreshAll(), c.answer == TAnswer::Yes ? TOutcome::Done : TOutcome::Declined);
     ASSERT_EQ(view.Messages.size(), 1u);
-    EXPECT_EQ(view.Messages[0], (ShownBox{"Ошибка!", c.question, MbAskDefaultNo}));
-    if (c.answer == IdYes) {
+    EXPECT_EQ(view.Messages[0], (ShownBox{"Ошибка!", c.question, TBoxKind::AskDefaultNo}));
+    if (c.answer == TAnswer::Yes) {
         EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
         EXPECT_EQ(view.Statuses.back(), "OK");
         EXPECT_TRUE(view.ButtonsEnabled);
@@ -160,18 +160,18 @@ TEST_P(UnformattedStoreTest, OffersToFormat)
     }
 }
 INSTANTIATE_TEST_SUITE_P(Cases, UnformattedStoreTest, testing::Values(
-    UnformattedCase{"UnformattedNo", false, IdNo, "Загрузчик не форматирован! Отформатировать загрузчик?"},
-    UnformattedCase{"UnformattedYes", false, IdYes, "Загрузчик не форматирован! Отформатировать загрузчик?"},
-    UnformattedCase{"DamagedNo", true, IdNo, "Данные в загрузчике повреждены! Отформатировать загрузчик?"},
-    UnformattedCase{"DamagedYes", true, IdYes, "Данные в загрузчике повреждены! Отформатировать загрузчик?"}),
+    UnformattedCase{"UnformattedNo", false, TAnswer::No, "Загрузчик не форматирован! Отформатировать загрузчик?"},
+    UnformattedCase{"UnformattedYes", false, TAnswer::Yes, "Загрузчик не форматирован! Отформатировать загрузчик?"},
+    UnformattedCase{"DamagedNo", true, TAnswer::No, "Данные в загрузчике повреждены! Отформатировать загрузчик?"},
+    UnformattedCase{"DamagedYes", true, TAnswer::Yes, "Данные в загрузчике повреждены! Отформатировать загрузчик?"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoaderSessionTest, WriteIntoAnEmptyBlockAsksToWrite)
 {
     Refreshed();
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->Write(0, "  Вокзал\t"), TOutcome::Done);
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Запись", "OK"}));
     EXPECT_EQ(view.Rows[0], Row(1, "Вокзал", "9728"));
     EXPECT_EQ(Requests().back().Command(), 0xA0);   // the handshake after the write
@@ -181,9 +181,9 @@ TEST_F(LoaderSessionTest, WriteIntoAnEmptyBlockAsksToWrite)
 TEST_F(LoaderSessionTest, WriteIntoABlockThatHoldsDataAsksOnlyToErase)
 {
     Refreshed({1});
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->Write(1, "Новое"), TOutcome::Done);
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(view.Rows[1], Row(2, "Новое", "9728"));
     EXPECT_EQ(session->Blocks[1].Header.Name(), "Новое");
     // Erase (the slot marked empty) comes before the data.
@@ -205,7 +205,7 @@ TEST_F(LoaderSessionTest, DecliningAWriteSendsNoFlashRequest)
 TEST_F(LoaderSessionTest, LongNameIsWrittenAs63Characters)
 {
     Refreshed();
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     ASSERT_EQ(session->Write(2, Repeat("Я", 70)), TOutcome::Done);
     EXPECT_EQ(Flash(3696 + 2 * 33792, 1), (std::vector<uint8_t>{63}));
     EXPECT_EQ(session->Blocks[2].Header.Name(), Repeat("Я", 63));
@@ -216,9 +216,9 @@ TEST_F(LoaderSessionTest, FailedWriteLosesTheLink)
 {
     Refreshed();
     sim->AddFault({0xA6, 1, -1, FaultKind::WrongCase});
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->Write(4, "x"), TOutcome::LinkLost);
-    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось записать блок №5!", MbError}));
+    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось записать блок №5!", TBoxKind::Error}));
     EXPECT_FALSE(session->Ready);
     EXPECT_FALSE(view.ButtonsEnabled);
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Запись", "Ошибка"}));
@@ -228,16 +228,16 @@ TEST_F(LoaderSessionTest, EraseOfAnEmptyBlockSendsNothing)
 {
     Refreshed();
     EXPECT_EQ(session->Erase(2), TOutcome::Refused);
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", MbError}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", TBoxKind::Error}}));
     EXPECT_TRUE(Requests().empty());
 }
 
 TEST_F(LoaderSessionTest, EraseAsksThenMarksTheBlockEmpty)
 {
     Refreshed({3});
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->Erase(3), TOutcome::Done);
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №4?", MbAskDefaultNo}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №4?", TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(view.Rows[3], Row(4, "<ПУСТО>"));
     EXPECT_EQ(view.Events.back(), "fill");
     EXPECT_EQ(Flash(SlotAddress(3) + 3, 1), (std::vector<uint8_t>{0xFF}));
@@ -246,9 +246,9 @@ TEST_F(LoaderSessionTest, EraseAsksThenMarksTheBlockEmpty)
 TEST_F(LoaderSessionTest, EraseAllReportsEightSteps)
 {
     Refreshed({0, 6});
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->EraseAll(), TOutcome::Done);
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(view.Progress, (std::vector<int32_t>{12, 25, 38, 50, 62, 75, 88, 100}));
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Стирание", "OK"}));
     EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
@@ -260,10 +260,10 @@ TEST_F(LoaderSessionTest, EraseAllStopsAtTheFailingBlock)
     Refreshed({0, 6});
     auto rowsBefore = view.Rows;
     sim->AddFault({0xA6, 5, 1, FaultKind::WrongCase});
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->EraseAll(), TOutcome::LinkLost);
     EXPECT_EQ(view.Progress, (std::vector<int32_t>{12, 25, 38, 50}));
-    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось стереть блок №5!", MbError}));
+    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось стереть блок №5!", TBoxKind::Error}));
     EXPECT_EQ(view.Events, (std::vector<std::string>{"box:Стереть все блоки?", "status:Стирание", "progress:12",
                                                      "progress:25", "progress:38", "progress:50", "status:Ошибка",
                                                      "box:Не удалось стереть блок №5!", "status:Ошибка",
@@ -275,9 +275,9 @@ TEST_F(LoaderSessionTest, EraseAllStopsAtTheFailingBlock)
 TEST_F(LoaderSessionTest, FormatAsksThenRefreshes)
 {
     Refreshed({2});
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->Format(), TOutcome::Done);
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", FormatQuestionText, MbAskDefaultNo}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", FormatQuestionText, TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(view.Rows, AllRows("<ПУСТО>"));
     EXPECT_EQ(view.Statuses.back(), "OK");
     EXPECT_EQ(Flash(SlotAddress(2) + 3, 1), (std::vector<uint8_t>{0xFF}));
@@ -295,9 +295,9 @@ TEST_F(LoaderSessionTest, FailedFormatShowsTheLinkError)
 {
     Refreshed({2});
     sim->AddFault({0xA6, 1, -1, FaultKind::WrongCase});
-    view.Answers = {IdYes};
+    view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->Format(), TOutcome::LinkLost);
-    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", LinkError, MbAskDefaultNo}));
+    EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", LinkError, TBoxKind::AskDefaultNo}));
     EXPECT_EQ(view.Statuses.back(), "Ошибка");
     EXPECT_FALSE(session->CanChangeBlocks());
 }
@@ -361,7 +361,7 @@ TEST_P(BeforeRefreshTest, BlockOperationsAreRefused)
 
     view.Forget();
     sim->ClearWireLog();
-    view.Answers = {IdYes, IdYes, IdYes};
+    view.Answers = {TAnswer::Yes, TAnswer::Yes, TAnswer::Yes};
     EXPECT_EQ(session->Erase(0), TOutcome::Refused);
     EXPECT_EQ(session->EraseAll(), TOutcome::Refused);
     EXPECT_EQ(session->Write(0, "x"), TOutcome::Refused);

@@ -11,12 +11,12 @@
 ScriptedBoxes::ScriptedBoxes()
 {
     previous_ = SetMessageHandler([this](QWidget* owner, const std::string& caption, const std::string& text,
-                                         uint32_t flags) {
-        Boxes.push_back({caption, text, flags});
+                                         TBoxKind kind) {
+        Boxes.push_back({caption, text, kind});
         Owners.push_back(owner);
-        if ((flags & 0x0F) != 4) return IdOk;
-        if (Answers.empty()) return IdNo;
-        int32_t answer = Answers.front();
+        if (!Asks(kind)) return TAnswer::Ok;
+        if (Answers.empty()) return TAnswer::No;
+        TAnswer answer = Answers.front();
         Answers.pop_front();
         return answer;
     });

@@ -39,7 +39,7 @@ public:
 
     std::vector<ShownBox> Boxes;
     std::vector<QWidget*> Owners;
-    std::deque<int32_t> Answers;   // for Yes/No boxes; No when the script has run out
+    std::deque<TAnswer> Answers;   // for Yes/No boxes; No when the script has run out
 
 private:
     TMessageHandler previous_;

@@ -177,15 +177,15 @@ TEST_F(LoaderWindowControls, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefresh
     EXPECT_TRUE(BlockButtonsEnabled());
 }
 
-class UnformattedStoreTest : public LoaderWindowControls, public ::testing::WithParamInterface<int32_t> {};
+class UnformattedStoreTest : public LoaderWindowControls, public ::testing::WithParamInterface<TAnswer> {};
 
 TEST_P(UnformattedStoreTest, OpeningOffersToFormat)
 {
-    bool yes = GetParam() == IdYes;
+    bool yes = GetParam() == TAnswer::Yes;
     user.Answers = {GetParam()};
     Open();
     ASSERT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Загрузчик не форматирован! Отформатировать загрузчик?",
-                                                  MbAskDefaultNo}}));
+                                                  TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(user.Owners[0], form.get());
     EXPECT_EQ(Rows(), AllRows(yes ? Empty : NoData));
     EXPECT_EQ(Text(form->StatusLabel->text()), yes ? "OK" : "Ошибка");
@@ -193,8 +193,8 @@ TEST_P(UnformattedStoreTest, OpeningOffersToFormat)
     EXPECT_EQ(BlockButtonsDisabled(), !yes);
 }
 
-INSTANTIATE_TEST_SUITE_P(LoaderWindow, UnformattedStoreTest, ::testing::Values(IdNo, IdYes),
-                         [](const auto& info) { return std::string(info.param == IdYes ? "Yes" : "No"); });
+INSTANTIATE_TEST_SUITE_P(LoaderWindow, UnformattedStoreTest, ::testing::Values(TAnswer::No, TAnswer::Yes),
+                         [](const auto& info) { return std::string(info.param == TAnswer::Yes ? "Yes" : "No"); });
 
 TEST_F(LoaderWindowControls, EraseOfAnEmptyRowSaysSoAndSendsNothing)
 {
@@ -203,7 +203,7 @@ TEST_F(LoaderWindowControls, EraseOfAnEmptyRowSaysSoAndSendsNothing)
     Select(3);
     sim->ClearWireLog();
     form->EraseButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", MbError}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка!", "Блок №3 уже пуст!", TBoxKind::Error}}));
     EXPECT_TRUE(Requests().empty());
 }
 
@@ -213,13 +213,13 @@ TEST_F(LoaderWindowControls, EraseAsksFirstAndEmptiesTheRow)
     Open();
     Select(2);
     sim->ClearWireLog();
-    user.Answers = {IdNo, IdYes};
+    user.Answers = {TAnswer::No, TAnswer::Yes};
     form->EraseButton->click();
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(Row(2), (Cells{"2", "Блок 2", "9728"}));
     form->EraseButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo},
-                                                 {"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", TBoxKind::AskDefaultNo},
+                                                 {"Внимание!", "Стереть блок №2?", TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(Row(2), (Cells{"2", Empty, ""}));
     EXPECT_EQ(FlashWrites(), 1u);
 }
@@ -231,9 +231,9 @@ TEST_F(LoaderWindowControls, WriteIntoABlockThatHoldsDataAsksOnlyTheEraseQuestio
     RecordGauge();
     Select(2);
     form->BlockNameEdit->setText(QString::fromUtf8("Новая прошивка"));
-    user.Answers = {IdYes};
+    user.Answers = {TAnswer::Yes};
     form->WriteButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", MbAskDefaultNo}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок №2?", TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(Row(2), (Cells{"2", "Новая прошивка", "9728"}));
     EXPECT_EQ(StoredHeader(1).Name(), "Новая прошивка");
     EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
@@ -250,12 +250,12 @@ TEST_F(LoaderWindowControls, ALongNameIsTrimmedAndCutTo63Characters)
     for (int i = 0; i < 70; ++i) name += QChar(u'А' + i % 32);
     form->BlockNameEdit->setText(QString::fromUtf8(" \t") + name + QString::fromUtf8("\t "));
     Select(1);
-    user.Answers = {IdNo, IdYes};
+    user.Answers = {TAnswer::No, TAnswer::Yes};
     form->WriteButton->click();   // declined: nothing written
     EXPECT_EQ(FlashWrites(), 0u);
     form->WriteButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes},
-                                                 {"Внимание!", "Записать данные в блок №1?", MbAskDefaultYes}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes},
+                                                 {"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
     std::string expected = Text(name.left(63));
     EXPECT_EQ(Row(1), (Cells{"1", expected, "9728"}));
     BlockHeader stored = StoredHeader(0);
@@ -270,9 +270,9 @@ TEST_F(LoaderWindowControls, EraseAllMovesTheGaugeWhileTheWindowIsBusy)
     PrepareStore({0, 2, 5});
     Open();
     RecordGauge();
-    user.Answers = {IdYes};
+    user.Answers = {TAnswer::Yes};
     form->EraseAllButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
     EXPECT_EQ(busyAtGauge, std::vector<bool>(8, true));
     EXPECT_TRUE(form->isEnabled());
@@ -289,10 +289,10 @@ TEST_F(LoaderWindowControls, EraseAllFailingAtBlockFiveKeepsTheListAndDisablesTh
     Table before = Rows();
     RecordGauge();
     sim->AddFault({0xA6, 5, -1, FaultKind::Bad});
-    user.Answers = {IdYes};
+    user.Answers = {TAnswer::Yes};
     form->EraseAllButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", MbAskDefaultNo},
-                                                 {"Ошибка!", "Не удалось стереть блок №5!", MbError}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть все блоки?", TBoxKind::AskDefaultNo},
+                                                 {"Ошибка!", "Не удалось стереть блок №5!", TBoxKind::Error}}));
     EXPECT_EQ(gauge, (std::vector<int>{12, 25, 38, 50}));
     EXPECT_EQ(Rows(), before);
     EXPECT_EQ(Text(form->StatusLabel->text()), "Ошибка");
@@ -304,13 +304,13 @@ TEST_F(LoaderWindowControls, FormatAsksThenEmptiesTheStore)
     PrepareStore({0, 1});
     Open();
     sim->ClearWireLog();
-    user.Answers = {IdNo, IdYes};
+    user.Answers = {TAnswer::No, TAnswer::Yes};
     form->FormatButton->click();
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(Row(1), (Cells{"1", "Блок 1", "9728"}));
     form->FormatButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", FormatWarning, MbAskDefaultNo},
-                                                 {"Внимание!", FormatWarning, MbAskDefaultNo}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", FormatWarning, TBoxKind::AskDefaultNo},
+                                                 {"Внимание!", FormatWarning, TBoxKind::AskDefaultNo}}));
     EXPECT_EQ(Rows(), AllRows(Empty));
     EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
     EXPECT_TRUE(BlockButtonsEnabled());
@@ -334,7 +334,7 @@ TEST_F(LoaderWindowControls, SyncSetsTheLoaderClockToTheComputersTime)
 TEST_F(LoaderWindowControls, SyncAfterADeclinedFormatLeavesTheBlockButtonsOff)
 {
     link.SetLocalTimeSource(LocalNow);
-    user.Answers = {IdNo};
+    user.Answers = {TAnswer::No};
     Open();
     form->SyncClockButton->click();
     EXPECT_EQ(Text(form->StatusLabel->text()), "OK");
@@ -351,7 +351,7 @@ TEST_F(LoaderWindowControls, ClosingIsHeldOffWhileAnOperationRuns)
 {
     PrepareStore();
     Open();
-    user.Answers = {IdYes};
+    user.Answers = {TAnswer::Yes};
     bool visibleAfterClose = false;
     // Runs inside the first progress step's message pass.
     QTimer::singleShot(0, form.get(), [this, &visibleAfterClose] {

@@ -43,7 +43,7 @@ protected:
     // Writes the image into block 1 from inside the window.
     static void WriteBlock1(TLoaderWindow& window, ScriptedBoxes& user)
     {
-        user.Answers = {IdYes};
+        user.Answers = {TAnswer::Yes};
         window.BlockGrid->SelectRow(1);
         window.WriteButton->click();
     }
@@ -110,7 +110,7 @@ TEST_F(LoaderWorkflowTest, WithFontsTheImageCarriesFontDataAndTheirTable)
 TEST_F(LoaderWorkflowTest, AnUnreadableFontFileStopsBeforeThePort)
 {
     Run(true, "/no/such/fonts.gly");
-    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/fonts.gly: файл не найден", MbError}}));
+    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/fonts.gly: файл не найден", TBoxKind::Error}}));
     EXPECT_FALSE(windowShown);
     EXPECT_TRUE(Requests().empty());
 }
@@ -140,7 +140,7 @@ TEST_F(LoaderWorkflowTest, APortThatDoesNotOpenShowsNoWindow)
 {
     link.SetPortName("/dev/no-such-port");
     Run(false, "");
-    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/no-such-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", MbError}}));
+    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/no-such-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
     EXPECT_FALSE(windowShown);
     EXPECT_FALSE(portOpenAfter);
 }

@@ -146,7 +146,7 @@ TEST_F(StationWindowTest, ClosingWhileBoardsWorkAsksThenStopsTheStation)
     ASSERT_TRUE(QTest::qWaitFor([&] { return ProgramBlocksHeard(*boards["A1"]) >= StallBlock; }, 20000));
     ASSERT_TRUE(WaitState("A1", TSlotState::Working, 1000));
 
-    user.Answers = {IdNo};
+    user.Answers = {TAnswer::No};
     w.close();
     ASSERT_EQ(user.Boxes.size(), 1u);
     EXPECT_EQ(user.Boxes[0].Caption, "Внимание!");
@@ -154,7 +154,7 @@ TEST_F(StationWindowTest, ClosingWhileBoardsWorkAsksThenStopsTheStation)
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.Station().Slot(0).State, TSlotState::Working) << "No leaves the board at work";
 
-    user.Answers = {IdYes};
+    user.Answers = {TAnswer::Yes};
     w.close();
     EXPECT_FALSE(w.isVisible());
     TSlotView a1 = w.Station().Slot(0);
