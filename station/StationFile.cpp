@@ -203,8 +203,8 @@ bool ParseStationText(const std::string& text, const std::string& folder, TStati
 bool ReadStationFile(const std::string& path, TStationFile& file, TStationFileError& error)
 {
     std::vector<uint8_t> bytes;
-    if (TFileProblem problem = ReadInputFile(path, StationFileLimit, bytes); problem != TFileProblem::None) {
-        error = {0, FileProblemText(problem, StationFileLimit)};
+    if (TMaybeProblem problem = ReadInputFile(path, StationFileLimit, bytes)) {
+        error = {0, problem->Reason()};
         return false;
     }
     std::string folder = std::filesystem::path(path).parent_path().string();
