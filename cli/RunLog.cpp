@@ -24,16 +24,6 @@ bool TRunLog::Append(const std::string& line)
     return written == static_cast<ssize_t>(line.size());
 }
 
-std::string UtcTimestamp()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
 std::string OutcomeText(TOutcome outcome)
 {
     switch (outcome) {
@@ -66,7 +56,7 @@ std::string UsbSerialOf(const std::string& port)
 void AppendToLog(TRunLog& log, const TRunFacts& facts, const std::string& port, const TBoardResult& result)
 {
     TJsonLine line;
-    line.Add("time", UtcTimestamp()).Add("host", HostName()).Add("command", facts.Command).Add("port", port);
+    line.Add("time", UtcNow()).Add("host", HostName()).Add("command", facts.Command).Add("port", port);
     line.Add("usb_serial", UsbSerialOf(port));
     line.Add("firmware_sha256", facts.FirmwareSha256).Add("fonts_sha256", facts.FontsSha256);
     line.Add("exit", ExitStatus(result.Outcome)).Add("text", result.Text).Add("seconds", result.Seconds);

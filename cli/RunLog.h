@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/BoardOutput.h"
+#include "util/UtcTime.h"
 
 #include <string>
 
@@ -29,8 +30,6 @@ struct TRunFacts {
     std::string FontsSha256;      // of the fonts file; empty without one
 };
 
-// "2026-12-10T15:36:20Z"
-std::string UtcTimestamp();
 std::string HostName();
 
 // The outcome in the system's words, where the workflow showed none.

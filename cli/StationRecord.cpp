@@ -23,7 +23,7 @@ std::string StationRecordJson(const TRunFacts& facts, const TBoardRecord& record
 std::string StationSummaryJson(const TRunFacts& facts, const TStationCounters& counters)
 {
     TJsonLine line;
-    line.Add("time", UtcTimestamp()).Add("host", HostName()).Add("command", facts.Command).Add("event", "summary");
+    line.Add("time", UtcNow()).Add("host", HostName()).Add("command", facts.Command).Add("event", "summary");
     line.Add("passed", counters.Passed).Add("failed", counters.Failed).Add("stopped", counters.Stopped);
     line.Add("yield", counters.YieldPercent()).Add("boards_per_hour", counters.BoardsPerHour());
     line.Add("seconds", counters.ShiftSeconds);

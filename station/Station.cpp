@@ -5,7 +5,7 @@
 #include "station/PortWatch.h"
 #include "station/SlotDialogue.h"
 #include "station/StationJob.h"
-#include "station/UtcTime.h"
+#include "util/UtcTime.h"
 
 #include <condition_variable>
 #include <mutex>

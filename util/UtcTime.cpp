@@ -1,4 +1,4 @@
-#include "station/UtcTime.h"
+#include "util/UtcTime.h"
 
 #include <ctime>
 
