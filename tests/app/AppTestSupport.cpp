@@ -14,12 +14,7 @@ ScriptedUser::ScriptedUser()
 {
     previousBox_ = SetMessageHandler([this](QWidget*, const std::string& caption, const std::string& text,
                                             TBoxKind kind) {
-        Boxes.push_back({caption, text, kind});
-        if (!Asks(kind)) return TAnswer::Ok;
-        if (Answers.empty()) return TAnswer::No;
-        TAnswer answer = Answers.front();
-        Answers.pop_front();
-        return answer;
+        return AnswerFromScript(Boxes, Answers, caption, text, kind);
     });
     previousDialog_ = SetFileDialogHandler([this](const TFileDialogSetup& setup, std::vector<std::string>& chosen) {
         Dialogs.push_back(setup);

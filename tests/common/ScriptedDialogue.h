@@ -29,14 +29,9 @@ public:
     // Answered as a person answers the box shown: only a box with Yes and No takes an answer.
     TAnswer ShowMessage(const TMessage& m) override
     {
-        Messages.push_back({m.Caption, m.Text, m.Box});
         Ids.push_back(m.Id);
         Events.push_back("box:" + m.Text);
-        if (!Asks(m.Box)) return TAnswer::Ok;   // OK-only boxes
-        if (Answers.empty()) return TAnswer::No;
-        TAnswer a = Answers.front();
-        Answers.pop_front();
-        return a;
+        return AnswerFromScript(Messages, Answers, m.Caption, m.Text, m.Box);
     }
     void SetStatus(const std::string& text) override { Record(Statuses, text, "status:"); }
     void ShowProgress(int32_t percent) override { Record(Progress, percent, "progress:"); }

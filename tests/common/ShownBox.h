@@ -3,14 +3,29 @@
 
 #include "util/Dialogue.h"
 
+#include <deque>
 #include <ostream>
 #include <string>
+#include <vector>
 
 struct ShownBox {
     std::string Caption, Text;
     TBoxKind Kind;
     bool operator==(const ShownBox&) const = default;
 };
+
+// A scripted user's turn at a box: it is recorded; a question takes the next scripted answer, or No
+// when the script has run out; any other box is acknowledged.
+inline TAnswer AnswerFromScript(std::vector<ShownBox>& boxes, std::deque<TAnswer>& answers, const std::string& caption,
+                                const std::string& text, TBoxKind kind)
+{
+    boxes.push_back({caption, text, kind});
+    if (!Asks(kind)) return TAnswer::Ok;
+    if (answers.empty()) return TAnswer::No;
+    TAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
 
 inline const char* KindName(TBoxKind kind)
 {

@@ -5,12 +5,7 @@
 TBoxScript::TBoxScript()
 {
     previous_ = SetMessageHandler([this](QWidget*, const std::string& caption, const std::string& text, TBoxKind kind) {
-        Boxes.push_back({caption, text, kind});
-        if (!Asks(kind)) return TAnswer::Ok;
-        if (Answers.empty()) return TAnswer::No;
-        TAnswer answer = Answers.front();
-        Answers.pop_front();
-        return answer;
+        return AnswerFromScript(Boxes, Answers, caption, text, kind);
     });
 }
 

@@ -12,13 +12,8 @@ ScriptedBoxes::ScriptedBoxes()
 {
     previous_ = SetMessageHandler([this](QWidget* owner, const std::string& caption, const std::string& text,
                                          TBoxKind kind) {
-        Boxes.push_back({caption, text, kind});
         Owners.push_back(owner);
-        if (!Asks(kind)) return TAnswer::Ok;
-        if (Answers.empty()) return TAnswer::No;
-        TAnswer answer = Answers.front();
-        Answers.pop_front();
-        return answer;
+        return AnswerFromScript(Boxes, Answers, caption, text, kind);
     });
 }
 
