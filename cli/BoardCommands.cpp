@@ -3,8 +3,8 @@
 #include "board/BoardLink.h"
 #include "board/BoardWorkflows.h"
 #include "cli/BoardRun.h"
-#include "cli/FirmwareChoice.h"
 #include "cli/Json.h"
+#include "cli/TerminalDialogue.h"
 #include "firmware/Firmware.h"
 #include "fonts/FontFile.h"
 #include "util/InputFile.h"
@@ -92,7 +92,10 @@ void SetupProgram(CLI::App& app, const GlobalOptions& global)
 TOutcome RunProgram(const ProgramOptions& o)
 {
     auto firmware = std::make_unique<TFirmware>();
-    if (!ChooseFirmware(o.Firmware, *firmware)) return TOutcome::FileRefused;
+    if (TMaybeProblem problem = ChooseFirmware(o.Firmware, *firmware)) {
+        PrintRefusal(problem->Reason());
+        return TOutcome::FileRefused;
+    }
     TRunFacts facts{"program", Sha256Hex(firmware->Image), FontsHash(o.Fonts)};
     return RunOnBoards(o, facts, TBoardWork::Program, [&](TBoardLink& link, TUserDialogue& ui) {
         auto fonts = std::make_unique<TFontSet>();

@@ -1,7 +1,6 @@
 #include "cli/LoaderCommands.h"
 
 #include "cli/Json.h"
-#include "cli/FirmwareChoice.h"
 #include "cli/LoaderRun.h"
 #include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
@@ -9,7 +8,6 @@
 #include "loader/LoaderLink.h"
 #include "serial/PortNotes.h"
 #include "util/AtomicFile.h"
-#include "util/InputFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,26 +58,17 @@ void PrintBlockListJson(const std::string& port, const TLoaderSession& session)
     std::fputs(TJsonLine().Add("event", "clock").Add("port", port).Add("time", iso).Line().c_str(), stdout);
 }
 
-// Empty when `path` holds a block image that can be written; otherwise why not.
-std::string ReadImageFile(const std::string& path, TBlockImage& image)
-{
-    std::vector<uint8_t> bytes;
-    if (TMaybeProblem problem = ReadInputFile(path, image.size(), bytes)) return problem->Reason();
-    if (bytes.size() != image.size())
-        return "размер файла " + std::to_string(bytes.size()) + " байт, а образ блока занимает ровно " +
-               std::to_string(image.size()) + " байт";
-    std::copy(bytes.begin(), bytes.end(), image.begin());
-    if (!ImageFitsBlockArea(image)) return "заголовок образа описывает данные за пределами блока";
-    return {};
-}
-
-// Building the image tells a font file's problems on the terminal; a refused placeholder is told
-// as the loader session tells its messages (an event with --json).
+// Building the image tells a refused file on the terminal; a refused placeholder is told as the
+// loader session tells its messages (an event with --json).
 class TImageDialogue : public TerminalDialogue {
 public:
     explicit TImageDialogue(const LoaderWriteOptions& o) : TerminalDialogue(o.Global.Yes), options_(o) {}
     TAnswer ShowMessage(const TMessage& message) override
     {
+        if (message.Id == TMessageId::FirmwareRefused) {
+            PrintRefusal(message.Text);
+            return TAnswer::Ok;
+        }
         if (message.Id != TMessageId::PlaceholderRefused) return TerminalDialogue::ShowMessage(message);
         return TerminalLoaderView(options_.Global, options_.Port).ShowMessage(message);
     }
@@ -89,18 +78,10 @@ private:
 };
 
 // The image `loader write` stores: a dumped image file, or the firmware with optional fonts.
-TOutcome PrepareImage(const LoaderWriteOptions& o, const TLoaderLink& link, const TFirmware& firmware,
-                      TBlockImage& image)
+TOutcome PrepareImage(const LoaderWriteOptions& o, const TLoaderLink& link, TBlockImage& image)
 {
-    if (o.Image.empty()) {
-        TImageDialogue ui(o);
-        return BuildLoaderImage(link, firmware, !o.Fonts.empty(), o.Fonts, ui, *std::make_unique<TFontSet>(), image);
-    }
-    std::string reason = ReadImageFile(o.Image, image);
-    if (reason.empty()) return TOutcome::Done;
-    TerminalDialogue(o.Global.Yes)
-        .ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + o.Image + ": " + reason, TBoxKind::Error});
-    return TOutcome::FileRefused;
+    TImageDialogue ui(o);
+    return PrepareLoaderImage(link, {o.Image, o.Firmware, o.Fonts}, ui, image);
 }
 
 // The firmware alone: what the session's image holds when nothing is written.
@@ -207,11 +188,9 @@ void SetupLoaderWrite(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
 {
-    auto firmware = std::make_unique<TFirmware>();
-    if (!ChooseFirmware(o.Firmware, *firmware)) return TOutcome::FileRefused;
     std::unique_ptr<TLoaderLink> link = MakeLoaderLink(o);
     auto image = std::make_unique<TBlockImage>();
-    if (TOutcome prepared = PrepareImage(o, *link, *firmware, *image); prepared != TOutcome::Done) return prepared;
+    if (TOutcome prepared = PrepareImage(o, *link, *image); prepared != TOutcome::Done) return prepared;
     // A dumped image keeps its own name unless another is given.
     std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
     std::string note = BlockName(o.Block) + " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";

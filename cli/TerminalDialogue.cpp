@@ -12,6 +12,8 @@ std::string CaptionedText(const TMessage& message)
     return caption + ": " + message.Text;
 }
 
+void PrintRefusal(const std::string& reason) { std::fprintf(stderr, "flasher-cli: %s\n", reason.c_str()); }
+
 TerminalDialogue::TerminalDialogue(bool assumeYes)
     : assumeYes_(assumeYes),
       interactive_(isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)),

@@ -12,6 +12,9 @@
 // caption is left out where the text begins with it ("Ошибка соединения ...").
 std::string CaptionedText(const TMessage& message);
 
+// A refusal before any work: "flasher-cli: " and the reason, on stderr.
+void PrintRefusal(const std::string& reason);
+
 class TerminalDialogue : public TCliDialogue {
 public:
     explicit TerminalDialogue(bool assumeYes);

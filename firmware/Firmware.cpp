@@ -69,6 +69,17 @@ TMaybeProblem ReadFirmwareFile(const std::string& path, TFirmware& firmware)
     return std::nullopt;
 }
 
+TMaybeProblem ChooseFirmware(const std::string& path, TFirmware& firmware)
+{
+    if (path.empty()) {
+        firmware = EmbeddedFirmware();
+        return std::nullopt;
+    }
+    TMaybeProblem problem = ReadFirmwareFile(path, firmware);
+    if (problem) return TProblem(problem->Kind(), "файл прошивки " + path + " не подходит: " + problem->Reason());
+    return std::nullopt;
+}
+
 std::string FirmwareDescription(const TFirmware& firmware)
 {
     if (firmware.Placeholder) return "заглушка, не для табло";

@@ -46,6 +46,10 @@ bool SplitFirmwareFile(std::span<const uint8_t> bytes, TFirmware& firmware);
 // it; else why it was refused, in the interface's words.
 TMaybeProblem ReadFirmwareFile(const std::string& path, TFirmware& firmware);
 
+// The firmware a run sends: the file `path`, or the embedded firmware when `path` is empty. A
+// refused file's reason names it: "файл прошивки FILE не подходит: why".
+TMaybeProblem ChooseFirmware(const std::string& path, TFirmware& firmware);
+
 // "3.00 от 11.05.2005", "заглушка, не для табло", or a file's name and date.
 std::string FirmwareDescription(const TFirmware& firmware);
 

@@ -17,3 +17,16 @@ struct TFontSet;
 // FileRefused when the font file was refused or the fonts do not fit. The reason has been shown.
 TOutcome BuildLoaderImage(const TLoaderLink& link, const TFirmware& firmware, bool includeFonts,
                           const std::string& fontFile, TUserDialogue& ui, TFontSet& fonts, TBlockImage& image);
+
+// Where a block's image comes from when only file names are given: an image file saved from a
+// block, or a firmware file (empty: the embedded firmware) with an optional font file.
+struct TBlockImageFiles {
+    std::string Image;
+    std::string Firmware;
+    std::string Fonts;
+};
+
+// Fills `image` from `files`: an image file whole, else as BuildLoaderImage. A refused image file
+// or firmware file is shown (ImageRefused, FirmwareRefused) and gives FileRefused.
+TOutcome PrepareLoaderImage(const TLoaderLink& link, const TBlockImageFiles& files, TUserDialogue& ui,
+                            TBlockImage& image);

@@ -44,6 +44,7 @@ enum class TMessageId {
     EraseFailed,
     WriteFailed,
     ImageRefused,         // a block image file was refused
+    FirmwareRefused,      // a firmware file was refused
     BlockEmpty,           // a block to be read back holds nothing
     FileWriteFailed,      // a file the program writes could not be written
     PlaceholderRefused,   // a placeholder firmware would go to a device other than the simulated board

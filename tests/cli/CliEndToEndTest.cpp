@@ -296,6 +296,28 @@ TEST_F(CliTest, ImageOfAnotherSizeIsRefusedWithTheSizeExpected)
     EXPECT_EQ(RequestTotal(), 0u);
 }
 
+// A firmware file of the wrong size is refused before the port is opened, in the same words for
+// both commands that send firmware.
+TEST_F(CliTest, FirmwareOfAnotherSizeIsRefusedByEveryCommandThatSendsIt)
+{
+    StartSim();
+    std::ofstream(Path("short.bin"), std::ios::binary) << std::string(5, '\x01');
+    const std::vector<std::vector<std::string>> commands = {
+        {"--yes", "loader", "write", "--block", "1"},
+        {"program"},
+    };
+    for (std::vector<std::string> args : commands) {
+        args.insert(args.end(), {"--firmware", Path("short.bin"), "--port", port});
+        RunResult r = Cli(args);
+        EXPECT_EQ(r.Status, 4) << args[0] << r.Out;
+        EXPECT_NE(r.Err.find("flasher-cli: файл прошивки " + Path("short.bin") +
+                             " не подходит: в файле 5 байт, а файл прошивки должен содержать 9747 байт"),
+                  std::string::npos)
+            << r.Err;
+    }
+    EXPECT_EQ(RequestTotal(), 0u);
+}
+
 TEST_F(CliTest, MissingPortExits3)
 {
     RunResult r = Cli({"program", "--port", Path("no-such-port")});
