@@ -4,13 +4,13 @@
 #include "app/TerminalDevice.h"
 #include "app/WindowPriority.h"
 #include "board/BoardLink.h"
-#include "firmware/Firmware.h"
 #include "board/BoardWorkflows.h"
+#include "firmware/Firmware.h"
 #include "fonts/FontFile.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/LoaderWorkflow.h"
-#include "stationui/StationWindow.h"
 #include "serial/Serial.h"
+#include "stationui/StationWindow.h"
 #include "util/Settings.h"
 #include "util/TextFormat.h"
 #include "widgets/FileDialog.h"
@@ -34,7 +34,7 @@ constexpr int DisplayLength = 128;
 constexpr int FirmwareLabelLength = 40;   // characters the information box shows on one line
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
-} // namespace
+}   // namespace
 
 TMainWindow::TMainWindow(TBoardLink& board, TLoaderLink& loader, TSettings& settings, const TFirmware& firmware,
                          std::string commandLinePort, QWidget* parent)
@@ -125,8 +125,7 @@ int TMainWindow::FindPort(const std::string& path) const
 
 std::string TMainWindow::PortAt(int index) const
 {
-    return index >= 0 && index < PortBox->count() ? PortBox->itemData(index).toString().toStdString()
-                                                    : std::string();
+    return index >= 0 && index < PortBox->count() ? PortBox->itemData(index).toString().toStdString() : std::string();
 }
 
 // Left and top as saved, unless that point is on no screen (a monitor since removed).
@@ -246,10 +245,7 @@ void TMainWindow::StationClicked()
     });
 }
 
-void TMainWindow::SetHighPriority()
-{
-    RaiseWindowPriority();
-}
+void TMainWindow::SetHighPriority() { RaiseWindowPriority(); }
 
 // The window has a fixed size: it grows by the note's wrapped lines, keeping its width.
 void TMainWindow::ShowAdapterNote(const QString& text)

@@ -105,7 +105,7 @@ private:
     // The list's items for the board link's ports, labelled from `known` (what the enumeration found).
     void FillPortItems(const std::vector<PortInfo>& known);
     void RefreshPortList();
-    void ShowAdapterNote(const QString& text);   // a slow adapter's cost, on the information line
+    void ShowAdapterNote(const QString& text);     // a slow adapter's cost, on the information line
     int FindPort(const std::string& path) const;   // -1: not in the list
     std::string PortAt(int index) const;           // empty: no such item
     void PlaceAtSavedPosition();

@@ -40,7 +40,7 @@ public:
 private:
     std::function<void()> beforePopup_;
 };
-} // namespace
+}   // namespace
 
 void TMainWindow::CreateControls()
 {
@@ -59,12 +59,13 @@ void TMainWindow::CreateControls()
     StatusLabel = Named(new QLabel(QString::fromUtf8("Нет соединения"), this), "StatusLabel");
     StatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     FitWidest(StatusLabel, {"Нет соединения", "Программирование", "Сверка шрифтов", "Запись шрифтов", "Запись RAM",
-                       "Чтение RAM", "RAM, ошибок: 32768"});
+                            "Чтение RAM", "RAM, ошибок: 32768"});
 
     Gauge = MakeGauge(15, this);
 
     FontsGroup = Named(new QGroupBox(QString::fromUtf8(" Дополнительные шрифты "), this), "FontsGroup");
-    IncludeFontsBox = Named(new QCheckBox(QString::fromUtf8("Включить в прошивку доп. шрифты"), FontsGroup), "IncludeFontsBox");
+    IncludeFontsBox = Named(new QCheckBox(QString::fromUtf8("Включить в прошивку доп. шрифты"), FontsGroup),
+                            "IncludeFontsBox");
     FontFileEdit = Named(new QLineEdit(FontsGroup), "FontFileEdit");
     FontFileEdit->setMinimumWidth(189);
     BrowseFontsButton = MakeButton("BrowseFontsButton", "Обзор", 43, FontsGroup);
@@ -84,7 +85,8 @@ void TMainWindow::CreateControls()
     ExitButton = MakeButton("ExitButton", "Выход", 109, this);
     StartBoardButton = MakeButton("StartBoardButton", "Запуск табло", 93, this);
     StationButton = MakeButton("StationButton", "Станция…", 93, this);
-    StationButton->setToolTip(QString::fromUtf8("Открыть станцию: каждая плата, вставленная в гнездо, записывается сама"));
+    StationButton->setToolTip(
+        QString::fromUtf8("Открыть станцию: каждая плата, вставленная в гнездо, записывается сама"));
 }
 
 void TMainWindow::LayOutControls()
@@ -152,7 +154,8 @@ void TMainWindow::LayOutControls()
 
 void TMainWindow::SetTabOrder()
 {
-    QWidget* order[] = {PortBox, ProgramButton, ExitButton, LoaderButton, RamTestButton, FontFileEdit, BrowseFontsButton, IncludeFontsBox, StartBoardButton, StationButton};
+    QWidget* order[] = {PortBox,      ProgramButton,     ExitButton,      LoaderButton,     RamTestButton,
+                        FontFileEdit, BrowseFontsButton, IncludeFontsBox, StartBoardButton, StationButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 

@@ -5,10 +5,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-bool IsTerminalDriver(std::string_view driverName)
-{
-    return driverName.starts_with("tty") || driverName == "pts";
-}
+bool IsTerminalDriver(std::string_view driverName) { return driverName.starts_with("tty") || driverName == "pts"; }
 
 bool HasTerminalMajor(const std::string& procDevices, unsigned major)
 {

@@ -8,7 +8,7 @@ namespace {
 // priority. A real-time policy is not used: a window thread that never yields would stall the machine.
 constexpr int HighClassNice = -10;
 constexpr int HighestThreadNice = -15;
-} // namespace
+}   // namespace
 
 void RaiseWindowPriority()
 {

@@ -23,11 +23,11 @@
 
 namespace {
 struct TOptions {
-    std::string Port;         // --port DEV: a device the port list does not hold, for this run
-    std::string Screenshot;   // --screenshot FILE (undocumented): grab the window, save it, quit
-    std::string Firmware;     // --firmware FILE: the firmware file to send instead of the built-in one
+    std::string Port;             // --port DEV: a device the port list does not hold, for this run
+    std::string Screenshot;       // --screenshot FILE (undocumented): grab the window, save it, quit
+    std::string Firmware;         // --firmware FILE: the firmware file to send instead of the built-in one
     bool QuitWhenShown = false;   // --quit-when-shown (undocumented): say "shown" and quit (a benchmark)
-    std::string Station;      // --station FILE: the station window on this station file instead
+    std::string Station;          // --station FILE: the station window on this station file instead
     bool Help = false;
     bool Bad = false;
 };
@@ -65,7 +65,8 @@ TOptions TakeOptions(int& argc, char** argv)
             return false;
         };
         if (value("--port", options.Port) || value("--screenshot", options.Screenshot) ||
-            value("--firmware", options.Firmware) || value("--station", options.Station)) continue;
+            value("--firmware", options.Firmware) || value("--station", options.Station))
+            continue;
         if (arg == "-h" || arg == "--help") options.Help = true;
         else if (arg == "--quit-when-shown") options.QuitWhenShown = true;
         else rest.push_back(argv[i]);
@@ -80,7 +81,8 @@ TOptions TakeOptions(int& argc, char** argv)
 void ScheduleScreenshot(QWidget& form, const std::string& file)
 {
     QTimer::singleShot(300, &form, [&form, file] {
-        if (!form.grab().save(QString::fromStdString(file))) std::fprintf(stderr, "flasher: cannot write %s\n", file.c_str());
+        if (!form.grab().save(QString::fromStdString(file)))
+            std::fprintf(stderr, "flasher: cannot write %s\n", file.c_str());
         form.close();
     });
 }
@@ -94,11 +96,12 @@ int RunWindow(QApplication& app, const TOptions& options, const TFirmware& firmw
     form.show();
     if (!options.Screenshot.empty()) ScheduleScreenshot(form, options.Screenshot);
     // Once the loop has handled the show and its first paint: a line for the benchmark, then out.
-    if (options.QuitWhenShown) QTimer::singleShot(0, &form, [&form] {
-        std::puts("shown");
-        std::fflush(stdout);
-        form.close();
-    });
+    if (options.QuitWhenShown)
+        QTimer::singleShot(0, &form, [&form] {
+            std::puts("shown");
+            std::fflush(stdout);
+            form.close();
+        });
     int status = app.exec();
     form.close();   // stores the window's state if the loop ended some other way
     return status;
@@ -121,7 +124,7 @@ int RunStation(const TOptions& options)
     window.exec();   // until the window is closed: the station stopped, asked first while boards work
     return 0;
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -56,7 +56,7 @@ bool ReadFrame(int fd)
     }
     return true;
 }
-} // namespace
+}   // namespace
 
 double ReplayRequests(const std::string& port, const std::vector<WireRecord>& log)
 {

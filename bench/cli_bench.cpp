@@ -131,8 +131,8 @@ Usage ProgramAtReplyDelay(const fs::path& bin, const fs::path& dir, int delayMs)
     const fs::path run = dir / ("delay-" + std::to_string(delayMs));
     fs::create_directories(run);
     const std::string wire = (run / "wire.log").string(), link = (run / "board").string();
-    pid_t sim = Spawn({(bin / "board-sim").string(), "--pace", "--reply-delay", std::to_string(delayMs), "--link",
-                       link, "--wire-log", wire},
+    pid_t sim = Spawn({(bin / "board-sim").string(), "--pace", "--reply-delay", std::to_string(delayMs), "--link", link,
+                       "--wire-log", wire},
                       (run / "sim.out").string());
     for (int i = 0; i < 100 && !fs::exists(link); ++i) usleep(50000);
     Usage program = Run({(bin / "flasher-cli").string(), "--yes", "program", "--port", link},
@@ -146,7 +146,7 @@ Usage ProgramAtReplyDelay(const fs::path& bin, const fs::path& dir, int delayMs)
     waitpid(sim, nullptr, 0);
     return program;
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {
@@ -180,9 +180,9 @@ int main(int argc, char** argv)
 
     Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
     before = RecordCount(wire);
-    Usage write = Run({cli, "--yes", "loader", "write", "--port", link, "--block", "1", "--fonts",
-                       WriteLargestFonts(dir)},
-                      (dir / "write.out").string());
+    Usage write = Run(
+        {cli, "--yes", "loader", "write", "--port", link, "--block", "1", "--fonts", WriteLargestFonts(dir)},
+        (dir / "write.out").string());
     line = LineSeconds(ReadWireLog(wire, before));
     const double writeFloor = line.FrameSeconds + line.BurstSeconds;
     Report("loader write (38400 baud)", write, writeFloor, line);
@@ -190,10 +190,10 @@ int main(int argc, char** argv)
     if (!wineExe.empty()) {
         Run({cli, "--yes", "loader", "format", "--port", link}, (dir / "format.out").string());
         before = RecordCount(wire);
-        Usage wine = RunUnderWine(wineExe, fs::read_symlink(link).string(),
-                                  {"--yes", "loader", "write", "--port", "PORT", "--block", "1", "--fonts",
-                                   WriteLargestFonts(dir)},
-                                  (dir / "wine-write.out").string());
+        Usage wine = RunUnderWine(
+            wineExe, fs::read_symlink(link).string(),
+            {"--yes", "loader", "write", "--port", "PORT", "--block", "1", "--fonts", WriteLargestFonts(dir)},
+            (dir / "wine-write.out").string());
         LineTime wineLine = LineSeconds(ReadWireLog(wire, before));
         Report("loader write under wine", wine, wineLine.FrameSeconds + wineLine.BurstSeconds, wineLine);
         std::printf("wine / Linux loader write: %.2f s / %.2f s = %.4f (goal at most 1.05)\n", wine.WallSeconds,

@@ -58,7 +58,7 @@ Usage ProgramBoards(const fs::path& bin, const fs::path& dir, int boards)
     for (const std::string& link : sims.Links) argv.insert(argv.end(), {"--port", link});
     return Run(argv, (dir / ("program" + std::to_string(boards) + ".out")).string());
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -82,7 +82,9 @@ private:
     std::thread thread_;
 };
 
-struct Figures { double median, p99; };
+struct Figures {
+    double median, p99;
+};
 
 Figures Percentiles(std::vector<double> us)
 {
@@ -90,8 +92,7 @@ Figures Percentiles(std::vector<double> us)
     return {us[us.size() / 2], us[us.size() * 99 / 100]};
 }
 
-template <typename RoundTrip>
-std::vector<double> Measure(int count, RoundTrip roundTrip)
+template <typename RoundTrip> std::vector<double> Measure(int count, RoundTrip roundTrip)
 {
     for (int i = 0; i < count / 10; ++i) roundTrip();   // warm-up
     std::vector<double> us;
@@ -160,7 +161,7 @@ double ReceiverCpuNs()
     if (tasks) closedir(tasks);
     return ns;
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {
@@ -202,14 +203,17 @@ int main(int argc, char** argv)
     double before = ReceiverCpuNs();
     Clock::Sleep(int64_t{idleSeconds} * 1000);
     double used = ReceiverCpuNs() - before;
-    std::printf("idle port, %d s: receive thread CPU %.3f ms = %.4f %% of one core   (target: < 1 %%)\n",
-                idleSeconds, used / 1e6, used / (idleSeconds * 1e9) * 100.0);
+    std::printf("idle port, %d s: receive thread CPU %.3f ms = %.4f %% of one core   (target: < 1 %%)\n", idleSeconds,
+                used / 1e6, used / (idleSeconds * 1e9) * 100.0);
     port.Open("");
     close(master);
 
     CalibrateDelay();
     for (int32_t us : {10, 1000}) {
-        std::vector<double> took = Measure(200, [&] { Delay(us); return true; });
+        std::vector<double> took = Measure(200, [&] {
+            Delay(us);
+            return true;
+        });
         std::printf("Delay(%d) after calibration (%lld loops/us): median %.1f us\n", us,
                     static_cast<long long>(LoopsPerMicrosecond), Percentiles(took).median);
     }

@@ -21,9 +21,9 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -97,13 +97,15 @@ std::vector<SlotTimes> Shift(const Options& o, const fs::path& dir, const std::v
     for (size_t i = 0; i < n; ++i) {
         std::string label = "S" + std::to_string(i + 1);
         std::ofstream(dir / "st.ini", std::ios::app) << label << "=" << (dir / "slots" / label).string() << "\n";
-        sims.push_back(Start({(o.Bin / "board-sim").string(), "--unplugged", "--pace", "--link",
-                              (dir / "slots" / label).string()}, nullptr));
+        sims.push_back(
+            Start({(o.Bin / "board-sim").string(), "--unplugged", "--pace", "--link", (dir / "slots" / label).string()},
+                  nullptr));
     }
     SleepFor(0.3);
     int out = -1;
     pid_t station = Start({(o.Bin / "flasher-cli").string(), "station", (dir / "st.ini").string(), "--json", "--boards",
-                           std::to_string(n)}, &out);
+                           std::to_string(n)},
+                          &out);
     std::vector<SlotTimes> times(n);
     std::mutex lock;
     size_t ended = 0;
@@ -133,7 +135,8 @@ std::vector<SlotTimes> Shift(const Options& o, const fs::path& dir, const std::v
     for (size_t i = 0; i < n; ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return plugAt[a] < plugAt[b]; });
     for (size_t i : order) {
-        std::this_thread::sleep_until(start + std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(plugAt[i])));
+        std::this_thread::sleep_until(
+            start + std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(plugAt[i])));
         {
             std::lock_guard guard(lock);
             times[i].Plugged = Steady::now();
@@ -149,7 +152,7 @@ std::vector<SlotTimes> Shift(const Options& o, const fs::path& dir, const std::v
 }
 
 double Ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {
@@ -162,8 +165,11 @@ int main(int argc, char** argv)
         else if (a == "--span") o.Span = std::stod(next());
         else if (a == "--idle") o.Idle = std::stod(next());
         else if (a == "--seed") o.Seed = static_cast<unsigned>(std::stoul(next()));
-        else if (a == "--quick") { o.Slots = 4; o.Span = 10; o.Idle = 3; }
-        else o.Bin = a;
+        else if (a == "--quick") {
+            o.Slots = 4;
+            o.Span = 10;
+            o.Idle = 3;
+        } else o.Bin = a;
     }
     fs::path dir = fs::temp_directory_path() / ("station-bench-" + std::to_string(getpid()));
 
@@ -199,7 +205,8 @@ int main(int argc, char** argv)
     std::sort(ratios.begin(), ratios.end());
     std::printf("slowest board: %.3f x one board alone (goal <= 1.05), median %.3f\n", worstRatio,
                 ratios[ratios.size() / 2]);
-    std::printf("station CPU while idle: %.4f %% of a core over %.0f s (goal < 0.1 %%)\n", 100.0 * idleCpu / o.Idle, o.Idle);
+    std::printf("station CPU while idle: %.4f %% of a core over %.0f s (goal < 0.1 %%)\n", 100.0 * idleCpu / o.Idle,
+                o.Idle);
     fs::remove_all(dir);
     return 0;
 }

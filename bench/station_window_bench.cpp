@@ -51,7 +51,8 @@ TShift RunShift(int count, const std::filesystem::path& dir)
     {
         std::ofstream file(dir / "st.ini");
         file << "[Job]\nSettle=100\n[Slots]\n";
-        for (int i = 1; i <= count; ++i) file << "S" << i << "=" << (dir / "slots" / ("S" + std::to_string(i))).string() << "\n";
+        for (int i = 1; i <= count; ++i)
+            file << "S" << i << "=" << (dir / "slots" / ("S" + std::to_string(i))).string() << "\n";
     }
     std::vector<std::unique_ptr<TBoardSim>> boards;
     for (int i = 1; i <= count; ++i) {
@@ -104,7 +105,7 @@ TShift RunShift(int count, const std::filesystem::path& dir)
     std::filesystem::remove_all(dir);
     return shift;
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -62,7 +62,7 @@ void Measure(const char* what, const std::vector<std::string>& argv, int runs, d
     if (goal > 0) std::printf("  (goal <= %.0f s: %s)", goal, !failed && median <= goal ? "met" : "missed");
     std::printf("\n");
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -31,7 +31,7 @@ std::array<uint8_t, BlockSize> TakeBlock(std::span<const uint8_t> source, size_t
         std::copy_n(source.begin() + offset, std::min<size_t>(BlockSize, source.size() - offset), block.begin());
     return block;
 }
-} // namespace
+}   // namespace
 
 // One block sent until the board acknowledges it, says "BAD", or five attempts ran out. The
 // payload stays the same for every attempt; only silence is followed by a pause. A stop, or the
@@ -43,10 +43,10 @@ TLinkResult TBoardLink::AcknowledgedExchange(std::span<const uint8_t> payload)
         Send(payload);
         std::string reply;
         bool answered = boardPort_->WaitPacketText(reply, BlockReplyTimeout);
-        result = !answered          ? TLinkResult::Lost
-                 : reply == "OK!"   ? TLinkResult::Ok
-                 : reply == "BAD"   ? TLinkResult::Bad
-                                    : TLinkResult::Lost;
+        result = !answered        ? TLinkResult::Lost
+                 : reply == "OK!" ? TLinkResult::Ok
+                 : reply == "BAD" ? TLinkResult::Bad
+                                  : TLinkResult::Lost;
         if (!answered) boardPort_->Pause(SilencePause);
         if (result != TLinkResult::Lost || boardPort_->Halted()) break;
     }
@@ -64,8 +64,7 @@ TLinkResult TBoardLink::TransferBlocks(uint8_t code, std::span<const uint8_t> so
         TLinkResult result = AcknowledgedExchange(MakeBlock(code, address & 0xFFFF, data.data()));
         if (result != TLinkResult::Ok) return result;
         address += BlockSize;
-        if (progress)
-            progress({PercentHalfEven(k, blocks), std::min<int64_t>(int64_t{BlockSize} * k, length), length});
+        if (progress) progress({PercentHalfEven(k, blocks), std::min<int64_t>(int64_t{BlockSize} * k, length), length});
     }
     return TLinkResult::Ok;
 }

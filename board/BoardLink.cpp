@@ -2,9 +2,9 @@
 
 #include "firmware/Firmware.h"
 #include "serial/Clock.h"
-#include "serial/TwoWireBus.h"
 #include "serial/PortNotes.h"
 #include "serial/Serial.h"
+#include "serial/TwoWireBus.h"
 #include "util/Dialogue.h"
 
 #include <algorithm>
@@ -24,13 +24,11 @@ std::vector<uint8_t> Command(uint8_t code, size_t length)
     p[0] = code;
     return p;
 }
-} // namespace
+}   // namespace
 
 TBoardLink::TBoardLink(std::string portName, PacketTrace trace)
-    : boardPort_(std::make_unique<TComPort>(false, true)),
-      busPort_(std::make_unique<TComPort>(false, true)),
-      twoWire_(std::make_unique<TTwoWireBus>(*busPort_)),
-      portName_(std::move(portName))
+    : boardPort_(std::make_unique<TComPort>(false, true)), busPort_(std::make_unique<TComPort>(false, true)),
+      twoWire_(std::make_unique<TTwoWireBus>(*busPort_)), portName_(std::move(portName))
 {
     random_.SeedFromClock();
     boardPort_->SetTrace(std::move(trace));
@@ -178,10 +176,10 @@ TConnect TBoardLink::OpenConnection(TUserDialogue& ui, bool& versionRead)
         return TConnect::PortFailed;
     }
     // A device gone during the reset needs no switching on: the break-in then fails at once.
-    if (ResetBoard())
-        boardPort_->Pause(ResetPause);
+    if (ResetBoard()) boardPort_->Pause(ResetPause);
     else if (!boardPort_->Gone())
-        ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!", TBoxKind::Information});
+        ui.ShowMessage({TMessageId::SwitchBoardOn, "Попытка соединения!", "Включите табло и нажмите \"OK\"!",
+                        TBoxKind::Information});
     if (!ConnectBoardOrReport(ui)) return TConnect::NoBoard;
     std::string version;
     versionRead = ReadLoaderVersionText(version);

@@ -96,10 +96,9 @@ public:
 
     // Block transfers. `source` is the whole buffer the data lies in; the last block takes 32
     // bytes from it, and bytes past its end go out as 0xFF instead of being read out of bounds.
-    TLinkResult ProgramImage(std::span<const uint8_t> source, int32_t length, bool verify,
-                             const ProgressFn& progress);
-    TLinkResult ProgramData(std::span<const uint8_t> source, int32_t length, int32_t start,
-                            const ProgressFn& progress, bool verify);
+    TLinkResult ProgramImage(std::span<const uint8_t> source, int32_t length, bool verify, const ProgressFn& progress);
+    TLinkResult ProgramData(std::span<const uint8_t> source, int32_t length, int32_t start, const ProgressFn& progress,
+                            bool verify);
     TLinkResult WriteFontTable(const uint8_t* table, bool verify, int32_t index);
     TLinkResult SendPrepare();
     TLinkResult PrepareProgramming();

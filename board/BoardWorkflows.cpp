@@ -58,8 +58,8 @@ TOutcome ReportProgramming(TBoardLink& link, TUserDialogue& ui, TLinkResult resu
 {
     if (result == TLinkResult::Lost) {
         ui.SetStatus("Нет соединения");
-        ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!", std::string("Соединение потеряно!\n") + ProgrammingLeftNote,
-                        TBoxKind::Error});
+        ui.ShowMessage({TMessageId::ConnectionLost, "Сверка!",
+                        std::string("Соединение потеряно!\n") + ProgrammingLeftNote, TBoxKind::Error});
         link.SayIfPortGone(ui);
         return TOutcome::LinkLost;
     }
@@ -85,8 +85,7 @@ TOutcome Connect(TBoardLink& link, TUserDialogue& ui, bool& versionRead)
 }
 
 // One pass over the RAM's 1024 blocks with the gauge moved after each; false at the first failure.
-template <typename BlockFn>
-bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
+template <typename BlockFn> bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
 {
     ui.SetBusy(true);
     ui.SetStatus(status);
@@ -98,7 +97,7 @@ bool RamPass(TUserDialogue& ui, const char* status, BlockFn block)
     ui.SetBusy(false);
     return ok;
 }
-} // namespace
+}   // namespace
 
 TOutcome ProgramBoard(TBoardLink& link, const TFirmware& firmware, TUserDialogue& ui, TFontSet& fonts,
                       bool includeFonts, const std::string& fontFile)
@@ -141,7 +140,8 @@ TOutcome TestBoardRam(TBoardLink& link, TUserDialogue& ui, int32_t& errors)
     TOutcome outcome = TOutcome::LinkLost;
     if (ok) {
         for (int32_t i = 0; i < RamSize; ++i) errors += pattern[i] != readBack[i];
-        ui.ShowMessage({TMessageId::RamResult, "Проверка RAM!", "Ошибок: " + std::to_string(errors), TBoxKind::Information});
+        ui.ShowMessage(
+            {TMessageId::RamResult, "Проверка RAM!", "Ошибок: " + std::to_string(errors), TBoxKind::Information});
         ui.SetStatus("RAM, ошибок: " + std::to_string(errors));
         outcome = errors == 0 ? TOutcome::Done : TOutcome::BoardBad;
     } else {
@@ -176,7 +176,8 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
         if (!link.ReadConfigBlock(block, 31, i)) {
             link.CloseBoardPort();
             ui.SetStatus("Нет соединения");
-            ui.ShowMessage({TMessageId::ConnectionLost, "Чтение конфигурации!", "Соединение потеряно!", TBoxKind::Error});
+            ui.ShowMessage(
+                {TMessageId::ConnectionLost, "Чтение конфигурации!", "Соединение потеряно!", TBoxKind::Error});
             link.SayIfPortGone(ui);
             return TOutcome::LinkLost;
         }
@@ -190,8 +191,7 @@ TOutcome ReadBoardConfiguration(TBoardLink& link, TUserDialogue& ui, std::array<
 std::string StoppedBoardWorkNote(TBoardWork work)
 {
     switch (work) {
-    case TBoardWork::Program:
-        return ProgrammingLeftNote;
+    case TBoardWork::Program: return ProgrammingLeftNote;
     case TBoardWork::RamTest: return "Проверка RAM не закончена; программа в табло не изменена.";
     case TBoardWork::Start: return "Табло могло не запуститься: запустите его ещё раз.";
     case TBoardWork::Configuration: break;

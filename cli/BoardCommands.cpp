@@ -51,8 +51,9 @@ std::string RecordHex(const std::array<uint8_t, 256>& record)
 
 void PrintRecord(const std::string& port, const std::array<uint8_t, 256>& record, bool json, bool withPort)
 {
-    std::string text = json ? TJsonLine().Add("event", "config").Add("port", port).Add("record", RecordHex(record)).Line()
-                            : RecordRows(record, withPort ? port + ": " : "");
+    std::string text =
+        json ? TJsonLine().Add("event", "config").Add("port", port).Add("record", RecordHex(record)).Line()
+             : RecordRows(record, withPort ? port + ": " : "");
     std::lock_guard guard(recordLock);
     std::fputs(text.c_str(), stdout);
     std::fflush(stdout);
@@ -76,7 +77,7 @@ std::string FontsHash(const std::string& path)
 }
 
 TRunFacts Facts(const char* command) { return {command, {}, {}}; }
-} // namespace
+}   // namespace
 
 void SetupProgram(CLI::App& app, const GlobalOptions& global)
 {

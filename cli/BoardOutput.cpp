@@ -31,7 +31,7 @@ std::string FirstLine(const std::string& text) { return text.substr(0, text.find
 
 // Pipes get a progress line every tenth, not every percent.
 constexpr int32_t LineProgressStep = 10;
-} // namespace
+}   // namespace
 
 TBoardOutput::TBoardOutput(TOutputMode mode, std::vector<std::string> ports, std::FILE* out)
     : mode_(mode), ports_(std::move(ports)), out_(out), lines_(ports_.size())
@@ -163,7 +163,8 @@ void TBoardOutput::Table(const std::vector<TBoardResult>& results)
     std::fprintf(out_, "%s  %s  Код  Секунды\n", Padded("Порт", width).c_str(), Padded("Результат", textWidth).c_str());
     for (size_t i = 0; i < ports_.size(); ++i)
         std::fprintf(out_, "%s  %s  %3d  %7.1f\n", Padded(ports_[i], width).c_str(),
-                     Padded(FirstLine(results[i].Text), textWidth).c_str(), ExitStatus(results[i].Outcome), results[i].Seconds);
+                     Padded(FirstLine(results[i].Text), textWidth).c_str(), ExitStatus(results[i].Outcome),
+                     results[i].Seconds);
     std::fflush(out_);
 }
 

@@ -15,7 +15,7 @@ enum class TOutputMode { Live, Lines, Json };
 
 struct TBoardResult {
     TOutcome Outcome = TOutcome::Done;
-    std::string Text;     // the outcome in the system's words
+    std::string Text;   // the outcome in the system's words
     double Seconds = 0;
 };
 
@@ -36,7 +36,7 @@ private:
         int32_t Percent = -1;
     };
     void Emit(size_t board, const std::string& text, std::FILE* to = nullptr);   // locked; to the output by default
-    void Redraw();                                      // live mode, locked by the caller
+    void Redraw();                                                               // live mode, locked by the caller
 
     TOutputMode mode_;
     std::vector<std::string> ports_;
@@ -51,7 +51,9 @@ private:
 class TBoardEventDialogue : public TCliDialogue {
 public:
     TBoardEventDialogue(TBoardOutput& output, size_t board, bool assumeYes)
-        : output_(output), board_(board), assumeYes_(assumeYes) {}
+        : output_(output), board_(board), assumeYes_(assumeYes)
+    {
+    }
 
     TAnswer ShowMessage(const TMessage& message) override;
     void SetStatus(const std::string& text) override { output_.Phase(board_, text); }

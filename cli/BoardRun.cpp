@@ -39,8 +39,8 @@ TBoardResult BusyResult(TBoardOutput& output, size_t board)
 // One board's run on a link of its own, with the user `makeUser` gives for the link's port. An
 // interrupt stops the link's port; the result then says where the work stopped and what that leaves.
 template <typename MakeUser>
-TBoardResult RunBoard(const BoardOptions& o, const std::string& port, MakeUser makeUser,
-                      TBoardWork work, const BoardWorkflow& workflow)
+TBoardResult RunBoard(const BoardOptions& o, const std::string& port, MakeUser makeUser, TBoardWork work,
+                      const BoardWorkflow& workflow)
 {
     auto start = SteadyClock::now();
     TBoardLink link(port, TraceSink(o.Global.Trace.get(), port));
@@ -90,10 +90,9 @@ std::vector<TBoardResult> RunManyBoards(const BoardOptions& o, TBoardWork work, 
     if (o.Ports.size() > 1) output.Table(results);
     return results;
 }
-} // namespace
+}   // namespace
 
-TOutcome RunOnBoards(const BoardOptions& o, const TRunFacts& facts, TBoardWork work,
-                     const BoardWorkflow& workflow)
+TOutcome RunOnBoards(const BoardOptions& o, const TRunFacts& facts, TBoardWork work, const BoardWorkflow& workflow)
 {
     std::vector<TBoardResult> results = o.Ports.size() == 1 && !o.Global.Json
                                             ? std::vector<TBoardResult>{RunSingleBoard(o, work, workflow)}

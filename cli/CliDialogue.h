@@ -22,10 +22,8 @@ protected:
     void Remember(const TMessage& message)
     {
         if (message.Id == TMessageId::SwitchBoardOn || message.Id == TMessageId::SlowAdapter) return;
-        if (message.Id == TMessageId::PortGone && !lastText_.empty())
-            lastText_ += "\n" + message.Text;
-        else
-            lastText_ = message.Text;
+        if (message.Id == TMessageId::PortGone && !lastText_.empty()) lastText_ += "\n" + message.Text;
+        else lastText_ = message.Text;
     }
 
     std::string lastText_;

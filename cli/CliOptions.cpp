@@ -9,7 +9,8 @@ namespace {
 std::string VersionText()
 {
     const TFirmware& firmware = EmbeddedFirmware();
-    std::string text = std::string("flasher-cli ") + FLASHER_VERSION + "\nfirmware " + firmware.Version + " " + firmware.Date;
+    std::string text = std::string("flasher-cli ") + FLASHER_VERSION + "\nfirmware " + firmware.Version + " " +
+                       firmware.Date;
     if (firmware.Placeholder) text += " placeholder";
     return text;
 }
@@ -25,7 +26,7 @@ const CLI::Option* OptionOf(const CLI::App* app, const std::string& arg)
 }
 
 bool TakesValue(const CLI::Option& option) { return option.get_expected_max() > 0; }
-} // namespace
+}   // namespace
 
 void SetupGlobalOptions(CLI::App& app, GlobalOptions& global)
 {
@@ -33,9 +34,9 @@ void SetupGlobalOptions(CLI::App& app, GlobalOptions& global)
     app.add_option_function<std::string>(
            "--trace",
            [&global](const std::string& path) {
-               auto file = std::make_shared<TTraceFile>(path);
-               if (!file->Ok()) throw CLI::ValidationError("--trace", "Cannot write the trace file " + path);
-               global.Trace = std::move(file);
+        auto file = std::make_shared<TTraceFile>(path);
+        if (!file->Ok()) throw CLI::ValidationError("--trace", "Cannot write the trace file " + path);
+        global.Trace = std::move(file);
            },
            "Write one line per packet (time, port, direction, hex) to FILE")
         ->type_name("FILE");
@@ -43,9 +44,9 @@ void SetupGlobalOptions(CLI::App& app, GlobalOptions& global)
     app.add_option_function<std::string>(
            "--log",
            [&global](const std::string& path) {
-               auto log = std::make_shared<TRunLog>(path);
-               if (!log->Ok()) throw CLI::ValidationError("--log", "Cannot append to the log file " + path);
-               global.Log = std::move(log);
+        auto log = std::make_shared<TRunLog>(path);
+        if (!log->Ok()) throw CLI::ValidationError("--log", "Cannot append to the log file " + path);
+        global.Log = std::move(log);
            },
            "Append one JSON line per board and run to FILE")
         ->type_name("FILE");
@@ -89,7 +90,8 @@ TUnknownCommand FindUnknownCommand(const CLI::App& app, const std::vector<std::s
         // A word where a command is due: the commands' names are all this level takes.
         auto commands = level->get_subcommands([](const CLI::App*) { return true; });
         if (commands.empty()) break;
-        auto command = std::find_if(commands.begin(), commands.end(), [&arg](const CLI::App* c) { return c->check_name(arg); });
+        auto command = std::find_if(commands.begin(), commands.end(),
+                                    [&arg](const CLI::App* c) { return c->check_name(arg); });
         if (command == commands.end()) return {arg, level};
         level = *command;
     }

@@ -8,7 +8,7 @@
 namespace {
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set from a signal handler");
-} // namespace
+}   // namespace
 
 const std::atomic<bool>& InterruptFlag() { return interrupted; }
 

@@ -5,7 +5,7 @@
 
 namespace {
 void Handle(int) { OnInterrupt(); }
-} // namespace
+}   // namespace
 
 void CatchInterrupts()
 {

@@ -9,9 +9,7 @@ BOOL WINAPI Handle(DWORD event)
 {
     switch (event) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-        OnInterrupt();
-        return TRUE;
+    case CTRL_BREAK_EVENT: OnInterrupt(); return TRUE;
     case CTRL_CLOSE_EVENT:
         // The console goes away a few seconds after this returns: stop the work and wait for it.
         OnInterrupt();
@@ -20,6 +18,6 @@ BOOL WINAPI Handle(DWORD event)
     default: return FALSE;
     }
 }
-} // namespace
+}   // namespace
 
 void CatchInterrupts() { SetConsoleCtrlHandler(Handle, TRUE); }

@@ -108,7 +108,8 @@ TOutcome DumpBlock(const LoaderDumpOptions& o, TLoaderLink& link, TerminalLoader
 {
     int32_t index = o.Block - 1;
     if (session.Blocks[index].IsEmpty()) {
-        ShowError(view, TMessageId::BlockEmpty, BlockName(o.Block) + " пуст!\nСохранять нечего, файл " + o.Out + " не записан.");
+        ShowError(view, TMessageId::BlockEmpty,
+                  BlockName(o.Block) + " пуст!\nСохранять нечего, файл " + o.Out + " не записан.");
         return TOutcome::NothingStored;
     }
     auto dumped = std::make_unique<TBlockImage>();
@@ -140,7 +141,7 @@ CLI::Option* AddBlockOption(CLI::App& command, int32_t& block)
 {
     return command.add_option("-b,--block", block, "Block number, 1..8")->check(CLI::Range(1, BlockCount));
 }
-} // namespace
+}   // namespace
 
 void SetupLoader(CLI::App& app, const GlobalOptions& global)
 {
@@ -162,8 +163,8 @@ void SetupLoaderList(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderList(const LoaderOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), NothingChangedNote, [&](TLoaderLink&, TerminalLoaderView&,
-                                                                     TLoaderSession& session) {
+    return OnLoaderSession(o, *PlainImage(), NothingChangedNote,
+                           [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
         if (o.Global.Json) PrintBlockListJson(o.Port, session);
         else PrintBlockList(session);
         return TOutcome::Done;
@@ -173,16 +174,18 @@ TOutcome RunLoaderList(const LoaderOptions& o)
 void SetupLoaderWrite(CLI::App& loader, const GlobalOptions& global)
 {
     auto o = std::make_shared<LoaderWriteOptions>();
-    CLI::App* write =
-        AddLoaderCommand(loader, "write", "Write the firmware (and fonts) or a dumped image into a block", *o);
+    CLI::App* write = AddLoaderCommand(loader, "write", "Write the firmware (and fonts) or a dumped image into a block",
+                                       *o);
     AddBlockOption(*write, o->Block)->required();
     write->add_option("--name", o->Name, "Name stored with the block (63 characters at most)");
     auto* fontsOption =
         write->add_option("--fonts", o->Fonts, "Include the extra fonts of this .gly file")->type_name("FILE.gly");
     auto* imageOption = write->add_option("--image", o->Image, "Store a 65536-byte block image saved by `loader dump`")
-        ->type_name("FILE")->excludes(fontsOption);
+                            ->type_name("FILE")
+                            ->excludes(fontsOption);
     write->add_option("--firmware", o->Firmware, "Store this 9747-byte firmware file instead of the built-in image")
-        ->type_name("FILE")->excludes(imageOption);
+        ->type_name("FILE")
+        ->excludes(imageOption);
     CallRun(*write, o, global, RunLoaderWrite);
 }
 
@@ -193,8 +196,10 @@ TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
     if (TOutcome prepared = PrepareImage(o, *link, *image); prepared != TOutcome::Done) return prepared;
     // A dumped image keeps its own name unless another is given.
     std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
-    std::string note = BlockName(o.Block) + " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";
-    return OnLoaderSession(o, *link, *image, note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+    std::string note = BlockName(o.Block) +
+                       " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";
+    return OnLoaderSession(o, *link, *image, note,
+                           [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
         link->SayIfSlowAdapter(ImageChunks(*image), view);
         TOutcome outcome = session.Write(o.Block - 1, name);
         if (outcome == TOutcome::Done)
@@ -220,7 +225,8 @@ TOutcome RunLoaderErase(const LoaderEraseOptions& o)
 {
     std::string note = o.All ? "Часть блоков могла остаться не стёртой: проверьте список блоков (loader list)."
                              : BlockName(o.Block) + " мог остаться не стёртым: проверьте список блоков (loader list).";
-    return OnLoaderSession(o, *PlainImage(), note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+    return OnLoaderSession(o, *PlainImage(), note,
+                           [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
         TOutcome outcome = o.All ? session.EraseAll() : session.Erase(o.Block - 1);
         if (outcome == TOutcome::Done) view.Confirm(o.All ? "Все блоки стёрты." : BlockName(o.Block) + " стёрт.");
         return outcome;
@@ -247,8 +253,8 @@ TOutcome RunLoaderFormat(const LoaderOptions& o)
 void SetupLoaderClock(CLI::App& loader, const GlobalOptions& global)
 {
     auto o = std::make_shared<LoaderClockOptions>();
-    CLI::App* clock =
-        AddLoaderCommand(loader, "clock", "Show the loader's clock; --sync sets it to this computer's time", *o);
+    CLI::App* clock = AddLoaderCommand(loader, "clock",
+                                       "Show the loader's clock; --sync sets it to this computer's time", *o);
     clock->add_flag("--sync", o->Sync, "Set the loader's clock to the local time first");
     CallRun(*clock, o, global, RunLoaderClock);
 }
@@ -273,6 +279,8 @@ void SetupLoaderDump(CLI::App& loader, const GlobalOptions& global)
 TOutcome RunLoaderDump(const LoaderDumpOptions& o)
 {
     std::string note = std::string(NothingChangedNote) + " Файл " + o.Out + " не записан.";
-    return OnLoaderSession(o, *PlainImage(), note, [&](TLoaderLink& link, TerminalLoaderView& view,
-                                                       TLoaderSession& session) { return DumpBlock(o, link, view, session); });
+    return OnLoaderSession(o, *PlainImage(), note,
+                           [&](TLoaderLink& link, TerminalLoaderView& view, TLoaderSession& session) {
+        return DumpBlock(o, link, view, session);
+    });
 }

@@ -15,8 +15,8 @@ struct LoaderOptions {
 struct LoaderWriteOptions : LoaderOptions {
     int32_t Block = 0;   // 1..8 as the window shows them
     std::string Name;
-    std::string Fonts;   // the firmware with the fonts of this .gly file
-    std::string Image;   // or a block image saved by `loader dump`
+    std::string Fonts;      // the firmware with the fonts of this .gly file
+    std::string Image;      // or a block image saved by `loader dump`
     std::string Firmware;   // the firmware file to store instead of the embedded one
 };
 

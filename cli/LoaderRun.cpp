@@ -42,7 +42,7 @@ TOutcome RunSession(TLoaderLink& link, TerminalLoaderView& view, TBlockImage& im
     link.CloseLoaderPort();
     return outcome;
 }
-} // namespace
+}   // namespace
 
 std::unique_ptr<TLoaderLink> MakeLoaderLink(const LoaderOptions& o)
 {
@@ -57,8 +57,8 @@ TOutcome OnLoaderSession(const LoaderOptions& o, TBlockImage& image, const std::
     return OnLoaderSession(o, *MakeLoaderLink(o), image, stoppedNote, operation);
 }
 
-TOutcome OnLoaderSession(const LoaderOptions& o, TLoaderLink& link, TBlockImage& image,
-                         const std::string& stoppedNote, const LoaderOperation& operation)
+TOutcome OnLoaderSession(const LoaderOptions& o, TLoaderLink& link, TBlockImage& image, const std::string& stoppedNote,
+                         const LoaderOperation& operation)
 {
     auto start = std::chrono::steady_clock::now();
     TBoardResult result;

@@ -20,7 +20,7 @@ std::pair<std::string, std::string> VendorAndProduct(const std::string& usbId)
     if (colon == std::string::npos) return {};
     return {usbId.substr(0, colon), usbId.substr(colon + 1)};
 }
-} // namespace
+}   // namespace
 
 std::string PortJson(const PortInfo& p)
 {

@@ -4,7 +4,7 @@ namespace {
 constexpr int32_t PipeStep = 10;
 // A rate measured over less time says nothing yet.
 constexpr double ShortestMeasure = 0.2;
-} // namespace
+}   // namespace
 
 // "1,9 КБ/с" or "850 Б/с": a decimal comma, as Russian writes it.
 std::string RateText(double bytesPerSecond)

@@ -43,8 +43,8 @@ void TResultCommand::Serve()
             std::fprintf(stderr, "flasher-cli: команда --on-result для гнезда %s не уложилась в %g с и остановлена\n",
                          label.c_str(), limit_);
         else if (run.Status != 0)
-            std::fprintf(stderr, "flasher-cli: команда --on-result для гнезда %s завершилась с кодом %d\n", label.c_str(),
-                         run.Status);
+            std::fprintf(stderr, "flasher-cli: команда --on-result для гнезда %s завершилась с кодом %d\n",
+                         label.c_str(), run.Status);
         guard.lock();
     }
 }

@@ -29,7 +29,7 @@ void Feed(int fd, const std::string& input)
     }
     ::close(fd);
 }
-} // namespace
+}   // namespace
 
 TCommandRun RunCommandWithInput(const std::string& command, const std::string& input, double limitSeconds)
 {

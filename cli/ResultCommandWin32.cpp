@@ -15,7 +15,7 @@ std::string SystemText(DWORD code)
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
     return result;
 }
-} // namespace
+}   // namespace
 
 TCommandRun RunCommandWithInput(const std::string& command, const std::string& input, double limitSeconds)
 {
@@ -35,7 +35,8 @@ TCommandRun RunCommandWithInput(const std::string& command, const std::string& i
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     std::wstring line = L"cmd.exe /d /s /c \"" + WideFromUtf8(command) + L"\"";
     PROCESS_INFORMATION process{};
-    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                  &process);
     DWORD error = GetLastError();
     CloseHandle(readEnd);
     if (!started) {

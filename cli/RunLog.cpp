@@ -51,7 +51,7 @@ std::string UsbSerialOf(const std::string& port)
             return info.Serial;
     return {};
 }
-} // namespace
+}   // namespace
 
 void AppendToLog(TRunLog& log, const TRunFacts& facts, const std::string& port, const TBoardResult& result)
 {

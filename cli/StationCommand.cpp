@@ -34,8 +34,7 @@ bool ReadFileOrSay(const std::string& path, TStationFile& file)
     if (ReadStationFile(path, file, error)) return true;
     if (error.Line > 0)
         std::fprintf(stderr, "flasher-cli: %s:%d: %s\n", path.c_str(), error.Line, error.Reason.c_str());
-    else
-        std::fprintf(stderr, "flasher-cli: %s: %s\n", path.c_str(), error.Reason.c_str());
+    else std::fprintf(stderr, "flasher-cli: %s: %s\n", path.c_str(), error.Reason.c_str());
     return false;
 }
 
@@ -60,13 +59,21 @@ int Check(const StationOptions& o, const TStationFile& file, const TStationJob& 
     for (const TSlotEntry& slot : file.Slots) {
         std::string device = PresentDevice(slot.Port);
         if (o.Global.Json) {
-            std::fputs(TJsonLine().Add("event", "slot").Add("slot", slot.Label).Add("socket", slot.Port)
-                           .Add("binding", BindingText(slot.Binding)).Add("present", !device.empty())
-                           .Add("device", device).Line().c_str(), stdout);
+            std::fputs(TJsonLine()
+                           .Add("event", "slot")
+                           .Add("slot", slot.Label)
+                           .Add("socket", slot.Port)
+                           .Add("binding", BindingText(slot.Binding))
+                           .Add("present", !device.empty())
+                           .Add("device", device)
+                           .Line()
+                           .c_str(),
+                       stdout);
         } else {
             std::string presence = device.empty() ? "нет платы" : device == slot.Port ? "есть" : "есть: " + device;
-            std::printf("%s  %s  %s  %s\n", Padded(slot.Label, labelWidth).c_str(), Padded(BindingText(slot.Binding), 6).c_str(),
-                        Padded(slot.Port, portWidth).c_str(), presence.c_str());
+            std::printf("%s  %s  %s  %s\n", Padded(slot.Label, labelWidth).c_str(),
+                        Padded(BindingText(slot.Binding), 6).c_str(), Padded(slot.Port, portWidth).c_str(),
+                        presence.c_str());
         }
     }
     return 0;
@@ -94,7 +101,8 @@ int RunShift(const StationOptions& o, const TStationFile& file, const TStationJo
     if (!o.OnResult.empty()) onResult = std::make_unique<TResultCommand>(o.OnResult, o.OnResultLimit);
     auto finished = [&](const TBoardRecord& record) {
         std::string json = StationRecordJson(facts, record);
-        if (o.Global.Log && !o.Global.Log->Append(json)) std::fprintf(stderr, "flasher-cli: не удалось дописать журнал\n");
+        if (o.Global.Log && !o.Global.Log->Append(json))
+            std::fprintf(stderr, "flasher-cli: не удалось дописать журнал\n");
         if (onResult) onResult->Post(record.Label, json);
     };
     std::vector<TSlotView> slots;
@@ -105,7 +113,8 @@ int RunShift(const StationOptions& o, const TStationFile& file, const TStationJo
     }
     TStationOutput output(ModeOf(o), JobHeader(file, job), slots, finished);
     TStation station(file, job, output);
-    if (o.Global.Trace) station.SetTrace([&o](const std::string& device) { return TraceSink(o.Global.Trace.get(), device); });
+    if (o.Global.Trace)
+        station.SetTrace([&o](const std::string& device) { return TraceSink(o.Global.Trace.get(), device); });
     station.EndAfter(o.Boards);
     output.Begin();
     std::string error;
@@ -123,7 +132,7 @@ int RunShift(const StationOptions& o, const TStationFile& file, const TStationJo
     if (Interrupted()) return ExitStatus(TOutcome::Stopped);
     return ShiftStatus(station.Slots(), counters);
 }
-} // namespace
+}   // namespace
 
 void SetupStation(CLI::App& app, const GlobalOptions& global)
 {

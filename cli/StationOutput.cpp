@@ -43,7 +43,7 @@ std::string LastResultText(const TSlotView& view)
     const char* word = view.Last.Outcome == TOutcome::Stopped ? "остановлена" : view.Last.Passed() ? "годна" : "брак";
     return std::string("последняя: ") + word + " " + end;
 }
-} // namespace
+}   // namespace
 
 TStationOutput::TStationOutput(TOutputMode mode, std::string header, std::vector<TSlotView> slots,
                                std::function<void(const TBoardRecord&)> finished, std::FILE* out)
@@ -120,8 +120,14 @@ void TStationOutput::SlotChanged(size_t slot, TSlotEvent event, const TSlotView&
         break;
     case TOutputMode::Json:
         if (event == TSlotEvent::State && stateChanged && !ended) {
-            std::fputs(TJsonLine().Add("event", "slot").Add("slot", view.Label).Add("state", SlotStateKey(view.State))
-                           .Add("socket", view.Socket).Line().c_str(), out_);
+            std::fputs(TJsonLine()
+                           .Add("event", "slot")
+                           .Add("slot", view.Label)
+                           .Add("state", SlotStateKey(view.State))
+                           .Add("socket", view.Socket)
+                           .Line()
+                           .c_str(),
+                       out_);
             std::fflush(out_);
         }
         break;
@@ -141,10 +147,20 @@ void TStationOutput::BoardFinished(size_t slot, const TBoardRecord& record, cons
             std::fprintf(out_, "%s\n", CountersText(counters).c_str());
             break;
         case TOutputMode::Json:
-            std::fputs(TJsonLine().Add("event", "board").Add("slot", record.Label).Add("state", SlotStateKey(slots_[slot].State))
-                           .Add("outcome", RecordOutcomeKey(record)).Add("exit", ExitStatus(record.Outcome))
-                           .Add("text", record.Text).Add("seconds", record.Seconds).Add("version", record.Version)
-                           .Add("passed", counters.Passed).Add("failed", counters.Failed).Line().c_str(), out_);
+            std::fputs(TJsonLine()
+                           .Add("event", "board")
+                           .Add("slot", record.Label)
+                           .Add("state", SlotStateKey(slots_[slot].State))
+                           .Add("outcome", RecordOutcomeKey(record))
+                           .Add("exit", ExitStatus(record.Outcome))
+                           .Add("text", record.Text)
+                           .Add("seconds", record.Seconds)
+                           .Add("version", record.Version)
+                           .Add("passed", counters.Passed)
+                           .Add("failed", counters.Failed)
+                           .Line()
+                           .c_str(),
+                       out_);
             break;
         }
         std::fflush(out_);
@@ -156,14 +172,24 @@ void TStationOutput::Summary(const TStationCounters& c, bool interrupted)
 {
     std::lock_guard guard(lock_);
     if (mode_ == TOutputMode::Json) {
-        std::fputs(TJsonLine().Add("event", "summary").Add("passed", c.Passed).Add("failed", c.Failed)
-                       .Add("stopped", c.Stopped).Add("yield", c.YieldPercent()).Add("boards_per_hour", c.BoardsPerHour())
-                       .Add("seconds", c.ShiftSeconds).Add("interrupted", interrupted).Line().c_str(), out_);
+        std::fputs(TJsonLine()
+                       .Add("event", "summary")
+                       .Add("passed", c.Passed)
+                       .Add("failed", c.Failed)
+                       .Add("stopped", c.Stopped)
+                       .Add("yield", c.YieldPercent())
+                       .Add("boards_per_hour", c.BoardsPerHour())
+                       .Add("seconds", c.ShiftSeconds)
+                       .Add("interrupted", interrupted)
+                       .Line()
+                       .c_str(),
+                   out_);
     } else {
         if (mode_ == TOutputMode::Live) Redraw();
         std::fprintf(out_, "Смена окончена%s: годных %d, брак %d, остановлено %d, выход %s%%, %s плат в час, %s.\n",
-                     interrupted ? " (прервана)" : "", c.Passed, c.Failed, c.Stopped, Fixed(c.YieldPercent(), "%.1f").c_str(),
-                     Fixed(c.BoardsPerHour(), "%.1f").c_str(), DurationText(c.ShiftSeconds).c_str());
+                     interrupted ? " (прервана)" : "", c.Passed, c.Failed, c.Stopped,
+                     Fixed(c.YieldPercent(), "%.1f").c_str(), Fixed(c.BoardsPerHour(), "%.1f").c_str(),
+                     DurationText(c.ShiftSeconds).c_str());
     }
     std::fflush(out_);
 }

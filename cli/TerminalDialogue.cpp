@@ -15,8 +15,7 @@ std::string CaptionedText(const TMessage& message)
 void PrintRefusal(const std::string& reason) { std::fprintf(stderr, "flasher-cli: %s\n", reason.c_str()); }
 
 TerminalDialogue::TerminalDialogue(bool assumeYes)
-    : assumeYes_(assumeYes),
-      interactive_(isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)),
+    : assumeYes_(assumeYes), interactive_(isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)),
       progress_(stderr, isatty(STDERR_FILENO))
 {
 }
@@ -52,10 +51,8 @@ TAnswer TerminalDialogue::ShowMessage(const TMessage& message)
     case TMessageKind::Error: Complain(CaptionedText(message)); break;
     case TMessageKind::Information:
         // A slow adapter is a note about the machine, not the work's result: beside the errors.
-        if (message.Id == TMessageId::SlowAdapter)
-            Complain(CaptionedText(message));
-        else
-            Say(CaptionedText(message));
+        if (message.Id == TMessageId::SlowAdapter) Complain(CaptionedText(message));
+        else Say(CaptionedText(message));
         break;
     }
     Remember(message);
@@ -77,8 +74,8 @@ bool TerminalDialogue::Ask(const std::string& question)
     std::cout << question << " (y/N) " << std::flush;
     std::string answer;
     std::getline(std::cin, answer);
-    bool yes = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer.rfind("д", 0) == 0 ||
-                                   answer.rfind("Д", 0) == 0);
+    bool yes = !answer.empty() &&
+               (answer[0] == 'y' || answer[0] == 'Y' || answer.rfind("д", 0) == 0 || answer.rfind("Д", 0) == 0);
     return yes;
 }
 

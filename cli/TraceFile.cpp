@@ -13,7 +13,7 @@ const char* TraceDirection(TraceKind kind)
     default: return "< invalid";
     }
 }
-} // namespace
+}   // namespace
 
 std::string TraceLine(const std::string& port, TraceKind kind, const uint8_t* bytes, size_t count)
 {
@@ -60,7 +60,4 @@ void TTraceFile::Write(const std::string& line)
     std::fflush(file_);
 }
 
-PacketTrace TraceSink(TTraceFile* file, const std::string& port)
-{
-    return file ? file->SinkFor(port) : PacketTrace{};
-}
+PacketTrace TraceSink(TTraceFile* file, const std::string& port) { return file ? file->SinkFor(port) : PacketTrace{}; }

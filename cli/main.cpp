@@ -39,7 +39,7 @@ void UseUtf8Console()
     SetConsoleCP(CP_UTF8);
 #endif
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

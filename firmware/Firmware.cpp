@@ -34,7 +34,7 @@ std::string ModificationDate(const std::string& path)
                   static_cast<unsigned>(date.month()), static_cast<int>(date.year()));
     return text;
 }
-} // namespace
+}   // namespace
 
 const char* const PlaceholderRefusalText =
     "Эта сборка не содержит прошивки табло: в ней заглушка, которую можно записать только в имитатор "

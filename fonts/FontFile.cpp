@@ -69,7 +69,7 @@ TMaybeProblem ReadChecked(uint8_t* buffer, int32_t capacity, const std::string& 
     std::copy_n(file.data() + headerSize, dataSize, buffer);
     return std::nullopt;
 }
-} // namespace
+}   // namespace
 
 TMaybeProblem ReadFontFile(uint8_t* buffer, int32_t capacity, const std::string& fileName, int32_t& dataSize,
                            int32_t& count)
@@ -112,8 +112,8 @@ void ShowFontsDoNotFit(TUserDialogue& ui, const std::string& detail)
 
 bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& ui)
 {
-    if (TMaybeProblem problem =
-            ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize, fonts.FontCount)) {
+    if (TMaybeProblem problem = ReadFontFile(fonts.FontBuffer.data(), FontBufferSize, fileName, fonts.FontSize,
+                                             fonts.FontCount)) {
         ui.ShowMessage({TMessageId::FontsUnreadable, "Чтение шрифтов!",
                         "Не удалось загрузить шрифты!\n" + FileLine(fileName, problem->Reason()), TBoxKind::Error});
         return false;
@@ -121,7 +121,7 @@ bool PrepareFonts(TFontSet& fonts, const std::string& fileName, TUserDialogue& u
     fonts.FontBase = FontBaseAddress;
     if (fonts.FontBase + fonts.FontSize > FontLimit) {
         ShowFontsDoNotFit(ui, FileLine(fileName, "данных шрифтов " + ByteCount(fonts.FontSize) + ", а места для них " +
-                                  ByteCount(FontLimit - fonts.FontBase)));
+                                                     ByteCount(FontLimit - fonts.FontBase)));
         return false;
     }
     RelocateFonts(fonts.FontBuffer.data(), fonts.FontCount, fonts.FontBase);

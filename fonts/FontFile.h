@@ -21,7 +21,7 @@ constexpr int32_t FontBaseAddress = 0xA600;
 constexpr int32_t FontLimit = 0xFF00;
 constexpr int32_t FontTableAddress = 0xFF00;
 
-constexpr int32_t FontFileLimit = 32768;     // largest font file accepted
+constexpr int32_t FontFileLimit = 32768;   // largest font file accepted
 constexpr int32_t FontBufferSize = 65536;
 constexpr int32_t FontTableSize = 32;
 constexpr int32_t MaxFonts = FontTableSize - 1;   // table byte 0 is the count

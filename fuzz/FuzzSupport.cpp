@@ -24,7 +24,7 @@ const std::filesystem::path& ScratchDir()
     }());
     return *dir;
 }
-} // namespace
+}   // namespace
 
 std::string ScratchPath(const char* name) { return (ScratchDir() / name).string(); }
 
@@ -35,4 +35,4 @@ void WriteScratch(const std::string& path, const uint8_t* data, size_t size)
     FUZZ_CHECK(file.good());
 }
 
-} // namespace fuzz
+}   // namespace fuzz

@@ -8,12 +8,12 @@
 #include <string>
 
 // A violated property must stop libFuzzer with a crash, so that it saves the input.
-#define FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                        \
-        if (!(condition)) {                                                                     \
-            std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                       \
-        }                                                                                       \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #condition);                    \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (false)
 
 namespace fuzz {
@@ -25,4 +25,4 @@ std::string ScratchPath(const char* name);
 // Replaces the file's contents with the bytes.
 void WriteScratch(const std::string& path, const uint8_t* data, size_t size);
 
-} // namespace fuzz
+}   // namespace fuzz

@@ -138,8 +138,8 @@ void CheckHeader(const BlockHeader& header)
 }
 
 struct TStore {
-    LoaderDirectory Primary;    // as last read
-    bool Read = false;          // the directory was read and is valid
+    LoaderDirectory Primary;   // as last read
+    bool Read = false;         // the directory was read and is valid
 };
 
 void ReadDirectoryChecked(TStore& store)
@@ -300,7 +300,7 @@ void Reseal()
     Checksums(reference.data(), 2110, reference[2110], reference[2111]);
     Link().Change(ReferenceDirectoryAddress, reference);
 }
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -316,10 +316,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         switch (input.ConsumeIntegralInRange<int32_t>(0, 7)) {
         case 0: ReadDirectoryChecked(store); break;
         case 1: ReadHeadersChecked(store); break;
-        case 2: if (store.Read) WriteChecked(input, store); break;
-        case 3: if (store.Read) EraseChecked(input, store); break;
+        case 2:
+            if (store.Read) WriteChecked(input, store);
+            break;
+        case 3:
+            if (store.Read) EraseChecked(input, store);
+            break;
         case 4: FormatChecked(); break;
-        case 5: CheckDump(store.Primary.BlockSlot(input.ConsumeIntegralInRange<int32_t>(0, BlockCount - 1)), nullptr); break;
+        case 5:
+            CheckDump(store.Primary.BlockSlot(input.ConsumeIntegralInRange<int32_t>(0, BlockCount - 1)), nullptr);
+            break;
         case 6: Poke(input); break;
         default: Link().ExchangesLeft = input.ConsumeIntegralInRange<int32_t>(-1, 400); break;
         }

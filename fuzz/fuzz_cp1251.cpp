@@ -21,11 +21,11 @@ size_t WellFormedLength(std::string_view s, size_t i)
     if (inRange(b0, 0xC2, 0xDF)) return inRange(b1, 0x80, 0xBF) ? 2 : 0;
     const bool tail2 = inRange(b2, 0x80, 0xBF);
     if (b0 == 0xE0) return inRange(b1, 0xA0, 0xBF) && tail2 ? 3 : 0;
-    if (b0 == 0xED) return inRange(b1, 0x80, 0x9F) && tail2 ? 3 : 0;     // no surrogates
+    if (b0 == 0xED) return inRange(b1, 0x80, 0x9F) && tail2 ? 3 : 0;   // no surrogates
     if (inRange(b0, 0xE1, 0xEF)) return inRange(b1, 0x80, 0xBF) && tail2 ? 3 : 0;
     const bool tail3 = tail2 && inRange(b3, 0x80, 0xBF);
     if (b0 == 0xF0) return inRange(b1, 0x90, 0xBF) && tail3 ? 4 : 0;
-    if (b0 == 0xF4) return inRange(b1, 0x80, 0x8F) && tail3 ? 4 : 0;     // up to U+10FFFF
+    if (b0 == 0xF4) return inRange(b1, 0x80, 0x8F) && tail3 ? 4 : 0;   // up to U+10FFFF
     if (inRange(b0, 0xF1, 0xF3)) return inRange(b1, 0x80, 0xBF) && tail3 ? 4 : 0;
     return 0;
 }
@@ -59,7 +59,7 @@ void CheckUtf8Encoding(std::string_view text)
         FUZZ_CHECK(Cp1251ToUtf8(cp1251) == text);
     }
 }
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -3,8 +3,8 @@
 // (the buffer is exactly as large as it says); a prepared set lies below the font table, every
 // offset-table entry relocated to its board address without wrapping, and the table names every
 // font.
-#include "fuzz/FuzzSupport.h"
 #include "fonts/FontFile.h"
+#include "fuzz/FuzzSupport.h"
 #include "util/Dialogue.h"
 
 #include <algorithm>
@@ -97,7 +97,7 @@ void CheckPreparedSet(const std::string& path, const std::optional<TFontFile>& f
         FUZZ_CHECK(fonts->FontTable[static_cast<size_t>(k)] == expected);
     }
 }
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

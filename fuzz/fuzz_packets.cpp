@@ -19,7 +19,7 @@ namespace {
 // A frame as the line carries it: its first byte tells its length L (length byte and sums
 // included); a first byte below 1 still takes that one byte.
 struct TFrame {
-    size_t End = 0;                  // one past its last byte in the stream
+    size_t End = 0;                                // one past its last byte in the stream
     std::optional<std::vector<uint8_t>> Payload;   // set when length and sums are right
 };
 
@@ -56,7 +56,7 @@ TComPort& ClosedPort()
     static TComPort port(false, false);
     return port;
 }
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -78,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const bool expected = latest && latest->Payload;
         FUZZ_CHECK(handedOut == expected);
         if (handedOut)
-            FUZZ_CHECK(std::equal(packet.begin(), packet.begin() + count, latest->Payload->begin(),
-                                  latest->Payload->end()));
+            FUZZ_CHECK(
+                std::equal(packet.begin(), packet.begin() + count, latest->Payload->begin(), latest->Payload->end()));
         from = to;
     }
     return 0;

@@ -51,12 +51,11 @@ void CheckListHelpers(std::string_view text)
     FUZZ_CHECK(again == values);
     const int32_t item = ItemToInt(text);
     FUZZ_CHECK(ItemToInt(std::to_string(item)) == item);
-    for (const std::string& part : SplitTopLevel(text, ','))
-        FUZZ_CHECK(part.size() <= text.size());
+    for (const std::string& part : SplitTopLevel(text, ',')) FUZZ_CHECK(part.size() <= text.size());
     const size_t at = FindTopLevel(",", text);
     FUZZ_CHECK(at == 0 || (at <= text.size() && text[at - 1] == ','));
 }
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

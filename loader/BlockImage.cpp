@@ -18,7 +18,7 @@ void StoreHeader(TBlockImage& image, const BlockHeader& header)
 {
     std::copy(header.Bytes.begin(), header.Bytes.end(), image.begin());
 }
-} // namespace
+}   // namespace
 
 bool BuildBlockImage(TFontSet& fonts, TBlockImage& image, const TFirmware& firmware)
 {
@@ -40,10 +40,7 @@ bool BuildBlockImage(TFontSet& fonts, TBlockImage& image, const TFirmware& firmw
 
 uint32_t ImageDataSize(const TBlockImage& image) { return HeaderOf(image).DataSize(); }
 
-std::string DataSizeText(const TBlockImage& image)
-{
-    return "Размер данных: " + std::to_string(ImageDataSize(image));
-}
+std::string DataSizeText(const TBlockImage& image) { return "Размер данных: " + std::to_string(ImageDataSize(image)); }
 
 void SetImageName(TBlockImage& image, std::string_view utf8)
 {

@@ -52,8 +52,7 @@ bool ChecksumMatches(const LoaderDirectory& copy)
 bool IndexValid(int32_t index) { return index >= 0 && index < BlockCount; }
 
 // The store turns anything thrown inside an operation into a failed operation.
-template <typename Operation>
-bool Guarded(Operation operation)
+template <typename Operation> bool Guarded(Operation operation)
 {
     try {
         return operation();
@@ -71,7 +70,7 @@ bool WriteSlot(TLoaderLink& link, int32_t index, uint32_t value)
     if (!link.ReadFlashPaged(SlotAddress(index), 4, readBack.data())) return false;
     return readBack == bytes;
 }
-} // namespace
+}   // namespace
 
 uint32_t LoaderDirectory::Number(size_t offset) const
 {
@@ -172,7 +171,7 @@ uint32_t SlotAddress(int32_t index) { return static_cast<uint32_t>(BlockSlotsOff
 
 namespace {
 TProblem Damaged() { return TProblem(TProblemKind::Damaged, "Данные в загрузчике повреждены!"); }
-} // namespace
+}   // namespace
 
 TMaybeProblem CheckDirectory(const LoaderDirectory& primary, const LoaderDirectory& reference)
 {

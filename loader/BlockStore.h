@@ -6,8 +6,8 @@
 // the loader's flash is untrusted: accessors never read past their record.
 #pragma once
 
-#include "util/Problem.h"
 #include "loader/LoaderLink.h"
+#include "util/Problem.h"
 
 #include <array>
 #include <cstdint>
@@ -15,13 +15,13 @@
 #include <string_view>
 #include <vector>
 
-constexpr uint32_t DirectorySize = 2112;               // four flash pages
+constexpr uint32_t DirectorySize = 2112;   // four flash pages
 constexpr uint32_t PrimaryDirectoryAddress = 0;
-constexpr uint32_t ReferenceDirectoryAddress = 2160576; // page 4092
+constexpr uint32_t ReferenceDirectoryAddress = 2160576;   // page 4092
 constexpr uint32_t DirectorySignature = 0x2555AA07;
 constexpr uint32_t ReservedAreasEnd = 1389168;
-constexpr uint32_t BlockAreaStart = 3696;              // page 7
-constexpr uint32_t BlockAreaSize = 33792;              // 64 pages
+constexpr uint32_t BlockAreaStart = 3696;   // page 7
+constexpr uint32_t BlockAreaSize = 33792;   // 64 pages
 constexpr int32_t BlockCount = 8;
 constexpr int32_t ReservedSlotCount = 32;
 
@@ -45,16 +45,13 @@ struct LoaderDirectory {
     void SetNumber(size_t offset, uint32_t value);
     uint32_t Signature() const { return Number(SignatureOffset); }
     uint32_t BlockSlot(int32_t index) const { return Number(BlockSlotsOffset + 4 * static_cast<size_t>(index)); }
-    uint32_t ReservedSlot(int32_t index) const
-    {
-        return Number(ReservedSlotsOffset + 4 * static_cast<size_t>(index));
-    }
+    uint32_t ReservedSlot(int32_t index) const { return Number(ReservedSlotsOffset + 4 * static_cast<size_t>(index)); }
 };
 
 constexpr int32_t BlockHeaderSize = 518;
 constexpr int32_t BlockNameFieldSize = 64;
 constexpr int32_t MaxBlockNameLength = 63;
-constexpr int32_t DescriptorCount = 65;                // descriptor 0 and descriptors 1..64
+constexpr int32_t DescriptorCount = 65;   // descriptor 0 and descriptors 1..64
 constexpr size_t DescriptorsOffset = 128;
 constexpr uint16_t MaxSegmentSize = 0x8000;
 constexpr uint16_t NoSegmentOffset = 0xFFFF;

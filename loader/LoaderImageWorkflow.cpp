@@ -36,11 +36,11 @@ TOutcome TakeImageFile(const std::string& path, TUserDialogue& ui, TBlockImage& 
 {
     std::string reason = ReadImageFile(path, image);
     if (reason.empty()) return TOutcome::Done;
-    ui.ShowMessage({TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + path + ": " + reason,
-                    TBoxKind::Error});
+    ui.ShowMessage(
+        {TMessageId::ImageRefused, "Ошибка!", "Файл образа не подходит: " + path + ": " + reason, TBoxKind::Error});
     return TOutcome::FileRefused;
 }
-} // namespace
+}   // namespace
 
 TOutcome BuildLoaderImage(const TLoaderLink& link, const TFirmware& firmware, bool includeFonts,
                           const std::string& fontFile, TUserDialogue& ui, TFontSet& fonts, TBlockImage& image)

@@ -17,7 +17,7 @@ void AppendBytes(std::vector<uint8_t>& request, const uint8_t* data, int32_t cou
     std::copy_n(data, count, request.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
-constexpr int32_t TextReplyLimit = 32;     // bytes of a text reply looked at
+constexpr int32_t TextReplyLimit = 32;   // bytes of a text reply looked at
 constexpr int32_t BaudReplyLimit = 15;
 constexpr int32_t MaxClockCount = 16;
 constexpr uint8_t HandshakeCode = 0xA0, ReadClockCode = 0xA2, WriteClockCode = 0xA3;
@@ -106,7 +106,7 @@ bool Transfer(Chunking kind, uint32_t address, int32_t count, const FlashProgres
     }
     return result;
 }
-} // namespace
+}   // namespace
 
 TLoaderLink::TLoaderLink(std::string portName, PacketTrace trace)
     : loaderPort_(std::make_unique<TComPort>(false, false)), portName_(std::move(portName))
@@ -285,22 +285,22 @@ bool TLoaderLink::WriteFlash(uint32_t address, int32_t count, const uint8_t* dat
 {
     return Transfer(Chunking::PagedWrite, address, count, progress,
                     [this, data](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
-                        return WriteFlashChunk(a, n, flags, data + done);
-                    });
+        return WriteFlashChunk(a, n, flags, data + done);
+    });
 }
 
 bool TLoaderLink::ReadFlashPaged(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
 {
     return Transfer(Chunking::PagedRead, address, count, progress,
                     [this, buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
-                        return ReadFlashPagedChunk(a, n, flags, buffer + done);
-                    });
+        return ReadFlashPagedChunk(a, n, flags, buffer + done);
+    });
 }
 
 bool TLoaderLink::ReadFlash(uint32_t address, int32_t count, uint8_t* buffer, const FlashProgress& progress)
 {
     return Transfer(Chunking::Linear, address, count, progress,
                     [this, buffer](uint32_t a, int32_t n, uint8_t flags, int32_t done) {
-                        return ReadFlashChunk(a, n, flags, buffer + done);
-                    });
+        return ReadFlashChunk(a, n, flags, buffer + done);
+    });
 }

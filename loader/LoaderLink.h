@@ -23,14 +23,14 @@
 class TUserDialogue;
 struct TFirmware;
 
-constexpr int32_t ReplyTimeout = 3000;          // ms every request waits for its reply
-constexpr int32_t LoaderBaudIndex = 2;          // 38400 baud
-constexpr int32_t ConnectAttempts = 6;          // handshakes every caller allows
+constexpr int32_t ReplyTimeout = 3000;   // ms every request waits for its reply
+constexpr int32_t LoaderBaudIndex = 2;   // 38400 baud
+constexpr int32_t ConnectAttempts = 6;   // handshakes every caller allows
 constexpr uint32_t FlashPageSize = 528;
 constexpr int32_t ChunkSize = 32;
 constexpr uint32_t MaxFlashAddress = 0xFFFFFF;
-constexpr uint8_t FlagBegin = 0x02;             // first chunk of a page or of a transfer
-constexpr uint8_t FlagEnd = 0x04;               // last chunk of a page or of a transfer
+constexpr uint8_t FlagBegin = 0x02;   // first chunk of a page or of a transfer
+constexpr uint8_t FlagEnd = 0x04;     // last chunk of a page or of a transfer
 constexpr int32_t ClockRegisterCount = 8;
 
 // Called with 0 before the first chunk and then with each new whole percentage, with the bytes

@@ -29,7 +29,7 @@ bool AskErase(TUserDialogue& ui, int32_t index)
 }
 
 std::string FormatQuestion(const TProblem& check) { return check.Reason() + " Отформатировать загрузчик?"; }
-} // namespace
+}   // namespace
 
 std::string ClockText(const TSystemTime& time)
 {
@@ -90,7 +90,8 @@ TOutcome TLoaderSession::ReadDirectoryOrFormat()
         return TOutcome::LinkLost;
     }
     if (!check) return TOutcome::Done;
-    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(*check), TBoxKind::AskDefaultNo}) != TAnswer::Yes)
+    if (view_.ShowMessage({TMessageId::FormatOffer, "Ошибка!", FormatQuestion(*check), TBoxKind::AskDefaultNo}) !=
+        TAnswer::Yes)
         return TOutcome::Declined;
     if (!FormatLoader(link_) || !ReadDirectory(link_, check, &Directory)) {
         ShowLinkError();
@@ -130,7 +131,8 @@ TOutcome TLoaderSession::Erase(int32_t index)
 TOutcome TLoaderSession::EraseAll()
 {
     if (!CanChangeBlocks()) return TOutcome::Refused;
-    if (!Ask(view_, TMessageId::EraseAllQuestion, "Стереть все блоки?", TBoxKind::AskDefaultNo)) return TOutcome::Declined;
+    if (!Ask(view_, TMessageId::EraseAllQuestion, "Стереть все блоки?", TBoxKind::AskDefaultNo))
+        return TOutcome::Declined;
     if (!link_.ConnectLoader(ConnectAttempts)) {
         LoseLink();
         ShowLinkError();
@@ -263,7 +265,8 @@ void TLoaderSession::ShowStatus() { view_.SetStatus(Ready ? "OK" : "Ошибка
 
 void TLoaderSession::ShowLinkError()
 {
-    view_.ShowMessage({TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", TBoxKind::AskDefaultNo});
+    view_.ShowMessage(
+        {TMessageId::LoaderLinkError, "Ошибка!", "Ошибка соединения с загрузчиком", TBoxKind::AskDefaultNo});
     link_.SayIfPortGone(view_);
 }
 

@@ -16,7 +16,7 @@ constexpr int BlockColumns = 3;
 constexpr std::array<long double, BlockColumns> BlockColumnProportions{0.1L, 0.7L, 0.2L};
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
-} // namespace
+}   // namespace
 
 TLoaderWindow::TLoaderWindow(TLoaderLink& link, TBlockImage& image, QWidget* owner)
     : QDialog(owner), Session(link, *this, image)

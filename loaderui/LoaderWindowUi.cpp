@@ -3,8 +3,8 @@
 // installed fonts need, so no caption is clipped.
 #include "loaderui/LoaderWindow.h"
 
-#include "widgets/WidgetKit.h"
 #include "loaderui/TableGrid.h"
+#include "widgets/WidgetKit.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -25,7 +25,7 @@ constexpr int PanelWidth = 313;
 constexpr int PanelHeight = 157;
 constexpr int DesignLeft = 186;
 constexpr int DesignTop = 69;
-} // namespace
+}   // namespace
 
 void TLoaderWindow::CreateControls()
 {
@@ -67,7 +67,8 @@ void TLoaderWindow::LayOutControls()
 {
     GridPanel->layout()->addWidget(BlockGrid);
     // Room for the header and the eight blocks without a scroll bar.
-    int gridHeight = BlockGrid->horizontalHeader()->sizeHint().height() + BlockCount * GridRowHeight + 2 * BlockGrid->frameWidth();
+    int gridHeight = BlockGrid->horizontalHeader()->sizeHint().height() + BlockCount * GridRowHeight +
+                     2 * BlockGrid->frameWidth();
     GridPanel->setMinimumSize(PanelWidth, std::max(PanelHeight, gridHeight));
 
     auto* name = new QHBoxLayout;
@@ -130,7 +131,8 @@ void TLoaderWindow::LayOutControls()
 
 void TLoaderWindow::SetTabOrder()
 {
-    QWidget* order[] = {BlockGrid, RefreshButton, EraseButton, EraseAllButton, WriteButton, BlockNameEdit, CloseButton, FormatButton, SyncClockButton};
+    QWidget* order[] = {BlockGrid,     RefreshButton, EraseButton,  EraseAllButton, WriteButton,
+                        BlockNameEdit, CloseButton,   FormatButton, SyncClockButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 

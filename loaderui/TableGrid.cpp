@@ -25,7 +25,7 @@ private:
     bool& flag_;
     bool saved_;
 };
-} // namespace
+}   // namespace
 
 // ---- the arithmetic ----
 
@@ -183,10 +183,8 @@ QTableWidgetItem* TTableGrid::MakeItem(int col, int row)
     if (QTableWidgetItem* existing = ItemAt(col, row)) return existing;
     auto* made = new QTableWidgetItem;
     made->setFlags(made->flags() & ~Qt::ItemIsEditable);
-    if (row == 0)
-        setHorizontalHeaderItem(col, made);
-    else
-        setItem(row - 1, col, made);
+    if (row == 0) setHorizontalHeaderItem(col, made);
+    else setItem(row - 1, col, made);
     return made;
 }
 

@@ -17,7 +17,7 @@
 constexpr int MaxGridColumns = 1024;
 constexpr long double MinProportion = 0.0001L;   // SetColProportions ignores values not above it
 constexpr int MinAvailableWidth = 40;
-constexpr int MinNeighbourWidth = 2;             // what a drag leaves to the right neighbour
+constexpr int MinNeighbourWidth = 2;   // what a drag leaves to the right neighbour
 constexpr int GridRowHeight = 16;
 
 using TProportions = std::array<long double, MaxGridColumns>;

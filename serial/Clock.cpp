@@ -44,7 +44,7 @@ void Rebase(State& s, uint32_t ticksNow, Steady::time_point now)
     s.origin = now;
     s.originTicks = ticksNow;
 }
-} // namespace
+}   // namespace
 
 uint32_t TickCount()
 {
@@ -123,4 +123,4 @@ void Reset()
     s.replySpeedup = 1.0;
 }
 
-} // namespace Clock
+}   // namespace Clock

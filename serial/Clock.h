@@ -33,4 +33,4 @@ void SetTickCount(uint32_t ticks);
 // Back to real time.
 void Reset();
 
-} // namespace Clock
+}   // namespace Clock

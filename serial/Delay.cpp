@@ -47,7 +47,9 @@ std::atomic<bool> NeverStop{false};
 class TTmThread {
 public:
     TTmThread(std::atomic<bool>& started, std::atomic<bool>& done)
-        : Started(started), Done(done), thread_([this] { Execute(); }) {}
+        : Started(started), Done(done), thread_([this] { Execute(); })
+    {
+    }
     ~TTmThread() { thread_.join(); }
     TTmThread(const TTmThread&) = delete;
     TTmThread& operator=(const TTmThread&) = delete;
@@ -66,7 +68,7 @@ private:
     }
     std::thread thread_;
 };
-} // namespace
+}   // namespace
 
 void Delay(int32_t microseconds)
 {

@@ -18,7 +18,7 @@ struct SavedPriority {
 };
 SavedPriority Saved;
 
-} // namespace
+}   // namespace
 
 // Linux has no priority classes: the thread's nice value and a real-time scheduling policy
 // stand in. Without privilege both are refused, which is ignored.
@@ -50,4 +50,3 @@ void RestorePriority()
     }
     Saved.valid = false;
 }
-

@@ -13,7 +13,7 @@ struct SavedPriority {
     int thread = THREAD_PRIORITY_NORMAL;
 };
 SavedPriority Saved;
-} // namespace
+}   // namespace
 
 double PerformanceCounterMicros()
 {

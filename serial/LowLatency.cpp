@@ -9,7 +9,7 @@ std::string Seconds(int64_t ms)
     int64_t tenths = (ms + 50) / 100;
     return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10);
 }
-} // namespace
+}   // namespace
 
 std::string SlowAdapterText(const std::string& port, const TAdapterLatency& latency, int32_t exchanges)
 {

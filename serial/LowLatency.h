@@ -12,9 +12,12 @@
 class TAdapterLatency {
 public:
     TAdapterLatency() = default;
-    TAdapterLatency(int32_t timerMs, std::string setting) : known_(true), timerMs_(timerMs), setting_(std::move(setting)) {}
+    TAdapterLatency(int32_t timerMs, std::string setting)
+        : known_(true), timerMs_(timerMs), setting_(std::move(setting))
+    {
+    }
 
-    bool Known() const { return known_; }          // the adapter has a timer that could be read
+    bool Known() const { return known_; }   // the adapter has a timer that could be read
     int32_t TimerMs() const { return timerMs_; }
     // Where the timer is set: the sysfs file, or the registry key of the device's parameters.
     const std::string& Setting() const { return setting_; }

@@ -28,12 +28,9 @@ bool ReadTimer(const fs::path& file, int32_t& ms)
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ms);
     return error == std::errc() && ms >= 0;
 }
-} // namespace
+}   // namespace
 
-TLatencySystem RealLatencySystem()
-{
-    return {RequestDriverLowLatency, "/sys"};
-}
+TLatencySystem RealLatencySystem() { return {RequestDriverLowLatency, "/sys"}; }
 
 TAdapterLatency LowerLatencyLinux(int fd, const std::string& device, const TLatencySystem& system)
 {

@@ -35,12 +35,12 @@ bool InstanceLatency(const std::wstring& path, const std::wstring& port, DWORD& 
     bool found = RegGetValueW(params, nullptr, L"PortName", RRF_RT_REG_SZ, nullptr, name, &size) == ERROR_SUCCESS &&
                  _wcsicmp(name, port.c_str()) == 0;
     size = sizeof timer;
-    found = found && RegGetValueW(params, nullptr, L"LatencyTimer", RRF_RT_REG_DWORD, nullptr, &timer, &size) ==
-                         ERROR_SUCCESS;
+    found = found &&
+            RegGetValueW(params, nullptr, L"LatencyTimer", RRF_RT_REG_DWORD, nullptr, &timer, &size) == ERROR_SUCCESS;
     RegCloseKey(params);
     return found;
 }
-} // namespace
+}   // namespace
 
 TAdapterLatency FtdiLatencyWin32(const std::string& port)
 {

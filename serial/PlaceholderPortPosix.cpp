@@ -8,7 +8,7 @@ namespace {
 // Linux gives the slaves of /dev/ptmx character majors 136..143 (UNIX98_PTY_SLAVE_MAJOR onwards).
 constexpr unsigned FirstPtySlaveMajor = 136;
 constexpr unsigned LastPtySlaveMajor = 143;
-} // namespace
+}   // namespace
 
 // Decided from the device node alone: nothing is opened, so nothing can reach the device. A name
 // with nothing behind it (no port chosen at all, too) can receive nothing either; opening it reports the port error, which is

@@ -35,10 +35,7 @@ std::string ReadFirstLine(const fs::path& path)
     return line;
 }
 
-bool IsDigit(char c)
-{
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
 std::string ReadAll(const fs::path& path)
 {
@@ -88,7 +85,7 @@ bool HeldByAnotherProcess(const std::string& path, const std::string& name, cons
     }
     return false;
 }
-} // namespace
+}   // namespace
 
 bool LockedInProcLocks(const std::string& locks, unsigned major, unsigned minor, uint64_t inode, pid_t self)
 {

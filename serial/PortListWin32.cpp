@@ -95,7 +95,7 @@ PortInfo DescribePort(HDEVINFO set, SP_DEVINFO_DATA& device, const std::wstring&
     }
     return info;
 }
-} // namespace
+}   // namespace
 
 std::vector<PortInfo> EnumeratePorts(bool /*findHolders*/)
 {

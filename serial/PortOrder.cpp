@@ -4,10 +4,7 @@
 #include <cctype>
 
 namespace {
-bool IsDigit(char c)
-{
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
 // Compares two runs of digits as numbers of any length.
 int CompareNumbers(const std::string& a, size_t& i, const std::string& b, size_t& j)
@@ -20,7 +17,7 @@ int CompareNumbers(const std::string& a, size_t& i, const std::string& b, size_t
     if (i - startA != j - startB) return i - startA < j - startB ? -1 : 1;
     return a.compare(startA, i - startA, b, startB, j - startB);
 }
-} // namespace
+}   // namespace
 
 bool NaturalLess(const std::string& a, const std::string& b)
 {

@@ -19,10 +19,7 @@ constexpr int32_t TextArea = 4096;
 // change of the clock's speed by a test is noticed at once.
 constexpr std::chrono::milliseconds LongestWaitSlice(20);
 
-uint8_t RotateRight(uint8_t b, int k)
-{
-    return static_cast<uint8_t>((b >> k) | (b << (8 - k)));
-}
+uint8_t RotateRight(uint8_t b, int k) { return static_cast<uint8_t>((b >> k) | (b << (8 - k))); }
 
 int32_t ClampTicks(int64_t ticks)
 {
@@ -34,7 +31,7 @@ int64_t RemainingTicks(const TWaitTimer& timer)
     uint32_t elapsed = Clock::TickCount() - static_cast<uint32_t>(timer.StartTick);
     return std::max<int64_t>(timer.Timeout - static_cast<int64_t>(elapsed), 1);
 }
-} // namespace
+}   // namespace
 
 void Checksums(const uint8_t* data, int32_t count, uint8_t& sumA, uint8_t& sumB)
 {
@@ -125,10 +122,8 @@ void TRecThread::Consume(const uint8_t* chunk, size_t count)
     std::lock_guard p(Buffer.PacketLock);
     for (size_t i = 0; i < count; ++i) {
         uint8_t b = chunk[i];
-        if (Buffer.Expected == 0 && i > 0)
-            StartPacket(b, true);    // right after a packet judged in this read
-        else if (Buffer.Expected == 0 || GapTimer.Expired())
-            StartPacket(b, false);
+        if (Buffer.Expected == 0 && i > 0) StartPacket(b, true);   // right after a packet judged in this read
+        else if (Buffer.Expected == 0 || GapTimer.Expired()) StartPacket(b, false);
         Buffer.Put(b);
         if (Buffer.Count() >= Buffer.Expected) JudgePacket();
     }
@@ -337,10 +332,9 @@ bool TComPort::WaitFor(const std::function<bool()>& attempt, int32_t timeoutMs)
         if (timer_.Expired()) return false;
         int64_t remaining = RemainingTicks(timer_);
         if (receiver_)
-            receiver_->WaitArrival(seen, std::min<std::chrono::nanoseconds>(Clock::RealDuration(remaining),
-                                                                           LongestWaitSlice));
-        else
-            Clock::Sleep(remaining);
+            receiver_->WaitArrival(
+                seen, std::min<std::chrono::nanoseconds>(Clock::RealDuration(remaining), LongestWaitSlice));
+        else Clock::Sleep(remaining);
     }
 }
 
@@ -385,10 +379,7 @@ void TComPort::StopReceiver()
     receiver_.reset();
 }
 
-std::string PortErrorDetails(const TComPort& port)
-{
-    return PortErrorDetails(port.PortName(), port.LastFailure());
-}
+std::string PortErrorDetails(const TComPort& port) { return PortErrorDetails(port.PortName(), port.LastFailure()); }
 
 std::string PortErrorDetails(const std::string& portName, const TMaybeProblem& failure)
 {

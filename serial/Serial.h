@@ -17,8 +17,8 @@
 #include <vector>
 
 constexpr int32_t MaxPayload = 252;
-constexpr int32_t PacketGap = 2000;          // ms within which a packet must complete
-extern const int32_t BaudRates[5];           // 19200, 28800, 38400, 57600, 115200
+constexpr int32_t PacketGap = 2000;   // ms within which a packet must complete
+extern const int32_t BaudRates[5];    // 19200, 28800, 38400, 57600, 115200
 
 void Checksums(const uint8_t* data, int32_t count, uint8_t& sumA, uint8_t& sumB);
 
@@ -39,7 +39,7 @@ public:
     void Clear();
     void Put(uint8_t b);
     uint8_t Get();
-    size_t Count();    // bytes held in the ring
+    size_t Count();   // bytes held in the ring
     bool TakePacket(uint8_t* dest, int32_t maximum, int32_t& count);
 
     uint8_t PacketLength = 0;
@@ -169,11 +169,11 @@ std::string PortErrorDetails(const std::string& portName, const TMaybeProblem& f
 
 // A serial device on this machine, for the port list and `flasher-cli ports`.
 struct PortInfo {
-    std::string Path;           // /dev/ttyUSB0
-    std::string UsbId;          // "0403:6001" for USB adapters, else empty
-    std::string Serial;         // USB serial number, else empty
-    std::string Product;        // USB product name, else empty
-    bool Free = true;           // no other program holds it (a lock on it, or a lock file)
+    std::string Path;      // /dev/ttyUSB0
+    std::string UsbId;     // "0403:6001" for USB adapters, else empty
+    std::string Serial;    // USB serial number, else empty
+    std::string Product;   // USB product name, else empty
+    bool Free = true;      // no other program holds it (a lock on it, or a lock file)
 };
 // The serial devices the kernel reports, in natural order (ttyS2 before ttyS10). Never opens a
 // device, so an attached board sees no change of its modem lines. Without `findHolders` every

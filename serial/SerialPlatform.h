@@ -35,7 +35,7 @@ struct TComPort::TDevice {
 extern const char* const NoPermissionAdvice;
 
 constexpr size_t RingSize = 65536;
-constexpr size_t MaxChunk = 9001;     // bytes taken from the driver per read
+constexpr size_t MaxChunk = 9001;   // bytes taken from the driver per read
 
 class TRecThread {
 public:
@@ -118,8 +118,7 @@ private:
     // Whoever reads the device holds readLock_ until the bytes are judged, so they are judged
     // in the order they came, whichever thread read them.
     std::mutex readLock_;
-    uint8_t chunk_[MaxChunk] = {};           // under readLock_
+    uint8_t chunk_[MaxChunk] = {};   // under readLock_
     std::atomic<int> waiters_{0};
     std::atomic<bool> deviceGone_{false};
 };
-

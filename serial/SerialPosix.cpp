@@ -16,7 +16,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-const char* const NoPermissionAdvice = "добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново.";
+const char* const NoPermissionAdvice =
+    "добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново.";
 
 namespace {
 // A write that makes no progress for this long (a device that stopped taking bytes) fails.
@@ -29,9 +30,12 @@ constexpr int ReceiverNice = -10;
 // would cost each next exchange some 50 us on a two-core machine.
 constexpr int WaitRecheckMs = 50;
 
-struct Speed { int32_t baud; speed_t code; };
+struct Speed {
+    int32_t baud;
+    speed_t code;
+};
 constexpr Speed StandardSpeeds[] = {
-    {1200, B1200}, {2400, B2400}, {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
+    {1200, B1200},   {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
     {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
@@ -95,9 +99,14 @@ int OpenExclusive(const std::string& name, int& error)
 TProblemKind FaultOf(int error)
 {
     switch (error) {
-    case ENOENT: case ENXIO: case ENODEV: case ENOTDIR: return TProblemKind::Missing;
-    case EBUSY: case EWOULDBLOCK: return TProblemKind::Busy;
-    case EACCES: case EPERM: return TProblemKind::NoPermission;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR: return TProblemKind::Missing;
+    case EBUSY:
+    case EWOULDBLOCK: return TProblemKind::Busy;
+    case EACCES:
+    case EPERM: return TProblemKind::NoPermission;
     default: return TProblemKind::Other;
     }
 }
@@ -115,11 +124,8 @@ bool WaitWritable(int fd, bool& hungUp)
 }
 
 // What a write to a terminal whose device has gone (an adapter pulled, a pty master closed) fails with.
-bool DeviceGoneError(int error)
-{
-    return error == EIO || error == ENXIO || error == ENODEV;
-}
-} // namespace
+bool DeviceGoneError(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+}   // namespace
 
 // ---- TComPort: the device ----
 
@@ -159,10 +165,7 @@ void TComPort::CloseDevice()
     fd = -1;
 }
 
-bool TComPort::IsOpen() const
-{
-    return device_->Fd >= 0;
-}
+bool TComPort::IsOpen() const { return device_->Fd >= 0; }
 
 void TComPort::Purge()
 {
@@ -216,10 +219,7 @@ bool TComPort::WriteAll(const uint8_t* data, size_t count)
 
 // ---- TRecThread: the receive loop ----
 
-TRecThread::~TRecThread()
-{
-    Stop();
-}
+TRecThread::~TRecThread() { Stop(); }
 
 bool TRecThread::Start(const TComPort::TDevice& device)
 {
@@ -247,8 +247,7 @@ void TRecThread::Stop()
 void TRecThread::ReadDevice()
 {
     ssize_t n = read(fd_, chunk_, sizeof chunk_);
-    if (n > 0)
-        Consume(chunk_, static_cast<size_t>(n));
+    if (n > 0) Consume(chunk_, static_cast<size_t>(n));
     else if (n == 0 || (errno != EAGAIN && errno != EINTR))
         DeviceGone();   // 0 bytes: hung up; EIO, ENXIO, ENODEV: the device is no more
 }

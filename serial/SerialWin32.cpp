@@ -27,9 +27,12 @@ std::wstring DevicePath(const std::string& name)
 TProblemKind FaultOf(DWORD error)
 {
     switch (error) {
-    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME: case ERROR_BAD_UNIT:
-        return TProblemKind::Missing;
-    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return TProblemKind::Busy;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_UNIT: return TProblemKind::Missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return TProblemKind::Busy;
     case ERROR_PRIVILEGE_NOT_HELD: return TProblemKind::NoPermission;
     default: return TProblemKind::Other;
     }
@@ -74,9 +77,14 @@ bool ApplyTimeouts(HANDLE h)
 bool DeviceGoneError(DWORD error)
 {
     switch (error) {
-    case ERROR_BAD_COMMAND: case ERROR_DEVICE_REMOVED: case ERROR_ACCESS_DENIED: case ERROR_GEN_FAILURE:
-    case ERROR_DEVICE_NOT_CONNECTED: case ERROR_INVALID_HANDLE: case ERROR_BROKEN_PIPE: case ERROR_NOT_READY:
-        return true;
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NOT_READY: return true;
     default: return false;
     }
 }
@@ -88,7 +96,7 @@ bool FinishIo(HANDLE h, OVERLAPPED& io, DWORD ms, DWORD& done)
     return GetOverlappedResult(h, &io, &done, TRUE) != 0;
 }
 
-} // namespace
+}   // namespace
 
 // ---- TComPort: the device ----
 
@@ -126,10 +134,7 @@ void TComPort::ConfigureDevice(int32_t baud)
     ApplyLine(device_->Handle, baud, dtrOn_, rtsOn_);   // a refusal is not acted on, as on Linux
 }
 
-TAdapterLatency TComPort::LowerLatency(const std::string& name)
-{
-    return FtdiLatencyWin32(name);
-}
+TAdapterLatency TComPort::LowerLatency(const std::string& name) { return FtdiLatencyWin32(name); }
 
 void TComPort::CloseDevice()
 {
@@ -141,10 +146,7 @@ void TComPort::CloseDevice()
     device_->WriteDone = nullptr;
 }
 
-bool TComPort::IsOpen() const
-{
-    return device_->Handle != INVALID_HANDLE_VALUE;
-}
+bool TComPort::IsOpen() const { return device_->Handle != INVALID_HANDLE_VALUE; }
 
 // Not PURGE_RXABORT: that would cancel the receive thread's pending read.
 void TComPort::Purge()
@@ -193,10 +195,7 @@ bool TComPort::WriteAll(const uint8_t* data, size_t count)
 
 // ---- TRecThread: the receive loop ----
 
-TRecThread::~TRecThread()
-{
-    Stop();
-}
+TRecThread::~TRecThread() { Stop(); }
 
 bool TRecThread::Start(const TComPort::TDevice& device)
 {
@@ -281,7 +280,4 @@ void TRecThread::Run()
 }
 
 // The receive thread takes every byte; a waiting thread is woken by each judged packet.
-void TRecThread::WaitArrival(uint64_t seen, std::chrono::nanoseconds realTimeout)
-{
-    WaitSignalled(seen, realTimeout);
-}
+void TRecThread::WaitArrival(uint64_t seen, std::chrono::nanoseconds realTimeout) { WaitSignalled(seen, realTimeout); }

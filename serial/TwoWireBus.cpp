@@ -6,12 +6,9 @@
 namespace {
 constexpr int32_t Settle = 10;   // microseconds after every line change
 constexpr int32_t IdlePulses = 64;
-} // namespace
+}   // namespace
 
-TTwoWireBus::TTwoWireBus(TComPort& port) : port_(port)
-{
-    Init();
-}
+TTwoWireBus::TTwoWireBus(TComPort& port) : port_(port) { Init(); }
 
 // Both lines low, a stop condition, then clock pulses with data high: the bus is idle and any
 // device that was mid-transfer has let go of it.

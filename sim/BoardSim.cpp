@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 namespace {
-constexpr uint64_t BreakInQuiet = 1000000;     // microseconds: the board waits for a quiet second after a burst
+constexpr uint64_t BreakInQuiet = 1000000;   // microseconds: the board waits for a quiet second after a burst
 constexpr uint64_t InitialGap = 2000000;
-} // namespace
+}   // namespace
 
 TBoardSim::Impl::Impl(SimOptions options) : Options(std::move(options)), Receiver(InitialGap, BreakInQuiet)
 {
@@ -17,10 +17,7 @@ TBoardSim::Impl::Impl(SimOptions options) : Options(std::move(options)), Receive
 
 TBoardSim::TBoardSim(SimOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
 
-TBoardSim::~TBoardSim()
-{
-    Stop();
-}
+TBoardSim::~TBoardSim() { Stop(); }
 
 bool TBoardSim::Start()
 {

@@ -84,28 +84,28 @@ struct TBoardSim::Impl {
         double Step;
         uint32_t Baud;
         std::vector<uint8_t> Bytes;
-        size_t Next = 0;               // bytes already handed to the receiver
+        size_t Next = 0;   // bytes already handed to the receiver
         uint64_t TimeOf(size_t i) const;
         size_t DueBy(uint64_t now) const;   // bytes from Next on that are in by `now`
     };
     std::deque<InChunk> Input;
     std::vector<uint8_t> ReadBuffer;
     double InputLineFree = 0;
-    size_t InputRun = 0;               // 0x5C bytes in a row as they arrive
-    uint64_t ReadResumes = 0;          // a flood is being cut: the master is not read before this
+    size_t InputRun = 0;        // 0x5C bytes in a row as they arrive
+    uint64_t ReadResumes = 0;   // a flood is being cut: the master is not read before this
 
     // Replies waiting for their time, in the order they go out; the front one may be half sent.
     struct OutFrame {
         double Due;
         std::vector<uint8_t> Bytes;
-        uint32_t Baud;                 // the rate the board sends it at
+        uint32_t Baud;   // the rate the board sends it at
         WireRecord Record;
     };
     std::deque<OutFrame> Output;
-    bool OutStarted = false;           // the front frame's rate is checked and its timing set
-    size_t OutSent = 0;                // bytes of the front frame already written
-    double OutNextByte = 0;            // paced: when the next byte of the front frame is complete
-    bool OutBlocked = false;           // the master took no more: wait until it is writable
+    bool OutStarted = false;   // the front frame's rate is checked and its timing set
+    size_t OutSent = 0;        // bytes of the front frame already written
+    double OutNextByte = 0;    // paced: when the next byte of the front frame is complete
+    bool OutBlocked = false;   // the master took no more: wait until it is writable
     double OutputLineFree = 0;
 
     std::thread Thread;
@@ -114,6 +114,6 @@ struct TBoardSim::Impl {
     bool Stopping = false;
     bool ReconnectWanted = false;
     bool PullWanted = false;
-    bool Pulled = false;               // by Pull (or Unplugged): a hang-up board-sim does not undo by itself
+    bool Pulled = false;   // by Pull (or Unplugged): a hang-up board-sim does not undo by itself
     bool ReconnectResult = false;
 };

@@ -28,18 +28,21 @@ struct SimCli {
 
 void SetupOptions(CLI::App& app, SimCli& cli)
 {
-    app.description(
-        "Simulated display board (resident programmer and loader) on a pseudo-terminal.\n"
-        "Prints the slave device's path on one line; point the program's port at that path (or at\n"
-        "--link). Runs until interrupted (Ctrl+C, SIGTERM).");
-    app.add_option("--link", cli.Sim.LinkPath, "Also make a symbolic link PATH to the slave device (re-pointed after a hang-up)")
+    app.description("Simulated display board (resident programmer and loader) on a pseudo-terminal.\n"
+                    "Prints the slave device's path on one line; point the program's port at that path (or at\n"
+                    "--link). Runs until interrupted (Ctrl+C, SIGTERM).");
+    app.add_option("--link", cli.Sim.LinkPath,
+                   "Also make a symbolic link PATH to the slave device (re-pointed after a hang-up)")
         ->type_name("PATH");
     app.add_flag("--unplugged", cli.Sim.Unplugged,
                  "Start with the board out of its socket: no device and no --link until SIGUSR1 plugs it in "
                  "(the first line says \"unplugged\"). SIGUSR1 plugs the board in (a new device, --link made, "
                  "its path printed), SIGUSR2 pulls it out (the line hangs up, --link removed, \"unplugged\" printed)");
-    app.add_flag("--pace", cli.Sim.Pace, "Carry bytes both ways no faster than the line rate the program set (11 bits a byte)");
-    app.add_option("--flash", cli.Sim.FlashFile, "Keep the loader's flash in FILE: loaded at start (created erased if missing), every write in it at once")
+    app.add_flag("--pace", cli.Sim.Pace,
+                 "Carry bytes both ways no faster than the line rate the program set (11 bits a byte)");
+    app.add_option(
+           "--flash", cli.Sim.FlashFile,
+           "Keep the loader's flash in FILE: loaded at start (created erased if missing), every write in it at once")
         ->type_name("FILE");
     app.add_option("--version", cli.Version, "Loader version reported to 0xD0, as MAJOR.MINOR digits (default 4.0)")
         ->type_name("MAJOR.MINOR");
@@ -190,7 +193,7 @@ int Run(const SimCli& cli)
     return 0;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -41,18 +41,15 @@
 
 namespace {
 
-constexpr double BitsPerByte = 11.0;        // start bit, 8 data bits, 2 stop bits
-constexpr double MaxBacklog = 250000.0;     // how far a burst may run behind the program's writes
-constexpr int64_t PacketGapMs = 2000;       // an incomplete frame is dropped this long after its start
-constexpr double OutputSlice = 16000.0;     // a reply's bytes before its last go out at least this far apart
-constexpr double SpinLead = 150.0;          // real microseconds of polling before a reply's last byte
-constexpr uint64_t FloodReadPause = 20000;  // the master is left unread this long while a flood is cut
+constexpr double BitsPerByte = 11.0;         // start bit, 8 data bits, 2 stop bits
+constexpr double MaxBacklog = 250000.0;      // how far a burst may run behind the program's writes
+constexpr int64_t PacketGapMs = 2000;        // an incomplete frame is dropped this long after its start
+constexpr double OutputSlice = 16000.0;      // a reply's bytes before its last go out at least this far apart
+constexpr double SpinLead = 150.0;           // real microseconds of polling before a reply's last byte
+constexpr uint64_t FloodReadPause = 20000;   // the master is left unread this long while a flood is cut
 constexpr std::chrono::nanoseconds MaxWait = std::chrono::milliseconds(50);
 
-double ByteTime(uint32_t baud)
-{
-    return BitsPerByte * 1e6 / static_cast<double>(baud > 0 ? baud : ProgrammerBaud);
-}
+double ByteTime(uint32_t baud) { return BitsPerByte * 1e6 / static_cast<double>(baud > 0 ? baud : ProgrammerBaud); }
 
 // The real time until `deadline` of the line's time, rounded up to the microsecond so the thread
 // never wakes before it; at most MaxWait.
@@ -65,12 +62,9 @@ timespec WaitUntil(double deadline, uint64_t now)
     return timespec{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
 }
 
-} // namespace
+}   // namespace
 
-uint64_t TBoardSim::Impl::Now()
-{
-    return Clock::Micros();
-}
+uint64_t TBoardSim::Impl::Now() { return Clock::Micros(); }
 
 void TBoardSim::Impl::Wake()
 {
@@ -391,8 +385,7 @@ void TBoardSim::Impl::Serve()
         guard.lock();
         if (fds[0].revents & POLLIN) {
             char drain[64];
-            while (::read(WakeRead, drain, sizeof drain) > 0) {
-            }
+            while (::read(WakeRead, drain, sizeof drain) > 0) {}
         }
         if (fds[1].revents & POLLOUT) OutBlocked = false;
     }

@@ -36,7 +36,7 @@ void FlipCase(std::vector<uint8_t>& text)
 // The first byte of a board data reply names its kind; a loader data reply is all data.
 size_t DataStart(uint8_t command) { return TSimLoader::IsLoaderCommand(command) ? 0 : 1; }
 
-} // namespace
+}   // namespace
 
 bool ShapeReply(FaultKind kind, uint8_t command, SimReply& reply)
 {
@@ -58,8 +58,7 @@ bool ShapeReply(FaultKind kind, uint8_t command, SimReply& reply)
         if (!reply.Text)
             for (size_t i = DataStart(command); i < reply.Payload.size(); ++i) reply.Payload[i] = 0;
         return true;
-    default:
-        return true;
+    default: return true;
     }
 }
 
@@ -77,9 +76,9 @@ bool ParseKind(const std::string& s, FaultKind& kind)
     static const struct {
         const char* Name;
         FaultKind Kind;
-    } kinds[] = {{"silent", FaultKind::Silent},       {"bad", FaultKind::Bad},   {"case", FaultKind::WrongCase},
-                 {"sum", FaultKind::CorruptSum},      {"late", FaultKind::Late}, {"malformed", FaultKind::Malformed},
-                 {"zero", FaultKind::ZeroData},       {"hangup", FaultKind::HangUp}};
+    } kinds[] = {{"silent", FaultKind::Silent},  {"bad", FaultKind::Bad},      {"case", FaultKind::WrongCase},
+                 {"sum", FaultKind::CorruptSum}, {"late", FaultKind::Late},    {"malformed", FaultKind::Malformed},
+                 {"zero", FaultKind::ZeroData},  {"hangup", FaultKind::HangUp}};
     for (const auto& k : kinds)
         if (s == k.Name) {
             kind = k.Kind;
@@ -88,7 +87,7 @@ bool ParseKind(const std::string& s, FaultKind& kind)
     return false;
 }
 
-} // namespace
+}   // namespace
 
 bool ParseFaultSpec(const std::string& text, FaultRule& rule)
 {
@@ -108,4 +107,4 @@ bool ParseFaultSpec(const std::string& text, FaultRule& rule)
     return true;
 }
 
-} // namespace sim
+}   // namespace sim

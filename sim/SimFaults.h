@@ -31,4 +31,4 @@ bool ShapeReply(FaultKind kind, uint8_t command, SimReply& reply);
 // "CMD:FROM:COUNT:KIND[:DELAY]", CMD in hex (0 = any), KIND silent|bad|case|sum|late|malformed|zero|hangup.
 bool ParseFaultSpec(const std::string& text, FaultRule& rule);
 
-} // namespace sim
+}   // namespace sim

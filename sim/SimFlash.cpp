@@ -101,4 +101,4 @@ void TSimFlash::WriteLinear(uint32_t address, const std::vector<uint8_t>& data)
     for (size_t i = 0; i < data.size() && address + i < FlashSize; ++i) bytes_[address + i] = data[i];
 }
 
-} // namespace sim
+}   // namespace sim

@@ -30,7 +30,7 @@ public:
     bool ReadPaged(uint32_t address, uint32_t count, std::vector<uint8_t>& out) const;
     bool WritePaged(uint32_t address, const std::vector<uint8_t>& data);
     bool ReadLinear(uint32_t address, uint32_t count, std::vector<uint8_t>& out) const;
-    void WriteLinear(uint32_t address, const std::vector<uint8_t>& data);  // clipped at the end
+    void WriteLinear(uint32_t address, const std::vector<uint8_t>& data);   // clipped at the end
 
 private:
     static uint32_t PagedAddress(uint32_t address, uint32_t i);
@@ -41,4 +41,4 @@ private:
     void* mapping_ = nullptr;
 };
 
-} // namespace sim
+}   // namespace sim

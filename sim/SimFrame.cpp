@@ -157,4 +157,4 @@ size_t TLineReceiver::BytesToNextEvent(uint8_t next) const
     return std::max<size_t>(1, run_ > 0 ? std::min(toEnd, BurstThreshold - run_) : toEnd);
 }
 
-} // namespace sim
+}   // namespace sim

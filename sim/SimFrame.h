@@ -9,7 +9,7 @@
 namespace sim {
 
 constexpr size_t MaxFramePayload = 252;
-constexpr size_t BurstThreshold = 64;       // consecutive 0x5C outside a frame that make a burst
+constexpr size_t BurstThreshold = 64;   // consecutive 0x5C outside a frame that make a burst
 constexpr uint8_t BurstByte = 0x5C;
 
 // The line's two sums: SumA plain, SumB of each byte rotated right by its position mod 8.
@@ -58,11 +58,11 @@ private:
 
     uint64_t gap_;
     const uint64_t quiet_;
-    std::vector<uint8_t> frame_;    // bytes of the open frame, length byte first
-    size_t expected_ = 0;           // bytes the open frame needs, 0 when none is open
+    std::vector<uint8_t> frame_;   // bytes of the open frame, length byte first
+    size_t expected_ = 0;          // bytes the open frame needs, 0 when none is open
     uint32_t frameBaud_ = 0;
     uint64_t frameStart_ = 0;
-    size_t run_ = 0;                // 0x5C run since a frame start; 0 when not counting
+    size_t run_ = 0;   // 0x5C run since a frame start; 0 when not counting
     uint64_t burstStart_ = 0;
     bool burst_ = false;
     size_t burstCount_ = 0;
@@ -70,4 +70,4 @@ private:
     uint64_t lastByte_ = 0;
 };
 
-} // namespace sim
+}   // namespace sim

@@ -11,7 +11,7 @@ uint32_t FlashAddressOf(const std::vector<uint8_t>& request)
     return static_cast<uint32_t>(request[1]) << 16 | static_cast<uint32_t>(request[2]) << 8 | request[3];
 }
 
-} // namespace
+}   // namespace
 
 bool TSimLoader::Handle(const std::vector<uint8_t>& request, uint64_t tick, SimReply& reply)
 {
@@ -83,4 +83,4 @@ bool TSimLoader::WriteFlash(const std::vector<uint8_t>& request, SimReply& reply
     return true;
 }
 
-} // namespace sim
+}   // namespace sim

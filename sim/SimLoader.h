@@ -22,7 +22,11 @@ public:
     bool Handle(const std::vector<uint8_t>& request, uint64_t tick, SimReply& reply);
     // After "BAUOK" has gone out at the old rate.
     void ApplyPendingBaud();
-    void Restart() { baud_ = LoaderDefaultBaud; pendingBaud_ = 0; }
+    void Restart()
+    {
+        baud_ = LoaderDefaultBaud;
+        pendingBaud_ = 0;
+    }
     uint32_t Baud() const { return baud_; }
 
     TSimRtc& Rtc() { return rtc_; }
@@ -42,4 +46,4 @@ private:
     TSimFlash flash_;
 };
 
-} // namespace sim
+}   // namespace sim

@@ -5,14 +5,11 @@
 namespace sim {
 namespace {
 
-constexpr size_t BlockRequestLength = 35;     // code, address high, address low, 32 bytes
+constexpr size_t BlockRequestLength = 35;   // code, address high, address low, 32 bytes
 constexpr size_t ShortRequestLength = 8;
 constexpr size_t BlockSize = 32;
 
-uint32_t AddressOf(const std::vector<uint8_t>& request)
-{
-    return static_cast<uint32_t>(request[1]) << 8 | request[2];
-}
+uint32_t AddressOf(const std::vector<uint8_t>& request) { return static_cast<uint32_t>(request[1]) << 8 | request[2]; }
 
 SimReply DataReply(uint8_t kind, const uint8_t* bytes, size_t count)
 {
@@ -23,11 +20,10 @@ SimReply DataReply(uint8_t kind, const uint8_t* bytes, size_t count)
     return r;
 }
 
-} // namespace
+}   // namespace
 
 TSimProgrammer::TSimProgrammer()
-    : program_(MemorySize, 0xFF), data_(MemorySize, 0xFF), ram_(RamSize, 0), ramBroken_(RamSize, 0),
-      config_(ConfigSize)
+    : program_(MemorySize, 0xFF), data_(MemorySize, 0xFF), ram_(RamSize, 0), ramBroken_(RamSize, 0), config_(ConfigSize)
 {
     // Any fixed content will do; a pattern makes a misplaced read visible.
     for (size_t i = 0; i < ConfigSize; ++i) config_[i] = static_cast<uint8_t>(i * 37 + 0x11);
@@ -38,10 +34,7 @@ void TSimProgrammer::PowerOn()
     if (phase_ == BoardPhase::Off) phase_ = BoardPhase::Running;
 }
 
-void TSimProgrammer::PowerOff()
-{
-    phase_ = BoardPhase::Off;
-}
+void TSimProgrammer::PowerOff() { phase_ = BoardPhase::Off; }
 
 void TSimProgrammer::BurstStarted()
 {
@@ -53,10 +46,7 @@ void TSimProgrammer::BurstEnded()
     if (phase_ == BoardPhase::BreakIn) phase_ = BoardPhase::Programmer;
 }
 
-void TSimProgrammer::BreakRamBits(uint32_t address, uint8_t mask)
-{
-    ramBroken_[address % RamSize] = mask;
-}
+void TSimProgrammer::BreakRamBits(uint32_t address, uint8_t mask) { ramBroken_[address % RamSize] = mask; }
 
 std::vector<uint8_t> TSimProgrammer::Ram() const
 {
@@ -142,8 +132,7 @@ bool TSimProgrammer::HandleProgrammer(const std::vector<uint8_t>& request, SimRe
         phase_ = BoardPhase::Running;
         reply.Restart = true;
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -175,4 +164,4 @@ SimReply TSimProgrammer::ReadConfig(uint8_t offset) const
     return DataReply(0x02, config_.data() + offset, BlockSize);
 }
 
-} // namespace sim
+}   // namespace sim

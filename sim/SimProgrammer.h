@@ -22,13 +22,17 @@ public:
     BoardPhase Phase() const { return phase_; }
     void PowerOn();
     void PowerOff();
-    void BurstStarted();    // a 0x5C burst at the programmer's rate
-    void BurstEnded();      // the line has been quiet long enough after it
+    void BurstStarted();   // a 0x5C burst at the programmer's rate
+    void BurstEnded();     // the line has been quiet long enough after it
     // False when the request gets no reply (wrong phase, unknown code, wrong length, 0xCD);
     // reply.Restart tells either way whether the board restarted.
     bool Handle(const std::vector<uint8_t>& request, SimReply& reply);
 
-    void SetVersion(char major, char minor) { major_ = major; minor_ = minor; }
+    void SetVersion(char major, char minor)
+    {
+        major_ = major;
+        minor_ = minor;
+    }
     void SetVersionReply(bool on) { versionReply_ = on; }
     // Bits of `mask` read as 0 at this RAM address (a defective cell for the RAM test).
     void BreakRamBits(uint32_t address, uint8_t mask);
@@ -52,4 +56,4 @@ private:
     std::vector<uint8_t> program_, data_, ram_, ramBroken_, config_;
 };
 
-} // namespace sim
+}   // namespace sim

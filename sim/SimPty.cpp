@@ -13,10 +13,7 @@
 namespace sim {
 namespace {
 
-std::string SystemError(const char* what)
-{
-    return std::string(what) + ": " + std::strerror(errno);
-}
+std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 uint32_t RateOfSpeed(speed_t speed)
 {
@@ -34,7 +31,7 @@ uint32_t RateOfSpeed(speed_t speed)
     }
 }
 
-} // namespace
+}   // namespace
 
 bool TSimPty::Open(std::string& error)
 {
@@ -58,7 +55,7 @@ bool TSimPty::Open(std::string& error)
     }
     // Raw from the start, so a program that opens the port before setting it loses nothing to
     // echo or line editing.
-    termios t {};
+    termios t{};
     tcgetattr(slave, &t);
     cfmakeraw(&t);
     tcsetattr(slave, TCSANOW, &t);
@@ -79,7 +76,7 @@ void TSimPty::Close()
 uint32_t TSimPty::LineRate() const
 {
     if (slave_ < 0) return 0;
-    termios t {};
+    termios t{};
     if (tcgetattr(slave_, &t) != 0) return 0;
     uint32_t rate = RateOfSpeed(cfgetospeed(&t));
     if (rate == 0 && !ReadOutputRate(slave_, rate)) return 0;
@@ -105,4 +102,4 @@ void RemoveLink(const std::string& link, const std::string& target)
     if (n > 0 && target == std::string(buffer, static_cast<size_t>(n))) ::unlink(link.c_str());
 }
 
-} // namespace sim
+}   // namespace sim

@@ -35,4 +35,4 @@ bool PointLink(const std::string& link, const std::string& target, std::string& 
 // Removes `link` when it still points at `target`.
 void RemoveLink(const std::string& link, const std::string& target);
 
-} // namespace sim
+}   // namespace sim

@@ -8,9 +8,9 @@
 namespace sim {
 
 struct SimReply {
-    bool Text = false;              // a word such as "OK!", as opposed to a data reply
+    bool Text = false;   // a word such as "OK!", as opposed to a data reply
     std::vector<uint8_t> Payload;
-    bool Restart = false;           // the board restarted: its loader is back at its default rate
+    bool Restart = false;   // the board restarted: its loader is back at its default rate
 };
 
 inline SimReply TextReply(const char* word)
@@ -21,4 +21,4 @@ inline SimReply TextReply(const char* word)
     return r;
 }
 
-} // namespace sim
+}   // namespace sim

@@ -25,8 +25,7 @@ int DaysInMonth(int year, int month)
 
 bool ValidDate(int year, int month, int day)
 {
-    return year >= 2000 && year <= 2099 && month >= 1 && month <= 12 && day >= 1 &&
-           day <= DaysInMonth(year, month);
+    return year >= 2000 && year <= 2099 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 int64_t DaysFrom2000(int year, int month, int day)
@@ -77,17 +76,13 @@ int DecodeHour(uint8_t r, bool& ok)
     return h12 % 12 + ((r & 0x20) ? 12 : 0);
 }
 
-} // namespace
+}   // namespace
 
-TSimRtc::TSimRtc()
-{
-    Set(2024, 1, 1, 12, 0, 0, 0);
-}
+TSimRtc::TSimRtc() { Set(2024, 1, 1, 12, 0, 0, 0); }
 
 bool TSimRtc::Set(int year, int month, int day, int hour, int minute, int second, uint64_t tick)
 {
-    if (!ValidDate(year, month, day) || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
-        second > 59)
+    if (!ValidDate(year, month, day) || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return false;
     base_ = DaysFrom2000(year, month, day) * SecondsPerDay + hour * 3600 + minute * 60 + second;
     baseTick_ = tick;
@@ -158,4 +153,4 @@ bool TSimRtc::Write(int first, const std::vector<uint8_t>& data, uint64_t tick)
     return true;
 }
 
-} // namespace sim
+}   // namespace sim

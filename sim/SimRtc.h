@@ -29,13 +29,13 @@ private:
     void Encode(uint64_t tick, uint8_t regs[8]) const;
     int64_t SecondsAt(uint64_t tick) const;
 
-    int64_t base_ = 0;          // seconds since 2000-01-01 00:00:00 at baseTick_
+    int64_t base_ = 0;   // seconds since 2000-01-01 00:00:00 at baseTick_
     uint64_t baseTick_ = 0;
-    bool running_ = true;       // false after a write that made no valid time
-    uint8_t frozen_[8] = {};    // the registers as written while not running
+    bool running_ = true;      // false after a write that made no valid time
+    uint8_t frozen_[8] = {};   // the registers as written while not running
     bool twelveHour_ = false;
     uint8_t control_ = 0;
     uint8_t ram_[RtcRegisterCount] = {};
 };
 
-} // namespace sim
+}   // namespace sim

@@ -30,7 +30,7 @@ std::string NameOf(const std::string& path) { return std::filesystem::path(path)
 
 bool IsFolder(const std::string& path)
 {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -43,7 +43,7 @@ std::string NearestExisting(std::string folder)
     }
     return folder;
 }
-} // namespace
+}   // namespace
 
 TSlotBinding BindingOf(const std::string& port)
 {
@@ -55,7 +55,7 @@ TSlotBinding BindingOf(const std::string& port)
 std::string PresentDevice(const std::string& port)
 {
     // A link whose device is gone (udev not done yet) is not a port.
-    struct stat info{};
+    struct stat info {};
     if (::stat(port.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return {};
     return port;
 }

@@ -58,8 +58,8 @@ bool NodeMatches(DEVINST node, TSlotBinding binding, const std::wstring& wanted)
     wchar_t paths[2048] = {};
     ULONG size = sizeof paths - 2 * sizeof(wchar_t);
     DEVPROPTYPE type = 0;
-    if (CM_Get_DevNode_PropertyW(node, &DEVPKEY_Device_LocationPaths, &type, reinterpret_cast<BYTE*>(paths), &size, 0) !=
-            CR_SUCCESS ||
+    if (CM_Get_DevNode_PropertyW(node, &DEVPKEY_Device_LocationPaths, &type, reinterpret_cast<BYTE*>(paths), &size,
+                                 0) != CR_SUCCESS ||
         type != DEVPROP_TYPE_STRING_LIST)
         return false;
     for (const wchar_t* path = paths; *path; path += wcslen(path) + 1)
@@ -77,7 +77,7 @@ bool DeviceMatches(DEVINST node, TSlotBinding binding, const std::wstring& wante
     }
     return false;
 }
-} // namespace
+}   // namespace
 
 TSlotBinding BindingOf(const std::string& port)
 {
@@ -126,7 +126,7 @@ std::string DeviceAmong(const std::string& port, const std::vector<TPresentPort>
     }
     return {};
 }
-} // namespace
+}   // namespace
 
 std::string PresentDevice(const std::string& port) { return DeviceAmong(port, PresentPorts()); }
 

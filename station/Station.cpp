@@ -23,12 +23,12 @@ struct TSlot {
     TSlotEntry Entry;
     TSlotView View;
     std::atomic<bool> Stop{false};
-    bool PulledDuringJob = false;    // watcher's: the port went away while the job ran
-    uint64_t SeenRemovals = 0;       // watcher's
-    uint32_t SettleStart = 0;        // watcher's: tick the port appeared
+    bool PulledDuringJob = false;   // watcher's: the port went away while the job ran
+    uint64_t SeenRemovals = 0;      // watcher's
+    uint32_t SettleStart = 0;       // watcher's: tick the port appeared
     std::thread Job;
 };
-} // namespace
+}   // namespace
 
 const char* SlotStateText(TSlotState state)
 {
@@ -77,8 +77,8 @@ struct TStation::TImpl {
     std::thread Watcher;
     SteadyClock::time_point ShiftStart = SteadyClock::now();
 
-    mutable std::mutex Lock;          // the views, the counters, the flags below
-    std::mutex NotifyLock;            // one observer call at a time, in the order of the changes
+    mutable std::mutex Lock;   // the views, the counters, the flags below
+    std::mutex NotifyLock;     // one observer call at a time, in the order of the changes
     mutable std::condition_variable EndedChanged;
     TStationCounters Counters;
     int32_t EndAfter = 0;
@@ -93,7 +93,10 @@ struct TStation::TImpl {
         return counters;
     }
     void Change(size_t slot, TSlotEvent event, const std::function<void(TSlotView&)>& edit);
-    void SetState(size_t slot, TSlotState state) { Change(slot, TSlotEvent::State, [state](TSlotView& v) { v.State = state; }); }
+    void SetState(size_t slot, TSlotState state)
+    {
+        Change(slot, TSlotEvent::State, [state](TSlotView& v) { v.State = state; });
+    }
     void WatchPorts();
     int64_t Look(size_t slot, bool present, uint32_t now);
     void StartJob(size_t slot);
@@ -201,7 +204,8 @@ void TStation::TImpl::RunJob(size_t slot, const std::string& device)
     record.Device = device;
     record.StartUtc = UtcNow();
     auto start = SteadyClock::now();
-    TSlotDialogue ui([this, slot](TSlotEvent event, const std::function<void(TSlotView&)>& edit) { Change(slot, event, edit); });
+    TSlotDialogue ui(
+        [this, slot](TSlotEvent event, const std::function<void(TSlotView&)>& edit) { Change(slot, event, edit); });
     record.Outcome = Job.Run(device, ui, s.Stop, Trace ? Trace(device) : PacketTrace{});
     record.Seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
     record.EndUtc = UtcNow();
@@ -222,11 +226,13 @@ TBoardRecord TStation::TImpl::Finish(size_t slot, TBoardRecord record, const TSl
         record.Text = "Плата извлечена во время работы: " + ui.Step() + percent + ".\n" + PulledNote;
     } else if (record.Outcome != TOutcome::Done && Stopping) {
         record.Outcome = TOutcome::Stopped;
-        record.Text = StoppedAtText(ui.Step(), std::max(0, ui.Percent())) + "\n" + StoppedBoardWorkNote(TBoardWork::Program);
+        record.Text = StoppedAtText(ui.Step(), std::max(0, ui.Percent())) + "\n" +
+                      StoppedBoardWorkNote(TBoardWork::Program);
     } else if (record.Outcome == TOutcome::Done) {
         record.Text = ui.LastInformation().empty() ? "OK" : ui.LastInformation();
         if (Job.Entry().LoaderBlock > 0)
-            record.Text += "\nБлок №" + std::to_string(Job.Entry().LoaderBlock) + " записан: «" + Job.Entry().LoaderName + "».";
+            record.Text += "\nБлок №" + std::to_string(Job.Entry().LoaderBlock) + " записан: «" +
+                           Job.Entry().LoaderName + "».";
     } else {
         record.Text = (ui.LastText().empty() ? std::string("Ошибка") : ui.LastText()) + "\n" + ReplugNote;
     }
@@ -263,7 +269,10 @@ TStation::TStation(const TStationFile& file, const TStationJob& job, TStationObs
 
 TStation::~TStation() { Stop(); }
 
-void TStation::SetTrace(std::function<PacketTrace(const std::string& device)> trace) { impl_->Trace = std::move(trace); }
+void TStation::SetTrace(std::function<PacketTrace(const std::string& device)> trace)
+{
+    impl_->Trace = std::move(trace);
+}
 
 bool TStation::Start(std::string& error)
 {

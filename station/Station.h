@@ -42,15 +42,15 @@ const char* SlotStateKey(TSlotState state);
 
 // One board's record: the run log's line, --on-result's JSON, the window's last result.
 struct TBoardRecord {
-    std::string Label;          // the slot's label
-    std::string Socket;         // the slot's port as the station file names it
-    std::string Device;         // what was opened (/dev/serial/by-path/..., COM7)
-    std::string StartUtc;       // "2026-12-11T14:36:20Z"
+    std::string Label;      // the slot's label
+    std::string Socket;     // the slot's port as the station file names it
+    std::string Device;     // what was opened (/dev/serial/by-path/..., COM7)
+    std::string StartUtc;   // "2026-12-11T14:36:20Z"
     std::string EndUtc;
-    double Seconds = 0;         // duration
+    double Seconds = 0;   // duration
     TOutcome Outcome = TOutcome::Done;
-    std::string Text;           // the outcome in the system's words: what, then why and what to do
-    std::string Version;        // the board's reported version line; empty when none was read
+    std::string Text;      // the outcome in the system's words: what, then why and what to do
+    std::string Version;   // the board's reported version line; empty when none was read
     bool Passed() const { return Outcome == TOutcome::Done; }
 };
 
@@ -59,20 +59,20 @@ struct TSlotView {
     std::string Label;
     std::string Socket;
     TSlotState State = TSlotState::Idle;
-    std::string Step;           // the workflow's status line ("Программирование", "Сверка", ...)
-    int32_t Percent = -1;       // -1: no gauge
-    double Rate = 0;            // bytes per second of the transfer under way; 0: not counted
-    double SecondsLeft = -1;    // of the transfer under way; -1: unknown
+    std::string Step;          // the workflow's status line ("Программирование", "Сверка", ...)
+    int32_t Percent = -1;      // -1: no gauge
+    double Rate = 0;           // bytes per second of the transfer under way; 0: not counted
+    double SecondsLeft = -1;   // of the transfer under way; -1: unknown
     std::vector<std::string> Lines;   // the last message: what, why, what to do (one line each)
-    bool HasResult = false;     // a board has ended in this slot in this shift
-    TBoardRecord Last;          // that board's record
+    bool HasResult = false;           // a board has ended in this slot in this shift
+    TBoardRecord Last;                // that board's record
 };
 
 struct TStationCounters {
     int32_t Passed = 0;
     int32_t Failed = 0;
-    int32_t Stopped = 0;        // cut short by the end of the shift: in neither count
-    double ShiftSeconds = 0;    // since Start
+    int32_t Stopped = 0;       // cut short by the end of the shift: in neither count
+    double ShiftSeconds = 0;   // since Start
     int32_t Total() const { return Passed + Failed; }
     // Passed share of the boards, in %; 0 before the first board.
     double YieldPercent() const { return Total() ? 100.0 * Passed / Total() : 0.0; }

@@ -47,7 +47,8 @@ size_t CharacterCount(std::string_view s)
 
 bool ParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& value)
 {
-    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     value = std::stoi(text);
     return value >= low && value <= high;
@@ -80,7 +81,9 @@ std::string FullName(const std::string& folder, const std::string& name)
 class TParser {
 public:
     TParser(const std::string& folder, TStationFile& file, TStationFileError& error)
-        : folder_(folder), file_(file), error_(error) {}
+        : folder_(folder), file_(file), error_(error)
+    {
+    }
 
     bool Line(const std::string& raw, int32_t number);
     bool Finish();
@@ -143,12 +146,12 @@ bool TParser::JobKey(const std::string& key, const std::string& value, int32_t l
         if (!ParseNumber(value, 1, BlockCountInLoader, job.LoaderBlock))
             return Fail(line, "LoaderBlock «" + value + "»: ожидается номер блока от 1 до 8");
     } else if (k == "loadername") {
-        if (CharacterCount(value) > MaxLoaderName)
-            return Fail(line, "LoaderName длиннее 63 символов");
+        if (CharacterCount(value) > MaxLoaderName) return Fail(line, "LoaderName длиннее 63 символов");
         job.LoaderName = value;
         nameLine_ = line;
     } else if (k == "formatloader") {
-        if (!ParseYesNo(value, job.FormatLoader)) return Fail(line, "FormatLoader «" + value + "»: ожидается yes или no");
+        if (!ParseYesNo(value, job.FormatLoader))
+            return Fail(line, "FormatLoader «" + value + "»: ожидается yes или no");
     } else if (k == "settle") {
         if (!ParseNumber(value, 0, MaxSettleMs, file_.SettleMs))
             return Fail(line, "Settle «" + value + "»: ожидается время в мс от 0 до 60000");
@@ -177,10 +180,11 @@ bool TParser::Finish()
 {
     if (!file_.Job.LoaderName.empty() && file_.Job.LoaderBlock == 0)
         return Fail(nameLine_, "LoaderName без LoaderBlock: укажите номер блока");
-    if (!sawSlots_ || file_.Slots.empty()) return Fail(0, "нет ни одного гнезда: добавьте раздел [Slots] с строками МЕТКА=ПОРТ");
+    if (!sawSlots_ || file_.Slots.empty())
+        return Fail(0, "нет ни одного гнезда: добавьте раздел [Slots] с строками МЕТКА=ПОРТ");
     return true;
 }
-} // namespace
+}   // namespace
 
 bool ParseStationText(const std::string& text, const std::string& folder, TStationFile& file, TStationFileError& error)
 {

@@ -29,7 +29,7 @@ struct TSlotEntry {
     std::string Label;
     std::string Port;
     TSlotBinding Binding = TSlotBinding::PortName;
-    int32_t Line = 0;     // where the file names it
+    int32_t Line = 0;   // where the file names it
 };
 
 struct TJobEntry {
@@ -60,8 +60,7 @@ constexpr int32_t MaxSettleMs = 60000;
 // Reads and checks `path`; false with `error` filled when it is refused.
 bool ReadStationFile(const std::string& path, TStationFile& file, TStationFileError& error);
 // The same for the file's text; relative names are taken from `folder`.
-bool ParseStationText(const std::string& text, const std::string& folder, TStationFile& file,
-                      TStationFileError& error);
+bool ParseStationText(const std::string& text, const std::string& folder, TStationFile& file, TStationFileError& error);
 
 // What a port string binds to: a socket, a by-id name or a port name.
 TSlotBinding BindingOf(const std::string& port);

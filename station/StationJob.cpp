@@ -62,7 +62,7 @@ private:
 };
 
 std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
-} // namespace
+}   // namespace
 
 struct TStationJob::TImpl {
     TJobEntry Entry;

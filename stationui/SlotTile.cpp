@@ -51,7 +51,7 @@ QString RateLine(const TSlotView& view)
     if (view.SecondsLeft >= 0) parts << QString::fromUtf8("осталось ") + DurationText(view.SecondsLeft);
     return parts.join(QStringLiteral(", "));
 }
-} // namespace
+}   // namespace
 
 TSlotTile::TSlotTile(const TSlotView& view, std::function<void()> showLog, QWidget* parent)
     : QFrame(parent), showLog_(std::move(showLog))
@@ -157,8 +157,8 @@ void TSlotTile::Show(const TSlotView& view)
     // Green or red even once the slot is empty again: a board pulled out mid-job leaves at once.
     QPalette last = LastLabel->palette();
     last.setColor(QPalette::WindowText, !view.HasResult || view.Last.Outcome == TOutcome::Stopped ? QColor(80, 80, 80)
-                                        : view.Last.Passed()                                   ? QColor(20, 110, 30)
-                                                                                               : QColor(160, 0, 0));
+                                        : view.Last.Passed()                                      ? QColor(20, 110, 30)
+                                                                                                  : QColor(160, 0, 0));
     LastLabel->setPalette(last);
     if (repaint) update();
 }

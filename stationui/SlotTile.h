@@ -28,8 +28,8 @@ public:
     static QColor Fill(TSlotState state);
     static QColor Border(TSlotState state);
 
-    QLabel* LabelLabel = nullptr;   // the slot's label
-    QLabel* SocketLabel = nullptr;  // the port it is bound to, its last part
+    QLabel* LabelLabel = nullptr;    // the slot's label
+    QLabel* SocketLabel = nullptr;   // the port it is bound to, its last part
     QLabel* StateLabel = nullptr;
     QLabel* StepLabel = nullptr;
     QLabel* RateLabel = nullptr;    // rate and time left of the transfer under way

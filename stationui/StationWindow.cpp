@@ -28,7 +28,7 @@ QString RecordLine(const TBoardRecord& record)
     if (!record.Version.empty()) line += QString::fromUtf8(", версия ") + Text(record.Version);
     return line;
 }
-} // namespace
+}   // namespace
 
 TStationWindow::TStationWindow(TStationFile file, std::unique_ptr<TStationJob> job, QWidget* owner)
     : QDialog(owner), file_(std::move(file)), job_(std::move(job)), logs_(file_.Slots.size()),
@@ -54,7 +54,8 @@ bool TStationWindow::StartStation()
     std::string error;
     if (!station_->Start(error)) {
         StatusLabel->setText(QString::fromUtf8("Станция не запущена."));
-        MsgBox(this, "Не удалось следить за портами гнёзд: " + error + "\nПроверьте файл станции и права на папки портов.",
+        MsgBox(this,
+               "Не удалось следить за портами гнёзд: " + error + "\nПроверьте файл станции и права на папки портов.",
                Caption, TBoxKind::Error);
         return false;
     }
@@ -78,7 +79,8 @@ bool TStationWindow::MayClose()
     if (work_.Busy()) return false;
     if (started_ && !stopped_) {
         std::vector<TSlotView> views = station_->Slots();
-        bool working = std::any_of(views.begin(), views.end(), [](const TSlotView& v) { return v.State == TSlotState::Working; });
+        bool working = std::any_of(views.begin(), views.end(),
+                                   [](const TSlotView& v) { return v.State == TSlotState::Working; });
         if (working && MsgBox(this,
                               "Идёт запись плат. Остановить станцию и закрыть окно?\n"
                               "Работа закончится после текущего обмена; платы, запись которых не закончена, "
@@ -117,7 +119,8 @@ void TStationWindow::ShowCounters(const TStationCounters& counters)
 {
     PassedLabel->setText(QString::number(counters.Passed));
     FailedLabel->setText(QString::number(counters.Failed));
-    YieldLabel->setText(counters.Total() ? Decimal(counters.YieldPercent()) + QStringLiteral(" %") : QStringLiteral("—"));
+    YieldLabel->setText(counters.Total() ? Decimal(counters.YieldPercent()) + QStringLiteral(" %")
+                                         : QStringLiteral("—"));
     RateLabel->setText(Decimal(counters.BoardsPerHour()));
     int seconds = static_cast<int>(counters.ShiftSeconds);
     ShiftLabel->setText(QStringLiteral("%1:%2:%3")
@@ -143,7 +146,12 @@ void TStationWindow::PostFlush()
 {
     if (flushPosted_) return;
     flushPosted_ = true;
-    QMetaObject::invokeMethod(this, [this] { if (!flushTimer_->isActive()) flushTimer_->start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+        if (!flushTimer_->isActive()) flushTimer_->start();
+        },
+        Qt::QueuedConnection);
 }
 
 void TStationWindow::SlotChanged(size_t slot, TSlotEvent event, const TSlotView& view)
@@ -212,7 +220,9 @@ void OpenStationWindow(const std::string& path, QWidget* owner)
     auto job = std::make_unique<TStationJob>();
     TStationRefusal refusal;
     if (!LoadStation(path, file, *job, refusal)) {
-        MsgBox(owner, std::string(refusal.BadFile ? "Файл станции не принят:\n" : "Задание станции не принято:\n") + refusal.Text,
+        MsgBox(owner,
+               std::string(refusal.BadFile ? "Файл станции не принят:\n" : "Задание станции не принято:\n") +
+                   refusal.Text,
                Caption, TBoxKind::Error);
         return;
     }

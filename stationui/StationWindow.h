@@ -64,14 +64,14 @@ public:
 
     QGroupBox* JobGroup = nullptr;
     QLabel* FirmwareLabel = nullptr;
-    QLabel* ExtrasLabel = nullptr;    // fonts and loader block, when the job has them
-    QLabel* FileLabel = nullptr;      // the station file
+    QLabel* ExtrasLabel = nullptr;   // fonts and loader block, when the job has them
+    QLabel* FileLabel = nullptr;     // the station file
     QGroupBox* CountersGroup = nullptr;
     QLabel* PassedLabel = nullptr;
     QLabel* FailedLabel = nullptr;
     QLabel* YieldLabel = nullptr;
-    QLabel* RateLabel = nullptr;      // boards per hour
-    QLabel* ShiftLabel = nullptr;     // the shift's duration
+    QLabel* RateLabel = nullptr;    // boards per hour
+    QLabel* ShiftLabel = nullptr;   // the shift's duration
     QLabel* StatusLabel = nullptr;
     QWidget* TilePanel = nullptr;
     std::vector<TSlotTile*> Tiles;
@@ -97,7 +97,7 @@ private:
     std::unique_ptr<TStation> station_;
     TWindowWork work_{*this};
     QTimer* flushTimer_ = nullptr;
-    QTimer* clockTimer_ = nullptr;    // the shift's duration and the boards per hour move on their own
+    QTimer* clockTimer_ = nullptr;   // the shift's duration and the boards per hour move on their own
     std::vector<QStringList> logs_;
     std::vector<QPointer<TSlotLogWindow>> logWindows_;
     bool started_ = false;

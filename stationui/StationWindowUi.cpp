@@ -36,7 +36,7 @@ QLabel* Counter(const char* name, QWidget* parent)
     label->setMinimumWidth(QFontMetrics(font).horizontalAdvance(QStringLiteral("00000,0 %")) / 2);
     return label;
 }
-} // namespace
+}   // namespace
 
 void TStationWindow::CreateControls()
 {
@@ -46,20 +46,24 @@ void TStationWindow::CreateControls()
 
     JobGroup = Named(new QGroupBox(QString::fromUtf8(" Задание "), this), "JobGroup");
     FirmwareLabel = Named(new QLabel(JobGroup), "FirmwareLabel");
-    FirmwareLabel->setText(QString::fromUtf8("Прошивка: ") + Text(job_->FirmwareName()) + QString::fromUtf8("  (SHA-256 ") +
-                           Text(job_->FirmwareSha256().substr(0, 12)) + QLatin1Char(')'));
+    FirmwareLabel->setText(QString::fromUtf8("Прошивка: ") + Text(job_->FirmwareName()) +
+                           QString::fromUtf8("  (SHA-256 ") + Text(job_->FirmwareSha256().substr(0, 12)) +
+                           QLatin1Char(')'));
     FirmwareLabel->setToolTip(QString::fromUtf8("SHA-256 ") + Text(job_->FirmwareSha256()));
     QStringList extras;
     if (!file_.Job.Fonts.empty()) extras << QString::fromUtf8("шрифты ") + QFileInfo(Text(file_.Job.Fonts)).fileName();
     if (file_.Job.LoaderBlock > 0)
-        extras << QString::fromUtf8("блок загрузчика №%1 «%2»").arg(file_.Job.LoaderBlock).arg(Text(file_.Job.LoaderName));
-    ExtrasLabel = Named(new QLabel(extras.isEmpty() ? QString::fromUtf8("Без шрифтов и блока загрузчика")
-                                                    : QString::fromUtf8("Дополнительно: ") + extras.join(QStringLiteral(", ")),
+        extras
+            << QString::fromUtf8("блок загрузчика №%1 «%2»").arg(file_.Job.LoaderBlock).arg(Text(file_.Job.LoaderName));
+    ExtrasLabel = Named(new QLabel(extras.isEmpty()
+                                       ? QString::fromUtf8("Без шрифтов и блока загрузчика")
+                                       : QString::fromUtf8("Дополнительно: ") + extras.join(QStringLiteral(", ")),
                                    JobGroup),
                         "ExtrasLabel");
-    FileLabel = Named(new QLabel(QString::fromUtf8("Файл станции: %1, гнёзд: %2").arg(Text(file_.Path)).arg(file_.Slots.size()),
-                                 JobGroup),
-                      "FileLabel");
+    FileLabel = Named(
+        new QLabel(QString::fromUtf8("Файл станции: %1, гнёзд: %2").arg(Text(file_.Path)).arg(file_.Slots.size()),
+                   JobGroup),
+        "FileLabel");
 
     CountersGroup = Named(new QGroupBox(QString::fromUtf8(" Смена "), this), "CountersGroup");
     PassedLabel = Counter("PassedLabel", CountersGroup);
@@ -77,7 +81,8 @@ void TStationWindow::CreateControls()
     TilePanel = Named(new QWidget(this), "TilePanel");
     std::vector<TSlotView> views = station_->Slots();
     for (size_t slot = 0; slot < views.size(); ++slot)
-        Tiles.push_back(new TSlotTile(views[slot], [this, slot] { ShowSlotLog(slot); }, TilePanel));
+        Tiles.push_back(new TSlotTile(
+            views[slot], [this, slot] { ShowSlotLog(slot); }, TilePanel));
 
     StatusLabel = Named(new QLabel(QString::fromUtf8("Станция не запущена."), this), "StatusLabel");
     CloseButton = MakeButton("CloseButton", "Закрыть", 75, this);

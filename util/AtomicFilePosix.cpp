@@ -41,8 +41,7 @@ std::string TargetOf(const std::string& path, TMaybeProblem& reason)
 TMaybeProblem Refusal(const std::string& path, struct stat& existing, bool& exists)
 {
     exists = stat(path.c_str(), &existing) == 0;
-    if (!exists)
-        return errno == ENOENT ? TMaybeProblem() : TProblem(TProblemKind::Unwritable, std::strerror(errno));
+    if (!exists) return errno == ENOENT ? TMaybeProblem() : TProblem(TProblemKind::Unwritable, std::strerror(errno));
     if (!S_ISREG(existing.st_mode)) return TProblem(TProblemKind::NotRegular, "это не обычный файл");
     if (!(existing.st_mode & S_IWUSR) || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
         return TProblem(TProblemKind::NoPermission, "файл только для чтения");
@@ -67,7 +66,7 @@ void SyncFolderOf(const std::string& path)
     fsync(fd);
     close(fd);
 }
-} // namespace
+}   // namespace
 
 TMaybeProblem ReplaceFile(const std::string& path, std::string_view bytes)
 {

@@ -26,12 +26,13 @@ bool IsReadOnly(const std::wstring& path)
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
-} // namespace
+}   // namespace
 
 TMaybeProblem ReplaceFile(const std::string& path, std::string_view bytes)
 {
     std::wstring target = WideFromUtf8(path);
-    if (IsReadOnly(target)) return TProblem(TProblemKind::NoPermission, path + ": файл защищён от записи (только для чтения)");
+    if (IsReadOnly(target))
+        return TProblem(TProblemKind::NoPermission, path + ": файл защищён от записи (только для чтения)");
     std::string tempName = path + ".tmp";
     std::wstring temp = WideFromUtf8(tempName);
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -42,5 +43,6 @@ TMaybeProblem ReplaceFile(const std::string& path, std::string_view bytes)
         return std::nullopt;
     if (ok) saved = GetLastError();
     if (h != INVALID_HANDLE_VALUE) DeleteFileW(temp.c_str());
-    return TProblem(TProblemKind::Unwritable, (h == INVALID_HANDLE_VALUE ? tempName : path) + ": " + SystemErrorText(saved));
+    return TProblem(TProblemKind::Unwritable,
+                    (h == INVALID_HANDLE_VALUE ? tempName : path) + ": " + SystemErrorText(saved));
 }

@@ -12,10 +12,10 @@
 // The box a message is shown in: its icon, its buttons and the pre-selected one. Every box is
 // task-modal. How each kind looks is the toolkit's business (widgets/).
 enum class TBoxKind {
-    Error,          // error icon, OK
-    Information,    // information icon, OK
-    AskDefaultNo,   // exclamation icon, Yes and No, No pre-selected
-    AskDefaultYes,  // exclamation icon, Yes and No, Yes pre-selected
+    Error,           // error icon, OK
+    Information,     // information icon, OK
+    AskDefaultNo,    // exclamation icon, Yes and No, No pre-selected
+    AskDefaultYes,   // exclamation icon, Yes and No, Yes pre-selected
 };
 
 // The button pressed; a box closed without one answers No when it has No, else OK.
@@ -25,21 +25,21 @@ enum class TAnswer { Ok, Yes, No };
 inline bool Asks(TBoxKind kind) { return kind == TBoxKind::AskDefaultNo || kind == TBoxKind::AskDefaultYes; }
 
 enum class TMessageId {
-    PortError,            // the port could not be opened
-    SwitchBoardOn,        // no answer to the reset: the user switches the board on, then OK
-    NoBoard,              // the break-in found no board
-    ConnectionLost,       // programming, RAM test or configuration read lost the board
-    ProgrammingFailed,    // the board answered "BAD"
+    PortError,           // the port could not be opened
+    SwitchBoardOn,       // no answer to the reset: the user switches the board on, then OK
+    NoBoard,             // the break-in found no board
+    ConnectionLost,      // programming, RAM test or configuration read lost the board
+    ProgrammingFailed,   // the board answered "BAD"
     ProgrammingDone,
-    RamResult,            // the RAM test's count of differing bytes
-    FontsUnreadable,      // the font file was refused
-    FontsDoNotFit,        // the fonts do not fit below the font table
-    LoaderLinkError,      // the loader failed or fell silent
-    FormatOffer,          // the store is not formatted or damaged: format it?
-    FormatQuestion,       // "format" asked for: all blocks will be lost
+    RamResult,         // the RAM test's count of differing bytes
+    FontsUnreadable,   // the font file was refused
+    FontsDoNotFit,     // the fonts do not fit below the font table
+    LoaderLinkError,   // the loader failed or fell silent
+    FormatOffer,       // the store is not formatted or damaged: format it?
+    FormatQuestion,    // "format" asked for: all blocks will be lost
     EraseQuestion,
     EraseAllQuestion,
-    WriteQuestion,        // write into an empty block?
+    WriteQuestion,   // write into an empty block?
     BlockAlreadyEmpty,
     EraseFailed,
     WriteFailed,
@@ -64,7 +64,7 @@ struct TMessage {
     TMessageId Id;
     std::string Caption;
     std::string Text;
-    TBoxKind Box;     // the box exactly as it is shown: icon, buttons, default button
+    TBoxKind Box;   // the box exactly as it is shown: icon, buttons, default button
 
     TMessageKind Kind() const { return KindOf(Id); }
     // For a question: whether Yes is the pre-selected answer.
@@ -77,15 +77,15 @@ TMessage PortErrorMessage(const std::string& details = {});
 
 // How a workflow ended. The front ends derive their exit statuses from it.
 enum class TOutcome {
-    Done,          // finished (a RAM test with differing bytes says so in its count)
-    LinkLost,      // no answer, lost connection, loader link failure
-    BoardBad,      // the board answered "BAD", or the RAM test found differing bytes
-    PortFailed,    // the port could not be opened
-    FileRefused,   // a font or image file was refused
-    Declined,      // a question was answered No; nothing changed
-    Refused,       // not possible now (not ready, no such block, block already empty)
-    NothingStored, // the block to be read back holds nothing
-    Stopped,       // the user stopped the work halfway (Ctrl-C, SIGTERM)
+    Done,            // finished (a RAM test with differing bytes says so in its count)
+    LinkLost,        // no answer, lost connection, loader link failure
+    BoardBad,        // the board answered "BAD", or the RAM test found differing bytes
+    PortFailed,      // the port could not be opened
+    FileRefused,     // a font or image file was refused
+    Declined,        // a question was answered No; nothing changed
+    Refused,         // not possible now (not ready, no such block, block already empty)
+    NothingStored,   // the block to be read back holds nothing
+    Stopped,         // the user stopped the work halfway (Ctrl-C, SIGTERM)
 };
 
 // A transfer's progress: the percentage the gauge shows and the bytes behind it. Total is 0 when

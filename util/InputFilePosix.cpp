@@ -26,7 +26,7 @@ std::optional<TProblemKind> ReadAll(int fd, size_t maxBytes, std::vector<uint8_t
         bytes.insert(bytes.end(), chunk, chunk + n);
     }
 }
-} // namespace
+}   // namespace
 
 TMaybeProblem ReadInputFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes)
 {

@@ -7,10 +7,13 @@ namespace {
 TProblemKind OpenProblem(DWORD error)
 {
     switch (error) {
-    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME: case ERROR_BAD_NETPATH:
-        return TProblemKind::Missing;
-    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION:
-        return TProblemKind::NoPermission;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH: return TProblemKind::Missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return TProblemKind::NoPermission;
     default: return TProblemKind::Unreadable;
     }
 }
@@ -47,7 +50,7 @@ std::optional<TProblemKind> ReadAll(HANDLE h, size_t maxBytes, std::vector<uint8
         bytes.insert(bytes.end(), chunk, chunk + n);
     }
 }
-} // namespace
+}   // namespace
 
 TMaybeProblem ReadInputFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes)
 {
@@ -55,8 +58,8 @@ TMaybeProblem ReadInputFile(const std::string& path, size_t maxBytes, std::vecto
     std::wstring wide = WideFromUtf8(path);
     if (NamesDevice(wide)) return InputFileProblem(TProblemKind::NotRegular, maxBytes);
     // Backup semantics let a folder be opened, so that it is named as "not a file", not as denied.
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return InputFileProblem(OpenProblem(GetLastError()), maxBytes);
     std::optional<TProblemKind> problem = KindProblem(h);
     LARGE_INTEGER size{};

@@ -18,11 +18,10 @@ size_t LastSeparator(std::string_view path)
 std::string AsciiUpper(std::string_view s)
 {
     std::string u(s);
-    std::transform(u.begin(), u.end(), u.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(u.begin(), u.end(), u.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return u;
 }
-} // namespace
+}   // namespace
 
 std::string FileNameOf(std::string_view path)
 {

@@ -8,16 +8,16 @@
 
 // What kind of failure, for what a caller decides or advises; the words are in the reason.
 enum class TProblemKind {
-    Missing,        // no such file or device
-    NoPermission,   // the system refuses access
-    Busy,           // another program holds it
-    NotRegular,     // a directory, a device or a pipe where a file was expected
-    TooLarge,       // larger than the reader takes
-    Unreadable,     // the system failed to read it
-    WrongContents,  // read, but its size or contents are not what the reader takes
-    Unwritable,     // the system failed to write or replace it
-    Unformatted,    // the loader's block store was never formatted
-    Damaged,        // the loader's block store does not check
+    Missing,         // no such file or device
+    NoPermission,    // the system refuses access
+    Busy,            // another program holds it
+    NotRegular,      // a directory, a device or a pipe where a file was expected
+    TooLarge,        // larger than the reader takes
+    Unreadable,      // the system failed to read it
+    WrongContents,   // read, but its size or contents are not what the reader takes
+    Unwritable,      // the system failed to write or replace it
+    Unformatted,     // the loader's block store was never formatted
+    Damaged,         // the loader's block store does not check
     Other,
 };
 

@@ -2,8 +2,8 @@
 
 #include "util/AtomicFile.h"
 #include "util/Cp1251.h"
-#include "util/PathName.h"
 #include "util/InputFile.h"
+#include "util/PathName.h"
 #include "util/SettingsPlatform.h"
 #include "util/TextFormat.h"
 
@@ -65,7 +65,7 @@ int32_t IntegerOr(std::string_view text, int32_t def)
     if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return def;
     return static_cast<int32_t>(v);
 }
-} // namespace
+}   // namespace
 
 std::string DefaultSettingsPath()
 {
@@ -113,8 +113,8 @@ TMaybeProblem SaveSettings(const TSettings& set, const std::string& path)
 
 std::string FourIntsToText(const std::array<int32_t, 4>& values)
 {
-    return std::to_string(values[0]) + "," + std::to_string(values[1]) + "," +
-           std::to_string(values[2]) + "," + std::to_string(values[3]);
+    return std::to_string(values[0]) + "," + std::to_string(values[1]) + "," + std::to_string(values[2]) + "," +
+           std::to_string(values[3]);
 }
 
 // Accepts "+"/"-" and decimal digits, or hexadecimal digits after "$", "x", "X", "0x" or "0X"
@@ -142,8 +142,7 @@ int32_t ItemToInt(std::string_view item)
     size_t digits = 0;
     for (; i < item.size(); ++i, ++digits) {
         int c = static_cast<unsigned char>(item[i]);
-        int d = std::isdigit(c) ? c - '0'
-              : base == 16 && std::isxdigit(c) ? std::tolower(c) - 'a' + 10 : -1;
+        int d = std::isdigit(c) ? c - '0' : base == 16 && std::isxdigit(c) ? std::tolower(c) - 'a' + 10 : -1;
         if (d < 0) break;
         value = std::min(value * base + d, limit);
     }

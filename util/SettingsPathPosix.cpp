@@ -16,7 +16,7 @@ const char* AccountHome()
     const passwd* account = getpwuid(geteuid());
     return account ? account->pw_dir : nullptr;
 }
-} // namespace
+}   // namespace
 
 std::string ProgramDir()
 {

@@ -44,7 +44,7 @@ void Compress(std::array<uint32_t, 8>& state, const uint8_t* block)
     const std::array<uint32_t, 8> add = {a, b, c, d, e, f, g, h};
     for (int i = 0; i < 8; ++i) state[i] += add[i];
 }
-} // namespace
+}   // namespace
 
 std::string Sha256Hex(std::span<const uint8_t> bytes)
 {

@@ -37,7 +37,7 @@ std::string TwoCharField(int32_t v)
     if (t.size() < 2) t = "0" + t;
     return t;
 }
-} // namespace
+}   // namespace
 
 std::string FormatTime(const TimeOfDay& time, bool withUnits, bool withSeconds)
 {
@@ -66,7 +66,7 @@ int DaysInMonth(int month, int year)
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
 }
-} // namespace
+}   // namespace
 
 int IsoDayOfWeek(int day, int month, int year)
 {

@@ -39,7 +39,7 @@ std::string Joined(const std::vector<std::string>& items, const std::string& sep
     for (size_t i = 0; i < items.size(); ++i) text += (i ? separator : std::string()) + items[i];
     return text;
 }
-} // namespace
+}   // namespace
 
 TFileDialogHandler SetFileDialogHandler(TFileDialogHandler handler)
 {

@@ -53,7 +53,7 @@ TMessageHandler& MessageHandler()
     static TMessageHandler handler = RealMessageBox;
     return handler;
 }
-} // namespace
+}   // namespace
 
 std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* owner, const std::string& caption, const std::string& text,
                                              TBoxKind kind)

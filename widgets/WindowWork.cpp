@@ -67,7 +67,8 @@ void TWindowWork::Run(const std::function<void()>& work)
             failure = std::current_exception();
         }
         // Posted after everything the work posted, so the window has caught up when Run returns.
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec();
     worker.join();

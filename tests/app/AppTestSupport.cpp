@@ -12,8 +12,8 @@
 
 ScriptedUser::ScriptedUser()
 {
-    previousBox_ = SetMessageHandler([this](QWidget*, const std::string& caption, const std::string& text,
-                                            TBoxKind kind) {
+    previousBox_ = SetMessageHandler(
+        [this](QWidget*, const std::string& caption, const std::string& text, TBoxKind kind) {
         return AnswerFromScript(Boxes, Answers, caption, text, kind);
     });
     previousDialog_ = SetFileDialogHandler([this](const TFileDialogSetup& setup, std::vector<std::string>& chosen) {
@@ -41,7 +41,7 @@ std::vector<uint8_t> Requests(const TBoardSim& sim)
         if (r.FromProgram && !r.Raw && r.Valid) requests.push_back(r.Command());
     return requests;
 }
-} // namespace
+}   // namespace
 
 std::vector<uint8_t> RequestsHeard(const TBoardSim& sim, size_t atLeast)
 {

@@ -2,8 +2,8 @@
 // message boxes and the file dialog from a script, and the requests a simulated board heard.
 #pragma once
 
-#include "widgets/FileDialog.h"
 #include "tests/common/ShownBox.h"
+#include "widgets/FileDialog.h"
 
 #include <cstdint>
 #include <deque>
@@ -24,7 +24,7 @@ public:
     ScriptedUser& operator=(const ScriptedUser&) = delete;
 
     std::vector<ShownBox> Boxes;
-    std::deque<TAnswer> Answers;                 // for Yes/No boxes; No when the script ran out
+    std::deque<TAnswer> Answers;   // for Yes/No boxes; No when the script ran out
     std::vector<TFileDialogSetup> Dialogs;
     // Per dialog: the files chosen, or nothing for a cancelled dialog (also when the script ran out).
     std::deque<std::optional<std::vector<std::string>>> Choices;

@@ -17,7 +17,7 @@
 namespace {
 const std::string FontFilter = "Файлы шрифтов для прошивки (*.gly)|*.gly";
 const std::string TwoFilters = "Шрифты|*.gly|Тексты|*.txt;*.log";
-} // namespace
+}   // namespace
 
 struct NameFilterCase {
     const char* Name;
@@ -29,6 +29,7 @@ class NameFilters : public ::testing::TestWithParam<NameFilterCase> {};
 
 TEST_P(NameFilters, BecomeQtFilters) { EXPECT_EQ(QtNameFilters(GetParam().Filter), GetParam().Expected); }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     FileDialog, NameFilters,
     ::testing::Values(NameFilterCase{"PatternAlreadyNamed", FontFilter, {"Файлы шрифтов для прошивки (*.gly)"}},
@@ -36,6 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameFilterCase{"OddLastItemDropped", "A|*.a|B", {"A (*.a)"}},
                       NameFilterCase{"Empty", "", {}}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 struct PreselectCase {
     const char* Name;
@@ -60,6 +62,7 @@ TEST_P(Preselect, PicksFilterAndFileName)
     EXPECT_EQ(user.Dialogs[0].Title, "Title");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     FileDialog, Preselect,
     ::testing::Values(PreselectCase{"IndexZeroKeepsTheFullName", TwoFilters, "/a/b/c.txt", 0, -1, "/a/b/c.txt"},
@@ -69,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     "c.bin"},
                       PreselectCase{"IndexPastTheFiltersLeftToTheDialog", TwoFilters, "c.gly", 5, -1, "c.gly"}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST(FileDialog, CancelLeavesFolderAndNameAlone)
 {
@@ -138,6 +142,7 @@ TEST_P(MessageBoxKinds, GiveIconButtonsAndDefault)
     EXPECT_EQ(MessageBoxAnswer(*box), GetParam().EscapeAnswer);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     FileDialog, MessageBoxKinds,
     ::testing::Values(BoxCase{TBoxKind::Error, QMessageBox::Critical, {QMessageBox::Ok}, QMessageBox::Ok, TAnswer::Ok},
@@ -146,6 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                               QMessageBox::No, TAnswer::No},
                       BoxCase{TBoxKind::AskDefaultYes, QMessageBox::Warning, {QMessageBox::Yes, QMessageBox::No},
                               QMessageBox::Yes, TAnswer::No}));
+// clang-format on
 
 TEST(FileDialog, PressedButtonGivesItsAnswer)
 {
@@ -181,7 +187,8 @@ TEST(FileDialog, MsgBoxTakesTextBeforeCaption)
     user.Answers.push_back(TAnswer::Yes);
     EXPECT_EQ(MsgBox(nullptr, "Стереть блок?", "Внимание!", TBoxKind::AskDefaultNo), TAnswer::Yes);
     EXPECT_EQ(MsgBox(nullptr, "Готово", "Информация!", TBoxKind::Information), TAnswer::Ok);
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок?", TBoxKind::AskDefaultNo}, {"Информация!", "Готово", TBoxKind::Information}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Стереть блок?", TBoxKind::AskDefaultNo},
+                                                 {"Информация!", "Готово", TBoxKind::Information}}));
 }
 
 TEST(TerminalDevice, DriversFromProcDevices)
@@ -190,7 +197,7 @@ TEST(TerminalDevice, DriversFromProcDevices)
                                 "136 pts\n188 ttyUSB\n\nBlock devices:\n  7 loop\n 42 ttyfake\n";
     EXPECT_FALSE(HasTerminalMajor(devices, 1));
     EXPECT_TRUE(HasTerminalMajor(devices, 4));
-    EXPECT_FALSE(HasTerminalMajor(devices, 5));    // the controlling terminal, not a port
+    EXPECT_FALSE(HasTerminalMajor(devices, 5));   // the controlling terminal, not a port
     EXPECT_TRUE(HasTerminalMajor(devices, 136));
     EXPECT_TRUE(HasTerminalMajor(devices, 188));
     EXPECT_FALSE(HasTerminalMajor(devices, 42));   // a block device

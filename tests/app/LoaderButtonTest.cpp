@@ -39,6 +39,11 @@ TEST_F(LoaderButtonTest, APortThatDoesNotOpenShowsTheBoxAndNoWindow)
     TMainWindow& f = Open();
     loader.SetPortName("/nonexistent-port");
     f.LoaderButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
+    EXPECT_EQ(
+        user.Boxes,
+        (std::vector<ShownBox>{
+            {"Ошибка",
+             "Ошибка коммуникационного порта!\nПорт /nonexistent-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.",
+             TBoxKind::Error}}));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

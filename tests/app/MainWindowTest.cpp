@@ -13,8 +13,8 @@
 #include <QTest>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,7 +53,7 @@ std::string Caption(QWidget* w)
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title().toStdString();
     return {};
 }
-} // namespace
+}   // namespace
 
 TEST_F(WindowTest, ControlsCarryTheirNamesAndCaptions)
 {
@@ -151,8 +151,9 @@ TEST_F(WindowTest, TabOrderFollowsTheDesign)
         if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&f)) order.push_back(Text(w->objectName()));
         w = w->nextInFocusChain();
     } while (w != f.PortBox && order.size() < 20);
-    EXPECT_EQ(order, (std::vector<std::string>{"PortBox", "ProgramButton", "ExitButton", "LoaderButton", "RamTestButton", "FontFileEdit",
-                                               "BrowseFontsButton", "IncludeFontsBox", "StartBoardButton", "StationButton"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"PortBox", "ProgramButton", "ExitButton", "LoaderButton",
+                                               "RamTestButton", "FontFileEdit", "BrowseFontsButton", "IncludeFontsBox",
+                                               "StartBoardButton", "StationButton"}));
 }
 
 // Whatever fonts the machine has, every caption fits its control, also the longest state texts.
@@ -177,7 +178,8 @@ TEST_F(WindowTest, SlowAdapterNoteIsShownWholeOnTheInformationLine)
 {
     TMainWindow& f = Open();
     EXPECT_FALSE(f.AdapterLabel->isVisibleTo(&f));
-    const std::string text = SlowAdapterText("/dev/ttyUSB0", TAdapterLatency(16, "/sys/class/tty/ttyUSB0/device/latency_timer"), 617);
+    const std::string text = SlowAdapterText("/dev/ttyUSB0",
+                                             TAdapterLatency(16, "/sys/class/tty/ttyUSB0/device/latency_timer"), 617);
     EXPECT_EQ(f.ShowMessage({TMessageId::SlowAdapter, "Медленный адаптер", text, TBoxKind::Information}), TAnswer::Ok);
     ASSERT_TRUE(f.AdapterLabel->isVisibleTo(&f));
     EXPECT_EQ(Text(f.AdapterLabel->text()), text);
@@ -252,7 +254,9 @@ TEST_F(WindowTest, NoPortListedLeavesBothNamesEmpty)
     f.StartBoardClicked();   // the board start passes over the port silently
     EXPECT_TRUE(user.Boxes.empty());
     f.ProgramClicked();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт не выбран: выберите порт в списке.", TBoxKind::Error}}));
+    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{
+                              {"Ошибка", "Ошибка коммуникационного порта!\nПорт не выбран: выберите порт в списке.",
+                               TBoxKind::Error}}));
 }
 
 TEST_F(WindowTest, ChoosingAnotherPortChangesBothNamesAndIsSaved)

@@ -49,7 +49,7 @@ protected:
 
     TempFolder folder;
 };
-} // namespace
+}   // namespace
 
 TEST_F(ProgramRun, KeepsTheSettingsAcrossARun)
 {
@@ -139,8 +139,9 @@ TEST(SettingsSave, AFailedSaveIsShownOnceWhenSomeoneIsThere)
     EXPECT_FALSE(SaveSettings(settings, ini, false));
     EXPECT_TRUE(user.Boxes.empty());
     EXPECT_FALSE(SaveSettings(settings, ini, true));
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{
-                              {"Ошибка!", "Настройки не сохранены: " + ini + ": файл только для чтения", TBoxKind::Error}}));
+    EXPECT_EQ(user.Boxes,
+              (std::vector<ShownBox>{
+                  {"Ошибка!", "Настройки не сохранены: " + ini + ": файл только для чтения", TBoxKind::Error}}));
     TSettings after;
     LoadSettings(after, ini);
     EXPECT_EQ(after.RomName, "");

@@ -15,7 +15,9 @@ class StationButtonTest : public WindowTest {
 protected:
     std::string StationFile(const std::string& text)
     {
-        std::string path = (std::filesystem::temp_directory_path() / ("flasher-station-button-" + std::to_string(getpid()) + ".ini")).string();
+        std::string path = (std::filesystem::temp_directory_path() /
+                            ("flasher-station-button-" + std::to_string(getpid()) + ".ini"))
+                               .string();
         std::ofstream(path) << text;
         files.push_back(path);
         return path;
@@ -31,7 +33,8 @@ protected:
 TEST_F(StationButtonTest, OpensTheStationOfTheChosenFile)
 {
     TMainWindow& f = Open();
-    user.Choices = {std::vector<std::string>{StationFile("[Slots]\nA1=/nonexistent/slots/A1\nA2=/nonexistent/slots/A2\n")}};
+    user.Choices = {
+        std::vector<std::string>{StationFile("[Slots]\nA1=/nonexistent/slots/A1\nA2=/nonexistent/slots/A2\n")}};
     size_t tiles = 0;
     bool running = false;
     WhenModalShows<TStationWindow> inWindow([&](TStationWindow& window) {

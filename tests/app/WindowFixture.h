@@ -13,9 +13,9 @@
 #include "util/Settings.h"
 
 #include <memory>
+#include <string>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <string>
 
 class WindowTest : public SimulatedBoardTest {
 protected:

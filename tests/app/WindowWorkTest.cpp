@@ -29,7 +29,7 @@ protected:
     QLineEdit* second = new QLineEdit(&window);
     TWindowWork work{window};
 };
-} // namespace
+}   // namespace
 
 TEST_F(WindowWorkTest, InputOffAndOnGivesTheFocusBack)
 {

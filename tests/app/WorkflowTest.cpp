@@ -16,7 +16,7 @@
 
 namespace {
 std::string LabelText(const QLabel* label) { return label->text().toStdString(); }
-} // namespace
+}   // namespace
 
 struct ProgrammingCase {
     const char* Name;
@@ -84,7 +84,8 @@ TEST_F(WindowTest, TickedFontsAreWrittenWithTheirTable)
     f.FontFileEdit->setText(QString::fromStdString(file));
     f.ProgramClicked();
 
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", TBoxKind::Information}}));
+    EXPECT_EQ(user.Boxes,
+              (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", TBoxKind::Information}}));
     EXPECT_TRUE(f.IncludeFonts);
     EXPECT_EQ(f.Fonts->FontSize, 2000);
     std::vector<uint8_t> data = sim->DataMemory();
@@ -101,7 +102,10 @@ TEST_F(WindowTest, TickedFontsWithMissingFileStopBeforeThePort)
     f.FontFileEdit->setText("/nonexistent-folder/fonts.gly");
     f.ProgramClicked();
 
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден", TBoxKind::Error}}));
+    EXPECT_EQ(user.Boxes,
+              (std::vector<ShownBox>{{"Чтение шрифтов!",
+                                      "Не удалось загрузить шрифты!\n/nonexistent-folder/fonts.gly: файл не найден",
+                                      TBoxKind::Error}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_EQ(LabelText(f.StatusLabel), "Нет соединения");
 }
@@ -148,7 +152,11 @@ TEST_F(WindowTest, ClosingDuringASilentBoardsAttemptsStopsTheWorkAndSaysWhatItLe
     TMainWindow& f = Open();
     struct PaintCounter : QObject {
         int Paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override { Paints += e->type() == QEvent::Paint; return false; }
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            Paints += e->type() == QEvent::Paint;
+            return false;
+        }
     } painter;
     f.installEventFilter(&painter);
     int paintsWhileBusy = -1;

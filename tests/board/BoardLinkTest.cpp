@@ -18,7 +18,7 @@ SimOptions Version(char major, char minor)
 std::vector<uint8_t> Block(uint8_t fill = 0x11) { return std::vector<uint8_t>(32, fill); }
 
 int32_t AddressOf(const WireRecord& r) { return (r.Payload[1] << 8) | r.Payload[2]; }
-} // namespace
+}   // namespace
 
 struct VersionCase {
     const char* name;
@@ -49,6 +49,7 @@ TEST_P(VersionGateTest, LabelAndGate)
     EXPECT_TRUE(ui.Messages.empty());
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Versions, VersionGateTest, testing::Values(
     VersionCase{"v40", Version('4', '0'), true, false, "Загрузчик v4.0", {0xD0, 0xD5, 0xD6}},
     VersionCase{"v31", Version('3', '1'), true, false, "Загрузчик v3.1", {0xD0}},
@@ -56,6 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, VersionGateTest, testing::Values(
     VersionCase{"silent", {}, false, false, "Загрузчик v1.0", {}},
     VersionCase{"malformed", {}, true, true, "Загрузчик v1.0", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(BoardFixture, SilentResetAsksOnceThenBreaksInAnyway)
 {
@@ -87,7 +89,8 @@ TEST_F(BoardFixture, NoPingAfterBreakInStopsWithThePortClosed)
     bool versionRead = true;
     EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::NoBoard);
     EXPECT_FALSE(versionRead);
-    EXPECT_EQ(ui.Messages.back(), (ShownBox{"Попытка соединения!", "Не удалось соединиться с табло!", TBoxKind::Error}));
+    EXPECT_EQ(ui.Messages.back(),
+              (ShownBox{"Попытка соединения!", "Не удалось соединиться с табло!", TBoxKind::Error}));
     EXPECT_FALSE(link->IsOpen());
     EXPECT_EQ(Requests(), (std::vector<uint8_t>{0x12, 0x5C, 0xC8}));
 }
@@ -97,7 +100,12 @@ TEST_F(BoardFixture, MissingPortShowsThePortError)
     link->SetPortName("/dev/nonexistent-flasher-port");
     bool versionRead = false;
     EXPECT_EQ(link->OpenConnection(ui, versionRead), TConnect::PortFailed);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-flasher-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
+    EXPECT_EQ(
+        ui.Messages,
+        (std::vector<ShownBox>{
+            {"Ошибка",
+             "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-flasher-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.",
+             TBoxKind::Error}}));
     EXPECT_FALSE(link->IsOpen());
 }
 
@@ -105,7 +113,9 @@ TEST_F(BoardFixture, ImageGoesOutBlockByBlockWithProgress)
 {
     Connect();
     std::vector<int32_t> progress;
-    ASSERT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](const TProgress& p) { progress.push_back(p.Percent); }), TLinkResult::Ok);
+    ASSERT_EQ(
+        link->ProgramImage(FirmwareImage, 9728, false, [&](const TProgress& p) { progress.push_back(p.Percent); }),
+        TLinkResult::Ok);
     auto blocks = RequestsWith(0xC9);
     ASSERT_EQ(blocks.size(), 304u);
     for (size_t k = 0; k < blocks.size(); ++k) {
@@ -169,7 +179,9 @@ TEST_F(BoardFixture, SilentBoardGetsFiveAttemptsWithWaitsAndPauses)
     sim->AddFault({0xC9, 1, -1, FaultKind::Silent});
     std::vector<int32_t> progress;
     uint32_t start = Clock::TickCount();
-    EXPECT_EQ(link->ProgramImage(FirmwareImage, 9728, false, [&](const TProgress& p) { progress.push_back(p.Percent); }), TLinkResult::Lost);
+    EXPECT_EQ(
+        link->ProgramImage(FirmwareImage, 9728, false, [&](const TProgress& p) { progress.push_back(p.Percent); }),
+        TLinkResult::Lost);
     EXPECT_GE(Clock::TickCount() - start, 5u * (3000 + 2000));
     auto attempts = RequestsWith(0xC9);
     ASSERT_EQ(attempts.size(), 5u);

@@ -33,7 +33,7 @@ const ShownBox kLost{"Сверка!",
                      "повторите запись программы.",
                      TBoxKind::Error};
 const ShownBox kErrors{"Сверка!", "Программирование было выполнено с ошибками!", TBoxKind::Error};
-} // namespace
+}   // namespace
 
 class WorkflowFixture : public BoardFixture {
 protected:
@@ -60,8 +60,8 @@ TEST_F(WorkflowFixture, FullProgramWithFontsInWireOrder)
     auto data = sim->DataMemory();
     EXPECT_TRUE(std::equal(fonts->FontBuffer.begin(), fonts->FontBuffer.begin() + 1064, data.begin() + 0xA600));
     EXPECT_EQ(data[0xA600], 0xAA);   // relocated, high byte first: 0x0400 + 0xA600
-    EXPECT_EQ(ui.Statuses, (std::vector<std::string>{"Программирование", "Сверка", "Запись шрифтов",
-                                                     "Сверка шрифтов", "OK"}));
+    EXPECT_EQ(ui.Statuses,
+              (std::vector<std::string>{"Программирование", "Сверка", "Запись шрифтов", "Сверка шрифтов", "OK"}));
     EXPECT_EQ(ui.Messages, std::vector<ShownBox>{kDone});
     EXPECT_EQ(ui.Progress.back(), 100);
     EXPECT_FALSE(link->IsOpen());
@@ -80,7 +80,9 @@ TEST_F(WorkflowFixture, WithoutFontsNoFileIsReadAndOnlyTheImageGoesOut)
 TEST_F(WorkflowFixture, MissingFontFileStopsBeforeThePortIsTouched)
 {
     EXPECT_EQ(ProgramBoard(*link, EmbeddedFirmware(), ui, *fonts, true, "/no/such/file.gly"), TOutcome::FileRefused);
-    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/file.gly: файл не найден", TBoxKind::Error}}));
+    EXPECT_EQ(ui.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!",
+                                                   "Не удалось загрузить шрифты!\n/no/such/file.gly: файл не найден",
+                                                   TBoxKind::Error}}));
     EXPECT_TRUE(sim->WireLog().empty());
     EXPECT_TRUE(ui.Statuses.empty());
 }
@@ -107,12 +109,14 @@ TEST_P(ProgramFailureTest, ReportsAndClosesThePort)
     EXPECT_FALSE(link->IsOpen());
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Failures, ProgramFailureTest, testing::Values(
     FailureCase{"FirstVerifyBad", {0xCA, 1, 1, FaultKind::Bad}, TOutcome::BoardBad, "Ошибка", kErrors, 0xCA},
     FailureCase{"PrepareBadTwice", {0xD2, 1, 2, FaultKind::Bad}, TOutcome::BoardBad, "Ошибка", kErrors, 0xD2},
     FailureCase{"PreambleSilent", {0xD5, 1, 1, FaultKind::Silent}, TOutcome::LinkLost, "Нет соединения", kLost, 0xD5},
     FailureCase{"SilentFromBlock7", {0xC9, 7, -1, FaultKind::Silent}, TOutcome::LinkLost, "Нет соединения", kLost, 0xC9}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(WorkflowFixture, FailedGateStillPassesThroughProgrammingStatus)
 {

@@ -15,7 +15,7 @@ TFirmware NumberedFirmware(bool placeholder)
     firmware.Placeholder = placeholder;
     return firmware;
 }
-} // namespace
+}   // namespace
 
 class FirmwareGuardTest : public BoardFixture {
 protected:

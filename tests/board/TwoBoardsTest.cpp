@@ -109,4 +109,4 @@ TEST_F(TwoBoards, ProgrammedAtOnceEachByItsOwnLinkInTheTimeOfOne)
     RecordProperty("OneBoardSeconds", std::to_string(oneBoard));
     RecordProperty("TwoBoardsSeconds", std::to_string(twoBoards));
 }
-} // namespace
+}   // namespace

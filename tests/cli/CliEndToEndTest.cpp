@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sys/stat.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -76,7 +76,7 @@ TEST_F(CliTest, ProgressInAPipeIsALinePerTenth)
         EXPECT_EQ(last, std::string(phase) + ": 100%, 9728 из 9728 байт");
     }
     EXPECT_EQ(r.Out.find('%'), std::string::npos) << r.Out;   // progress stays off stdout
-    EXPECT_EQ(r.Err.find("\x1b[K"), std::string::npos);      // no terminal line rewriting in a pipe
+    EXPECT_EQ(r.Err.find("\x1b[K"), std::string::npos);       // no terminal line rewriting in a pipe
 }
 
 TEST_F(CliTest, SilentBoardExits1)
@@ -120,8 +120,8 @@ TEST_F(CliTest, WriteDumpAndWriteBackAreByteIdentical)
 {
     StartSim();
     Format();
-    RunResult w = Cli({"--yes", "loader", "write", "--port", port, "--block", "1", "--name", "Табло 5",
-                       "--fonts", WriteFontFile(true)});
+    RunResult w = Cli({"--yes", "loader", "write", "--port", port, "--block", "1", "--name", "Табло 5", "--fonts",
+                       WriteFontFile(true)});
     ASSERT_EQ(w.Status, 0) << w.Out;
     RunResult d = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("block1.img")});
     ASSERT_EQ(d.Status, 0) << d.Out;
@@ -131,13 +131,14 @@ TEST_F(CliTest, WriteDumpAndWriteBackAreByteIdentical)
     EXPECT_EQ(fs::file_size(Path("block1.img")), 65536u);
     RunResult nowhere = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("missing/block1.img")});
     EXPECT_EQ(nowhere.Status, 4) << nowhere.Out;
-    EXPECT_NE(nowhere.Err.find("Не удалось записать файл " + Path("missing/block1.img")), std::string::npos) << nowhere.Err;
+    EXPECT_NE(nowhere.Err.find("Не удалось записать файл " + Path("missing/block1.img")), std::string::npos)
+        << nowhere.Err;
     fs::copy_file(Path("block1.img"), Path("kept.img"));
     fs::permissions(Path("kept.img"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     RunResult readOnly = Cli({"loader", "dump", "--port", port, "--block", "1", "--out", Path("kept.img")});
     EXPECT_EQ(readOnly.Status, 4) << readOnly.Out;   // a file the user made read-only is not replaced
-    EXPECT_TRUE(fs::status(Path("kept.img")).permissions() == (fs::perms::owner_read | fs::perms::group_read |
-                                                                fs::perms::others_read));
+    EXPECT_TRUE(fs::status(Path("kept.img")).permissions() ==
+                (fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read));
     RunResult empty = Cli({"loader", "dump", "--port", port, "--block", "4", "--out", Path("block4.img")});
     EXPECT_EQ(empty.Status, 6) << empty.Out;   // its own status: 1 means no answer
     EXPECT_NE(empty.Err.find("Ошибка: Блок №4 пуст!"), std::string::npos) << empty.Err;
@@ -274,6 +275,7 @@ TEST_P(OddFileRefused, ExitsFourNamingTheFileAndSendsNothing)
     EXPECT_EQ(RequestTotal(), 0u);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, OddFileRefused,
                          testing::Combine(testing::Values(OddFile::Folder, OddFile::Fifo, OddFile::DevZero, OddFile::Huge),
                                           testing::ValuesIn(kFileCommands)),
@@ -281,6 +283,7 @@ INSTANTIATE_TEST_SUITE_P(Files, OddFileRefused,
                              return std::string(kOddFileNames[static_cast<int>(std::get<0>(info.param))]) + "_" +
                                     std::get<1>(info.param).Name;
                          });
+// clang-format on
 
 // A regular file of the wrong size or contents: the image's reason names the size it must have.
 TEST_F(CliTest, ImageOfAnotherSizeIsRefusedWithTheSizeExpected)
@@ -378,7 +381,8 @@ TEST_P(UnknownCommand, SaysWhichWordListsTheCommandsAndExits64)
     ASSERT_NE(said, std::string::npos) << r.Err;
     size_t end = said + std::string("Неизвестная команда: ").size() + std::string(c.Word).size();
     EXPECT_TRUE(end < r.Err.size() && (r.Err[end] == '\n' || r.Err[end] == '\r')) << r.Err;
-    for (const std::string& command : c.Listed) EXPECT_NE(r.Err.find("  " + command + " "), std::string::npos) << command;
+    for (const std::string& command : c.Listed)
+        EXPECT_NE(r.Err.find("  " + command + " "), std::string::npos) << command;
     EXPECT_EQ(r.Out, "");
 }
 
@@ -482,8 +486,10 @@ TEST_P(LoaderFallsSilent, ExitsOneAndWritesNothing)
     EXPECT_EQ(FileBytes(Path("flash.bin")), before);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Refresh, LoaderFallsSilent, testing::Combine(testing::ValuesIn(kSilenceSpots), testing::Bool()),
                          [](const testing::TestParamInfo<LoaderFallsSilent::ParamType>& info) {
                              return std::string(std::get<0>(info.param).Name) +
                                     (std::get<1>(info.param) ? "_Yes" : "_NoTerminal");
-                         });
+    // clang-format on
+});

@@ -31,7 +31,7 @@ std::vector<std::string> CliCommand()
     return command;
 }
 
-} // namespace
+}   // namespace
 
 std::string PortNameFor(const std::string& device)
 {
@@ -87,8 +87,8 @@ void CliTest::TearDown()
 
 void CliTest::StartSim(std::vector<std::string> extra)
 {
-    std::vector<std::string> argv = {BOARD_SIM, "--clock-scale", simScale, "--wire-log", Path("wire.log"),
-                                     "--flash", Path("flash.bin")};
+    std::vector<std::string> argv = {BOARD_SIM,        "--clock-scale", simScale,         "--wire-log",
+                                     Path("wire.log"), "--flash",       Path("flash.bin")};
     argv.insert(argv.end(), extra.begin(), extra.end());
     sim = std::make_unique<BackgroundProcess>(argv);
     ASSERT_FALSE(sim->FirstLine().empty());
@@ -116,7 +116,8 @@ RunResult CliTest::CliScaled(std::vector<std::string> args, const std::string& s
 size_t CliTest::RequestTotal() const
 {
     auto log = WireLog();
-    return static_cast<size_t>(std::count_if(log.begin(), log.end(), [](const WireRecord& l) { return l.FromProgram; }));
+    return static_cast<size_t>(
+        std::count_if(log.begin(), log.end(), [](const WireRecord& l) { return l.FromProgram; }));
 }
 
 std::vector<uint8_t> CliTest::Flash(uint32_t address, uint32_t count) const

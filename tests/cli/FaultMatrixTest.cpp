@@ -71,20 +71,23 @@ struct CommandCase {
     Family Kind;
     std::vector<std::string> Args;   // without --port
     Changes May;
-    Spot Middle;                     // Count 0: the command has no middle
-    milliseconds Healthy;            // a generous bound on a healthy run under sanitizers and load
+    Spot Middle;            // Count 0: the command has no middle
+    milliseconds Healthy;   // a generous bound on a healthy run under sanitizers and load
     std::array<Expect, 8> AtFirst, InMiddle;
 };
 
 // The first request of a board workflow is the reset 0x12; a board that does not answer it is
 // asked to be switched on and caught by the break-in all the same, so only a hang-up stops it.
-constexpr std::array<Expect, 8> kBoardReset = {Exit(0), Exit(0), Exit(0), Exit(0), Exit(0), Exit(0), kTextReply, Exit(1)};
+constexpr std::array<Expect, 8> kBoardReset = {Exit(0), Exit(0), Exit(0),    Exit(0),
+                                               Exit(0), Exit(0), kTextReply, Exit(1)};
 // The first request of every loader command is the baud request 0xA9, whose answer the link does
 // not look at: the handshake that follows tells.
-constexpr std::array<Expect, 8> kLoaderBaud = {Exit(0), Exit(0), Exit(0), Exit(0), Exit(0), Exit(0), kTextReply, Exit(1)};
+constexpr std::array<Expect, 8> kLoaderBaud = {Exit(0), Exit(0), Exit(0),    Exit(0),
+                                               Exit(0), Exit(0), kTextReply, Exit(1)};
 // A loader request answered with text ("FLHOK", "CLKOK") in the middle of an operation: anything
 // but the word in time fails it.
-constexpr std::array<Expect, 8> kLoaderWrite = {Exit(1), Exit(1), Exit(1), Exit(1), Exit(0), Exit(1), kTextReply, Exit(1)};
+constexpr std::array<Expect, 8> kLoaderWrite = {Exit(1), Exit(1), Exit(1),    Exit(1),
+                                                Exit(0), Exit(1), kTextReply, Exit(1)};
 
 // What `write` stores: the firmware alone, under a new name.
 const std::vector<std::string> kNewWrite = {"loader", "write", "--block", "2", "--name", "Новый"};
@@ -95,6 +98,7 @@ std::vector<std::string> WithYes(std::vector<std::string> args)
     return args;
 }
 
+// clang-format off
 const CommandCase kCommands[] = {
     // The 152nd firmware block; the fault lasts through the five attempts at it.
     {"program", Family::Board, {"program"}, Changes::Nothing, {0xC9, 152, 5}, milliseconds(8000),
@@ -134,6 +138,7 @@ const CommandCase kCommands[] = {
     {"dump", Family::Loader, {"loader", "dump", "--block", "2"}, Changes::Nothing, {0xA7, 320, 1},
      milliseconds(6000), kLoaderBaud, {Exit(1), Exit(1), kDataReply, Exit(1), Exit(0), Exit(1), Exit(0), Exit(1)}},
 };
+// clang-format on
 
 // The longest the protocol may make a run wait because of one faulty request, in real time: the
 // five attempts of an acknowledged board exchange (3000 ms each and a 2000 ms pause) after a reset
@@ -197,11 +202,11 @@ size_t FramesHeard(const std::string& wireLog, const Spot& spot)
 // What a row's runs left, for its test to judge.
 struct RowRun {
     bool SimStarted = false;
-    RunResult Run;          // the command with the fault
-    size_t Heard = 0;       // requests of the fault's command the board heard
-    bool DumpLeft = false;  // an --out file exists
-    bool LineBack = true;   // after a hang-up, the simulator brought a new device up
-    RunResult Next;         // the run right after, past the fault
+    RunResult Run;           // the command with the fault
+    size_t Heard = 0;        // requests of the fault's command the board heard
+    bool DumpLeft = false;   // an --out file exists
+    bool LineBack = true;    // after a hang-up, the simulator brought a new device up
+    RunResult Next;          // the run right after, past the fault
     std::vector<uint8_t> Flash;
 };
 
@@ -315,8 +320,8 @@ protected:
         const std::string fonts = (storeDir / "fonts.gly").string();
         ::WriteFontFile(fonts, true);
         const std::string before = (storeDir / "before.bin").string();
-        ASSERT_TRUE(PrepareStore(before, {{"loader", "format"},
-                                          {"loader", "write", "--block", "2", "--name", "Старый", "--fonts", fonts}}));
+        ASSERT_TRUE(PrepareStore(
+            before, {{"loader", "format"}, {"loader", "write", "--block", "2", "--name", "Старый", "--fonts", fonts}}));
         const std::string written = (storeDir / "written.bin").string();
         fs::copy_file(before, written);
         ASSERT_TRUE(PrepareStore(written, {kNewWrite}));
@@ -420,7 +425,7 @@ void ExpectFlashAsMeant(Changes may, const std::vector<uint8_t>& before, const s
     }
 }
 
-} // namespace
+}   // namespace
 
 TEST_P(FaultMatrix, Row)
 {
@@ -433,7 +438,8 @@ TEST_P(FaultMatrix, Row)
     EXPECT_FALSE(r.Run.TimedOut) << "killed after " << r.Run.Elapsed.count() << " ms";
     EXPECT_EQ(r.Run.Status, expect.Status) << r.Run.Out;
     EXPECT_LE(r.Run.Elapsed.count(), Budget(c).count()) << "ms, more than the timeouts allow";
-    EXPECT_GE(r.Heard, static_cast<size_t>(SpotOf(GetParam()).From)) << "the run never sent the request the fault was for";
+    EXPECT_GE(r.Heard, static_cast<size_t>(SpotOf(GetParam()).From))
+        << "the run never sent the request the fault was for";
     if (std::string(c.Name) == "dump" && r.Run.Status != 0) {
         EXPECT_FALSE(r.DumpLeft) << "a failed dump left a file";
     }

@@ -12,7 +12,7 @@ struct InterruptCase {
     int Signal;
     bool BlockFullBefore;   // loader cases: the target block held another image
 };
-} // namespace
+}   // namespace
 
 class InterruptTest : public CliTest {
 protected:

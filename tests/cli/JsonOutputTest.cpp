@@ -28,11 +28,13 @@ struct OddName {
 
 const std::string Replacement = "\xEF\xBF\xBD";   // U+FFFD
 
+// clang-format off
 const OddName kOddNames[] = {
     {"NotUtf8", "bad\xFF\xFE-\xD0\x9F\xD0-end", "bad" + Replacement + Replacement + "-\xD0\x9F" + Replacement + "-end"},
     {"QuotesAndBackslashes", "say \"hi\" C:\\dir\\", "say \"hi\" C:\\dir\\"},
     {"ControlCharacters", "a\x01\x1F\t\n\x7F" "b", "a\x01\x1F\t\n\x7F" "b"},
 };
+// clang-format on
 
 // Each command's run and the events it must print; every board event and the run log's line
 // carry the port's name.
@@ -70,8 +72,11 @@ void PrintTo(const OddName& name, std::ostream* out) { *out << name.Label; }
 void PrintTo(const EventKinds& kinds, std::ostream* out) { *out << kinds.Label; }
 
 // The line with its bytes escaped, readable in a failure.
-std::string Shown(const std::string& line) { return nlohmann::json(line).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace); }
-} // namespace
+std::string Shown(const std::string& line)
+{
+    return nlohmann::json(line).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+}
+}   // namespace
 
 class JsonOutputTest : public CliTest, public testing::WithParamInterface<std::tuple<EventKinds, OddName>> {
 protected:
@@ -151,10 +156,12 @@ TEST_P(JsonOutputTest, EveryLineParsesAndGivesTheNameBack)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Names, JsonOutputTest, testing::Combine(testing::ValuesIn(kEventKinds), testing::ValuesIn(kOddNames)),
                          [](const testing::TestParamInfo<JsonOutputTest::ParamType>& info) {
                              return std::string(std::get<0>(info.param).Label) + "_" + std::get<1>(info.param).Label;
                          });
+// clang-format on
 
 // The strict parser the checks above rely on refuses what the old hand-written lines let through.
 TEST(StrictJsonLine, RefusesBytesThatAreNotUtf8AndRawControls)

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <future>
 #include <iostream>
@@ -38,6 +38,7 @@ struct GoneCase {
     bool Loader;                     // a loader command: the store is prepared and checked after
 };
 
+// clang-format off
 const GoneCase kCases[] = {
     // The 100th firmware block of 304.
     {"ProgramDuringFirmware", {"program"}, "C9:100:1:hangup", "Сверка: Соединение потеряно!", false},
@@ -49,6 +50,7 @@ const GoneCase kCases[] = {
     // A chunk of the directory being read.
     {"LoaderList", {"loader", "list"}, "A7:50:1:hangup", "Ошибка соединения с загрузчиком", true},
 };
+// clang-format on
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -136,8 +138,8 @@ protected:
     }
 
     RunResult run;
-    std::string newDevice;       // the simulator's device after the hang-up
-    std::string lastSent;        // the trace line of the last frame the program sent
+    std::string newDevice;   // the simulator's device after the hang-up
+    std::string lastSent;    // the trace line of the last frame the program sent
     milliseconds afterHangUp{-1};
 };
 
@@ -150,9 +152,11 @@ TEST_P(PortGone, EndsAtOnceWithTheLostLinkAndOurLineAndSendsNothingMore)
     EXPECT_FALSE(run.TimedOut);
     // The system's text, then ours right after it, both on stderr.
     auto err = Lines(run.Err);
-    auto lost = std::find_if(err.begin(), err.end(), [&](const std::string& l) { return l.find(c.LostText) != std::string::npos; });
+    auto lost = std::find_if(err.begin(), err.end(),
+                             [&](const std::string& l) { return l.find(c.LostText) != std::string::npos; });
     ASSERT_NE(lost, err.end()) << run.Err;
-    auto gone = std::find_if(lost, err.end(), [](const std::string& l) { return l.find(kGoneLine) != std::string::npos; });
+    auto gone = std::find_if(lost, err.end(),
+                             [](const std::string& l) { return l.find(kGoneLine) != std::string::npos; });
     ASSERT_NE(gone, err.end()) << run.Err;
     EXPECT_NE(gone->find(port), std::string::npos) << *gone;
     EXPECT_NE(gone->find(kGoneAdvice), std::string::npos) << *gone;
@@ -196,4 +200,4 @@ TEST_F(CliTest, SeveralBoardsOnePulledOnlyThatBoardFails)
     EXPECT_EQ(::CountRequests(ReadWireLog(Path("other.log")), 0xCA), 304u);
 }
 
-} // namespace
+}   // namespace

@@ -1,10 +1,10 @@
 #include "tests/cli/Processes.h"
 
 #include <cstdlib>
-#include <string>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,7 +72,7 @@ int ExitStatus(int pid)
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-} // namespace
+}   // namespace
 
 RunResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                      std::chrono::milliseconds limit)

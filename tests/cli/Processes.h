@@ -6,11 +6,11 @@
 #include <vector>
 
 struct RunResult {
-    int Status = -1;                    // exit status; -1 when killed by a signal
-    std::string Out;                    // stdout
-    std::string Err;                    // stderr
+    int Status = -1;   // exit status; -1 when killed by a signal
+    std::string Out;   // stdout
+    std::string Err;   // stderr
     std::chrono::milliseconds Elapsed{0};
-    bool TimedOut = false;              // killed for running past its limit
+    bool TimedOut = false;   // killed for running past its limit
 };
 
 // Runs `argv` to its end with stdin from /dev/null and `env` added to the environment. With a

@@ -51,7 +51,7 @@ std::vector<std::string> Lines(const std::string& path)
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
-} // namespace
+}   // namespace
 
 class ProductionLineTest : public testing::Test {
 protected:
@@ -74,7 +74,8 @@ protected:
     void StartSims(const std::vector<std::string>& faults)
     {
         for (const std::string& fault : faults) {
-            std::vector<std::string> argv = {BOARD_SIM, "--clock-scale", ClockScale, "--wire-log", WirePath(sims.size())};
+            std::vector<std::string> argv = {BOARD_SIM, "--clock-scale", ClockScale, "--wire-log",
+                                             WirePath(sims.size())};
             if (!fault.empty()) argv.insert(argv.end(), {"--fault", fault});
             sims.push_back(std::make_unique<BackgroundProcess>(argv));
             ports.push_back(sims.back()->FirstLine());
@@ -140,8 +141,9 @@ TEST_F(ProductionLineTest, ThreeBoardsProgrammedByOneCommand)
     // Not on a terminal: every line before the table starts with a board's port.
     std::istringstream lines(r.Out);
     for (std::string line; std::getline(lines, line) && !line.starts_with("Порт ");)
-        EXPECT_TRUE(std::any_of(ports.begin(), ports.end(), [&](const std::string& p) { return line.starts_with(p + ": "); }))
-            << line;
+        EXPECT_TRUE(std::any_of(ports.begin(), ports.end(), [&](const std::string& p) {
+            return line.starts_with(p + ": ");
+        })) << line;
     EXPECT_EQ(LogEntries(Path("run.log")).size(), 3u);
 }
 
@@ -306,8 +308,9 @@ TEST_F(ProductionLineTest, WrongSizedFirmwareFileExits4AndSendsNothing)
     StartSims({""});
     for (size_t size : {FirmwareFileSize - 1, FirmwareFileSize + 1, size_t{0}}) {
         std::string file = WriteFirmwareFile(size);
-        RunResult r = RunProcess({"/bin/sh", "-c", std::string(FLASHER_CLI) + " program --port " + ports[0] +
-                                                      " --firmware " + file + " 2>&1"});
+        RunResult r = RunProcess(
+            {"/bin/sh", "-c",
+             std::string(FLASHER_CLI) + " program --port " + ports[0] + " --firmware " + file + " 2>&1"});
         EXPECT_EQ(r.Status, 4) << r.Out;
         EXPECT_NE(r.Out.find(file), std::string::npos) << r.Out;
         EXPECT_NE(r.Out.find("9747"), std::string::npos) << r.Out;

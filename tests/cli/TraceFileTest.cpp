@@ -35,12 +35,9 @@ TEST(TraceFile, LinesOfTwoLinksStayWholeAndNameTheirPort)
         // "HH:MM:SS.mmm PORT D HEX": the time, then a port with its own direction and every byte.
         std::string port = line.substr(13, 12);
         std::string tail = line.substr(13 + 12);
-        if (port == "/dev/ttyUSB0")
-            EXPECT_EQ(tail, " >" + bytes) << line;
-        else if (port == "/dev/ttyUSB1")
-            EXPECT_EQ(tail, " <" + bytes) << line;
-        else
-            ADD_FAILURE() << line;
+        if (port == "/dev/ttyUSB0") EXPECT_EQ(tail, " >" + bytes) << line;
+        else if (port == "/dev/ttyUSB1") EXPECT_EQ(tail, " <" + bytes) << line;
+        else ADD_FAILURE() << line;
         ++perPort[port];
     }
     EXPECT_EQ(perPort["/dev/ttyUSB0"], Lines);
@@ -53,4 +50,4 @@ TEST(TraceFile, UntracedRunGivesNoSink)
     EXPECT_FALSE(TraceSink(nullptr, "/dev/ttyUSB0"));
     EXPECT_FALSE(TTraceFile("/no-such-folder/trace.txt").Ok());
 }
-} // namespace
+}   // namespace

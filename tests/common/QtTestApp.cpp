@@ -25,4 +25,4 @@ private:
 };
 
 [[maybe_unused]] ::testing::Environment* const Qt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-} // namespace
+}   // namespace

@@ -30,8 +30,7 @@ std::vector<uint8_t> RequestCodes(const TBoardSim& sim)
     return codes;
 }
 
-std::vector<WireRecord> AwaitRequests(const TBoardSim& sim, size_t count, uint8_t code,
-                                      std::chrono::milliseconds limit)
+std::vector<WireRecord> AwaitRequests(const TBoardSim& sim, size_t count, uint8_t code, std::chrono::milliseconds limit)
 {
     auto read = [&] { return code == 0 ? Requests(sim) : RequestsWith(sim, code); };
     auto deadline = std::chrono::steady_clock::now() + limit;

@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
-template <class View>
-class TScriptedUser : public View {
+template <class View> class TScriptedUser : public View {
 public:
-    std::deque<TAnswer> Answers;        // for questions; No when the script has run out
+    std::deque<TAnswer> Answers;   // for questions; No when the script has run out
     std::vector<ShownBox> Messages;
-    std::vector<TMessageId> Ids;        // of Messages, in order
+    std::vector<TMessageId> Ids;   // of Messages, in order
     std::vector<std::string> Statuses;
     std::vector<std::string> Versions;
     std::vector<std::string> Clocks;

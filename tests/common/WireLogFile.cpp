@@ -31,7 +31,7 @@ bool ParseLine(const std::string& text, WireRecord& line)
     line.RawCount = std::stoul(data);
     return true;
 }
-} // namespace
+}   // namespace
 
 std::vector<WireRecord> ReadWireLog(const std::string& path, size_t skip)
 {

@@ -22,7 +22,7 @@ std::string Variable(const char* name)
     if (!platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
     return true;
 }();
-} // namespace
+}   // namespace
 
 std::string TExternalBoard::Port() { return Variable("FLASHER_TEST_PORT"); }
 
@@ -34,5 +34,6 @@ void TExternalBoard::SaveShot(QWidget& widget, const std::string& name)
     if (folder.empty()) return;
     QApplication::processEvents();
     std::string file = folder + "/" + name + ".png";
-    if (!widget.grab().save(QString::fromStdString(file), "PNG")) std::fprintf(stderr, "cannot write %s\n", file.c_str());
+    if (!widget.grab().save(QString::fromStdString(file), "PNG"))
+        std::fprintf(stderr, "cannot write %s\n", file.c_str());
 }

@@ -71,7 +71,8 @@ TEST_F(LoaderWindowOnPort, FormatsWritesBlockOneAndListsIt)
     form->BlockGrid->SelectRow(1);
     form->BlockNameEdit->setText(QString::fromUtf8("Табло 5"));
     form->WriteButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
+    EXPECT_EQ(user.Boxes,
+              (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
     EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "Табло 5", "9728"}));
     EXPECT_EQ(form->Gauge->value(), 100);
 

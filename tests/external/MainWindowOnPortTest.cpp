@@ -39,7 +39,7 @@ TFirmware TestFirmware()
     firmware.Version = "test.bin";
     return firmware;
 }
-} // namespace
+}   // namespace
 
 class MainWindowOnPort : public ::testing::Test {
 protected:
@@ -84,7 +84,8 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
 
     EXPECT_EQ(LabelText(f.StatusLabel), "OK");
     EXPECT_EQ(LabelText(f.VersionLabel), "Загрузчик v4.0");
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", TBoxKind::Information}}));
+    EXPECT_EQ(user.Boxes,
+              (std::vector<ShownBox>{{"Информация!", "Программирование завершено!", TBoxKind::Information}}));
     EXPECT_TRUE(f.IncludeFonts);
     EXPECT_EQ(f.Gauge->value(), 100);
     EXPECT_FALSE(board.IsOpen());
@@ -93,8 +94,9 @@ TEST_F(MainWindowOnPort, ProgramsWithFontsThenTestsTheRam)
     // on again (the simulator's programmer answers the next break-in).
     user.Boxes.clear();
     QTest::mouseClick(f.RamTestButton, Qt::LeftButton);
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Попытка соединения!", "Включите табло и нажмите \"OK\"!", TBoxKind::Information},
-                                                 {"Проверка RAM!", "Ошибок: 0", TBoxKind::Information}}));
+    EXPECT_EQ(user.Boxes,
+              (std::vector<ShownBox>{{"Попытка соединения!", "Включите табло и нажмите \"OK\"!", TBoxKind::Information},
+                                     {"Проверка RAM!", "Ошибок: 0", TBoxKind::Information}}));
     EXPECT_EQ(LabelText(f.StatusLabel), "RAM, ошибок: 0");
     EXPECT_TRUE(f.isEnabled());
     EXPECT_FALSE(board.IsOpen());
@@ -109,7 +111,11 @@ TEST_F(MainWindowOnPort, SilentBoardPaintsAndStopsOnTheCloseQuestion)
     TMainWindow& f = Open();
     struct PaintCounter : QObject {
         int Paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override { Paints += e->type() == QEvent::Paint; return false; }
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            Paints += e->type() == QEvent::Paint;
+            return false;
+        }
     } painter;
     f.installEventFilter(&painter);
     int paintsWhileBusy = -1;

@@ -46,7 +46,7 @@ TEST(Firmware, BytesAreNotConstant)
     EXPECT_GT(std::set<uint8_t>(FirmwareImage.begin(), FirmwareImage.end()).size(), 200u);
     EXPECT_GT(std::set<uint8_t>(FixedBlock.begin(), FixedBlock.end()).size(), 1u);
 }
-} // namespace
+}   // namespace
 
 // A firmware file given at run time gets the build option's checks: exactly 9747 bytes of a
 // regular file, fixed block first.

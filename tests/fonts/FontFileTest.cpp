@@ -1,5 +1,5 @@
-#include "GlyFiles.h"
 #include "fonts/FontFile.h"
+#include "GlyFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +61,7 @@ GlyFile FirstEntry(uint16_t entry)
     return gly;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, AcceptedFontFile, testing::Values(
     AcceptCase{"HeaderOf32", FontFile(2, 1500)},
     AcceptCase{"HeaderOf40", WithHeaderSize(FontFile(1, 600), 40)},
@@ -71,13 +72,14 @@ INSTANTIATE_TEST_SUITE_P(Files, AcceptedFontFile, testing::Values(
     AcceptCase{"ThirtyOneFonts", FontFile(31, 513 * 31)},
     AcceptCase{"EntryRelocatingToFFFF", FirstEntry(0x59FF)}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 struct RefuseCase {
     const char* Name;
     Bytes Contents;
-    bool OutValuesSet;           // failed after the header was read: S and N hold the file's values
+    bool OutValuesSet;   // failed after the header was read: S and N hold the file's values
     int32_t DataSize, Count;
-    const char* Reason;          // what the reason says
+    const char* Reason;   // what the reason says
 };
 
 class RefusedFontFile : public FontReader, public testing::WithParamInterface<RefuseCase> {};
@@ -85,8 +87,8 @@ class RefusedFontFile : public FontReader, public testing::WithParamInterface<Re
 TEST_P(RefusedFontFile, RefusedWithBufferKeptAndTheReasonGiven)
 {
     const RefuseCase& c = GetParam();
-    TMaybeProblem problem =
-        ReadFontFile(Buffer.data(), FontBufferSize, Folder.Write("font.gly", c.Contents), DataSize, Count);
+    TMaybeProblem problem = ReadFontFile(Buffer.data(), FontBufferSize, Folder.Write("font.gly", c.Contents), DataSize,
+                                         Count);
     ASSERT_TRUE(problem);
     std::string reason = problem->Reason();
     EXPECT_EQ(DataSize, c.OutValuesSet ? c.DataSize : Untouched);
@@ -108,6 +110,7 @@ GlyFile WithSignature(GlyFile gly, uint8_t first, uint8_t second)
     return gly;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, RefusedFontFile, testing::Values(
     RefuseCase{"Empty", {}, false, 0, 0, "файл короче заголовка (32 байт)"},
     RefuseCase{"ShorterThanFixedHeader", Truncated(FontFile(0, 0).Contents(), 31), false, 0, 0,
@@ -130,11 +133,12 @@ INSTANTIATE_TEST_SUITE_P(Files, RefusedFontFile, testing::Values(
     RefuseCase{"LastEntryRelocatingPastFFFF",
                [] {
                    GlyFile gly = FontFile(2, 1100);
-                   gly.Data[1022] = 0xFF;
-                   gly.Data[1023] = 0xFF;
-                   return gly.Contents();
-               }(),
-               true, 1100, 2, "таблица смещений шрифта выходит за адрес FFFF"}),
+    // clang-format on
+    gly.Data[1022] = 0xFF;
+    gly.Data[1023] = 0xFF;
+    return gly.Contents();
+                                }(),
+                                true, 1100, 2, "таблица смещений шрифта выходит за адрес FFFF"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(FontReader, MissingFileRefused)
@@ -152,7 +156,8 @@ TEST_F(FontReader, WhatIsNotARegularFileIsRefused)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& name : {Folder.Path.string(), fifo, std::string("/dev/zero")}) {
         EXPECT_EQ(ReadFontFile(Buffer.data(), FontBufferSize, name, DataSize, Count),
-                  TProblem(TProblemKind::NotRegular, "это не обычный файл")) << name;
+                  TProblem(TProblemKind::NotRegular, "это не обычный файл"))
+            << name;
     }
     EXPECT_EQ(ReadFontFile(Buffer.data(), FontBufferSize, Folder.PathOf("absent.gly"), DataSize, Count),
               TProblem(TProblemKind::Missing, "файл не найден"));
@@ -248,9 +253,11 @@ Bytes ThirtyOneFontTable()
     return t;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Counts, FontTable, testing::Values(
     TableCase{"NoFonts", 0, {0x00}},
     TableCase{"ThreeFonts", 3, {0x03, 0xA6, 0xA8, 0xAA}},
     TableCase{"ThirtyOneFonts", 31, ThirtyOneFontTable()}),
     [](const auto& info) { return std::string(info.param.Name); });
-} // namespace
+// clang-format on
+}   // namespace

@@ -49,8 +49,9 @@ TEST_F(FontPreparation, LargestDataFitsBelowTheTableAndIsRelocated)
 TEST_F(FontPreparation, OneByteTooManyHasNoRoom)
 {
     EXPECT_FALSE(Prepare(FontFile(2, FontLimit - FontBaseAddress + 1)));
-    EXPECT_EQ(Ui.Messages, std::vector<ShownBox>{WithLine(NoRoom, Folder.PathOf("font.gly") +
-                                                                      ": данных шрифтов 22785 байт, а места для них 22784 байт")});
+    EXPECT_EQ(Ui.Messages,
+              std::vector<ShownBox>{WithLine(NoRoom, Folder.PathOf("font.gly") +
+                                                         ": данных шрифтов 22785 байт, а места для них 22784 байт")});
     EXPECT_EQ(Ui.Ids, std::vector<TMessageId>{TMessageId::FontsDoNotFit});
 }
 
@@ -91,18 +92,21 @@ TEST_P(UnreadableFontFile, ReadMessageOnceWithTheReasonAndStop)
     EXPECT_EQ(Ui.Ids, std::vector<TMessageId>{TMessageId::FontsUnreadable});
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, UnreadableFontFile, testing::Values(
     UnreadableCase{"Missing", {}, "файл не найден"},
     UnreadableCase{"ThirtyTwoFonts", FontFile(32, 513 * 32).Contents(), "шрифтов в файле 32, а таблица шрифтов вмещает 31"},
     UnreadableCase{"EntryRelocatingPastFFFF",
                    [] {
                        GlyFile gly = FontFile(1, 600);
-                       gly.Data[510] = 0x00;
-                       gly.Data[511] = 0x5A;
-                       return gly.Contents();
-                   }(),
-                   "таблица смещений шрифта выходит за адрес FFFF"},
-    // Too large for the file limit, so refused by the reader before the placement check.
-    UnreadableCase{"File32769", FontFile(1, 32769 - 32).Contents(), "файл больше допустимого (32768 байт)"}),
+    // clang-format on
+    gly.Data[510] = 0x00;
+    gly.Data[511] = 0x5A;
+    return gly.Contents();
+                                    }(),
+                                    "таблица смещений шрифта выходит за адрес FFFF"},
+                     // Too large for the file limit, so refused by the reader before the placement check.
+                     UnreadableCase{"File32769", FontFile(1, 32769 - 32).Contents(),
+                                    "файл больше допустимого (32768 байт)"}),
     [](const auto& info) { return std::string(info.param.Name); });
-} // namespace
+}   // namespace

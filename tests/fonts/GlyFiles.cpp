@@ -28,8 +28,7 @@ std::string TempFolder::Write(const std::string& name, const Bytes& bytes) const
 
 Bytes GlyFile::Contents() const
 {
-    Bytes bytes{Signature0, Signature1, Count, static_cast<uint8_t>(HeaderSize),
-                static_cast<uint8_t>(HeaderSize >> 8)};
+    Bytes bytes{Signature0, Signature1, Count, static_cast<uint8_t>(HeaderSize), static_cast<uint8_t>(HeaderSize >> 8)};
     while (bytes.size() < HeaderSize) bytes.push_back(static_cast<uint8_t>(0xA0 + bytes.size() % 16));
     bytes.insert(bytes.end(), Data.begin(), Data.end());
     return bytes;
@@ -50,7 +49,4 @@ Bytes FontData(int count, int size)
     return data;
 }
 
-GlyFile FontFile(int count, int size)
-{
-    return GlyFile{static_cast<uint8_t>(count), 32, FontData(count, size)};
-}
+GlyFile FontFile(int count, int size) { return GlyFile{static_cast<uint8_t>(count), 32, FontData(count, size)}; }

@@ -29,7 +29,7 @@ bool AllFF(const TBlockImage& image, size_t from, size_t to)
     return std::all_of(image.begin() + static_cast<ptrdiff_t>(from), image.begin() + static_cast<ptrdiff_t>(to),
                        [](uint8_t b) { return b == 0xFF; });
 }
-} // namespace
+}   // namespace
 
 class BlockImageTest : public testing::TestWithParam<ImageCase> {};
 TEST_P(BlockImageTest, Builds)
@@ -39,7 +39,8 @@ TEST_P(BlockImageTest, Builds)
     fonts->FontSize = c.fontSize;
     fonts->FontCount = c.fontCount;
     fonts->FontBase = c.fontBase;
-    for (int32_t i = 0; i < c.fontSize; ++i) fonts->FontBuffer[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 7 + 1);
+    for (int32_t i = 0; i < c.fontSize; ++i)
+        fonts->FontBuffer[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 7 + 1);
     auto image = std::make_unique<TBlockImage>();
     image->fill(0x55);
 
@@ -61,8 +62,10 @@ TEST_P(BlockImageTest, Builds)
     EXPECT_EQ(DataSizeText(*image), c.dataSizeText);
     EXPECT_TRUE(ImageFitsBlockArea(*image));
     // The table the image carries is the one the fonts now hold.
-    EXPECT_EQ(Bytes(*image, c.table.Offset, 32), std::vector<uint8_t>(fonts->FontTable.begin(), fonts->FontTable.end()));
+    EXPECT_EQ(Bytes(*image, c.table.Offset, 32),
+              std::vector<uint8_t>(fonts->FontTable.begin(), fonts->FontTable.end()));
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, BlockImageTest, testing::Values(
     ImageCase{"WithoutFonts", 0, 0, 0, {10256, 0, 0}, {10256, 32, 0xFF00}, {0x00}, 9728, "Размер данных: 9728"},
     ImageCase{"ThreeFonts", 2000, 3, 0xA600, {10256, 2000, 0xA600}, {12256, 32, 0xFF00}, {0x03, 0xA6, 0xA8, 0xAA},
@@ -70,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BlockImageTest, testing::Values(
     ImageCase{"LargestFonts", 22784, 1, 0xA600, {10256, 22784, 0xA600}, {33040, 32, 0xFF00}, {0x01, 0xA6}, 32512,
               "Размер данных: 32512"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(BlockImage, FontsThatWouldPassTheBlockAreaAreRefused)
 {

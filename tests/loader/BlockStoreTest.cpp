@@ -1,8 +1,8 @@
 // The data-block store against the simulated loader's flash: formatting, reading the directory
 // and headers, erasing, and writing a block in the order that keeps the store consistent.
+#include "loader/BlockStore.h"
 #include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
-#include "loader/BlockStore.h"
 #include "tests/loader/ExpectedDirectory.h"
 #include "tests/loader/LoaderFixture.h"
 
@@ -47,8 +47,11 @@ struct WrittenRange {
     uint32_t Address, Count;
     bool operator==(const WrittenRange&) const = default;
 };
-std::ostream& operator<<(std::ostream& os, const WrittenRange& r) { return os << "{" << r.Address << ", " << r.Count << "}"; }
-} // namespace
+std::ostream& operator<<(std::ostream& os, const WrittenRange& r)
+{
+    return os << "{" << r.Address << ", " << r.Count << "}";
+}
+}   // namespace
 
 class BlockStoreTest : public LoaderFixture {
 protected:
@@ -76,10 +79,8 @@ protected:
         std::vector<WrittenRange> ranges;
         for (const WireRecord& r : Requests(0xA6)) {
             uint32_t address = FlashAddress(r), count = static_cast<uint32_t>(r.Payload.size() - 5);
-            if (!ranges.empty() && ranges.back().Address + ranges.back().Count == address)
-                ranges.back().Count += count;
-            else
-                ranges.push_back({address, count});
+            if (!ranges.empty() && ranges.back().Address + ranges.back().Count == address) ranges.back().Count += count;
+            else ranges.push_back({address, count});
         }
         return ranges;
     }
@@ -124,6 +125,7 @@ TEST_P(DirectoryStatusTest, ReadsTheStatus)
     ASSERT_TRUE(ReadDirectory(*link, status));
     EXPECT_EQ(ProblemKindOf(status), GetParam().status);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, DirectoryStatusTest, testing::Values(
     FlashStateCase{"Valid", 100, {0xFF}, std::nullopt},
     FlashStateCase{"PrimaryWithoutSignature", 0, {0xFF, 0xFF, 0xFF, 0xFF}, TProblemKind::Unformatted},
@@ -133,6 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DirectoryStatusTest, testing::Values(
     FlashStateCase{"SlotMarkedFull", 528 + 4 * 2 + 3, {0x00}, std::nullopt},
     FlashStateCase{"PrimaryCheckBytesSet", 2110, {0x00, 0x01}, TProblemKind::Damaged}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(BlockStoreTest, FreshStoreListsEightEmptyBlocksWithoutReadingTheirAreas)
 {
@@ -192,10 +195,10 @@ TEST_F(BlockStoreTest, WriteSendsSegmentsThenHeaderThenSlot)
     EXPECT_EQ(Flash(base + 528, 1000), std::vector<uint8_t>(image->begin() + 528, image->begin() + 1528));
     EXPECT_EQ(Flash(base, 518), std::vector<uint8_t>(image->begin(), image->begin() + 518));
     EXPECT_EQ(Flash(base + 2000, 232), std::vector<uint8_t>(image->begin() + 2000, image->begin() + 2232));
-    EXPECT_EQ(Flash(base + 518, 10), std::vector<uint8_t>(10, 0xFF));      // not covered: not written
+    EXPECT_EQ(Flash(base + 518, 10), std::vector<uint8_t>(10, 0xFF));   // not covered: not written
     EXPECT_EQ(Flash(base + 1528, 472), std::vector<uint8_t>(472, 0xFF));
     auto percentIs = [](int32_t percent) { return [percent](const TProgress& p) { return p.Percent == percent; }; };
-    EXPECT_EQ(std::count_if(progress.begin(), progress.end(), percentIs(0)), 4);          // three segments and the header
+    EXPECT_EQ(std::count_if(progress.begin(), progress.end(), percentIs(0)), 4);   // three segments and the header
     EXPECT_EQ(std::count_if(progress.begin(), progress.end(), percentIs(100)), 4);
 
     Reread();
@@ -245,11 +248,13 @@ TEST_P(WriteFailureTest, LeavesThePreviousSlotMark)
     EXPECT_EQ(Flash(SlotAddress(3), 4), slotBefore);
     EXPECT_EQ(Requests(0xA6).size(), static_cast<size_t>(GetParam().failingWrite));
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, WriteFailureTest, testing::Values(
     SegmentFailureCase{"FirstChunkOfEmptyBlock", 0xFF, 1},
     SegmentFailureCase{"SecondSegmentOfEmptyBlock", 0xFF, 34},
     SegmentFailureCase{"SecondSegmentOfFullBlock", 0x00, 34}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct OutsideCase {
     const char* name;
@@ -270,11 +275,13 @@ TEST_P(BlockAreaTest, SegmentsOutsideTheBlockAreaAreRefusedBeforeWriting)
     EXPECT_FALSE(WriteBlock(*link, *image, 0, directory));
     EXPECT_TRUE(Requests().empty());
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, BlockAreaTest, testing::Values(
     OutsideCase{"EndsAtTheAreaEnd", {33760, 32, 0}, true},
     OutsideCase{"EndsOneByteLater", {33761, 32, 0}, false},
     OutsideCase{"LargestSizeFarOut", {0xFFF0, 0x8000, 0}, false}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(BlockStoreTest, EraseMarksTheSlotOnlyAndLeavesTheArea)
 {

@@ -27,13 +27,18 @@ struct SlotCase {
     bool matches;
 };
 class SlotMatchesTest : public testing::TestWithParam<SlotCase> {};
-TEST_P(SlotMatchesTest, Judges) { EXPECT_EQ(SlotMatches(GetParam().primary, GetParam().reference), GetParam().matches); }
+TEST_P(SlotMatchesTest, Judges)
+{
+    EXPECT_EQ(SlotMatches(GetParam().primary, GetParam().reference), GetParam().matches);
+}
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, SlotMatchesTest, testing::Values(
     SlotCase{0xFF000E70, 0x00000E70, true},
     SlotCase{0x00000E70, 0x00000E70, true},
     SlotCase{0x7F000E70, 0x00000E70, false},
     SlotCase{0xFF000E71, 0x00000E70, false},
     SlotCase{0xFF000E70, 0x01000E70, false}));
+// clang-format on
 
 namespace {
 // A copy's checksum made right again after a change, so that only the change itself is judged.
@@ -41,7 +46,7 @@ void Reseal(LoaderDirectory& copy)
 {
     Checksums(copy.Bytes.data(), 2110, copy.Bytes[DirectorySumAOffset], copy.Bytes[DirectorySumBOffset]);
 }
-} // namespace
+}   // namespace
 
 struct CheckCase {
     const char* name;
@@ -57,6 +62,7 @@ TEST_P(CheckDirectoryTest, Judges)
     GetParam().change(primary, reference);
     EXPECT_EQ(ProblemKindOf(CheckDirectory(primary, reference)), GetParam().status);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, CheckDirectoryTest, testing::Values(
     CheckCase{"Formatted", [](LoaderDirectory&, LoaderDirectory&) {}, std::nullopt},
     CheckCase{"BlockHoldsData", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[528 + 4 * 3 + 3] = 0x00; },
@@ -86,15 +92,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, CheckDirectoryTest, testing::Values(
     CheckCase{"BlockAreaMovedOverThePrimaryCopy",
               [](LoaderDirectory& p, LoaderDirectory& r) {
                   p.SetNumber(BlockSlotsOffset, 0xFF000070);
-                  r.SetNumber(BlockSlotsOffset, 0x00000070);
-                  Reseal(r);
+    // clang-format on
+    r.SetNumber(BlockSlotsOffset, 0x00000070);
+    Reseal(r);
               },
               TProblemKind::Damaged},
     CheckCase{"BlockAreaMovedOntoAnotherBlock",
               [](LoaderDirectory& p, LoaderDirectory& r) {
-                  p.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
-                  r.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
-                  Reseal(r);
+    p.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
+    r.SetNumber(BlockSlotsOffset + 4, 0x00000E70);
+    Reseal(r);
               },
               TProblemKind::Damaged},
     CheckCase{"PrimaryCheckBytesSet", [](LoaderDirectory& p, LoaderDirectory&) { p.Bytes[2111] = 0x01; },
@@ -119,8 +126,8 @@ TEST(BlockHeader, NameIsCp1251InFlashAndUtf8Outside)
     header.Bytes.fill(0xEE);
     header.SetName("Табло 1");
     EXPECT_EQ(header.Bytes[0], 7);
-    EXPECT_EQ(header.Bytes[1], 0xD2);           // "Т" in CP1251
-    EXPECT_EQ(header.Bytes[8], 0xEE);           // the rest of the field keeps its bytes
+    EXPECT_EQ(header.Bytes[1], 0xD2);   // "Т" in CP1251
+    EXPECT_EQ(header.Bytes[8], 0xEE);   // the rest of the field keeps its bytes
     EXPECT_EQ(header.Name(), "Табло 1");
 }
 
@@ -134,7 +141,7 @@ TEST(BlockHeader, LongNameIsCutTo63Characters)
     std::string expected;
     for (int i = 0; i < 63; ++i) expected += "Ж";
     EXPECT_EQ(header.Name(), expected);
-    EXPECT_EQ(header.Bytes[64], 0);             // the field's neighbour is untouched
+    EXPECT_EQ(header.Bytes[64], 0);   // the field's neighbour is untouched
 }
 
 TEST(BlockHeader, DescriptorsAreLittleEndianTriples)
@@ -156,6 +163,7 @@ struct DescriptorCase {
 };
 class DescriptorValidTest : public testing::TestWithParam<DescriptorCase> {};
 TEST_P(DescriptorValidTest, Judges) { EXPECT_EQ(GetParam().descriptor.Valid(), GetParam().valid); }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, DescriptorValidTest, testing::Values(
     DescriptorCase{{528, 1, 0}, true},
     DescriptorCase{{528, 0x8000, 0}, true},
@@ -163,3 +171,4 @@ INSTANTIATE_TEST_SUITE_P(Cases, DescriptorValidTest, testing::Values(
     DescriptorCase{{528, 0x8001, 0}, false},
     DescriptorCase{{0xFFFF, 32, 0}, false},
     DescriptorCase{{0xFFFE, 32, 0}, true}));
+// clang-format on

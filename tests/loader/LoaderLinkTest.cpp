@@ -1,7 +1,7 @@
 // The loader link against the simulated loader: chunking and flags of the flash transfers as the
 // wire shows them, refused arguments, handshake replies, the clock and the connection.
-#include "tests/loader/LoaderFixture.h"
 #include "tests/common/SystemTimes.h"
+#include "tests/loader/LoaderFixture.h"
 #include "tests/loader/ReplyPeer.h"
 
 #include <numeric>
@@ -59,7 +59,7 @@ std::vector<uint8_t> Pattern(size_t count, uint8_t seed)
     for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(seed + i * 13);
     return bytes;
 }
-} // namespace
+}   // namespace
 
 struct ChunkCase {
     const char* name;
@@ -90,12 +90,11 @@ TEST_P(FlashChunkingTest, ChunksFlagsAndData)
         sent.push_back(OnWire(r));
     }
     EXPECT_EQ(sent, c.chunks);
-    if (c.op == Op::Write)
-        EXPECT_EQ(Flash(c.address, static_cast<uint32_t>(c.count)), data);
-    else
-        EXPECT_EQ(buffer, data);
+    if (c.op == Op::Write) EXPECT_EQ(Flash(c.address, static_cast<uint32_t>(c.count)), data);
+    else EXPECT_EQ(buffer, data);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, FlashChunkingTest, testing::Values(
     ChunkCase{"Write40At530", Op::Write, 530, 40, {{530, 32, 0x02}, {562, 8, 0x04}}},
     ChunkCase{"Write60At500", Op::Write, 500, 60, {{500, 28, 0x06}, {528, 32, 0x06}}},
@@ -109,6 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FlashChunkingTest, testing::Values(
     ChunkCase{"Read4AtPageStart", Op::Read, 1056, 4, {{1056, 4, 0x06}}},
     ChunkCase{"Read2112Linear", Op::Read, 0, 2112, LinearRead2112()}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct ProgressCase {
     const char* name;
@@ -140,12 +140,14 @@ std::vector<int32_t> ZeroToHundred()
 
 // 40 bytes: 32 of 40 is 80 %. 60 bytes at 500: 28 of 60 is 46.7 %. 6400 bytes: 200 chunks of
 // half a percent each, every whole percentage once although most are reached twice.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, FlashProgressTest, testing::Values(
     ProgressCase{"Write40At530", Op::Write, 530, 40, {0, 80, 100}},
     ProgressCase{"ReadPaged60At500", Op::ReadPaged, 500, 60, {0, 47, 100}},
     ProgressCase{"Read6400", Op::Read, 0, 6400, ZeroToHundred()},
     ProgressCase{"NothingToRead", Op::Read, 0, 0, {0}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct RefusedCase {
     const char* name;
@@ -162,6 +164,7 @@ TEST_P(RefusedRequestTest, FailsAndSendsNothing)
 namespace {
 uint8_t scratch[64];
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, RefusedRequestTest, testing::Values(
     RefusedCase{"ReadClockCount0", [](TLoaderLink& l) { return l.ReadClockRegisters(0, 0, scratch); }},
     RefusedCase{"ReadClockCount17", [](TLoaderLink& l) { return l.ReadClockRegisters(0, 17, scratch); }},
@@ -173,6 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RefusedRequestTest, testing::Values(
     RefusedCase{"AddressPast24Bits", [](TLoaderLink& l) { return l.ReadFlashChunk(0x1000000, 4, 0x06, scratch); }},
     RefusedCase{"PortClosed", [](TLoaderLink& l) { l.CloseLoaderPort(); return l.PingLoader(); }}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(LoaderFixture, FailedChunkStopsTheTransfer)
 {
@@ -189,7 +193,12 @@ TEST_F(LoaderFixture, OpenFailureIsShownAndTheLinkStaysShut)
     view.Forget();
     link->OpenLoaderPort(view);
     EXPECT_TRUE(link->LastFailure().has_value());
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-loader-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
+    EXPECT_EQ(
+        view.Messages,
+        (std::vector<ShownBox>{
+            {"Ошибка",
+             "Ошибка коммуникационного порта!\nПорт /dev/nonexistent-loader-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.",
+             TBoxKind::Error}}));
     EXPECT_EQ(link->BaudRate(), 38400);
     EXPECT_FALSE(link->ConnectLoader(6));
 }
@@ -247,6 +256,7 @@ TEST_P(HandshakeReplyTest, JudgesTheWordUpToItsZeroByte)
     EXPECT_EQ(peer.Requests(), 1);
     link.CloseLoaderPort();
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, HandshakeReplyTest, testing::Values(
     ReplyCase{"Word", {'C', 'O', 'N', 'O', 'K'}, true},
     ReplyCase{"WordZeroAndMore", {'C', 'O', 'N', 'O', 'K', 0, 'x', 0xFF}, true},
@@ -255,6 +265,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HandshakeReplyTest, testing::Values(
     ReplyCase{"WordCut", {'C', 'O', 'N', 'O'}, false},
     ReplyCase{"OtherWord", {'F', 'L', 'H', 'O', 'K'}, false}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(DataReply, ShorterThanTheCountFails)
 {
@@ -296,6 +307,7 @@ TEST_P(LoaderClockReadTest, ReadsDateAndHour)
     EXPECT_EQ(time.Hour, GetParam().expectedHour);
     EXPECT_EQ(time.Milliseconds, 0);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, LoaderClockReadTest, testing::Values(
     ClockReadCase{"Noon24", false, 12, 12},
     ClockReadCase{"Midnight12", true, 0, 0},
@@ -303,6 +315,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoaderClockReadTest, testing::Values(
     ClockReadCase{"OnePm12", true, 13, 13},
     ClockReadCase{"ElevenPm12", true, 23, 23}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(LoaderFixture, ClockWriteSendsTheRegistersInBcd)
 {

@@ -1,8 +1,8 @@
 // The loader window's operations, run through a scripted view against the simulated loader: the
 // questions and answers, messages, status and clock texts, progress and list redraws.
+#include "loader/LoaderSession.h"
 #include "fonts/FontFile.h"
 #include "loader/BlockImage.h"
-#include "loader/LoaderSession.h"
 #include "tests/common/SystemTimes.h"
 #include "tests/loader/LoaderFixture.h"
 
@@ -30,7 +30,7 @@ std::string Repeat(const std::string& s, int n)
     for (int i = 0; i < n; ++i) out += s;
     return out;
 }
-} // namespace
+}   // namespace
 
 class LoaderSessionTest : public LoaderFixture {
 protected:
@@ -159,19 +159,22 @@ TEST_P(UnformattedStoreTest, OffersToFormat)
         EXPECT_TRUE(Requests(0xA6).empty());
     }
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, UnformattedStoreTest, testing::Values(
     UnformattedCase{"UnformattedNo", false, TAnswer::No, "Загрузчик не форматирован! Отформатировать загрузчик?"},
     UnformattedCase{"UnformattedYes", false, TAnswer::Yes, "Загрузчик не форматирован! Отформатировать загрузчик?"},
     UnformattedCase{"DamagedNo", true, TAnswer::No, "Данные в загрузчике повреждены! Отформатировать загрузчик?"},
     UnformattedCase{"DamagedYes", true, TAnswer::Yes, "Данные в загрузчике повреждены! Отформатировать загрузчик?"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(LoaderSessionTest, WriteIntoAnEmptyBlockAsksToWrite)
 {
     Refreshed();
     view.Answers = {TAnswer::Yes};
     EXPECT_EQ(session->Write(0, "  Вокзал\t"), TOutcome::Done);
-    EXPECT_EQ(view.Messages, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
+    EXPECT_EQ(view.Messages,
+              (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
     EXPECT_EQ(view.Statuses, (std::vector<std::string>{"Запись", "OK"}));
     EXPECT_EQ(view.Rows[0], Row(1, "Вокзал", "9728"));
     EXPECT_EQ(Requests().back().Command(), 0xA0);   // the handshake after the write
@@ -264,10 +267,10 @@ TEST_F(LoaderSessionTest, EraseAllStopsAtTheFailingBlock)
     EXPECT_EQ(session->EraseAll(), TOutcome::LinkLost);
     EXPECT_EQ(view.Progress, (std::vector<int32_t>{12, 25, 38, 50}));
     EXPECT_EQ(view.Messages.back(), (ShownBox{"Ошибка!", "Не удалось стереть блок №5!", TBoxKind::Error}));
-    EXPECT_EQ(view.Events, (std::vector<std::string>{"box:Стереть все блоки?", "status:Стирание", "progress:12",
-                                                     "progress:25", "progress:38", "progress:50", "status:Ошибка",
-                                                     "box:Не удалось стереть блок №5!", "status:Ошибка",
-                                                     "buttons:off"}));
+    EXPECT_EQ(view.Events,
+              (std::vector<std::string>{"box:Стереть все блоки?", "status:Стирание", "progress:12", "progress:25",
+                                        "progress:38", "progress:50", "status:Ошибка",
+                                        "box:Не удалось стереть блок №5!", "status:Ошибка", "buttons:off"}));
     EXPECT_EQ(view.Rows, rowsBefore);   // not redrawn
     EXPECT_EQ(Requests(0xA6).size(), 5u);
 }
@@ -369,10 +372,12 @@ TEST_P(BeforeRefreshTest, BlockOperationsAreRefused)
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(session->BlockRowTexts(1), Row(1, "Нет данных"));
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, BeforeRefreshTest, testing::Values(
     BeforeRefreshCase{"NoAnswer", false},
     BeforeRefreshCase{"FormatDeclined", true}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(LoaderSessionTest, NewSessionRefusesBlockOperations)
 {

@@ -12,6 +12,6 @@ inline void PrintTo(const SegmentDescriptor& d, std::ostream* os)
 
 inline void PrintTo(const TSystemTime& t, std::ostream* os)
 {
-    *os << t.Year << "-" << t.Month << "-" << t.Day << " (" << t.DayOfWeek << ") " << t.Hour << ":" << t.Minute
-        << ":" << t.Second << "." << t.Milliseconds;
+    *os << t.Year << "-" << t.Month << "-" << t.Day << " (" << t.DayOfWeek << ") " << t.Hour << ":" << t.Minute << ":"
+        << t.Second << "." << t.Milliseconds;
 }

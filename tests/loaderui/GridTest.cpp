@@ -17,7 +17,7 @@ namespace {
 using Props = std::vector<long double>;
 
 long double Sum(std::span<const long double> p) { return std::accumulate(p.begin(), p.end(), 0.0L); }
-} // namespace
+}   // namespace
 
 // ---- arithmetic ----
 
@@ -36,6 +36,7 @@ TEST_P(SpreadWidthsTest, GivesEachColumnItsShareAndTheLastTheRest)
     EXPECT_EQ(SpreadWidths(c.Proportions, c.Available), c.Widths);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     BlockGrid, SpreadWidthsTest,
     ::testing::Values(
@@ -46,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         SpreadCase{"LastColumnKeepsOnePixel", {0.6L, 0.6L, 0.0L}, 50, {30, 30, 1}},
         SpreadCase{"OneColumnTakesAll", {1.0L}, 77, {77}}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST(GridArithmetic, AvailableWidthSetsGridLinesAsideAndNeverGoesBelowForty)
 {
@@ -99,6 +101,7 @@ TEST_P(NeighbourRuleTest, TheRightNeighbourAbsorbsTheChange)
     EXPECT_EQ(w.Width + w.Next, c.Width + c.Next);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     BlockGrid, NeighbourRuleTest,
     ::testing::Values(NeighbourCase{"Wider", 50, 30, 60, 60, 20}, NeighbourCase{"Narrower", 50, 30, 10, 10, 70},
@@ -106,6 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NeighbourCase{"ExactlyTwoPixelsLeft", 50, 30, 78, 78, 2},
                       NeighbourCase{"NoWidthBelowZero", 50, 30, -5, 0, 80}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 // ---- the widget ----
 
@@ -293,6 +297,7 @@ TEST_P(DeleteRowTest, RemovesOneBodyRow)
     EXPECT_EQ(Objects0(), c.Objects);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     BlockGrid, DeleteRowTest,
     ::testing::Values(DeleteCase{"HeaderRowStays", 3, 0, {"No", "a1", "a2", "a3"}, {1, 2, 3}},
@@ -303,6 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DeleteCase{"FirstRow", 3, 1, {"No", "a2", "a3"}, {2, 3}},
                       DeleteCase{"LastRow", 3, 3, {"No", "a1", "a2"}, {1, 2}}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST_F(GridRowsTest, ClearKeepsTheHeaderTextsAndDropsEveryObject)
 {

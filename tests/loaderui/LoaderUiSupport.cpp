@@ -10,8 +10,8 @@
 
 ScriptedBoxes::ScriptedBoxes()
 {
-    previous_ = SetMessageHandler([this](QWidget* owner, const std::string& caption, const std::string& text,
-                                         TBoxKind kind) {
+    previous_ = SetMessageHandler(
+        [this](QWidget* owner, const std::string& caption, const std::string& text, TBoxKind kind) {
         Owners.push_back(owner);
         return AnswerFromScript(Boxes, Answers, caption, text, kind);
     });
@@ -86,8 +86,8 @@ std::vector<WireRecord> LoaderWindowTest::Requests() const
 BlockHeader LoaderWindowTest::StoredHeader(int32_t index) const
 {
     BlockHeader header;
-    std::vector<uint8_t> bytes =
-        sim->Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize, BlockHeaderSize);
+    std::vector<uint8_t> bytes = sim->Flash(BlockAreaStart + static_cast<uint32_t>(index) * BlockAreaSize,
+                                            BlockHeaderSize);
     std::copy(bytes.begin(), bytes.end(), header.Bytes.begin());
     return header;
 }

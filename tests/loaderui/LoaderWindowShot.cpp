@@ -40,7 +40,8 @@ struct StoredBlock {
 // A formatted loader holding these blocks.
 bool StoreBlocks(TLoaderLink& link, TFontSet& fonts, TBlockImage& image)
 {
-    const StoredBlock blocks[] = {{0, "Вокзал, табло прибытия", 0}, {1, "Перрон 2", 4096}, {4, "Касса, крупный шрифт", 11520}};
+    const StoredBlock blocks[] = {
+        {0, "Вокзал, табло прибытия", 0}, {1, "Перрон 2", 4096}, {4, "Касса, крупный шрифт", 11520}};
     if (!link.ConnectLoader(ConnectAttempts) || !FormatLoader(link)) return false;
     TMaybeProblem status;
     LoaderDirectory directory;
@@ -55,7 +56,7 @@ bool StoreBlocks(TLoaderLink& link, TFontSet& fonts, TBlockImage& image)
     }
     return true;
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

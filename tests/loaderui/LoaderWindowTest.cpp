@@ -37,7 +37,7 @@ Table AllRows(const std::string& name)
 }
 
 TSystemTime LocalNow() { return MakeTime(2004, 8, 13, 22, 22, 5); }
-} // namespace
+}   // namespace
 
 class LoaderWindowControls : public LoaderWindowTest {
 protected:
@@ -82,11 +82,16 @@ TEST_F(LoaderWindowControls, ControlsCarryTheirNamesCaptionsAndTabOrder)
                                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(window.isModal());
 
-    const std::vector<std::pair<const char*, const char*>> captions{
-        {"NameLabel", "Имя:"},       {"BlocksGroup", " Блоки данных "}, {"ClockGroup", " Часы загрузчика "},
-        {"CloseButton", "Закрыть"},   {"RefreshButton", "Обновить"},         {"EraseButton", "Стереть"},
-        {"EraseAllButton", "Стереть все"}, {"WriteButton", "Записать"},       {"FormatButton", "Форматировать"},
-        {"SyncClockButton", "Синхр."}};
+    const std::vector<std::pair<const char*, const char*>> captions{{"NameLabel", "Имя:"},
+                                                                    {"BlocksGroup", " Блоки данных "},
+                                                                    {"ClockGroup", " Часы загрузчика "},
+                                                                    {"CloseButton", "Закрыть"},
+                                                                    {"RefreshButton", "Обновить"},
+                                                                    {"EraseButton", "Стереть"},
+                                                                    {"EraseAllButton", "Стереть все"},
+                                                                    {"WriteButton", "Записать"},
+                                                                    {"FormatButton", "Форматировать"},
+                                                                    {"SyncClockButton", "Синхр."}};
     for (const auto& [name, caption] : captions) {
         QWidget* w = window.findChild<QWidget*>(QString::fromLatin1(name));
         ASSERT_NE(w, nullptr) << name;
@@ -116,9 +121,9 @@ TEST_F(LoaderWindowControls, ControlsCarryTheirNamesCaptionsAndTabOrder)
         if (w->focusPolicy() & Qt::TabFocus) order.push_back(w);
         w = w->nextInFocusChain();
     } while (w != window.BlockGrid);
-    EXPECT_EQ(order, (std::vector<QWidget*>{window.BlockGrid, window.RefreshButton, window.EraseButton, window.EraseAllButton,
-                                            window.WriteButton, window.BlockNameEdit, window.CloseButton, window.FormatButton,
-                                            window.SyncClockButton}));
+    EXPECT_EQ(order, (std::vector<QWidget*>{window.BlockGrid, window.RefreshButton, window.EraseButton,
+                                            window.EraseAllButton, window.WriteButton, window.BlockNameEdit,
+                                            window.CloseButton, window.FormatButton, window.SyncClockButton}));
 }
 
 TEST_F(LoaderWindowControls, OpeningListsTheBlocksShowsTheClockAndNothingIsClipped)
@@ -164,7 +169,8 @@ TEST_F(LoaderWindowControls, ALoaderSwitchedOffAtOpeningShowsNoDataUntilARefresh
     EXPECT_EQ(Text(form->StatusLabel->text()), "Ошибка");
     EXPECT_EQ(Text(form->ClockLabel->text()), "- - - -");
     EXPECT_TRUE(BlockButtonsDisabled());
-    for (QPushButton* b : {form->CloseButton, form->RefreshButton, form->FormatButton, form->SyncClockButton}) EXPECT_TRUE(b->isEnabled());
+    for (QPushButton* b : {form->CloseButton, form->RefreshButton, form->FormatButton, form->SyncClockButton})
+        EXPECT_TRUE(b->isEnabled());
 
     sim->SetLoaderOn(true);
     NormalReplyTimeouts();
@@ -254,8 +260,9 @@ TEST_F(LoaderWindowControls, ALongNameIsTrimmedAndCutTo63Characters)
     form->WriteButton->click();   // declined: nothing written
     EXPECT_EQ(FlashWrites(), 0u);
     form->WriteButton->click();
-    EXPECT_EQ(user.Boxes, (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes},
-                                                 {"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
+    EXPECT_EQ(user.Boxes,
+              (std::vector<ShownBox>{{"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes},
+                                     {"Внимание!", "Записать данные в блок №1?", TBoxKind::AskDefaultYes}}));
     std::string expected = Text(name.left(63));
     EXPECT_EQ(Row(1), (Cells{"1", expected, "9728"}));
     BlockHeader stored = StoredHeader(0);
@@ -395,6 +402,7 @@ TEST_P(OpenLoaderWindowTest, EveryWayOfClosingGivesOkAndStoresTheName)
     EXPECT_EQ(settings.RomName, "Новое имя");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     LoaderWindow, OpenLoaderWindowTest,
     ::testing::Values(CloseWay{"CloseButton", [](TLoaderWindow& w) { w.CloseButton->click(); }},
@@ -402,3 +410,4 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseWay{"Escape", [](TLoaderWindow& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
                       CloseWay{"Reject", [](TLoaderWindow& w) { w.reject(); }}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on

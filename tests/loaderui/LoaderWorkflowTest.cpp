@@ -1,9 +1,9 @@
 // "В загрузчик" from the font preparation to the closed port: the block image as the loader
 // window writes it into the simulated loader, and the paths that show no window.
+#include "loaderui/LoaderWorkflow.h"
 #include "firmware/Firmware.h"
 #include "loader/LoaderLink.h"
 #include "loaderui/TableGrid.h"
-#include "loaderui/LoaderWorkflow.h"
 #include "serial/Serial.h"
 #include "tests/common/ModalWindow.h"
 #include "tests/fonts/GlyFiles.h"
@@ -103,14 +103,18 @@ TEST_F(LoaderWorkflowTest, WithFontsTheImageCarriesFontDataAndTheirTable)
     expected[2] = 0xA8;
     expected[3] = 0xAA;
     EXPECT_EQ(table, expected);
-    EXPECT_EQ(StoredBytes(0, 10256, 2000), std::vector<uint8_t>(fonts->FontBuffer.begin(), fonts->FontBuffer.begin() + 2000));
+    EXPECT_EQ(StoredBytes(0, 10256, 2000),
+              std::vector<uint8_t>(fonts->FontBuffer.begin(), fonts->FontBuffer.begin() + 2000));
     EXPECT_FALSE(portOpenAfter);
 }
 
 TEST_F(LoaderWorkflowTest, AnUnreadableFontFileStopsBeforeThePort)
 {
     Run(true, "/no/such/fonts.gly");
-    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/fonts.gly: файл не найден", TBoxKind::Error}}));
+    EXPECT_EQ(
+        portUser.Messages,
+        (std::vector<ShownBox>{
+            {"Чтение шрифтов!", "Не удалось загрузить шрифты!\n/no/such/fonts.gly: файл не найден", TBoxKind::Error}}));
     EXPECT_FALSE(windowShown);
     EXPECT_TRUE(Requests().empty());
 }
@@ -131,7 +135,8 @@ TEST_F(LoaderWorkflowTest, APlaceholderGoesToNoOtherDevice)
     product.Placeholder = false;
     product.Image.fill(0x3C);
     portUser.Forget();
-    Run(false, "", [this](TLoaderWindow& w) { WriteBlock1(w, user); }, product);
+    Run(
+        false, "", [this](TLoaderWindow& w) { WriteBlock1(w, user); }, product);
     EXPECT_TRUE(windowShown);
     EXPECT_EQ(StoredBytes(0, 528, 9728), std::vector<uint8_t>(9728, 0x3C));
 }
@@ -140,7 +145,12 @@ TEST_F(LoaderWorkflowTest, APortThatDoesNotOpenShowsNoWindow)
 {
     link.SetPortName("/dev/no-such-port");
     Run(false, "");
-    EXPECT_EQ(portUser.Messages, (std::vector<ShownBox>{{"Ошибка", "Ошибка коммуникационного порта!\nПорт /dev/no-such-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.", TBoxKind::Error}}));
+    EXPECT_EQ(
+        portUser.Messages,
+        (std::vector<ShownBox>{
+            {"Ошибка",
+             "Ошибка коммуникационного порта!\nПорт /dev/no-such-port: No such file or directory.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке.",
+             TBoxKind::Error}}));
     EXPECT_FALSE(windowShown);
     EXPECT_FALSE(portOpenAfter);
 }

@@ -52,4 +52,4 @@ TEST_F(DelayTest, CalibrationTimesTheDelayAndRestoresPriority)
     EXPECT_EQ(policyAfter, policy);
     EXPECT_EQ(getpriority(PRIO_PROCESS, 0), nice);
 }
-} // namespace
+}   // namespace

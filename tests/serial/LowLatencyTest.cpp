@@ -42,8 +42,8 @@ protected:
     TLatencySystem System(bool driverTakes)
     {
         return {[this, driverTakes](int fd) {
-                    askedFd = fd;
-                    return driverTakes;
+            askedFd = fd;
+            return driverTakes;
                 },
                 root.string()};
     }
@@ -54,9 +54,9 @@ protected:
 
 struct TimerCase {
     const char* Name;
-    bool DriverTakes;     // the driver took the low-latency request
-    const char* Timer;    // latency_timer's content, null: no such file
-    bool OnInterface;     // the file is the USB interface's, not the tty device's
+    bool DriverTakes;    // the driver took the low-latency request
+    const char* Timer;   // latency_timer's content, null: no such file
+    bool OnInterface;    // the file is the USB interface's, not the tty device's
     bool Known;
     int32_t Ms;
 };
@@ -77,6 +77,7 @@ TEST_P(TimerRead, AsksTheDriverAndReadsWhatTheAdapterIsLeftWith)
     EXPECT_EQ(fs::path(latency.Setting()), file.lexically_normal());
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Adapters, TimerRead,
     testing::Values(TimerCase{"FtdiTookLowLatency", true, "1\n", false, true, 1},
@@ -86,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TimerCase{"BuiltInUartRefusesAndHasNoTimer", false, nullptr, false, false, 0},
                     TimerCase{"UnreadableTimer", true, "fast\n", false, false, 0}),
     [](const testing::TestParamInfo<TimerCase>& info) { return std::string(info.param.Name); });
+// clang-format on
 
 // A link to the device (a udev symlink, --link) names the device it points at.
 TEST_F(LowLatencyStep, ALinkIsFollowedToItsDevice)
@@ -140,4 +142,4 @@ TEST(SlowAdapterAdvice, SaysTheCostOnThisJobAndHowToLowerIt)
     EXPECT_TRUE(SlowAdapterText("/dev/ttyS0", TAdapterLatency(), 617).empty());
 }
 
-} // namespace
+}   // namespace

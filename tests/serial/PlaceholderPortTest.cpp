@@ -18,8 +18,8 @@ TEST(PlaceholderPort, OnlyAPseudoTerminalTakesIt)
 
     std::string file = testing::TempDir() + "placeholder-port-file";
     std::ofstream(file) << "x";
-    for (const std::string& device : {std::string("/dev/null"), std::string("/dev/ptmx"), file,
-                                      std::string("/dev/null/x")})
+    for (const std::string& device :
+         {std::string("/dev/null"), std::string("/dev/ptmx"), file, std::string("/dev/null/x")})
         EXPECT_FALSE(PortTakesPlaceholder(device)) << device;
     std::remove(file.c_str());
 }

@@ -3,29 +3,33 @@
 #include "PtyPair.h"
 
 #include "serial/Clock.h"
-#include "serial/TwoWireBus.h"
 #include "serial/PortList.h"
 #include "serial/Serial.h"
+#include "serial/TwoWireBus.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 using Lines = std::vector<std::pair<std::string, bool>>;
 
-struct OpenFailCase { const char* name; int error; TProblemKind kind; };
+struct OpenFailCase {
+    const char* name;
+    int error;
+    TProblemKind kind;
+};
 class OpenFailureTest : public testing::TestWithParam<OpenFailCase> {};
 TEST_P(OpenFailureTest, ReportsTheReasonAndStaysClosed)
 {
@@ -46,10 +50,12 @@ TEST_P(OpenFailureTest, ReportsTheReasonAndStaysClosed)
     EXPECT_FALSE(port.GetPacket(buffer, 4, count));
     EXPECT_EQ(count, 0);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, OpenFailureTest, testing::Values(
     OpenFailCase{"", 0, TProblemKind::Other},
     OpenFailCase{"/dev/no-such-serial-port", ENOENT, TProblemKind::Missing},
     OpenFailCase{"/dev/null", ENOTTY, TProblemKind::Other}));
+// clang-format on
 
 TEST(PortOpen, SuccessClearsTheError)
 {
@@ -155,7 +161,10 @@ TEST(PortOpen, LineSettings)
     EXPECT_EQ(port.BaudRate(), 19200);
 }
 
-struct BaudCase { int32_t index; int32_t baud; };
+struct BaudCase {
+    int32_t index;
+    int32_t baud;
+};
 class BaudIndexTest : public testing::TestWithParam<BaudCase> {};
 TEST_P(BaudIndexTest, SetsTheTableRate)
 {
@@ -171,9 +180,11 @@ TEST_P(BaudIndexTest, SetsTheTableRate)
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8)) << "the other settings stay";
     EXPECT_TRUE(tio.c_cflag & CSTOPB);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, BaudIndexTest, testing::Values(
     BaudCase{5, 19200}, BaudCase{-1, 19200}, BaudCase{0, 19200}, BaudCase{1, 28800},
     BaudCase{2, 38400}, BaudCase{3, 57600}, BaudCase{4, 115200}));
+// clang-format on
 
 TEST(PortOpen, ExchangeWorksAt28800)
 {
@@ -186,7 +197,9 @@ TEST(PortOpen, ExchangeWorksAt28800)
     EXPECT_EQ(pty.Read(4), Frame({0xC8}));
 }
 
-struct LinesCase { bool rtsOn, dtrOn; };
+struct LinesCase {
+    bool rtsOn, dtrOn;
+};
 class ModemLinesAtOpenTest : public testing::TestWithParam<LinesCase> {};
 TEST_P(ModemLinesAtOpenTest, FollowTheFlags)
 {
@@ -199,6 +212,7 @@ TEST_P(ModemLinesAtOpenTest, FollowTheFlags)
     EXPECT_EQ(port.Rts(), GetParam().rtsOn);
     EXPECT_EQ(changes, (Lines{{"DTR", GetParam().dtrOn}, {"RTS", GetParam().rtsOn}}));
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, ModemLinesAtOpenTest, testing::Values(
     LinesCase{false, true},     // the board link's port
     LinesCase{false, false}));  // the loader link's port
@@ -206,6 +220,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ModemLinesAtOpenTest, testing::Values(
 TEST(ModemLines, ClosedPortChangesNothing)
 {
     TComPort port(false, true);
+    // clang-format on
     Lines changes;
     port.SetOnModemLine([&](const char* line, bool on) { changes.emplace_back(line, on); });
     port.SetDtr(true);
@@ -360,4 +375,4 @@ TEST(PortList, NeverListsPseudoTerminalsAndKeepsNaturalOrder)
     for (size_t i = 0; i < ports.size(); ++i) EXPECT_EQ(port.KnownPorts()[i], ports[i].Path);
     EXPECT_LE(port.FreePorts().size(), port.KnownPorts().size());
 }
-} // namespace
+}   // namespace

@@ -21,10 +21,7 @@ PtyPair::PtyPair()
     slavePath_ = name;
 }
 
-PtyPair::~PtyPair()
-{
-    CloseMaster();
-}
+PtyPair::~PtyPair() { CloseMaster(); }
 
 void PtyPair::CloseMaster()
 {

@@ -231,7 +231,7 @@ TEST_F(PortTest, IncompletePacketIsDroppedAfterTheGap)
 {
     Clock::SetScale(100, 100);   // the 2000 ms gap is 20 ms
     ASSERT_TRUE(pty.Write(Bytes(AbcFrame.begin(), AbcFrame.begin() + 4)));
-    Clock::Sleep(20000);         // 200 ms: well past the gap
+    Clock::Sleep(20000);   // 200 ms: well past the gap
     ASSERT_TRUE(pty.Write(AbcFrame));
     EXPECT_EQ(WaitTake(100000), Abc);
 }
@@ -332,4 +332,4 @@ TEST(ClosedPort, DoesNothingAndFailsSends)
     EXPECT_FALSE(port.WaitPacket(buffer, 4, 100, count));
     Clock::Reset();
 }
-} // namespace
+}   // namespace

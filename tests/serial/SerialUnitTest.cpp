@@ -14,7 +14,10 @@
 
 using Bytes = std::vector<uint8_t>;
 
-struct SumCase { Bytes data; uint8_t sumA, sumB; };
+struct SumCase {
+    Bytes data;
+    uint8_t sumA, sumB;
+};
 class ChecksumsTest : public testing::TestWithParam<SumCase> {};
 TEST_P(ChecksumsTest, Sums)
 {
@@ -23,6 +26,7 @@ TEST_P(ChecksumsTest, Sums)
     EXPECT_EQ(a, GetParam().sumA);
     EXPECT_EQ(b, GetParam().sumB);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, ChecksumsTest, testing::Values(
     SumCase{{0x61, 0x62, 0x63}, 0x26, 0x6A},                  // "abc": 61 + 31 + D8
     SumCase{{}, 0, 0},
@@ -30,6 +34,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ChecksumsTest, testing::Values(
     // Rotations by 0..7, then position 8 rotates by 0 again: 01 80 40 20 10 08 04 02 | 01.
     SumCase{{1, 1, 1, 1, 1, 1, 1, 1, 1}, 0x09, 0x00},   // 0xFF + 1
     SumCase{{0xFF, 0xFF}, 0xFE, 0xFE}));
+// clang-format on
 
 TEST(Checksums, NegativeCountGivesZero)
 {
@@ -124,9 +129,14 @@ TEST(Buffer, TakePacketCutsToMaximumAndLeavesCountWhenNotReady)
     EXPECT_EQ(buffer.PacketLength, 0);
 }
 
-struct OrderCase { const char* a; const char* b; bool less; };
+struct OrderCase {
+    const char* a;
+    const char* b;
+    bool less;
+};
 class NaturalLessTest : public testing::TestWithParam<OrderCase> {};
 TEST_P(NaturalLessTest, Orders) { EXPECT_EQ(NaturalLess(GetParam().a, GetParam().b), GetParam().less); }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, NaturalLessTest, testing::Values(
     OrderCase{"/dev/ttyS2", "/dev/ttyS10", true},
     OrderCase{"/dev/ttyS10", "/dev/ttyS2", false},
@@ -139,6 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, NaturalLessTest, testing::Values(
     OrderCase{"/dev/ttyX01", "/dev/ttyX1", true},        // equal as numbers: still a strict order
     OrderCase{"/dev/ttyX1", "/dev/ttyX01", false},
     OrderCase{"a99999999999999999999", "a100000000000000000000", true}));
+// clang-format on
 
 TEST(NaturalLess, SortsAList)
 {
@@ -147,13 +158,17 @@ TEST(NaturalLess, SortsAList)
     EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyS1", "ttyUSB1", "ttyUSB2", "ttyUSB10"}));
 }
 
-struct LocksCase { const char* text; bool held; };
+struct LocksCase {
+    const char* text;
+    bool held;
+};
 class ProcLocksTest : public testing::TestWithParam<LocksCase> {};
 TEST_P(ProcLocksTest, FindsAnotherProcessLock)
 {
     // The device: number fe:00 (254, 0), inode 10953265; this process is 500.
     EXPECT_EQ(LockedInProcLocks(GetParam().text, 254, 0, 10953265, 500), GetParam().held);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, ProcLocksTest, testing::Values(
     LocksCase{"1: FLOCK  ADVISORY  WRITE 7466 fe:00:10953265 0 EOF\n", true},
     LocksCase{"1: FLOCK  ADVISORY  WRITE 500 fe:00:10953265 0 EOF\n", false},          // our own
@@ -165,6 +180,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProcLocksTest, testing::Values(
               "1: -> FLOCK  ADVISORY  WRITE 7466 fe:00:10953265 0 EOF\n", false},      // only waiting
     LocksCase{"", false},
     LocksCase{"garbage\n1: FLOCK\n", false}));
+// clang-format on
 
 TEST(LockFile, NamesALiveOtherProcess)
 {
@@ -181,7 +197,12 @@ TEST(LockFile, NamesALiveOtherProcess)
 // What the port-error box adds: the port, the system's reason and, by the failure's class, what to do.
 TEST(PortErrorDetails, SayThePortTheReasonAndWhatToDo)
 {
-    struct Case { const char* name; std::string port; TProblemKind kind; std::string expected; };
+    struct Case {
+        const char* name;
+        std::string port;
+        TProblemKind kind;
+        std::string expected;
+    };
     const std::vector<Case> cases = {
         {"NotFound", "/dev/ttyUSB3", TProblemKind::Missing,
          "Порт /dev/ttyUSB3: why.\nТакого порта нет: проверьте, подключён ли адаптер, и выберите порт в списке."},
@@ -192,8 +213,7 @@ TEST(PortErrorDetails, SayThePortTheReasonAndWhatToDo)
         {"Other", "/dev/ttyS0", TProblemKind::Other, "Порт /dev/ttyS0: why."},
         {"NoPortChosen", "", TProblemKind::Other, "Порт не выбран: выберите порт в списке."},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(PortErrorDetails(c.port, TProblem(c.kind, "why")), c.expected) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(PortErrorDetails(c.port, TProblem(c.kind, "why")), c.expected) << c.name;
     EXPECT_EQ(PortErrorDetails("/dev/ttyS0", std::nullopt), "");
     TComPort fine(false, true);
     EXPECT_EQ(PortErrorDetails(fine), "");

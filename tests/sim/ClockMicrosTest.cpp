@@ -60,4 +60,4 @@ TEST_F(ClockMicrosTest, ChangingTheSpeedNeverSetsItBack)
     EXPECT_GE(Clock::Micros(), last);
 }
 
-} // namespace
+}   // namespace

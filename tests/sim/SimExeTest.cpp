@@ -136,8 +136,8 @@ protected:
 
 TEST_F(BoardSimExeTest, ServesOnThePrintedPathAndTheLinkUntilSigterm)
 {
-    BoardSimProcess board({"--link", link, "--wire-log", wireLog, "--clock-scale", "20", "--version", "3.1", "--fault",
-                           "C8:1:1:case"});
+    BoardSimProcess board(
+        {"--link", link, "--wire-log", wireLog, "--clock-scale", "20", "--version", "3.1", "--fault", "C8:1:1:case"});
     std::string path = board.ReadLine();
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
@@ -223,8 +223,8 @@ TEST_F(BoardSimExeTest, HelpExplainsEveryOption)
     BoardSimProcess board({"--help"});
     std::string help = board.ReadAll();
     EXPECT_EQ(board.Terminate(false), 0);
-    for (const char* option : {"--link", "--pace", "--flash", "--version", "--no-version", "--board-off", "--loader-off",
-                               "--twelve-hour", "--clock-scale", "--fault", "--wire-log", "SIGTERM"})
+    for (const char* option : {"--link", "--pace", "--flash", "--version", "--no-version", "--board-off",
+                               "--loader-off", "--twelve-hour", "--clock-scale", "--fault", "--wire-log", "SIGTERM"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
@@ -235,4 +235,4 @@ TEST_F(BoardSimExeTest, BadFaultSpecEndsWithAUsageError)
     EXPECT_EQ(board.Terminate(false), 2);
 }
 
-} // namespace
+}   // namespace

@@ -24,8 +24,8 @@ struct KindCase {
     const char* Name;
     FaultKind Kind;
     Bytes Request;
-    Bytes Reply;          // what the program's port takes; empty: nothing
-    bool ReplyOnWire;     // a reply frame went out (a corrupted one counts)
+    Bytes Reply;        // what the program's port takes; empty: nothing
+    bool ReplyOnWire;   // a reply frame went out (a corrupted one counts)
 };
 
 class FaultKindTest : public SimFixture, public ::testing::WithParamInterface<KindCase> {};
@@ -68,6 +68,7 @@ Bytes ZeroRamReply()
     return b;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Kinds, FaultKindTest,
     ::testing::Values(KindCase{"Silent", FaultKind::Silent, Request(0xC8, 8), {}, false},
@@ -79,6 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"ZeroRam", FaultKind::ZeroData, Request(0xD4, 8), ZeroRamReply(), true},
                       KindCase{"HangUp", FaultKind::HangUp, Request(0xC8, 8), {}, false}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 class HangUpTest : public SimFixture {
 protected:
@@ -190,6 +192,7 @@ const Bytes Ping = Request(0xC8, 8);
 const Bytes Confirm = Request(0xD6, 16);
 const Bytes Ok = Text("OK!");
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Occurrences, OccurrenceTest,
     ::testing::Values(
@@ -202,6 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {Ping, Ping, Confirm},
                        {Text("ok!"), Text("BAD"), Text("ok!")}}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST_F(SimFixture, RulesCountFromWhenTheyWereAddedAndClearFaultsDropsThem)
 {
@@ -247,6 +251,7 @@ TEST_P(FaultSpecTest, ParsesTheCommandLineForm)
     EXPECT_EQ(rule.DelayMs, GetParam().Rule.DelayMs);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Specs, FaultSpecTest,
                          ::testing::Values(SpecCase{"C9:10:1:bad", true, Rule(0xC9, 10, 1, FaultKind::Bad)},
                                            SpecCase{"0xa0:1:-1:case", true, Rule(0xA0, 1, -1, FaultKind::WrongCase)},
@@ -262,8 +267,9 @@ INSTANTIATE_TEST_SUITE_P(Specs, FaultSpecTest,
                                            SpecCase{"C8:1:1:loud", false, {}},
                                            SpecCase{"C8:1:1", false, {}},
                                            SpecCase{"C8:1:1:late:x", false, {}}));
+// clang-format on
 
-} // namespace
+}   // namespace
 
 // board-sim --reply-delay: every reply held as an adapter's latency timer holds it, none lost.
 class ReplyDelayTest : public SimFixture {

@@ -122,8 +122,8 @@ TEST_F(LineReceiverTest, A0x5CRunInsideAFramePayloadIsData)
 TEST_F(LineReceiverTest, BytesToNextEventCountsToWhatMayEndAFrameOrStartABurst)
 {
     EXPECT_EQ(receiver.BytesToNextEvent(0x06), 6u);
-    EXPECT_EQ(receiver.BytesToNextEvent(0x00), 1u);            // a length byte alone is a frame
-    EXPECT_EQ(receiver.BytesToNextEvent(0x5C), 64u);           // a burst before the 92-byte frame
+    EXPECT_EQ(receiver.BytesToNextEvent(0x00), 1u);    // a length byte alone is a frame
+    EXPECT_EQ(receiver.BytesToNextEvent(0x5C), 64u);   // a burst before the 92-byte frame
     Feed({0x06, 0x26});
     EXPECT_EQ(receiver.BytesToNextEvent(0x6A), 4u);
     receiver.Reset();
@@ -131,7 +131,7 @@ TEST_F(LineReceiverTest, BytesToNextEventCountsToWhatMayEndAFrameOrStartABurst)
     EXPECT_EQ(receiver.BytesToNextEvent(0x5C), 54u);
     Feed(Bytes(54, 0x5C));
     ASSERT_TRUE(receiver.InBurst());
-    EXPECT_EQ(receiver.BytesToNextEvent(0x06), SIZE_MAX);     // swallowed until the line is quiet
+    EXPECT_EQ(receiver.BytesToNextEvent(0x06), SIZE_MAX);   // swallowed until the line is quiet
 }
 
 // The serving thread feeds bytes only when the predicted one is in; no event may come earlier.
@@ -212,7 +212,10 @@ protected:
         if (fd >= 0) ::close(fd);
     }
 
-    void Write(const Bytes& bytes) { ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+    void Write(const Bytes& bytes)
+    {
+        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
 
     // Reads until `count` bytes came or `timeoutMs` real milliseconds passed without a byte.
     Bytes Read(size_t count, int timeoutMs = 1000)
@@ -275,4 +278,4 @@ TEST_F(RawClientTest, FrameWithWrongSumIsLoggedInvalidAndUnanswered)
     EXPECT_TRUE(Read(1, 50).empty());
 }
 
-} // namespace
+}   // namespace

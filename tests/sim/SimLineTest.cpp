@@ -118,7 +118,8 @@ TEST_F(PacedTest, RepliesLeaveNoFasterThanTheLineAtTheLoaderRate)
     EXPECT_GE(static_cast<double>(elapsed), 20 * LineTicks(9 + 35, 38400) - 1);
     std::vector<WireRecord> log = sim->WireLog();
     ASSERT_EQ(log.size(), 40u);
-    for (size_t i = 0; i < log.size(); i += 2) EXPECT_GE(static_cast<double>(log[i + 1].Tick - log[i].Tick), LineTicks(35, 38400) - 1);
+    for (size_t i = 0; i < log.size(); i += 2)
+        EXPECT_GE(static_cast<double>(log[i + 1].Tick - log[i].Tick), LineTicks(35, 38400) - 1);
 }
 
 TEST_F(PacedTest, ReplyStartsTheMomentItsRequestIsInWhateverTheThreadsWakeUp)
@@ -147,4 +148,4 @@ TEST_F(PacedTest, FloodFasterThanTheLineIsCutAndTheBoardIsStillCaught)
     EXPECT_EQ(Ask(Request(0xC8, 8)), Text("OK!"));
 }
 
-} // namespace
+}   // namespace

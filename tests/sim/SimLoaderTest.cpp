@@ -22,8 +22,8 @@ protected:
 
     static Bytes FlashRequest(uint8_t code, uint32_t address, uint8_t flags, std::initializer_list<uint8_t> rest)
     {
-        Bytes b{code, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
-                flags};
+        Bytes b{code, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
+                static_cast<uint8_t>(address), flags};
         b.insert(b.end(), rest.begin(), rest.end());
         return b;
     }
@@ -187,17 +187,16 @@ struct UnansweredCase {
 
 class LoaderUnansweredTest : public LoaderTest, public ::testing::WithParamInterface<UnansweredCase> {};
 
-TEST_P(LoaderUnansweredTest, GetsNoReply)
-{
-    EXPECT_TRUE(Unanswered(GetParam().Request));
-}
+TEST_P(LoaderUnansweredTest, GetsNoReply) { EXPECT_TRUE(Unanswered(GetParam().Request)); }
 
 Bytes FlashRead(uint8_t code, uint32_t address, uint8_t count)
 {
-    return Bytes{code, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), 0,
-                 count};
+    return Bytes{
+        code, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), 0,
+        count};
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Requests, LoaderUnansweredTest,
     ::testing::Values(UnansweredCase{"ClockCountZero", Request(0xA2, 8, {0, 0})},
@@ -212,6 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UnansweredCase{"FlashWriteOf33", Request(0xA6, 38)},
                       UnansweredCase{"UnusedCode", Request(0xA1, 6)}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST_F(LoaderTest, FreshFlashReadsErased)
 {
@@ -316,4 +316,4 @@ TEST_F(FlashFileTest, FileOfAnotherSizeIsRefused)
     std::filesystem::remove(file);
 }
 
-} // namespace
+}   // namespace

@@ -67,7 +67,7 @@ TEST_F(ProgrammerTest, ShortRunOf0x5CIsNoBreakIn)
 struct CommandCase {
     const char* Name;
     Bytes Payload;
-    Bytes Reply;     // empty: no reply
+    Bytes Reply;   // empty: no reply
 };
 
 class ProgrammerCommandTest : public SimFixture, public ::testing::WithParamInterface<CommandCase> {};
@@ -90,6 +90,7 @@ Bytes Prepare(uint8_t first, uint8_t second)
     return b;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Commands, ProgrammerCommandTest,
     ::testing::Values(CommandCase{"Ping", Request(0xC8, 8), Text("OK!")},
@@ -107,6 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"Start", Request(0xCD, 8), {}},
                       CommandCase{"UnknownCode", Request(0xC7, 8), {}}),
     [](const auto& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST_F(ProgrammerTest, StartLeavesTheProgrammerAndTheBoardAnswersResetAgain)
 {
@@ -201,7 +203,8 @@ TEST_F(ProgrammerTest, ConfigurationBlocksAreThe32ByteSlicesOfTheArea)
         Bytes reply = Ask(Request(0xD1, 8, {static_cast<uint8_t>(index * 32 + 5)}));
         ASSERT_EQ(reply.size(), 33u);
         EXPECT_EQ(reply[0], 0x02);
-        EXPECT_EQ(Bytes(reply.begin() + 1, reply.end()), Bytes(area.begin() + index * 32, area.begin() + index * 32 + 32));
+        EXPECT_EQ(Bytes(reply.begin() + 1, reply.end()),
+                  Bytes(area.begin() + index * 32, area.begin() + index * 32 + 32));
     }
 }
 
@@ -263,4 +266,4 @@ TEST_F(ProgrammerTest, RequestAtAnotherRateIsGarbageToTheBoard)
     EXPECT_EQ(sim->Phase(), BoardPhase::Running);
 }
 
-} // namespace
+}   // namespace

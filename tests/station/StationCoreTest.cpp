@@ -116,7 +116,7 @@ protected:
     TStationJob job;
     std::vector<std::unique_ptr<TBoardSim>> boards;
 };
-} // namespace
+}   // namespace
 
 TEST_F(StationCoreTest, ObserverHearsEachSlotsStatesInOrder)
 {

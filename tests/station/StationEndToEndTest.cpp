@@ -23,7 +23,7 @@ size_t CountWithState(const std::vector<JsonObject>& events, const std::string& 
     for (const JsonObject& e : events) count += e.count("state") && e.at("state") == state;
     return count;
 }
-} // namespace
+}   // namespace
 
 // Boards plugged in one after another are each programmed once, soon after they appear; a board
 // left in its slot is not programmed again; pulled out and plugged in again, it is.
@@ -41,7 +41,8 @@ TEST_F(StationTest, EveryBoardIsProgrammedOnceAsItIsPluggedIn)
         EXPECT_EQ(board["outcome"], "passed") << board["text"];
         EXPECT_EQ(board["version"], "Загрузчик v4.0");
     }
-    EXPECT_EQ(CountWithState(EventsWithin("A1", LeftInSlot), "working"), 0u) << "A1 left in its slot was programmed again";
+    EXPECT_EQ(CountWithState(EventsWithin("A1", LeftInSlot), "working"), 0u)
+        << "A1 left in its slot was programmed again";
 
     Pull("A1");
     WaitSlot("A1", "slot", "idle");
@@ -85,7 +86,8 @@ TEST_F(StationTest, FailedAndPulledBoardsLeaveTheOthersAlone)
     EXPECT_LT(Since(pulled), 1000) << "the pulled board's slot failed late";
     EXPECT_EQ(pulledBoard["outcome"], "failed");
     EXPECT_NE(pulledBoard["text"].find("Плата извлечена"), std::string::npos) << pulledBoard["text"];
-    EXPECT_EQ(pulledBoard["text"].find("Нет соединения"), std::string::npos) << "where the work was, not the status after";
+    EXPECT_EQ(pulledBoard["text"].find("Нет соединения"), std::string::npos)
+        << "where the work was, not the status after";
 
     JsonObject bad = WaitSlot("A1", "board");
     EXPECT_EQ(bad["outcome"], "failed");
@@ -171,12 +173,14 @@ TEST_P(RefusedJobTest, StopsTheStationAtOnce)
     EXPECT_TRUE(FileLines(Path("wire.log")).empty()) << "the board was spoken to";
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Files, RefusedJobTest,
     testing::Values(RefusedJob{"ShortFirmware", "Firmware=short.bin\n", "short.bin не подходит"},
                     RefusedJob{"MissingFirmware", "Firmware=none.bin\n", "none.bin не подходит"},
                     RefusedJob{"BrokenFonts", "Fonts=broken.gly\n", "broken.gly"}),
     [](const testing::TestParamInfo<RefusedJob>& info) { return info.param.Name; });
+// clang-format on
 
 // The whole job: firmware with fonts, then the loader block, on a loader whose store is not
 // formatted yet; the block is there afterwards under the job's name.
@@ -197,7 +201,8 @@ TEST_F(StationTest, JobStoresTheLoaderBlockAfterProgramming)
     auto events = ParseJsonLines(list.Out);
     ASSERT_TRUE(events);
     bool found = false;
-    for (const JsonObject& e : *events) found |= e.at("event") == "block" && e.at("number") == "3" && e.at("name") == "Смена 1";
+    for (const JsonObject& e : *events)
+        found |= e.at("event") == "block" && e.at("number") == "3" && e.at("name") == "Смена 1";
     EXPECT_TRUE(found) << list.Out;
 }
 
@@ -257,6 +262,7 @@ TEST_P(BadStationTest, IsRefusedWithItsLineAndReason)
     EXPECT_NE(run.Err.find(Path("st.ini") + ":" + GetParam().Said), std::string::npos) << run.Err;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Files, BadStationTest,
     testing::Values(
@@ -266,3 +272,4 @@ INSTANTIATE_TEST_SUITE_P(
         BadStation{"BlockOutOfRange", "[Job]\nLoaderBlock=9\n[Slots]\nA1=/dev/ttyUSB0\n", "2: LoaderBlock «9»"},
         BadStation{"NoSlots", "[Job]\nSettle=100\n", " нет ни одного гнезда"}),
     [](const testing::TestParamInfo<BadStation>& info) { return info.param.Name; });
+// clang-format on

@@ -63,7 +63,8 @@ JsonObject StationTest::WaitEvent(const std::function<bool(const JsonObject&)>& 
 {
     auto deadline = Steady::now() + limit;
     while (Steady::now() < deadline) {
-        auto event = station->NextEvent(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()));
+        auto event = station->NextEvent(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()));
         if (!event) break;
         seen.push_back(*event);
         if (match(*event)) return *event;
@@ -75,7 +76,8 @@ JsonObject StationTest::WaitEvent(const std::function<bool(const JsonObject&)>& 
 JsonObject StationTest::WaitSlot(const std::string& slot, const std::string& event, const std::string& state)
 {
     return WaitEvent([&](const JsonObject& e) {
-        return e.count("slot") && e.at("slot") == slot && e.at("event") == event && (state.empty() || e.at("state") == state);
+        return e.count("slot") && e.at("slot") == slot && e.at("event") == event &&
+               (state.empty() || e.at("state") == state);
     });
 }
 
@@ -84,7 +86,8 @@ std::vector<JsonObject> StationTest::EventsWithin(const std::string& slot, std::
     std::vector<JsonObject> events;
     auto deadline = Steady::now() + span;
     while (Steady::now() < deadline) {
-        auto event = station->NextEvent(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()));
+        auto event = station->NextEvent(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()));
         if (!event) break;
         seen.push_back(*event);
         if (event->count("slot") && event->at("slot") == slot) events.push_back(*event);

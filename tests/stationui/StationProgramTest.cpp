@@ -29,30 +29,33 @@ int RunProgram(const QStringList& arguments, std::string& errors)
     errors = program.readAllStandardError().toStdString();
     return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
 }
-} // namespace
+}   // namespace
 
 TEST_P(StationProgramRefusal, ExitsWithTheReason)
 {
     if (GetParam().Text) std::ofstream(Path("st.ini")) << GetParam().Text;
     std::ofstream(Path("short.bin")) << "not a firmware";
     std::string errors;
-    EXPECT_EQ(RunProgram({QStringLiteral("--station"), QString::fromStdString(Path("st.ini"))}, errors), GetParam().Status);
+    EXPECT_EQ(RunProgram({QStringLiteral("--station"), QString::fromStdString(Path("st.ini"))}, errors),
+              GetParam().Status);
     EXPECT_NE(errors.find(GetParam().Said), std::string::npos) << errors;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Files, StationProgramRefusal,
     testing::Values(TRefusedStation{"UnknownSection", "[Job]\n[Slot]\nA=/dev/ttyS0\n", 64, "st.ini:2: "},
                     TRefusedStation{"Missing", nullptr, 64, "st.ini"},
                     TRefusedStation{"FirmwareRefused", "[Job]\nFirmware=short.bin\n[Slots]\nA=/dev/ttyS0\n", 4, "short.bin"}),
     [](const testing::TestParamInfo<TRefusedStation>& info) { return info.param.Name; });
+// clang-format on
 
 TEST_F(StationWindowTest, ProgramOpensTheStationWindow)
 {
     WriteStation({"A1", "A2", "A3"});
     std::string errors;
-    ASSERT_EQ(RunProgram({QStringLiteral("--station"), QString::fromStdString(Path("st.ini")), QStringLiteral("--screenshot"),
-                          QString::fromStdString(Path("shot.png"))},
+    ASSERT_EQ(RunProgram({QStringLiteral("--station"), QString::fromStdString(Path("st.ini")),
+                          QStringLiteral("--screenshot"), QString::fromStdString(Path("shot.png"))},
                          errors),
               0)
         << errors;

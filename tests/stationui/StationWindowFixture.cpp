@@ -53,7 +53,10 @@ TBoardSim& StationWindowTest::AddBoard(const std::string& label)
     return *sim;
 }
 
-void StationWindowTest::Plug(const std::string& label) { ASSERT_TRUE(boards.at(label)->Plug()) << boards.at(label)->ErrorText(); }
+void StationWindowTest::Plug(const std::string& label)
+{
+    ASSERT_TRUE(boards.at(label)->Plug()) << boards.at(label)->ErrorText();
+}
 
 void StationWindowTest::Pull(const std::string& label) { ASSERT_TRUE(boards.at(label)->Pull()); }
 

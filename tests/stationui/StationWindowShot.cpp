@@ -31,8 +31,10 @@ std::string WriteFirmwareFile(const QTemporaryDir& folder)
     std::string path = QDir(folder.path()).filePath(QStringLiteral("tablo-3.00.bin")).toStdString();
     const TFirmware& firmware = EmbeddedFirmware();
     std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(firmware.Fixed.data()), static_cast<std::streamsize>(firmware.Fixed.size()));
-    file.write(reinterpret_cast<const char*>(firmware.Image.data()), static_cast<std::streamsize>(firmware.Image.size()));
+    file.write(reinterpret_cast<const char*>(firmware.Fixed.data()),
+               static_cast<std::streamsize>(firmware.Fixed.size()));
+    file.write(reinterpret_cast<const char*>(firmware.Image.data()),
+               static_cast<std::streamsize>(firmware.Image.size()));
     return path;
 }
 
@@ -42,8 +44,8 @@ TStationFile Bench(const std::string& firmware)
     std::string text = "[Job]\nFirmware=" + firmware + "\nLoaderBlock=1\nLoaderName=Табло 3.00\n[Slots]\n";
     const char* labels[] = {"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4"};
     for (int i = 0; i < 8; ++i)
-        text += std::string(labels[i]) + "=/dev/serial/by-path/pci-0000:00:14.0-usb-0:" + std::to_string(1 + i / 4) + "." +
-                std::to_string(1 + i % 4) + ":1.0-port0\n";
+        text += std::string(labels[i]) + "=/dev/serial/by-path/pci-0000:00:14.0-usb-0:" + std::to_string(1 + i / 4) +
+                "." + std::to_string(1 + i % 4) + ":1.0-port0\n";
     TStationFile file;
     TStationFileError error;
     if (!ParseStationText(text, "/srv/flasher", file, error))
@@ -97,8 +99,9 @@ void ShowShift(TStationWindow& window)
     views[5].HasResult = true;
     views[5].Last = Record(TOutcome::BoardBad, "11:52:47", 9.6, failed);
     // B3: pulled out while it was written.
-    std::string pulled = "Плата извлечена во время работы: Программирование, 63%.\n"
-                         "Если запись программы уже началась, табло осталось без рабочей программы: вставьте плату снова.";
+    std::string pulled =
+        "Плата извлечена во время работы: Программирование, 63%.\n"
+        "Если запись программы уже началась, табло осталось без рабочей программы: вставьте плату снова.";
     views[6].State = TSlotState::Failed;
     views[6].Lines = TextLines(pulled);
     views[6].HasResult = true;
@@ -112,7 +115,7 @@ void ShowShift(TStationWindow& window)
     counters.ShiftSeconds = 5400;
     window.ShowCounters(counters);
 }
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

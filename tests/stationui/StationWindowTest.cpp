@@ -22,7 +22,10 @@ constexpr uint8_t ProgramBlock = 0xC9;
 // From the 100th of its 304 program blocks on (a third of the way) the board stays silent: its job
 // keeps waiting for replies, its gauge at 33%.
 constexpr size_t StallBlock = 100;
-void StallAtAThird(TBoardSim& sim) { sim.AddFault({ProgramBlock, static_cast<int>(StallBlock), -1, FaultKind::Silent, 0}); }
+void StallAtAThird(TBoardSim& sim)
+{
+    sim.AddFault({ProgramBlock, static_cast<int>(StallBlock), -1, FaultKind::Silent, 0});
+}
 
 size_t ProgramBlocksHeard(const TBoardSim& sim)
 {
@@ -30,7 +33,7 @@ size_t ProgramBlocksHeard(const TBoardSim& sim)
     for (const WireRecord& r : sim.WireLog()) count += r.FromProgram && r.Valid && r.Command() == ProgramBlock;
     return count;
 }
-} // namespace
+}   // namespace
 
 TEST_F(StationWindowTest, TilesFollowBoardsPluggedProgrammedAndPulled)
 {
@@ -191,7 +194,8 @@ TEST_F(StationWindowTest, SlotLogOnDemandFollowsTheSlot)
     EXPECT_EQ(Text(log->windowTitle()), "Журнал гнезда A1");
     Plug("A1");
     ASSERT_TRUE(WaitState("A1", TSlotState::Passed));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Text(log->LogText->toPlainText()).find("годна") != std::string::npos; }, 2000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Text(log->LogText->toPlainText()).find("годна") != std::string::npos; }, 2000))
         << Text(log->LogText->toPlainText());
     EXPECT_EQ(Text(log->LogText->toPlainText()), Log("A1"));
     // Its button shows the same window, not a second one.
@@ -240,9 +244,11 @@ TEST_F(StationWindowTest, ProgressOfSixteenSlotsIsCoalesced)
     // The window's thread draws meanwhile, as it would.
     while (done < 16) QApplication::processEvents();
     for (std::thread& t : threads) t.join();
-    ASSERT_TRUE(QTest::qWaitFor([&] {
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
         return std::all_of(w.Tiles.begin(), w.Tiles.end(), [](TSlotTile* t) { return t->Gauge->value() == 100; });
-    }, 5000));
+        },
+        5000));
     EXPECT_LT(counter.Calls, 16 * Reports / 20) << "one drawing per report floods the window";
     for (const std::string& label : sixteen) {
         EXPECT_EQ(Text(Tile(label).StepLabel->text()), "Программирование");

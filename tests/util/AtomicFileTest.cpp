@@ -41,7 +41,7 @@ protected:
     fs::path dir;
     std::string path;
 };
-} // namespace
+}   // namespace
 
 TEST_F(ReplaceFileTest, NewFileIsCreated)
 {

@@ -11,7 +11,8 @@ TEST(Cp1251, RussianTextBothWays)
 
 TEST(Cp1251, CharactersItCannotHoldBecomeQuestionMarks)
 {
-    EXPECT_EQ(Utf8ToCp1251("a€b✓c😀"), "a\x88" "b?c?");
+    EXPECT_EQ(Utf8ToCp1251("a€b✓c😀"), "a\x88"
+                                      "b?c?");
     EXPECT_EQ(Utf8ToCp1251("\xFF\xC3"), "??");   // malformed UTF-8
 }
 
@@ -24,12 +25,14 @@ TEST(Cp1251, EveryByteSurvivesARoundTrip)
 
 // Each malformed sequence is one "?", and the text after it is read as usual: an overlong "/" must
 // never come out as "/".
-struct MalformedCase { const char* name; std::string utf8; std::string cp1251; };
+struct MalformedCase {
+    const char* name;
+    std::string utf8;
+    std::string cp1251;
+};
 class MalformedUtf8 : public testing::TestWithParam<MalformedCase> {};
-TEST_P(MalformedUtf8, BecomesOneQuestionMarkEach)
-{
-    EXPECT_EQ(Utf8ToCp1251(GetParam().utf8), GetParam().cp1251);
-}
+TEST_P(MalformedUtf8, BecomesOneQuestionMarkEach) { EXPECT_EQ(Utf8ToCp1251(GetParam().utf8), GetParam().cp1251); }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, MalformedUtf8, testing::Values(
     MalformedCase{"OverlongSlash", "a\xC0\xAF" "b", "a?b"},
     MalformedCase{"OverlongSlashThreeBytes", "\xE0\x80\xAF/", "?/"},
@@ -46,3 +49,4 @@ INSTANTIATE_TEST_SUITE_P(Table, MalformedUtf8, testing::Values(
     MalformedCase{"NeverALead", "\xFE\xFF", "??"},
     MalformedCase{"ShortestCyrillicIsKept", "\xD0\x90", "\xC0"}),
     [](const testing::TestParamInfo<MalformedCase>& info) { return std::string(info.param.name); });
+// clang-format on

@@ -42,12 +42,15 @@ TEST_F(InputFileTest, RefusesWhatIsNotAReadableRegularFileOfAcceptableSize)
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::string locked = Make("locked", 4);
     chmod(locked.c_str(), 0);
-    struct Case { std::string path; TProblemKind expected; };
+    struct Case {
+        std::string path;
+        TProblemKind expected;
+    };
     std::vector<Case> cases = {
         {(dir / "absent").string(), TProblemKind::Missing},
         {dir.string(), TProblemKind::NotRegular},
         {(dir / "fifo").string(), TProblemKind::NotRegular},   // must not block in open
-        {"/dev/zero", TProblemKind::NotRegular},                // must not stream forever
+        {"/dev/zero", TProblemKind::NotRegular},               // must not stream forever
         {Make("big", 17), TProblemKind::TooLarge},
     };
     if (geteuid() != 0) cases.push_back({locked, TProblemKind::NoPermission});
@@ -64,4 +67,4 @@ TEST(InputFileProblem, SaysTheReasonAndTheLimit)
     EXPECT_EQ(InputFileProblem(TProblemKind::Missing, 9).Reason(), "файл не найден");
     EXPECT_NE(InputFileProblem(TProblemKind::TooLarge, 9747).Reason().find("9747"), std::string::npos);
 }
-} // namespace
+}   // namespace

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
-struct PathCase { const char* path; const char* name; const char* folder; const char* ext; };
+struct PathCase {
+    const char* path;
+    const char* name;
+    const char* folder;
+    const char* ext;
+};
 class PathTest : public testing::TestWithParam<PathCase> {};
 TEST_P(PathTest, Splits)
 {
@@ -11,6 +16,7 @@ TEST_P(PathTest, Splits)
     EXPECT_EQ(FolderOf(c.path), c.folder);
     EXPECT_EQ(ExtOf(c.path), c.ext);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, PathTest, testing::Values(
     PathCase{"C:\\A\\B.GLY", "B.GLY", "C:\\A\\", "GLY"},
     PathCase{"B.GLY", "B.GLY", "", "GLY"},
@@ -20,6 +26,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, PathTest, testing::Values(
     PathCase{"FILE.", "FILE.", "", ""},
     PathCase{"dir/", "", "dir/", ""},
     PathCase{"", "", "", ""}));
+// clang-format on
 
 TEST(FilterIndexOf, FindsThePairWhosePatternHoldsTheExtension)
 {

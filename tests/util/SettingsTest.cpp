@@ -1,5 +1,5 @@
-#include "util/Cp1251.h"
 #include "util/Settings.h"
+#include "util/Cp1251.h"
 #include "util/SettingsPlatform.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@ class SettingsFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("ini-" + std::to_string(getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("ini-" + std::to_string(getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         path = (dir / "Mirvolen.ini").string();
@@ -45,10 +45,9 @@ protected:
     std::string path;
 };
 
-const char* const kEmptyFile =
-    "[Settings]\r\nPosition=0,0,0,0\r\nLastDir=\r\nFileName=\r\nPort=\r\nLastFontDir=\r\n"
-    "FontFile=\r\nIncludeFont=0\r\nRomName=\r\n";
-} // namespace
+const char* const kEmptyFile = "[Settings]\r\nPosition=0,0,0,0\r\nLastDir=\r\nFileName=\r\nPort=\r\nLastFontDir=\r\n"
+                               "FontFile=\r\nIncludeFont=0\r\nRomName=\r\n";
+}   // namespace
 
 TEST_F(SettingsFile, MissingFileGivesTheEmptyRecordAndSaveCreatesAllNineLines)
 {
@@ -124,7 +123,7 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact)
     TSettings s;
     s.RomName = "new";
     fs::create_directory(path + ".tmp");   // the temporary file cannot be created
-    EXPECT_TRUE(SaveSettings(s, path));   // refused
+    EXPECT_TRUE(SaveSettings(s, path));    // refused
     EXPECT_EQ(Read(), kEmptyFile);
     fs::remove(path + ".tmp");
 
@@ -188,6 +187,7 @@ TEST_P(SettingsFolder, ComesFromAnAbsolutePathOrIsNone)
     const ConfigBaseCase& c = GetParam();
     EXPECT_EQ(ConfigBase(c.xdg, c.home, c.account), c.base);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Environment, SettingsFolder, testing::Values(
     ConfigBaseCase{"XdgFirst", "/xdg", "/home/u", "/home/a", "/xdg"},
     ConfigBaseCase{"Home", nullptr, "/home/u", "/home/a", "/home/u/.config"},
@@ -198,6 +198,7 @@ INSTANTIATE_TEST_SUITE_P(Environment, SettingsFolder, testing::Values(
     ConfigBaseCase{"NoneAtAll", nullptr, nullptr, nullptr, ""},
     ConfigBaseCase{"RelativeEverywhere", "x", "y", "z", ""}),
     [](const testing::TestParamInfo<ConfigBaseCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 // Installed by the package, the program keeps its settings in the user's folder even as root.
 TEST(SettingsFolder, NeverInTheSystemsProgramFolders)
@@ -220,7 +221,10 @@ TEST(SettingsPath, BesideTheProgramWhenItsFolderIsWritable)
     EXPECT_EQ(DefaultSettingsPath(), dir + "Mirvolen.ini");
 }
 
-struct IntsCase { const char* text; Ints values; };
+struct IntsCase {
+    const char* text;
+    Ints values;
+};
 class TextToFourIntsTest : public testing::TestWithParam<IntsCase> {};
 TEST_P(TextToFourIntsTest, Converts)
 {
@@ -228,6 +232,7 @@ TEST_P(TextToFourIntsTest, Converts)
     TextToFourInts(GetParam().text, v);
     EXPECT_EQ(v, GetParam().values);
 }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, TextToFourIntsTest, testing::Values(
     IntsCase{"10,20,510,420", {10, 20, 510, 420}},
     IntsCase{"10 , 20", {10, 20, 0, 0}},
@@ -241,6 +246,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TextToFourIntsTest, testing::Values(
     // Outside the signed 32-bit range: clamped.
     IntsCase{"2147483647,-2147483648,99999999999,-99999999999", {2147483647, INT32_MIN, 2147483647, INT32_MIN}},
     IntsCase{"$FFFFFFFF,99999999999x", {2147483647, 2147483647, 0, 0}}));
+// clang-format on
 
 TEST(FourIntsToText, JoinsWithoutBlanks)
 {
@@ -248,13 +254,19 @@ TEST(FourIntsToText, JoinsWithoutBlanks)
     EXPECT_EQ(FourIntsToText({-1, 0, INT32_MIN, INT32_MAX}), "-1,0,-2147483648,2147483647");
 }
 
-struct FindCase { const char* sub; const char* text; size_t pos; };
+struct FindCase {
+    const char* sub;
+    const char* text;
+    size_t pos;
+};
 class FindTopLevelTest : public testing::TestWithParam<FindCase> {};
 TEST_P(FindTopLevelTest, Finds) { EXPECT_EQ(FindTopLevel(GetParam().sub, GetParam().text), GetParam().pos); }
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, FindTopLevelTest, testing::Values(
     FindCase{",", "f(a,b),c", 7}, FindCase{",", "'a,b'", 0}, FindCase{",", "x]),y", 0},
     FindCase{",", ",)", 1}, FindCase{",", "", 0}, FindCase{"'", "a'b", 0}, FindCase{"(", "a(b", 0},
     FindCase{")", "(a)", 3}, FindCase{",", "[a,b],c", 6}, FindCase{"ab", "x(ab)ab", 6}));
+// clang-format on
 
 TEST(SplitTopLevel, KeepsQuotesAndBracketsInItems)
 {

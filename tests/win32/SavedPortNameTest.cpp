@@ -16,6 +16,7 @@ TEST_P(SavedPortName, IsKeptOnlyWhenItNamesACOMPort)
     EXPECT_EQ(IsTerminalDevice(GetParam().Name), GetParam().Kept) << GetParam().Name;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Win32, SavedPortName,
                          ::testing::Values(SavedName{"COM5", true}, SavedName{"com3", true},
                                            SavedName{"\\\\.\\COM12", true}, SavedName{"COM255", true},
@@ -24,3 +25,4 @@ INSTANTIATE_TEST_SUITE_P(Win32, SavedPortName,
                                            SavedName{"COM", false}, SavedName{"COM1:", false},
                                            SavedName{"LPT1", false}, SavedName{"", false},
                                            SavedName{"C:\\ports\\COM5", false}, SavedName{"/dev/ttyUSB0", false}));
+// clang-format on

@@ -2,8 +2,8 @@
 // protected file, refusing devices and folders as input files, UTF-8 names, a missing port.
 #include "serial/Serial.h"
 #include "util/AtomicFile.h"
-#include "util/Settings.h"
 #include "util/InputFile.h"
+#include "util/Settings.h"
 #include "util/Win32Text.h"
 
 #include <gtest/gtest.h>
@@ -116,14 +116,15 @@ TEST(Win32PortTest, AMissingPortIsNotFoundWithTheSystemsText)
     EXPECT_EQ(port.LastFailure()->Reason(), SystemErrorText(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(port.LastFailure()->Reason().empty());
 }
-} // namespace
+}   // namespace
 
 // Wine has no FTDI driver: a port of another driver has no latency timer and nothing is advised;
 // the advice for a slow one says where the value lives and that changing it takes an administrator.
 TEST(Win32LatencyTest, OnlyAnFtdiPortHasATimerAndTheAdviceSaysWhere)
 {
     EXPECT_FALSE(FtdiLatencyWin32("COM97").Known());
-    const std::string key = "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1\\0000\\Device Parameters";
+    const std::string key =
+        "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1\\0000\\Device Parameters";
     std::string text = SlowAdapterText("COM5", TAdapterLatency(16, key), 617);
     EXPECT_NE(text.find("COM5"), std::string::npos) << text;
     EXPECT_NE(text.find("9,9 с"), std::string::npos) << text;
