@@ -78,18 +78,17 @@ private:
 };
 
 // The image `loader write` stores: a dumped image file, or the firmware with optional fonts.
-TOutcome PrepareImage(const LoaderWriteOptions& o, const TLoaderLink& link, TBlockImage& image)
+TOutcome WriteImage(const LoaderWriteOptions& o, const TLoaderLink& link, TBlockImage& image)
 {
     TImageDialogue ui(o);
     return PrepareLoaderImage(link, {o.Image, o.Firmware, o.Fonts}, ui, image);
 }
 
 // The firmware alone: what the session's image holds when nothing is written.
-std::unique_ptr<TBlockImage> PlainImage()
+TOutcome PlainImage(const TLoaderLink&, TBlockImage& image)
 {
-    auto image = std::make_unique<TBlockImage>();
-    BuildBlockImage(*std::make_unique<TFontSet>(), *image);
-    return image;
+    BuildBlockImage(*std::make_unique<TFontSet>(), image);
+    return TOutcome::Done;
 }
 
 // What a stop leaves in the loader, for commands that change nothing there.
@@ -163,7 +162,7 @@ void SetupLoaderList(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderList(const LoaderOptions& o)
 {
-    return OnLoaderSession(o, *PlainImage(), NothingChangedNote,
+    return OnLoaderSession(o, PlainImage, NothingChangedNote,
                            [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
         if (o.Global.Json) PrintBlockListJson(o.Port, session);
         else PrintBlockList(session);
@@ -191,16 +190,14 @@ void SetupLoaderWrite(CLI::App& loader, const GlobalOptions& global)
 
 TOutcome RunLoaderWrite(const LoaderWriteOptions& o)
 {
-    std::unique_ptr<TLoaderLink> link = MakeLoaderLink(o);
-    auto image = std::make_unique<TBlockImage>();
-    if (TOutcome prepared = PrepareImage(o, *link, *image); prepared != TOutcome::Done) return prepared;
-    // A dumped image keeps its own name unless another is given.
-    std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(*image).Name();
     std::string note = BlockName(o.Block) +
                        " остался прежним или пустым, другие блоки не тронуты: запишите его ещё раз.";
-    return OnLoaderSession(o, *link, *image, note,
-                           [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
-        link->SayIfSlowAdapter(ImageChunks(*image), view);
+    auto imageOfFiles = [&](const TLoaderLink& link, TBlockImage& image) { return WriteImage(o, link, image); };
+    return OnLoaderSession(o, imageOfFiles, note,
+                           [&](TLoaderLink& link, TerminalLoaderView& view, TLoaderSession& session) {
+        link.SayIfSlowAdapter(ImageChunks(session.Image()), view);
+        // A dumped image keeps its own name unless another is given.
+        std::string name = !o.Name.empty() || o.Image.empty() ? o.Name : HeaderOf(session.Image()).Name();
         TOutcome outcome = session.Write(o.Block - 1, name);
         if (outcome == TOutcome::Done)
             view.Confirm(BlockName(o.Block) + " записан: «" + session.Blocks[o.Block - 1].Header.Name() + "», " +
@@ -225,8 +222,7 @@ TOutcome RunLoaderErase(const LoaderEraseOptions& o)
 {
     std::string note = o.All ? "Часть блоков могла остаться не стёртой: проверьте список блоков (loader list)."
                              : BlockName(o.Block) + " мог остаться не стёртым: проверьте список блоков (loader list).";
-    return OnLoaderSession(o, *PlainImage(), note,
-                           [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+    return OnLoaderSession(o, PlainImage, note, [&](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
         TOutcome outcome = o.All ? session.EraseAll() : session.Erase(o.Block - 1);
         if (outcome == TOutcome::Done) view.Confirm(o.All ? "Все блоки стёрты." : BlockName(o.Block) + " стёрт.");
         return outcome;
@@ -243,7 +239,7 @@ void SetupLoaderFormat(CLI::App& loader, const GlobalOptions& global)
 TOutcome RunLoaderFormat(const LoaderOptions& o)
 {
     const char* note = "Загрузчик мог остаться не отформатированным: отформатируйте его ещё раз.";
-    return OnLoaderSession(o, *PlainImage(), note, [](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
+    return OnLoaderSession(o, PlainImage, note, [](TLoaderLink&, TerminalLoaderView& view, TLoaderSession& session) {
         TOutcome outcome = session.Format();
         if (outcome == TOutcome::Done) view.Confirm("Загрузчик отформатирован: все блоки пусты.");
         return outcome;
@@ -262,7 +258,7 @@ void SetupLoaderClock(CLI::App& loader, const GlobalOptions& global)
 TOutcome RunLoaderClock(const LoaderClockOptions& o)
 {
     const char* note = o.Sync ? "Часы загрузчика могли остаться прежними: повторите установку." : NothingChangedNote;
-    return OnLoaderSession(o, *PlainImage(), note, [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
+    return OnLoaderSession(o, PlainImage, note, [&](TLoaderLink&, TerminalLoaderView&, TLoaderSession& session) {
         return !o.Sync || session.SyncClock() ? TOutcome::Done : TOutcome::LinkLost;
     });
 }
@@ -279,7 +275,7 @@ void SetupLoaderDump(CLI::App& loader, const GlobalOptions& global)
 TOutcome RunLoaderDump(const LoaderDumpOptions& o)
 {
     std::string note = std::string(NothingChangedNote) + " Файл " + o.Out + " не записан.";
-    return OnLoaderSession(o, *PlainImage(), note,
+    return OnLoaderSession(o, PlainImage, note,
                            [&](TLoaderLink& link, TerminalLoaderView& view, TLoaderSession& session) {
         return DumpBlock(o, link, view, session);
     });

@@ -44,27 +44,18 @@ TOutcome RunSession(TLoaderLink& link, TerminalLoaderView& view, TBlockImage& im
 }
 }   // namespace
 
-std::unique_ptr<TLoaderLink> MakeLoaderLink(const LoaderOptions& o)
+TOutcome OnLoaderSession(const LoaderOptions& o, const ImageMaker& makeImage, const std::string& stoppedNote,
+                         const LoaderOperation& operation)
 {
     auto link = std::make_unique<TLoaderLink>(o.Port, TraceSink(o.Global.Trace.get(), o.Port));
     link->SetStopRequest(&InterruptFlag());
-    return link;
-}
-
-TOutcome OnLoaderSession(const LoaderOptions& o, TBlockImage& image, const std::string& stoppedNote,
-                         const LoaderOperation& operation)
-{
-    return OnLoaderSession(o, *MakeLoaderLink(o), image, stoppedNote, operation);
-}
-
-TOutcome OnLoaderSession(const LoaderOptions& o, TLoaderLink& link, TBlockImage& image, const std::string& stoppedNote,
-                         const LoaderOperation& operation)
-{
+    auto image = std::make_unique<TBlockImage>();
+    if (TOutcome made = makeImage(*link, *image); made != TOutcome::Done) return made;
     auto start = std::chrono::steady_clock::now();
     TBoardResult result;
     {
         TerminalLoaderView view(o.Global, o.Port);
-        result.Outcome = RunSession(link, view, image, operation);
+        result.Outcome = RunSession(*link, view, *image, operation);
         result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         view.Finish(result, stoppedNote);
     }

@@ -37,15 +37,14 @@ private:
 };
 
 using LoaderOperation = std::function<TOutcome(TLoaderLink&, TerminalLoaderView&, TLoaderSession&)>;
+// Fills the image the session holds, for the link's port, before the port opens. Any outcome but
+// Done ends the command there: nothing was sent, and the reason has been shown.
+using ImageMaker = std::function<TOutcome(const TLoaderLink&, TBlockImage&)>;
 
-// Creates the link, opens its port, refreshes, runs `operation` when the refresh read the store
-// (otherwise the refresh's outcome is the run's), closes the port and destroys the link; then the
-// result goes out with --json and into the run log with --log. An interrupt stops the link's port;
-// the run then ends Stopped and says `stoppedNote`: what that leaves in the loader.
-TOutcome OnLoaderSession(const LoaderOptions& options, TBlockImage& image, const std::string& stoppedNote,
+// Creates the link on --port (traced, stopped by an interrupt) and makes the image; opens the port,
+// refreshes, runs `operation` when the refresh read the store (otherwise the refresh's outcome is
+// the run's) and closes the port; then the result goes out with --json and into
+// the run log with --log. An interrupt stops the link's port; the run then ends Stopped and says
+// `stoppedNote`: what that leaves in the loader.
+TOutcome OnLoaderSession(const LoaderOptions& options, const ImageMaker& makeImage, const std::string& stoppedNote,
                          const LoaderOperation& operation);
-// The same on a link of MakeLoaderLink, made before the session (to build the image for its port).
-TOutcome OnLoaderSession(const LoaderOptions& options, TLoaderLink& link, TBlockImage& image,
-                         const std::string& stoppedNote, const LoaderOperation& operation);
-// The link on --port, with the trace, stopped by an interrupt.
-std::unique_ptr<TLoaderLink> MakeLoaderLink(const LoaderOptions& options);

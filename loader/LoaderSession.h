@@ -55,6 +55,8 @@ public:
     // Cell texts of grid row `row` (1..8): number, name or "<ПУСТО>" / "Нет данных", size.
     std::array<std::string, 3> BlockRowTexts(int32_t row) const;
     std::string DataSizeText() const;
+    // The image a write stores.
+    const TBlockImage& Image() const { return image_; }
 
     LoaderDirectory Directory;
     BlockList Blocks{};
