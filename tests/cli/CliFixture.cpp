@@ -14,7 +14,8 @@ namespace {
 // FLASHER_CLI_COMMAND is the command line that starts it, words split at spaces;
 // FLASHER_CLI_COM_LINKS a folder where the simulator's terminal is linked as com20 (wine's
 // dosdevices), so the program opens "COM20"; FLASHER_CLI_PROGRAM_ARGS words added to every run that
-// sends the firmware (`program`, `loader write` without --image), such as --firmware FILE.
+// sends the firmware (`program`, `loader write` without --image) and names none, such as
+// --firmware FILE.
 std::vector<std::string> WordsOf(const char* variable)
 {
     std::vector<std::string> words;
@@ -104,7 +105,7 @@ RunResult CliTest::CliScaled(std::vector<std::string> args, const std::string& s
                              const SignalAt& signalAt)
 {
     auto has = [&args](const char* word) { return std::find(args.begin(), args.end(), word) != args.end(); };
-    if (has("program") || (has("write") && !has("--image"))) {
+    if ((has("program") || (has("write") && !has("--image"))) && !has("--firmware")) {
         auto extra = WordsOf("FLASHER_CLI_PROGRAM_ARGS");
         args.insert(args.end(), extra.begin(), extra.end());
     }
