@@ -1,20 +1,12 @@
 #include "tests/station/StationFixture.h"
 
+#include "tests/common/StationFolder.h"
+
 #include <csignal>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
-void StationTest::SetUp()
-{
-    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "-" + test->name();
-    for (char& c : name)
-        if (c == '/') c = '-';
-    dir = std::filesystem::temp_directory_path() / ("flasher-station-" + name + "-" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir / "slots");
-}
+void StationTest::SetUp() { dir = FreshStationFolder("flasher-station-"); }
 
 void StationTest::TearDown()
 {
@@ -26,9 +18,7 @@ void StationTest::TearDown()
 
 void StationTest::WriteStation(const std::vector<std::string>& labels, const std::string& jobLines)
 {
-    std::ofstream file(Path("st.ini"));
-    file << "; test station\n[Job]\nSettle=200\n" << jobLines << "\n[Slots]\n";
-    for (const std::string& label : labels) file << label << "=" << SlotPath(label) << "\n";
+    WriteStationFile(dir, labels, jobLines);
 }
 
 void StationTest::AddBoard(const std::string& socket, std::vector<std::string> extra)

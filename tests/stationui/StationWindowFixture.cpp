@@ -1,23 +1,17 @@
 #include "tests/stationui/StationWindowFixture.h"
 
+#include "tests/common/StationFolder.h"
+
 #include "serial/Clock.h"
 #include "station/StationJob.h"
 
 #include <QTest>
 
 #include <algorithm>
-#include <fstream>
-#include <unistd.h>
 
 void StationWindowTest::SetUp()
 {
-    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "-" + test->name();
-    for (char& c : name)
-        if (c == '/') c = '-';
-    dir = std::filesystem::temp_directory_path() / ("flasher-stationui-" + name + "-" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir / "slots");
+    dir = FreshStationFolder("flasher-stationui-");
     // 200 ms of slack for the break-in's quiet second, for every board at once on a loaded machine.
     Clock::SetScale(5);
 }
@@ -38,9 +32,7 @@ void StationWindowTest::TearDown()
 void StationWindowTest::WriteStation(const std::vector<std::string>& names, const std::string& jobLines)
 {
     labels = names;
-    std::ofstream file(Path("st.ini"));
-    file << "; test station\n[Job]\nSettle=200\n" << jobLines << "\n[Slots]\n";
-    for (const std::string& label : labels) file << label << "=" << SlotPath(label) << "\n";
+    WriteStationFile(dir, labels, jobLines);
 }
 
 TBoardSim& StationWindowTest::AddBoard(const std::string& label)
